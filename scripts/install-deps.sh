@@ -1,0 +1,28 @@
+#!/bin/sh
+# Installs the Debian packages Selvane needs to build, test and run.
+# Idempotent: does nothing when every package is already present.
+set -eu
+
+PACKAGES="build-essential cmake pkg-config
+libvtk9-dev libvtk9-qt-dev qtbase5-dev qtbase5-dev-tools
+libgtest-dev libgmock-dev libbenchmark-dev
+xvfb xauth libgl1-mesa-dri mesa-utils
+clang libclang-rt-14-dev clang-format
+libeigen3-dev libsuitesparse-dev"
+
+missing=""
+for p in $PACKAGES; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing="$missing $p"
+  fi
+done
+
+[ -z "$missing" ] && exit 0
+
+SUDO=""
+if [ "$(id -u)" != "0" ]; then SUDO="sudo"; fi
+echo "Installing:$missing"
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+# shellcheck disable=SC2086
+$SUDO apt-get install -y -qq --no-install-recommends $missing
