@@ -1,0 +1,95 @@
+// The pure layout of the axes and labels (Part 5.1 with Part 2.1 steps 12-14).
+#include "AxesLayout.h"
+
+#include <gtest/gtest.h>
+
+#include <clocale>
+#include <cstdio>
+#include <string>
+
+using selvane::AxesLayout;
+using selvane::ComputeAxesLayout;
+using selvane::FormatFixed6;
+
+TEST(AxesLayout, WorkedExample) {
+  // Part 5.1: a model from (0, 0, 0) to (5, 2, 1).
+  const double b[6] = {0, 5, 0, 2, 0, 1};
+  const AxesLayout L = ComputeAxesLayout(b);
+  EXPECT_EQ(L.Origin, (std::array<double, 3>{0, 0, 0}));
+  EXPECT_EQ(L.ScaleFactor, (std::array<double, 3>{5, 2, 1}));
+  EXPECT_EQ(L.LargestExtent, 5.0);
+  const double s = 5.0 / 28.0;
+  EXPECT_DOUBLE_EQ(L.LabelScale, s);
+  EXPECT_DOUBLE_EQ(L.LabelScale, 5 * 0.03571428571428571);
+
+  const auto& o = L.Labels[AxesLayout::OriginLabel];
+  const auto& x = L.Labels[AxesLayout::XLabel];
+  const auto& y = L.Labels[AxesLayout::YLabel];
+  const auto& z = L.Labels[AxesLayout::ZLabel];
+  EXPECT_EQ(o.Text, "0.000000 0.000000 0.000000");
+  EXPECT_EQ(x.Text, "x 5.000000");
+  EXPECT_EQ(y.Text, "y 2.000000");
+  EXPECT_EQ(z.Text, "z 1.000000");
+
+  auto expectPos = [](const std::array<double, 3>& p, double a, double b2, double c) {
+    EXPECT_DOUBLE_EQ(p[0], a);
+    EXPECT_DOUBLE_EQ(p[1], b2);
+    EXPECT_DOUBLE_EQ(p[2], c);
+  };
+  expectPos(o.Position, -s, -s, -s);
+  expectPos(x.Position, 5 - s, -s, -s);
+  expectPos(y.Position, -s, 2 - s, -s);
+  expectPos(z.Position, -s, -s, 1 - s);
+
+  EXPECT_EQ(o.Color, (std::array<double, 3>{1, 1, 1}));
+  EXPECT_EQ(x.Color, (std::array<double, 3>{1, 0, 0}));
+  EXPECT_EQ(y.Color, (std::array<double, 3>{0, 0, 1}));
+  EXPECT_EQ(z.Color, (std::array<double, 3>{0, 1, 0}));
+}
+
+TEST(AxesLayout, NegativeMinimaAndLargestExtentOnZ) {
+  // Part 2.1: a 10 x 4 x 2 box gives m = 10; here the largest extent is along z.
+  const double b[6] = {-1, 1, -2.5, 1.5, -10, 0};
+  const AxesLayout L = ComputeAxesLayout(b);
+  EXPECT_EQ(L.Origin, (std::array<double, 3>{-1, -2.5, -10}));
+  EXPECT_EQ(L.ScaleFactor, (std::array<double, 3>{2, 4, 10}));
+  EXPECT_EQ(L.LargestExtent, 10.0);
+  EXPECT_DOUBLE_EQ(L.LabelScale, 10.0 / 28.0);
+  EXPECT_EQ(L.Labels[AxesLayout::OriginLabel].Text, "-1.000000 -2.500000 -10.000000");
+  EXPECT_EQ(L.Labels[AxesLayout::XLabel].Text, "x 1.000000");
+  EXPECT_EQ(L.Labels[AxesLayout::YLabel].Text, "y 1.500000");
+  EXPECT_EQ(L.Labels[AxesLayout::ZLabel].Text, "z 0.000000");
+  EXPECT_DOUBLE_EQ(L.Labels[AxesLayout::ZLabel].Position[2], -10.0 / 28.0);
+}
+
+TEST(AxesLayout, SinglePointModel) {
+  const double b[6] = {3, 3, 4, 4, 5, 5};
+  const AxesLayout L = ComputeAxesLayout(b);
+  EXPECT_EQ(L.ScaleFactor, (std::array<double, 3>{0, 0, 0}));
+  EXPECT_EQ(L.LabelScale, 0.0);
+  EXPECT_EQ(L.Labels[AxesLayout::OriginLabel].Position, (std::array<double, 3>{3, 4, 5}));
+}
+
+TEST(AxesLayout, FormatFixed6MatchesPrintfInTheCLocale) {
+  const double values[] = {0.0,           -0.0,   1.5,     -0.25,     5.0,
+                           1234.56787,    1e-7,   -1e-7,   0.0000005, 0.0000015,
+                           123456789.125, 3.4e38, -2.5e-3, 0.1f,      1.0 / 3.0};
+  for (double v : values) {
+    char buf[512];
+    std::snprintf(buf, sizeof buf, "%f", v);
+    EXPECT_EQ(FormatFixed6(v), buf) << v;
+  }
+}
+
+TEST(AxesLayout, TextsIgnoreTheUserLocale) {
+  const std::string old = std::setlocale(LC_ALL, nullptr);
+  bool german = std::setlocale(LC_ALL, "de_DE.UTF-8") != nullptr;
+  const double b[6] = {-1.5, 2.25, 0, 1, 0, 3};
+  const AxesLayout L = ComputeAxesLayout(b);
+  std::setlocale(LC_ALL, old.c_str());
+  EXPECT_EQ(L.Labels[AxesLayout::OriginLabel].Text, "-1.500000 0.000000 0.000000");
+  EXPECT_EQ(L.Labels[AxesLayout::XLabel].Text, "x 2.250000");
+  if (!german) {
+    GTEST_SKIP() << "locale de_DE.UTF-8 is not installed; checked in the C locale only";
+  }
+}
