@@ -1,0 +1,13 @@
+// The exception type of the shape-transformation code: its value is a message text.
+// Allocation failures of Parts 4.1 to 4.3 raise it with the exact texts of the Parts
+// (spelling included, e.g. "allocation faliture for the matrix in allocate_matrix").
+#pragma once
+
+#include <stdexcept>
+#include <string>
+
+class SelvaneError : public std::runtime_error {
+public:
+  explicit SelvaneError(const std::string& message) : std::runtime_error(message) {}
+  explicit SelvaneError(const char* message) : std::runtime_error(message) {}
+};

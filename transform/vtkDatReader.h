@@ -1,0 +1,90 @@
+// vtkDatReader (Part 4.2): reads point correspondences (source x y z, target x y z per line),
+// merges pairs that share a source (the later line wins), puts the sources into a point
+// locator, orders them breadth-first by neighbourhood within Radius, and prepares the
+// differences source - target by position.
+//
+// Every result is a reference-counted VTK object: a transform may keep vtkSmartPointers to
+// the points, the locator, List / UnList and the B arrays after the reader is deleted.
+#pragma once
+
+#include <vtkFloatArray.h>
+#include <vtkIntArray.h>
+#include <vtkObject.h>
+#include <vtkPointLocator.h>
+#include <vtkPoints.h>
+#include <vtkPolyData.h>
+#include <vtkSmartPointer.h>
+
+#include <string>
+
+class vtkDatReader : public vtkObject {
+public:
+  static vtkDatReader* New();
+  vtkTypeMacro(vtkDatReader, vtkObject);
+  void PrintSelf(ostream& os, vtkIndent indent) override;
+
+  // Search structure over PointArray; ids are point ids (indices into PointArray).
+  vtkGetObjectMacro(Tree, vtkPointLocator);
+  // Source positions by point id (first occurrence order, duplicates merged).
+  vtkGetObjectMacro(PointArray, vtkPoints);
+  // Target positions by point id.
+  vtkGetObjectMacro(PointArrayN, vtkPoints);
+  // Position -> point id (the neighbourhood order); n entries.
+  vtkGetObjectMacro(List, vtkIntArray);
+  // Point id -> position (the row index of the spline system); n entries.
+  vtkGetObjectMacro(UnList, vtkIntArray);
+  // Source minus target by position, per axis; n entries.
+  vtkGetObjectMacro(BX, vtkFloatArray);
+  vtkGetObjectMacro(BY, vtkFloatArray);
+  vtkGetObjectMacro(BZ, vtkFloatArray);
+  vtkSetMacro(Radius, float);
+  vtkGetMacro(Radius, float);
+  vtkGetMacro(Max, int);
+
+  vtkSetStringMacro(FileName);
+  vtkGetStringMacro(FileName);
+
+  // Number of accepted lines whose source repeated an earlier one (their target replaced the
+  // earlier target), summed over the calls of ReadDatFile.
+  vtkGetMacro(MergedPairs, int);
+  // "" or a one-line warning about merged pairs.
+  const std::string& GetWarningMessage() const { return this->WarningMessage; }
+  // "" or the reason of the last failure of ReadDatFile.
+  const std::string& GetErrorMessage() const { return this->ErrorMessage; }
+
+  // Reads FileName and builds every result. 0 on success, -1 on failure (the file cannot be
+  // opened: "Cannot open %s!\n" on standard output; or a number that is not finite). A second
+  // call adds the file's pairs to those already read.
+  int ReadDatFile();
+
+  // Breadth-first neighbourhood ordering: position -> point id for the n points. max receives
+  // the largest position offset between a point and the point whose search placed it.
+  // Throws SelvaneError("GetWellOderredList: Can not allocate result array!").
+  static vtkSmartPointer<vtkIntArray> GetWellOderredList(int& max, int n, float radius,
+                                                          vtkPoints* points,
+                                                          vtkPointLocator* locator);
+
+protected:
+  vtkDatReader();
+  ~vtkDatReader() override;
+
+  vtkSmartPointer<vtkPoints> PointArray;
+  vtkSmartPointer<vtkPoints> PointArrayN;
+  vtkSmartPointer<vtkPolyData> PointData;
+  vtkSmartPointer<vtkPointLocator> Tree;
+  char* FileName = nullptr;
+  vtkSmartPointer<vtkIntArray> List;
+  vtkSmartPointer<vtkIntArray> UnList;
+  vtkSmartPointer<vtkFloatArray> BX;
+  vtkSmartPointer<vtkFloatArray> BY;
+  vtkSmartPointer<vtkFloatArray> BZ;
+  float Radius = 0.1f;
+  int Max = 0;
+  int MergedPairs = 0;
+  std::string WarningMessage;
+  std::string ErrorMessage;
+
+private:
+  vtkDatReader(const vtkDatReader&) = delete;
+  void operator=(const vtkDatReader&) = delete;
+};

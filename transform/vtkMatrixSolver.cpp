@@ -1,0 +1,340 @@
+#include "vtkMatrixSolver.h"
+
+#include "CentreSpan.h"
+#include "EnvelopeSolver.h"
+#include "FloatMatrix.h"
+#include "SelvaneError.h"
+#include "SmallSystem.h"
+
+#include <vtkObjectFactory.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstddef>
+#include <iostream>
+#include <new>
+#include <sstream>
+#include <vector>
+
+vtkObjectFactoryNewMacro(vtkMatrixSolver);
+
+namespace {
+using Clock = std::chrono::steady_clock;
+
+double Seconds(Clock::time_point from) {
+  return std::chrono::duration<double>(Clock::now() - from).count();
+}
+
+// Runs an allocation; turns std::bad_alloc into SelvaneError(message).
+template <typename F>
+void Allocate(const char* message, F&& allocation) {
+  try {
+    allocation();
+  } catch (const std::bad_alloc&) {
+    throw SelvaneError(message);
+  }
+}
+
+vtkSmartPointer<vtkFloatArray> NewCoefficients(int size) {
+  vtkSmartPointer<vtkFloatArray> a;
+  Allocate("allocation faliture for the SplineCoeff", [&] {
+    a = vtkSmartPointer<vtkFloatArray>::New();
+    if (!a->SetNumberOfValues(size)) {
+      throw std::bad_alloc();
+    }
+  });
+  return a;
+}
+} // namespace
+
+vtkMatrixSolver::vtkMatrixSolver() = default;
+
+vtkMatrixSolver::~vtkMatrixSolver() {
+  // Outputs held elsewhere stay alive: these are reference counts only.
+  this->SetSplineCoeffX(nullptr);
+  this->SetSplineCoeffY(nullptr);
+  this->SetSplineCoeffZ(nullptr);
+  this->SetPointArray(nullptr);
+  this->SetList(nullptr);
+  this->SetBX(nullptr);
+  this->SetBY(nullptr);
+  this->SetBZ(nullptr);
+}
+
+void vtkMatrixSolver::PrintSelf(ostream& os, vtkIndent indent) {
+  this->Superclass::PrintSelf(os, indent);
+  os << indent << "PointArray: " << this->PointArray.GetPointer() << "\n";
+  os << indent << "SplineCoeffX: " << this->SplineCoeffX.GetPointer() << "\n";
+  os << indent << "SplineCoeffY: " << this->SplineCoeffY.GetPointer() << "\n";
+  os << indent << "SplineCoeffZ: " << this->SplineCoeffZ.GetPointer() << "\n";
+  os << indent << "List: " << this->List.GetPointer() << "\n";
+  os << indent << "BX: " << this->BX.GetPointer() << "\n";
+  os << indent << "BY: " << this->BY.GetPointer() << "\n";
+  os << indent << "BZ: " << this->BZ.GetPointer() << "\n";
+  os << indent << "Radius: " << this->Radius << "\n";
+  os << indent << "Max: " << this->Max << "\n";
+  os << indent << "Status: " << this->Status << " " << this->StatusMessage << "\n";
+}
+
+int vtkMatrixSolver::Refuse(int status, const std::string& message) {
+  this->Status = status;
+  this->StatusMessage = message;
+  this->SplineCoeffX = nullptr;
+  this->SplineCoeffY = nullptr;
+  this->SplineCoeffZ = nullptr;
+  this->Centres = nullptr;
+  return 0;
+}
+
+int vtkMatrixSolver::Solve() {
+  this->Status = NotSolved;
+  this->StatusMessage.clear();
+  this->PolynomialRank = 0;
+
+  // Inputs.
+  if (!this->PointArray || !this->List || !this->BX || !this->BY || !this->BZ) {
+    return this->Refuse(MissingInput, "the centres, the order or the differences are not set");
+  }
+  const int n = static_cast<int>(this->PointArray->GetNumberOfPoints());
+  if (this->List->GetNumberOfValues() != n || this->BX->GetNumberOfValues() != n ||
+      this->BY->GetNumberOfValues() != n || this->BZ->GetNumberOfValues() != n) {
+    return this->Refuse(MissingInput, "the order or the differences do not have one entry "
+                                      "per centre");
+  }
+  if (!(this->Radius > 0.0f) || !std::isfinite(this->Radius)) {
+    return this->Refuse(MissingInput, "the radius of support is not a positive number");
+  }
+  const int* list = this->List->GetPointer(0);
+  for (int k = 0; k < n; ++k) {
+    if (list[k] < 0 || list[k] >= n) {
+      return this->Refuse(MissingInput, "the order is not a permutation of the centres");
+    }
+  }
+  if (n < 3) {
+    std::ostringstream msg;
+    msg << "fewer than three distinct centres (" << n << ")";
+    return this->Refuse(TooFewCentres, msg.str());
+  }
+
+  // Centres by position, as doubles of the single-precision coordinates.
+  std::vector<double> x;
+  Allocate("Not enough memory to allocate Diag", [&] { x.resize(3 * static_cast<size_t>(n)); });
+  for (int k = 0; k < n; ++k) {
+    double p[3];
+    this->PointArray->GetPoint(list[k], p);
+    for (int a = 0; a < 3; ++a) {
+      x[3 * k + a] = static_cast<float>(p[a]);
+    }
+  }
+  const CentreSpan span = ComputeCentreSpan(x);
+  if (span.Rank == 0) {
+    return this->Refuse(TooFewCentres, "fewer than three distinct centres (all at one position)");
+  }
+  if (span.Rank == 1) {
+    return this->Refuse(CollinearCentres, "the centres lie on one line");
+  }
+  const int rank = span.Rank;
+  const int columns = rank + 1; // polynomial columns used: 1 and the spanned directions
+  this->PolynomialRank = rank;
+
+  // Set-up.
+  EnvelopeSolver solver;
+  solver.N = n;
+  Allocate("Not enough memory to allocate Diag", [&] { solver.Diag.assign(n, 1.0f); });
+  Allocate("Not enough memory to allocate Xenv", [&] { solver.Xenv.assign(n + 1, 1); });
+  // Polynomial block in the principal basis of the centres: 1, then (x - mean) . axis / spread.
+  FloatMatrix P(0, 4, 0, n);
+  FloatMatrix S(0, 4, 0, 4);
+  FloatMatrix W(0, n, 0, 4);
+  for (int k = 0; k < n; ++k) {
+    P[0][k] = 1.0f;
+    for (int j = 0; j < 3; ++j) {
+      double v = 0.0;
+      if (j < rank) {
+        for (int a = 0; a < 3; ++a) {
+          v += (x[3 * k + a] - span.Centre[a]) * span.Axis[j][a];
+        }
+        v /= span.Spread[j];
+      }
+      P[j + 1][k] = static_cast<float>(v);
+    }
+  }
+  for (int r = 0; r < 4; ++r) {
+    for (int q = 0; q < 4; ++q) {
+      S[r][q] = 0.0f;
+    }
+  }
+  std::vector<float> fff;
+  Allocate("allocation faliture for the FFF", [&] { fff.resize(n); });
+
+  // Assembly of the lower triangle of A, window of Max positions.
+  const auto constructionStart = Clock::now();
+  const int window = this->Max;
+  const double radius = this->Radius;
+  const double radius2 = radius * radius;
+  auto distance2 = [&x](int i, int j) {
+    const double dx = x[3 * i] - x[3 * j], dy = x[3 * i + 1] - x[3 * j + 1],
+                 dz = x[3 * i + 2] - x[3 * j + 2];
+    return dx * dx + dy * dy + dz * dz;
+  };
+  // Pass 1: first coupled column of every row, hence the exact envelope size.
+  std::vector<int> firstColumn;
+  Allocate("Not enough memory to allocate Env", [&] { firstColumn.resize(n); });
+  std::int64_t count = 0;
+  for (int i = 0; i < n; ++i) {
+    int j0 = i;
+    for (int j = i - window < 0 ? 0 : i - window; j < i; ++j) {
+      if (distance2(i, j) < radius2) {
+        j0 = j;
+        break;
+      }
+    }
+    firstColumn[i] = j0;
+    count += i - j0;
+    if (count + 1 > 2147483647LL) {
+      throw SelvaneError("Not enough memory to allocate Env");
+    }
+    solver.Xenv[i + 1] = static_cast<int>(count + 1);
+  }
+  // Pass 2: the entries, phi(r) = (1 - r/R)^2 for r < R, 0.0 otherwise.
+  Allocate("Not enough memory to allocate Env", [&] { solver.Env.resize(count); });
+  float* env = solver.Env.data();
+  for (int i = 0; i < n; ++i) {
+    const std::ptrdiff_t row = static_cast<std::ptrdiff_t>(solver.Xenv[i] - 1) - firstColumn[i];
+    for (int j = firstColumn[i]; j < i; ++j) {
+      const double d2 = distance2(i, j);
+      if (d2 < radius2) {
+        const double t = 1.0 - std::sqrt(d2) / radius;
+        env[row + j] = static_cast<float>(t * t);
+      } else {
+        env[row + j] = 0.0f;
+      }
+    }
+  }
+  const int relocations = 0;
+  this->ConstructionTime = Seconds(constructionStart);
+  this->EnvelopeSize = count;
+  const std::uint64_t bytesEnvelope = 4ull * (static_cast<std::uint64_t>(count) + 2ull * n);
+  const std::uint64_t bytesFull = 4ull * static_cast<std::uint64_t>(n) * n;
+  std::cout << "Constructing time: " << this->ConstructionTime << " sec., (" << relocations
+            << " relocations)." << std::endl;
+  std::cout << "Size of matrix A is (" << n << "*" << n << "): " << bytesEnvelope << " bytes "
+            << "(" << (bytesEnvelope >> 20) << " MiB) <= " << bytesFull << " bytes ("
+            << (bytesFull >> 20) << " MiB) if stored as full matrix." << std::endl;
+
+  // Solution.
+  const auto solvingStart = Clock::now();
+  solver.ErrorFlag = 0;
+  if (solver.EnvelopeSolve(1, nullptr) != 0) {
+    const int row = solver.FirstBadPivot;
+    std::ostringstream msg;
+    msg << "the radial-function matrix is not positive definite: the pivot of row " << row
+        << " (point " << list[row] << " at " << x[3 * row] << " " << x[3 * row + 1] << " "
+        << x[3 * row + 2] << ") is not positive; centres closer together than single "
+        << "precision can separate at radius " << radius << "?";
+    return this->Refuse(NotPositiveDefinite, msg.str());
+  }
+  for (int q = 0; q < columns; ++q) {
+    for (int k = 0; k < n; ++k) {
+      fff[k] = P[q][k];
+    }
+    solver.EnvelopeSolve(2, fff.data());
+    for (int k = 0; k < n; ++k) {
+      W[k][q] = fff[k];
+    }
+  }
+  for (int r = 0; r < columns; ++r) {
+    for (int q = 0; q < columns; ++q) {
+      double s = 0.0;
+      for (int k = 0; k < n; ++k) {
+        s += static_cast<double>(W[k][q]) * P[r][k];
+      }
+      S[r][q] = static_cast<float>(S[r][q] - s);
+    }
+  }
+  if (rank == 2) {
+    S[3][3] = 1.0f; // the missing direction: its coefficient is 0
+  }
+
+  vtkSmartPointer<vtkFloatArray> coefficients[3];
+  vtkFloatArray* differences[3] = {this->BX, this->BY, this->BZ};
+  for (int axis = 0; axis < 3; ++axis) {
+    coefficients[axis] = NewCoefficients(n + 4);
+    float* f = coefficients[axis]->GetPointer(0);
+    const float* b = differences[axis]->GetPointer(0);
+    for (int k = 0; k < n; ++k) {
+      f[k] = b[k];
+    }
+    solver.EnvelopeSolve(2, f);
+    float fright[4] = {0.0f, 0.0f, 0.0f, 0.0f};
+    for (int r = 0; r < columns; ++r) {
+      double s = 0.0;
+      for (int k = 0; k < n; ++k) {
+        s += static_cast<double>(P[r][k]) * f[k];
+      }
+      fright[r] = static_cast<float>(fright[r] - s);
+    }
+    SmallSystemSolver small;
+    for (int r = 0; r < 4; ++r) {
+      for (int q = 0; q < 4; ++q) {
+        small.M[4 * r + q] = S[r][q];
+      }
+      small.b[r] = fright[r];
+    }
+    small.HouseholderRows();
+    if (!(small.DiagonalRatio() > 1e-6f)) {
+      return this->Refuse(SingularPolynomial, "the 4x4 system of the linear part is singular");
+    }
+    small.LowerTriangularSolve();
+    small.ApplyReflections();
+    double d[4] = {small.b[0], small.b[1], small.b[2], small.b[3]};
+    if (rank == 2) {
+      d[3] = 0.0;
+    }
+    for (int k = 0; k < n; ++k) {
+      double s = 0.0;
+      for (int q = 0; q < columns; ++q) {
+        s += static_cast<double>(W[k][q]) * static_cast<float>(d[q]);
+      }
+      f[k] = static_cast<float>(f[k] - s);
+    }
+    // Back from the principal basis to d0 + d1 x + d2 y + d3 z.
+    double linear[3] = {0.0, 0.0, 0.0};
+    for (int j = 0; j < rank; ++j) {
+      for (int a = 0; a < 3; ++a) {
+        linear[a] += static_cast<double>(static_cast<float>(d[j + 1])) * span.Axis[j][a] /
+                     span.Spread[j];
+      }
+    }
+    double constant = static_cast<float>(d[0]);
+    for (int a = 0; a < 3; ++a) {
+      constant -= linear[a] * span.Centre[a];
+    }
+    f[n] = static_cast<float>(constant);
+    for (int a = 0; a < 3; ++a) {
+      f[n + 1 + a] = static_cast<float>(linear[a]);
+    }
+    for (int k = 0; k < n + 4; ++k) {
+      if (!std::isfinite(f[k])) {
+        return this->Refuse(NotFinite, "a spline coefficient is not a finite number");
+      }
+    }
+  }
+  this->SolvingTime = Seconds(solvingStart);
+  std::cout << "Solving time: " << this->SolvingTime << " sec." << std::endl;
+
+  auto centres = vtkSmartPointer<vtkPoints>::New();
+  centres->SetDataTypeToFloat();
+  centres->SetNumberOfPoints(n);
+  for (int k = 0; k < n; ++k) {
+    centres->SetPoint(k, x[3 * k], x[3 * k + 1], x[3 * k + 2]);
+  }
+  this->Centres = centres;
+  this->SplineCoeffX = coefficients[0];
+  this->SplineCoeffY = coefficients[1];
+  this->SplineCoeffZ = coefficients[2];
+  this->Status = Ok;
+  this->StatusMessage = "ok";
+  this->Modified();
+  return 1;
+}

@@ -1,0 +1,108 @@
+// vtkMatrixSolver (Part 4.3): fits, for each axis, an interpolating spline of compactly
+// supported radial functions phi(r) = (1 - r/R)^2 (r < R) plus a linear polynomial to the
+// differences source - target, by envelope Cholesky factorisation of the radial matrix in the
+// reader's neighbourhood order and elimination of the polynomial part through a 4x4 system.
+//
+// Outputs are reference-counted VTK objects that outlive the solver: SplineCoeffX/Y/Z
+// (n + 4 floats: radial weights by position, then d0 d1 d2 d3 of d0 + d1 x + d2 y + d3 z) and
+// the centres in position order. Solve refuses (returns 0, Status != Ok, StatusMessage naming
+// the cause) instead of producing meaningless coefficients.
+#pragma once
+
+#include <vtkFloatArray.h>
+#include <vtkIntArray.h>
+#include <vtkObject.h>
+#include <vtkPoints.h>
+#include <vtkSmartPointer.h>
+
+#include <cstdint>
+#include <string>
+
+class vtkMatrixSolver : public vtkObject {
+public:
+  static vtkMatrixSolver* New();
+  vtkTypeMacro(vtkMatrixSolver, vtkObject);
+  void PrintSelf(ostream& os, vtkIndent indent) override;
+
+  enum StatusCode {
+    NotSolved = -1,
+    Ok = 0,
+    MissingInput,        // an input is not set or has the wrong size
+    TooFewCentres,       // fewer than three distinct centres
+    CollinearCentres,    // the centres lie on one line
+    NotPositiveDefinite, // the envelope factorisation met a pivot that is not positive
+    SingularPolynomial,  // the 4x4 system of the polynomial part is singular
+    NotFinite            // a coefficient came out infinite or not a number
+  };
+
+  // The centres by point id (the reader's PointArray).
+  vtkSetSmartPointerMacro(PointArray, vtkPoints);
+  vtkGetSmartPointerMacro(PointArray, vtkPoints);
+  vtkSetSmartPointerMacro(SplineCoeffX, vtkFloatArray);
+  vtkGetSmartPointerMacro(SplineCoeffX, vtkFloatArray);
+  vtkSetSmartPointerMacro(SplineCoeffY, vtkFloatArray);
+  vtkGetSmartPointerMacro(SplineCoeffY, vtkFloatArray);
+  vtkSetSmartPointerMacro(SplineCoeffZ, vtkFloatArray);
+  vtkGetSmartPointerMacro(SplineCoeffZ, vtkFloatArray);
+  // Position -> point id (the reader's List).
+  vtkSetSmartPointerMacro(List, vtkIntArray);
+  vtkGetSmartPointerMacro(List, vtkIntArray);
+  // Differences by position (the reader's BX, BY, BZ). Solve reads them and leaves them as
+  // they are.
+  vtkSetSmartPointerMacro(BX, vtkFloatArray);
+  vtkGetSmartPointerMacro(BX, vtkFloatArray);
+  vtkSetSmartPointerMacro(BY, vtkFloatArray);
+  vtkGetSmartPointerMacro(BY, vtkFloatArray);
+  vtkSetSmartPointerMacro(BZ, vtkFloatArray);
+  vtkGetSmartPointerMacro(BZ, vtkFloatArray);
+  vtkSetMacro(Radius, float);
+  vtkGetMacro(Radius, float);
+  // The reader's largest position offset: the assembly looks Max positions back.
+  vtkSetMacro(Max, int);
+  vtkGetMacro(Max, int);
+
+  // 1 when SplineCoeffX/Y/Z hold the fit, 0 when the fit was refused (see Status). Writes the
+  // report lines to standard output. Allocation failures throw SelvaneError.
+  int Solve();
+
+  int GetStatus() const { return this->Status; }
+  const std::string& GetStatusMessage() const { return this->StatusMessage; }
+
+  // Made by Solve: the centres in position order (centre k = point List[k]).
+  vtkGetSmartPointerMacro(Centres, vtkPoints);
+  // Directions spanned by the centres (3, or 2 for centres in one plane).
+  int GetPolynomialRank() const { return this->PolynomialRank; }
+  // Figures of the last Solve.
+  double GetConstructionTime() const { return this->ConstructionTime; }
+  double GetSolvingTime() const { return this->SolvingTime; }
+  std::int64_t GetEnvelopeSize() const { return this->EnvelopeSize; }
+
+protected:
+  vtkMatrixSolver();
+  ~vtkMatrixSolver() override;
+
+  int Refuse(int status, const std::string& message);
+
+  vtkSmartPointer<vtkPoints> PointArray;
+  vtkSmartPointer<vtkFloatArray> SplineCoeffX;
+  vtkSmartPointer<vtkFloatArray> SplineCoeffY;
+  vtkSmartPointer<vtkFloatArray> SplineCoeffZ;
+  vtkSmartPointer<vtkIntArray> List;
+  vtkSmartPointer<vtkFloatArray> BX;
+  vtkSmartPointer<vtkFloatArray> BY;
+  vtkSmartPointer<vtkFloatArray> BZ;
+  float Radius = 0.0f;
+  int Max = 0;
+
+  vtkSmartPointer<vtkPoints> Centres;
+  int Status = NotSolved;
+  std::string StatusMessage;
+  int PolynomialRank = 0;
+  double ConstructionTime = 0.0;
+  double SolvingTime = 0.0;
+  std::int64_t EnvelopeSize = 0;
+
+private:
+  vtkMatrixSolver(const vtkMatrixSolver&) = delete;
+  void operator=(const vtkMatrixSolver&) = delete;
+};
