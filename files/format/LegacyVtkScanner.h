@@ -1,0 +1,73 @@
+// Strict scanner of legacy VTK polygonal data files (.vtk), run before VTK's own reader.
+//
+// Debian's VTK 9.1 legacy reader crashes, reads past its buffers or allocates without bound on
+// many damaged files. The scanner reads the file once, without allocating anything in
+// proportion to the counts the file declares, and accepts only what it has checked whole:
+// the header (versions 2.0 to 5.1), ASCII or BINARY, DATASET POLYDATA, POINTS, the four cell
+// blocks in the 4.x layout ("n size" then "k id id ...") and in the 5.x layout (OFFSETS and
+// CONNECTIVITY), POINT_DATA and CELL_DATA with SCALARS (with their LOOKUP_TABLE line),
+// LOOKUP_TABLE, COLOR_SCALARS, VECTORS, NORMALS, TENSORS, TEXTURE_COORDINATES and FIELD
+// arrays of numeric types, and the METADATA blocks VTK 9 writers emit after arrays.
+// Anything else is refused with a one-line reason.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace selvane
+{
+
+// The kind of problem a model file has; tests and callers group reasons by it.
+enum class ModelFileProblem
+{
+  None,
+  CannotRead,         // the file cannot be opened or read (missing, a folder, no permission)
+  NotLegacyVtk,       // empty, another file type, random bytes: no legacy VTK header
+  UnsupportedVersion, // a legacy header with a version outside 2.0 to 5.1
+  NotPolyData,        // a legacy file of another dataset type, or without a DATASET line
+  Malformed,          // text where a number belongs, negative counts, repeated blocks, ...
+  Truncated,          // the file or a block ends before the data it declares
+  TooLarge,           // declared counts that cannot fit in the file or exceed 32-bit IDs
+  BadCell,            // cell sizes that do not add up, bad offsets, cells with too few IDs
+  IdOutOfRange,       // a point ID outside [0, number of points)
+  BadCoordinate,      // a coordinate or value that is NaN, infinite or out of float range
+  Unsupported,        // a section or data type the scanner cannot check
+  NoGeometry,         // no points or no cells
+  ReaderReported,     // VTK's reader reported an error or a warning
+  InvalidOutput       // the model VTK produced failed the check after reading
+};
+
+// Short lower-case name of a problem kind ("truncated", "id out of range", ...).
+const char* ModelFileProblemName(ModelFileProblem problem);
+
+struct LegacyVtkScanResult
+{
+  ModelFileProblem Problem = ModelFileProblem::None;
+  std::string Reason; // one line, empty when the file passed; never contains the path
+
+  int MajorVersion = 0;
+  int MinorVersion = 0;
+  bool Binary = false;
+  std::int64_t NumberOfPoints = 0;
+  std::int64_t NumberOfVerts = 0;
+  std::int64_t NumberOfLines = 0;
+  std::int64_t NumberOfPolys = 0;
+  std::int64_t NumberOfStrips = 0;
+  bool HasPointData = false;
+  bool HasCellData = false;
+
+  bool Ok() const { return this->Problem == ModelFileProblem::None; }
+  std::int64_t NumberOfCells() const
+  {
+    return this->NumberOfVerts + this->NumberOfLines + this->NumberOfPolys + this->NumberOfStrips;
+  }
+};
+
+// Scans the file at `path` (read through a memory map, once).
+LegacyVtkScanResult ScanLegacyVtkFile(const std::string& path);
+
+// Scans a file already in memory.
+LegacyVtkScanResult ScanLegacyVtkBuffer(const char* data, std::size_t size);
+
+} // namespace selvane
