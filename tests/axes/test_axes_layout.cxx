@@ -1,6 +1,8 @@
 // The pure layout of the axes and labels (Part 5.1 with Part 2.1 steps 12-14).
 #include "AxesLayout.h"
 
+#include "../files/GermanLocale.h"
+
 #include <gtest/gtest.h>
 
 #include <clocale>
@@ -82,14 +84,14 @@ TEST(AxesLayout, FormatFixed6MatchesPrintfInTheCLocale) {
 }
 
 TEST(AxesLayout, TextsIgnoreTheUserLocale) {
-  const std::string old = std::setlocale(LC_ALL, nullptr);
-  bool german = std::setlocale(LC_ALL, "de_DE.UTF-8") != nullptr;
+  selvane::test::GermanLocale german;
+  if (!german.Enter())
+    GTEST_SKIP() << "no German locale available";
+  char printed[64];
+  std::snprintf(printed, sizeof printed, "%f", 2.25);
+  EXPECT_STREQ(printed, "2,250000"); // the locale is really in effect
   const double b[6] = {-1.5, 2.25, 0, 1, 0, 3};
   const AxesLayout L = ComputeAxesLayout(b);
-  std::setlocale(LC_ALL, old.c_str());
   EXPECT_EQ(L.Labels[AxesLayout::OriginLabel].Text, "-1.500000 0.000000 0.000000");
   EXPECT_EQ(L.Labels[AxesLayout::XLabel].Text, "x 2.250000");
-  if (!german) {
-    GTEST_SKIP() << "locale de_DE.UTF-8 is not installed; checked in the C locale only";
-  }
 }

@@ -1,0 +1,495 @@
+#include "SelectionFiles.h"
+
+#include <vtkDataSet.h>
+#include <vtkIdList.h>
+#include <vtkPoints.h>
+#include <vtkSmartPointer.h>
+
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <istream>
+#include <limits>
+#include <map>
+#include <ostream>
+#include <unordered_map>
+
+namespace selvane::formats {
+
+// ---------------------------------------------------------------------------------------------
+// Numbers
+// ---------------------------------------------------------------------------------------------
+
+void AppendFixed6(std::string& out, double value) {
+  // std::to_chars with a precision formats as printf does in the C locale; 400 bytes hold
+  // DBL_MAX in fixed notation with six decimals.
+  char buf[400];
+  auto res = std::to_chars(buf, buf + sizeof(buf), value, std::chars_format::fixed, 6);
+  out.append(buf, res.ptr);
+}
+
+void AppendDecimal(std::string& out, long long value) {
+  char buf[24];
+  auto res = std::to_chars(buf, buf + sizeof(buf), value);
+  out.append(buf, res.ptr);
+}
+
+namespace {
+
+// isspace in the C locale.
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
+
+enum class Scan {
+  Ok,
+  None,      // no number here
+  OutOfRange // a number, too large for its type (consumed)
+};
+
+// "%d": blanks, an optional sign, at least one digit. The value must fit 32 bits.
+Scan ScanInt32(const char*& p, const char* end, long long& value) {
+  const char* q = p;
+  while (q < end && IsBlank(*q))
+    ++q;
+  bool negative = false;
+  if (q < end && (*q == '+' || *q == '-')) {
+    negative = *q == '-';
+    ++q;
+  }
+  if (q == end || !IsDigit(*q))
+    return Scan::None;
+  const char* digits = q;
+  while (q < end && IsDigit(*q))
+    ++q;
+  p = q;
+  unsigned long long magnitude = 0;
+  auto res = std::from_chars(digits, q, magnitude);
+  const unsigned long long limit =
+      negative ? 2147483648ULL
+               : static_cast<unsigned long long>(std::numeric_limits<int32_t>::max());
+  if (res.ec != std::errc() || magnitude > limit)
+    return Scan::OutOfRange;
+  value = negative ? -static_cast<long long>(magnitude) : static_cast<long long>(magnitude);
+  return Scan::Ok;
+}
+
+// "%f": blanks, an optional sign, a decimal floating-point number (or inf / nan), read as a
+// single-precision value, correctly rounded, in the C locale.
+Scan ScanFloat(const char*& p, const char* end, float& value) {
+  const char* q = p;
+  while (q < end && IsBlank(*q))
+    ++q;
+  bool negative = false;
+  if (q < end && (*q == '+' || *q == '-')) {
+    negative = *q == '-';
+    ++q;
+  }
+  if (q < end && (*q == '+' || *q == '-'))
+    return Scan::None;
+  float f = 0.0f;
+  auto res = std::from_chars(q, end, f, std::chars_format::general);
+  if (res.ec == std::errc::invalid_argument)
+    return Scan::None;
+  if (res.ec == std::errc::result_out_of_range) {
+    // Underflow reads as a tiny value or zero (as strtof/scanf do); overflow is refused.
+    double d = 0.0;
+    auto dres = std::from_chars(q, res.ptr, d, std::chars_format::general);
+    if (dres.ec == std::errc() && std::fabs(d) < 1.0) {
+      f = static_cast<float>(d);
+    } else if (dres.ec == std::errc::result_out_of_range) {
+      // Beyond double too: decide by the sign of the exponent.
+      const char* e = q;
+      while (e < res.ptr && *e != 'e' && *e != 'E')
+        ++e;
+      if (e + 1 < res.ptr && e[1] == '-')
+        f = 0.0f;
+      else {
+        p = res.ptr;
+        return Scan::OutOfRange;
+      }
+    } else {
+      p = res.ptr;
+      return Scan::OutOfRange;
+    }
+  }
+  p = res.ptr;
+  value = negative ? -f : f;
+  return Scan::Ok;
+}
+
+enum class LineKind { Blank, Comment, Other };
+
+LineKind Classify(std::string_view line) {
+  for (char c : line) {
+    if (IsBlank(c))
+      continue;
+    return c == '#' ? LineKind::Comment : LineKind::Other;
+  }
+  return LineKind::Blank;
+}
+
+// Calls f(lineNumber, line) for every line of text; a last line without "\n" counts, an empty
+// remainder after the last "\n" does not. Lines keep a trailing "\r" (a blank to the parsers).
+template <class F> void ForEachLine(std::string_view text, ParseReport& report, F&& f) {
+  std::size_t start = 0;
+  std::size_t number = 0;
+  while (start < text.size()) {
+    std::size_t nl = text.find('\n', start);
+    std::string_view line =
+        nl == std::string_view::npos ? text.substr(start) : text.substr(start, nl - start);
+    ++number;
+    ++report.Lines;
+    switch (Classify(line)) {
+    case LineKind::Blank:
+      ++report.BlankLines;
+      break;
+    case LineKind::Comment:
+      ++report.CommentLines;
+      break;
+    case LineKind::Other:
+      f(number, line);
+      break;
+    }
+    if (nl == std::string_view::npos)
+      break;
+    start = nl + 1;
+  }
+}
+
+std::string ReadAll(std::istream& is, bool& readError) {
+  // Line by line: std::getline keeps what it read before a failure of the stream, so the lines
+  // before a read error are still returned (a block read would lose its whole block).
+  std::string text;
+  std::string line;
+  while (std::getline(is, line)) {
+    text += line;
+    if (!is.eof())
+      text += '\n';
+  }
+  readError = is.bad();
+  return text;
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Parse reports
+// ---------------------------------------------------------------------------------------------
+
+const char* DescribeSkipReason(SkipReason reason) {
+  switch (reason) {
+  case SkipReason::NoNumber:
+    return "without a number";
+  case SkipReason::TooFewNumbers:
+    return "with too few numbers";
+  case SkipReason::NumberOutOfRange:
+    return "with a number out of range";
+  case SkipReason::NotFinite:
+    return "with a number that is not finite";
+  case SkipReason::IdOutsideModel:
+    return "with an ID outside the model";
+  }
+  return "unreadable";
+}
+
+std::string SummarizeSkipped(const ParseReport& report) {
+  if (report.Skipped.empty())
+    return std::string();
+  std::map<SkipReason, std::vector<std::size_t>> byReason;
+  for (const auto& s : report.Skipped)
+    byReason[s.Reason].push_back(s.Line);
+  std::string text;
+  AppendDecimal(text, static_cast<long long>(report.Skipped.size()));
+  text += report.Skipped.size() == 1 ? " line was skipped: " : " lines were skipped: ";
+  bool first = true;
+  for (const auto& [reason, lines] : byReason) {
+    if (!first)
+      text += ", ";
+    first = false;
+    AppendDecimal(text, static_cast<long long>(lines.size()));
+    text += ' ';
+    text += DescribeSkipReason(reason);
+    text += lines.size() == 1 ? " (line " : " (lines ";
+    for (std::size_t i = 0; i < lines.size() && i < 5; ++i) {
+      if (i > 0)
+        text += ", ";
+      AppendDecimal(text, static_cast<long long>(lines[i]));
+    }
+    if (lines.size() > 5)
+      text += ", ...";
+    text += ')';
+  }
+  text += '.';
+  return text;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Entries
+// ---------------------------------------------------------------------------------------------
+
+Entries EntriesOf(vtkIdList* list) {
+  Entries entries;
+  if (!list)
+    return entries;
+  const vtkIdType n = list->GetNumberOfIds();
+  entries.reserve(static_cast<std::size_t>(n));
+  for (vtkIdType i = 0; i < n; ++i)
+    entries.push_back(list->GetId(i));
+  return entries;
+}
+
+// ---------------------------------------------------------------------------------------------
+// ID files
+// ---------------------------------------------------------------------------------------------
+
+const char* IdFileHeader(IdFileKind kind) {
+  return kind == IdFileKind::Cells ? "# Cells IDs" : "# Points IDs";
+}
+
+void AppendIdList(std::string& out, const Entries& entries) {
+  out.reserve(out.size() + entries.size() * 8);
+  for (vtkIdType e : entries) {
+    if (e < 0)
+      out += "# ";
+    AppendDecimal(out, static_cast<long long>(EntryId(e)));
+    out += '\n';
+  }
+}
+
+std::string FormatIdFile(IdFileKind kind, const Entries& entries) {
+  std::string out = IdFileHeader(kind);
+  out += '\n';
+  AppendIdList(out, entries);
+  return out;
+}
+
+bool WriteIdFile(std::ostream& os, IdFileKind kind, const Entries& entries) {
+  const std::string text = FormatIdFile(kind, entries);
+  os.write(text.data(), static_cast<std::streamsize>(text.size()));
+  os.flush();
+  return static_cast<bool>(os);
+}
+
+Entries CellPointEntries(const Entries& cellEntries, const CellPointsFunction& cellPoints) {
+  Entries t;
+  std::unordered_map<vtkIdType, std::size_t> where; // point ID -> index of its entry in t
+  std::vector<vtkIdType> points;
+  for (vtkIdType e : cellEntries) {
+    points.clear();
+    cellPoints(EntryId(e), points);
+    for (vtkIdType p : points) {
+      auto it = where.find(p);
+      if (e >= 0) {
+        if (it == where.end()) {
+          where.emplace(p, t.size());
+          t.push_back(p);
+        } else {
+          t[it->second] = p; // promotes a withdrawn entry in place; a selected one stays
+        }
+      } else if (it == where.end()) {
+        where.emplace(p, t.size());
+        t.push_back(-2 - p);
+      }
+    }
+  }
+  return t;
+}
+
+Entries CellPointEntries(const Entries& cellEntries, vtkDataSet* model) {
+  if (!model)
+    return Entries();
+  const vtkIdType numCells = model->GetNumberOfCells();
+  auto ids = vtkSmartPointer<vtkIdList>::New();
+  return CellPointEntries(cellEntries, [&](vtkIdType cell, std::vector<vtkIdType>& points) {
+    if (cell < 0 || cell >= numCells)
+      return;
+    model->GetCellPoints(cell, ids);
+    for (vtkIdType i = 0; i < ids->GetNumberOfIds(); ++i)
+      points.push_back(ids->GetId(i));
+  });
+}
+
+IdFileContent ParseIdFile(std::string_view text, vtkIdType idCount) {
+  IdFileContent result;
+  ForEachLine(text, result.Report, [&](std::size_t number, std::string_view line) {
+    const char* p = line.data();
+    long long value = 0;
+    switch (ScanInt32(p, line.data() + line.size(), value)) {
+    case Scan::None:
+      result.Report.Skipped.push_back({number, SkipReason::NoNumber});
+      return;
+    case Scan::OutOfRange:
+      result.Report.Skipped.push_back({number, SkipReason::NumberOutOfRange});
+      return;
+    case Scan::Ok:
+      break;
+    }
+    if (value < 0 || value >= static_cast<long long>(idCount)) {
+      result.Report.Skipped.push_back({number, SkipReason::IdOutsideModel});
+      return;
+    }
+    result.Ids.push_back(static_cast<vtkIdType>(value));
+  });
+  return result;
+}
+
+IdFileContent ParseIdFile(std::istream& is, vtkIdType idCount) {
+  bool readError = false;
+  const std::string text = ReadAll(is, readError);
+  IdFileContent result = ParseIdFile(std::string_view(text), idCount);
+  result.Report.ReadError = readError;
+  return result;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Point coordinate and transformation files
+// ---------------------------------------------------------------------------------------------
+
+Bounds BoundsOf(vtkPoints* modelPoints) {
+  Bounds b = {0, 0, 0, 0, 0, 0};
+  if (modelPoints && modelPoints->GetNumberOfPoints() > 0)
+    modelPoints->GetBounds(b.data());
+  return b;
+}
+
+void AppendBoundsBlock(std::string& out, const Bounds& b) {
+  out += kModelBoundsBegin;
+  out += '\n';
+  for (int corner = 0; corner < 8; ++corner) {
+    const Point3 c = {(corner & 1) ? b[1] : b[0], (corner & 2) ? b[3] : b[2],
+                      (corner & 4) ? b[5] : b[4]};
+    AppendPointLine(out, false, c, c);
+  }
+  out += kModelBoundsEnd;
+  out += '\n';
+}
+
+namespace {
+void AppendTriple(std::string& out, const Point3& p) {
+  AppendFixed6(out, p[0]);
+  out += ' ';
+  AppendFixed6(out, p[1]);
+  out += ' ';
+  AppendFixed6(out, p[2]);
+}
+
+bool ModelPosition(vtkPoints* modelPoints, vtkIdType e, Point3& position) {
+  const vtkIdType id = EntryId(e);
+  if (!modelPoints || id < 0 || id >= modelPoints->GetNumberOfPoints())
+    return false;
+  modelPoints->GetPoint(id, position.data());
+  return true;
+}
+
+bool WriteText(std::ostream& os, const std::string& text) {
+  os.write(text.data(), static_cast<std::streamsize>(text.size()));
+  os.flush();
+  return static_cast<bool>(os);
+}
+} // namespace
+
+void AppendPointLine(std::string& out, bool withdrawn, const Point3& position) {
+  if (withdrawn)
+    out += "# ";
+  AppendTriple(out, position);
+  out += '\n';
+}
+
+void AppendPointLine(std::string& out, bool withdrawn, const Point3& position,
+                     const Point3& target) {
+  if (withdrawn)
+    out += "# ";
+  AppendTriple(out, position);
+  out += ' ';
+  AppendTriple(out, target);
+  out += '\n';
+}
+
+bool FormatPointsFile(std::string& out, const Entries& entries, vtkPoints* modelPoints) {
+  out = kPointsHeader;
+  out += '\n';
+  out.reserve(out.size() + entries.size() * 40);
+  for (vtkIdType e : entries) {
+    Point3 position;
+    if (!ModelPosition(modelPoints, e, position))
+      return false;
+    AppendPointLine(out, e < 0, position);
+  }
+  return true;
+}
+
+bool FormatPointTransformationsFile(std::string& out, const Entries& entries,
+                                    const std::vector<Point3>& targets, vtkPoints* modelPoints) {
+  if (targets.size() != entries.size())
+    return false;
+  out = kPointTransformationsHeader;
+  out += '\n';
+  AppendBoundsBlock(out, BoundsOf(modelPoints));
+  out.reserve(out.size() + entries.size() * 80);
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    Point3 position;
+    if (!ModelPosition(modelPoints, entries[i], position))
+      return false;
+    AppendPointLine(out, entries[i] < 0, position, targets[i]);
+  }
+  return true;
+}
+
+bool WritePointsFile(std::ostream& os, const Entries& entries, vtkPoints* modelPoints) {
+  std::string text;
+  return FormatPointsFile(text, entries, modelPoints) && WriteText(os, text);
+}
+
+bool WritePointTransformationsFile(std::ostream& os, const Entries& entries,
+                                   const std::vector<Point3>& targets, vtkPoints* modelPoints) {
+  std::string text;
+  return FormatPointTransformationsFile(text, entries, targets, modelPoints) && WriteText(os, text);
+}
+
+PointFileContent ParsePointFile(std::string_view text, PointImport mode) {
+  PointFileContent result;
+  const int needed = mode == PointImport::Coordinates ? 3 : 6;
+  ForEachLine(text, result.Report, [&](std::size_t number, std::string_view line) {
+    const char* p = line.data();
+    const char* end = line.data() + line.size();
+    float v[6] = {0, 0, 0, 0, 0, 0};
+    for (int k = 0; k < needed; ++k) {
+      switch (ScanFloat(p, end, v[k])) {
+      case Scan::None:
+        result.Report.Skipped.push_back(
+            {number, k == 0 ? SkipReason::NoNumber : SkipReason::TooFewNumbers});
+        return;
+      case Scan::OutOfRange:
+        result.Report.Skipped.push_back({number, SkipReason::NumberOutOfRange});
+        return;
+      case Scan::Ok:
+        break;
+      }
+    }
+    for (int k = 0; k < needed; ++k) {
+      if (!std::isfinite(v[k])) {
+        result.Report.Skipped.push_back({number, SkipReason::NotFinite});
+        return;
+      }
+    }
+    result.Sources.push_back({v[0], v[1], v[2]});
+    if (mode == PointImport::Transformations)
+      result.Targets.push_back({v[3], v[4], v[5]});
+  });
+  return result;
+}
+
+PointFileContent ParsePointFile(std::istream& is, PointImport mode) {
+  bool readError = false;
+  const std::string text = ReadAll(is, readError);
+  PointFileContent result = ParsePointFile(std::string_view(text), mode);
+  result.Report.ReadError = readError;
+  return result;
+}
+
+} // namespace selvane::formats

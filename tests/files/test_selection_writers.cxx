@@ -1,0 +1,280 @@
+// Writers of the selection files (Parts 3.1 and 3.2): byte-exact output.
+#include "SelectionFiles.h"
+
+#include "GermanLocale.h"
+
+#include <gtest/gtest.h>
+
+#include <vtkCellArray.h>
+#include <vtkIdList.h>
+#include <vtkPoints.h>
+#include <vtkPolyData.h>
+#include <vtkSmartPointer.h>
+
+#include <cstdio>
+#include <random>
+#include <sstream>
+
+using namespace selvane::formats;
+
+namespace {
+
+vtkSmartPointer<vtkPoints> MakePoints(std::initializer_list<Point3> pts) {
+  auto points = vtkSmartPointer<vtkPoints>::New(); // float, as the legacy reader gives them
+  for (const auto& p : pts)
+    points->InsertNextPoint(p.data());
+  return points;
+}
+
+// Sample model points: x from -1 to 2, y from -0.25 to 1, z from 0 to 3.
+vtkSmartPointer<vtkPoints> SamplePoints() {
+  return MakePoints({{0, 0.5, 1}, {-1, 0, 0}, {2, 1, 3}, {1.5, -0.25, 2}, {0.5, 0.75, 0}});
+}
+
+const char* const kSampleBounds = "# Model Bounds\n"
+                                  "-1.000000 -0.250000 0.000000 -1.000000 -0.250000 0.000000\n"
+                                  "2.000000 -0.250000 0.000000 2.000000 -0.250000 0.000000\n"
+                                  "-1.000000 1.000000 0.000000 -1.000000 1.000000 0.000000\n"
+                                  "2.000000 1.000000 0.000000 2.000000 1.000000 0.000000\n"
+                                  "-1.000000 -0.250000 3.000000 -1.000000 -0.250000 3.000000\n"
+                                  "2.000000 -0.250000 3.000000 2.000000 -0.250000 3.000000\n"
+                                  "-1.000000 1.000000 3.000000 -1.000000 1.000000 3.000000\n"
+                                  "2.000000 1.000000 3.000000 2.000000 1.000000 3.000000\n"
+                                  "# End model Bounds\n";
+
+// A small mesh: cell 0 = points (1, 2, 3), cell 1 = (3, 4, 5), cell 2 = (0, 5, 6, 7).
+vtkSmartPointer<vtkPolyData> SmallMesh() {
+  auto points = vtkSmartPointer<vtkPoints>::New();
+  for (int i = 0; i < 8; ++i)
+    points->InsertNextPoint(i, i % 3, 0);
+  auto polys = vtkSmartPointer<vtkCellArray>::New();
+  const vtkIdType c0[3] = {1, 2, 3}, c1[3] = {3, 4, 5}, c2[4] = {0, 5, 6, 7};
+  polys->InsertNextCell(3, c0);
+  polys->InsertNextCell(3, c1);
+  polys->InsertNextCell(4, c2);
+  auto mesh = vtkSmartPointer<vtkPolyData>::New();
+  mesh->SetPoints(points);
+  mesh->SetPolys(polys);
+  return mesh;
+}
+
+vtkIdType Withdrawn(vtkIdType id) {
+  return -2 - id;
+}
+
+} // namespace
+
+// ------------------------------------------------------------------------------ ID files ----
+
+TEST(IdFileWriter, EmptyListsGiveOnlyTheHeader) {
+  EXPECT_EQ(FormatIdFile(IdFileKind::Cells, {}), "# Cells IDs\n");
+  EXPECT_EQ(FormatIdFile(IdFileKind::Points, {}), "# Points IDs\n");
+}
+
+TEST(IdFileWriter, SelectedAndWithdrawnEntries) {
+  // Part 3.1's example: 12, -7, 3 give 12, the comment line for 5, and 3.
+  EXPECT_EQ(FormatIdFile(IdFileKind::Cells, {12, -7, 3}), "# Cells IDs\n12\n# 5\n3\n");
+  // -2 stands for ID 0; large IDs are written in full.
+  EXPECT_EQ(FormatIdFile(IdFileKind::Points, {-2, 0, 2147483647, Withdrawn(1000000)}),
+            "# Points IDs\n# 0\n0\n2147483647\n# 1000000\n");
+}
+
+TEST(IdFileWriter, EntriesOfVtkIdList) {
+  auto list = vtkSmartPointer<vtkIdList>::New();
+  list->InsertNextId(4);
+  list->InsertNextId(-3);
+  EXPECT_EQ(EntriesOf(list), (Entries{4, -3}));
+  EXPECT_TRUE(EntriesOf(nullptr).empty());
+  std::ostringstream os;
+  EXPECT_TRUE(WriteIdFile(os, IdFileKind::Cells, EntriesOf(list)));
+  EXPECT_EQ(os.str(), "# Cells IDs\n4\n# 1\n");
+}
+
+TEST(IdFileWriter, StreamFailureIsReported) {
+  std::ostringstream os;
+  os.setstate(std::ios::badbit);
+  EXPECT_FALSE(WriteIdFile(os, IdFileKind::Cells, {1}));
+}
+
+TEST(CellPointsExport, SelectedThenWithdrawn) {
+  // Part 3.1: cell 0 (points 1, 2, 3) selected, then cell 1 (3, 4, 5) withdrawn.
+  auto mesh = SmallMesh();
+  const Entries t = CellPointEntries({0, Withdrawn(1)}, mesh);
+  EXPECT_EQ(t, (Entries{1, 2, 3, Withdrawn(4), Withdrawn(5)}));
+  EXPECT_EQ(FormatIdFile(IdFileKind::Points, t), "# Points IDs\n1\n2\n3\n# 4\n# 5\n");
+}
+
+TEST(CellPointsExport, WithdrawnFirstPromotesInPlace) {
+  // Part 3.1: cell 1 withdrawn, then cell 0 selected: 3 promoted in place, then 1 and 2.
+  auto mesh = SmallMesh();
+  const Entries t = CellPointEntries({Withdrawn(1), 0}, mesh);
+  EXPECT_EQ(FormatIdFile(IdFileKind::Points, t), "# Points IDs\n3\n# 4\n# 5\n1\n2\n");
+}
+
+TEST(CellPointsExport, SharedPointsAppearOnceAndSelectedStaysSelected) {
+  auto mesh = SmallMesh();
+  // Cell 2 selected shares 5 with cell 1; withdrawn cell 1 afterwards cannot demote 5 or 3.
+  const Entries t = CellPointEntries({2, 0, Withdrawn(1)}, mesh);
+  EXPECT_EQ(t, (Entries{0, 5, 6, 7, 1, 2, 3, Withdrawn(4)}));
+  // Only withdrawn cells: every point is a comment line, each once.
+  EXPECT_EQ(CellPointEntries({Withdrawn(0), Withdrawn(1)}, mesh),
+            (Entries{Withdrawn(1), Withdrawn(2), Withdrawn(3), Withdrawn(4), Withdrawn(5)}));
+  EXPECT_TRUE(CellPointEntries({}, mesh).empty());
+}
+
+TEST(CellPointsExport, CellsOutsideTheModelContributeNothing) {
+  auto mesh = SmallMesh();
+  EXPECT_EQ(CellPointEntries({3, 0, 99}, mesh), (Entries{1, 2, 3}));
+  EXPECT_TRUE(CellPointEntries({0}, static_cast<vtkDataSet*>(nullptr)).empty());
+}
+
+TEST(CellPointsExport, ManyCellsInLinearTime) {
+  // 200,000 triangles sharing points: a quadratic lookup would take minutes here.
+  const vtkIdType n = 200000;
+  Entries cells(static_cast<std::size_t>(n));
+  for (vtkIdType i = 0; i < n; ++i)
+    cells[static_cast<std::size_t>(i)] = (i % 2) ? i : Withdrawn(i);
+  const Entries t = CellPointEntries(cells, [](vtkIdType c, std::vector<vtkIdType>& pts) {
+    pts.push_back(c);
+    pts.push_back(c + 1);
+    pts.push_back(c + 2);
+  });
+  ASSERT_EQ(t.size(), static_cast<std::size_t>(n + 2));
+  // Point 0 only in withdrawn cell 0; points 1, 2 promoted by cell 1; all others selected.
+  EXPECT_EQ(t[0], Withdrawn(0));
+  for (std::size_t i = 1; i < t.size(); ++i)
+    ASSERT_EQ(t[i], static_cast<vtkIdType>(i));
+}
+
+// ------------------------------------------------------------------------ Points files ----
+
+TEST(PointsWriter, EmptySelection) {
+  auto pts = SamplePoints();
+  std::string out;
+  ASSERT_TRUE(FormatPointsFile(out, {}, pts));
+  EXPECT_EQ(out, "# Points\n");
+}
+
+TEST(PointsWriter, SelectedAndWithdrawnPoints) {
+  auto pts = SamplePoints();
+  std::string out;
+  ASSERT_TRUE(FormatPointsFile(out, {3, Withdrawn(1), 0}, pts));
+  EXPECT_EQ(out, "# Points\n"
+                 "1.500000 -0.250000 2.000000\n"
+                 "# -1.000000 0.000000 0.000000\n"
+                 "0.000000 0.500000 1.000000\n");
+}
+
+TEST(PointsWriter, EntryOutsideTheModelFails) {
+  auto pts = SamplePoints();
+  std::string out;
+  EXPECT_FALSE(FormatPointsFile(out, {0, 5}, pts));
+  EXPECT_FALSE(FormatPointsFile(out, {Withdrawn(9)}, pts));
+  EXPECT_FALSE(FormatPointsFile(out, {0}, nullptr));
+}
+
+TEST(TransformationsWriter, EmptySelectionHasHeaderAndBoundsBlock) {
+  auto pts = SamplePoints();
+  std::string out;
+  ASSERT_TRUE(FormatPointTransformationsFile(out, {}, {}, pts));
+  EXPECT_EQ(out, std::string("# Points Transformations\n") + kSampleBounds);
+  // Header plus the ten lines of the bounds block.
+  EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 11);
+}
+
+TEST(TransformationsWriter, PartWorkedExampleFirstAndLastCornerLines) {
+  // Part 3.2 exactly: x from -1 to 2, y from 0 to 1, z from 0 to 3.
+  auto pts = MakePoints({{-1, 0, 0}, {2, 1, 3}});
+  std::string block;
+  AppendBoundsBlock(block, BoundsOf(pts));
+  EXPECT_EQ(block, "# Model Bounds\n"
+                   "-1.000000 0.000000 0.000000 -1.000000 0.000000 0.000000\n"
+                   "2.000000 0.000000 0.000000 2.000000 0.000000 0.000000\n"
+                   "-1.000000 1.000000 0.000000 -1.000000 1.000000 0.000000\n"
+                   "2.000000 1.000000 0.000000 2.000000 1.000000 0.000000\n"
+                   "-1.000000 0.000000 3.000000 -1.000000 0.000000 3.000000\n"
+                   "2.000000 0.000000 3.000000 2.000000 0.000000 3.000000\n"
+                   "-1.000000 1.000000 3.000000 -1.000000 1.000000 3.000000\n"
+                   "2.000000 1.000000 3.000000 2.000000 1.000000 3.000000\n"
+                   "# End model Bounds\n");
+}
+
+TEST(TransformationsWriter, PointLinesWithTargets) {
+  auto pts = SamplePoints();
+  std::string out;
+  const std::vector<Point3> targets = {{1.5, -0.25, 2.5}, {7, 8, 9}, {0, 0.5, 1}};
+  ASSERT_TRUE(FormatPointTransformationsFile(out, {3, Withdrawn(2), 0}, targets, pts));
+  EXPECT_EQ(out, std::string("# Points Transformations\n") + kSampleBounds +
+                     "1.500000 -0.250000 2.000000 1.500000 -0.250000 2.500000\n"
+                     "# 2.000000 1.000000 3.000000 7.000000 8.000000 9.000000\n"
+                     "0.000000 0.500000 1.000000 0.000000 0.500000 1.000000\n");
+  // Targets must be parallel to the entries.
+  EXPECT_FALSE(FormatPointTransformationsFile(out, {3}, {}, pts));
+  EXPECT_FALSE(FormatPointTransformationsFile(out, {8}, {{0, 0, 0}}, pts));
+}
+
+TEST(TransformationsWriter, ModelWithoutPointsHasZeroBounds) {
+  auto pts = vtkSmartPointer<vtkPoints>::New();
+  EXPECT_EQ(BoundsOf(pts), (Bounds{0, 0, 0, 0, 0, 0}));
+  EXPECT_EQ(BoundsOf(nullptr), (Bounds{0, 0, 0, 0, 0, 0}));
+}
+
+TEST(TransformationsWriter, StreamForms) {
+  auto pts = SamplePoints();
+  std::ostringstream a, b;
+  EXPECT_TRUE(WritePointsFile(a, {1}, pts));
+  EXPECT_EQ(a.str(), "# Points\n-1.000000 0.000000 0.000000\n");
+  EXPECT_TRUE(WritePointTransformationsFile(b, {}, {}, pts));
+  EXPECT_EQ(b.str(), std::string("# Points Transformations\n") + kSampleBounds);
+  std::ostringstream bad;
+  bad.setstate(std::ios::badbit);
+  EXPECT_FALSE(WritePointsFile(bad, {1}, pts));
+}
+
+// ------------------------------------------------------------------------------ Numbers ----
+
+TEST(Numbers, SingleNumbersAsPrintfWritesThem) {
+  auto str = [](double v) {
+    std::string s;
+    AppendFixed6(s, v);
+    return s;
+  };
+  EXPECT_EQ(str(1.5), "1.500000");
+  EXPECT_EQ(str(-0.25), "-0.250000");
+  EXPECT_EQ(str(0.0), "0.000000");
+  EXPECT_EQ(str(-0.0), "-0.000000");
+  EXPECT_EQ(str(-1e-9), "-0.000000");
+  EXPECT_EQ(str(static_cast<float>(1234.56787)), "1234.567871");
+  EXPECT_EQ(str(1e20), "100000000000000000000.000000");
+  std::string d;
+  AppendDecimal(d, -2147483648LL);
+  EXPECT_EQ(d, "-2147483648");
+}
+
+TEST(Numbers, AgreeWithPrintfInTheCLocaleOnRandomFloats) {
+  std::mt19937 rng(12345);
+  std::uniform_real_distribution<float> mantissa(-1.0f, 1.0f);
+  std::uniform_int_distribution<int> exponent(-12, 12);
+  for (int i = 0; i < 20000; ++i) {
+    const float f = std::ldexp(mantissa(rng), exponent(rng) * 2);
+    char expected[512];
+    std::snprintf(expected, sizeof expected, "%f", static_cast<double>(f));
+    std::string got;
+    AppendFixed6(got, f);
+    ASSERT_EQ(got, expected) << f;
+  }
+}
+
+TEST(Numbers, WritersIgnoreTheUserLocale) {
+  selvane::test::GermanLocale german;
+  if (!german.Enter())
+    GTEST_SKIP() << "no German locale available";
+  char printed[64];
+  std::snprintf(printed, sizeof printed, "%f", 1.5);
+  EXPECT_STREQ(printed, "1,500000"); // the locale is really in effect
+  auto pts = SamplePoints();
+  std::string out;
+  ASSERT_TRUE(FormatPointTransformationsFile(out, {3}, {{1.5, -0.25, 2.5}}, pts));
+  EXPECT_EQ(out, std::string("# Points Transformations\n") + kSampleBounds +
+                     "1.500000 -0.250000 2.000000 1.500000 -0.250000 2.500000\n");
+}
