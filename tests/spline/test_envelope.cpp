@@ -203,7 +203,7 @@ TEST(Envelope, NonPositiveLaterPivotFlagsAndGoesOn) {
       ++bad;
     }
     ASSERT_LT(bad, n - 1);
-    m.diag[bad] = 0.0f; // t = 0 - (sum of squares) < 0
+    m.diag[bad] = -1.0f; // t = -1 - (sum of squares) < 0
     EnvelopeSolver fast = Load(m), plain = Load(m);
     int firstFast = -1, firstPlain = -1;
     EnvelopeFactor(n, fast.Xenv.data(), fast.Env.data(), fast.Diag.data(), fast.ErrorFlag,
@@ -214,10 +214,16 @@ TEST(Envelope, NonPositiveLaterPivotFlagsAndGoesOn) {
     EXPECT_EQ(plain.ErrorFlag, 1);
     EXPECT_EQ(firstFast, bad);
     EXPECT_EQ(firstPlain, bad);
-    EXPECT_EQ(fast.Diag[bad], 0.0f); // keeps its assembled value
-    // The rows after it are still factored, identically up to rounding.
+    EXPECT_EQ(fast.Diag[bad], -1.0f); // keeps its assembled value
+    // The rows after it are still factored (their envelope rows are replaced), identically
+    // to the plain algorithm up to rounding.
+    bool changed = false;
+    for (int k = m.xenv[bad + 1] - 1; k < m.xenv[n] - 1; ++k) {
+      changed = changed || fast.Env[k] != m.env[k];
+      EXPECT_NEAR(fast.Env[k], plain.Env[k], 1e-4f * (1.0f + std::fabs(plain.Env[k])));
+    }
+    EXPECT_TRUE(changed);
     for (int i = bad + 1; i < n; ++i) {
-      EXPECT_NE(fast.Diag[i], m.diag[i]);
       EXPECT_NEAR(fast.Diag[i], plain.Diag[i], 1e-4f * (1.0f + std::fabs(plain.Diag[i])));
     }
     // Rows before it equal the dense factor of the leading block.
