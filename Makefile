@@ -1,0 +1,45 @@
+# Two commands set Selvane up on a fresh Debian 12 machine:
+#   make run    installs what is missing, builds, and opens the sample model
+#   make test   installs what is missing, builds, and runs every test
+BUILD ?= build
+ASAN_BUILD ?= build-asan
+JOBS ?= 2
+SAMPLE := data/sample.vtk
+# Tests and screenshots need an X display; without one they run under a virtual one.
+XRUN := $(if $(DISPLAY),,xvfb-run -a -s "-screen 0 1280x1024x24")
+
+.PHONY: deps build run test sanitize bench clean
+
+deps:
+	@./scripts/install-deps.sh
+
+$(BUILD)/Makefile: CMakeLists.txt
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+build: deps $(BUILD)/Makefile
+	cmake --build $(BUILD) -j$(JOBS)
+
+run: build
+ifeq ($(DISPLAY),)
+	@mkdir -p out
+	$(XRUN) $(BUILD)/app/selvane --screenshot out/selvane.png $(SAMPLE)
+	@echo "No display: the window was drawn off screen to out/selvane.png"
+else
+	$(BUILD)/app/selvane $(SAMPLE)
+endif
+
+test: build
+	cd $(BUILD) && $(XRUN) ctest --output-on-failure -j$(JOBS)
+
+sanitize: deps
+	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DSELVANE_SANITIZE=ON -DSELVANE_BUILD_BENCH=OFF
+	cmake --build $(ASAN_BUILD) -j$(JOBS)
+	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=0 $(XRUN) ctest --output-on-failure -j$(JOBS)
+
+bench: build
+	@mkdir -p out/bench
+	cmake --build $(BUILD) --target selvane_benchmarks -j$(JOBS)
+	$(XRUN) ./scripts/run-benchmarks.sh $(BUILD) out/bench
+
+clean:
+	rm -rf $(BUILD) $(ASAN_BUILD) out

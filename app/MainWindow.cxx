@@ -1,0 +1,108 @@
+#include "MainWindow.h"
+
+#include "ControlColumn.h"
+#include "ControlIds.h"
+#include "InputInterceptor.h"
+#include "MainDialog.h"
+#include "MenuLayout.h"
+#include "QtWindowing.h"
+#include "RenderHost.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QHBoxLayout>
+#include <QListWidget>
+#include <QMenuBar>
+
+#include <vector>
+
+namespace selvane {
+
+MainWindow::MainWindow() {
+  setWindowTitle("Selvane");
+  auto* central = new QWidget(this);
+  auto* layout = new QHBoxLayout(central);
+  layout->setContentsMargins(0, 0, 3, 3);
+  layout->setSpacing(0);
+  Controls = new ControlColumn(central);
+  ViewHost = new RenderHost(central);
+  layout->addWidget(Controls);
+  layout->addWidget(ViewHost, 1);
+  setCentralWidget(central);
+  BuildMenu();
+  setMinimumSize(500, 380);
+  resize(522, 387 + menuBar()->sizeHint().height());
+
+  Platform = std::make_unique<QtWindowing>(this, Controls, ViewHost, MenuItems);
+  Viewer = std::make_unique<MainDialog>(*Platform);
+  Platform->WriteCoordinateFields(Viewer->TargetPosition, Viewer->CurrentPosition);
+  BindCommands();
+  BindListBoxes();
+  Viewer->InitializeView();
+  qApp->installEventFilter(new InputInterceptor(*this));
+}
+
+MainWindow::~MainWindow() = default;
+
+QAction* MainWindow::MenuItem(int command) const {
+  auto found = MenuItems.find(command);
+  return found == MenuItems.end() ? nullptr : found->second;
+}
+
+void MainWindow::BuildMenu() {
+  std::vector<QMenu*> open;
+  for (const MenuRow& row : MainMenuLayout()) {
+    switch (row.RowKind) {
+    case MenuRow::SubMenu:
+      open.push_back(open.empty() ? menuBar()->addMenu(row.Text) : open.back()->addMenu(row.Text));
+      break;
+    case MenuRow::EndSubMenu:
+      open.pop_back();
+      break;
+    case MenuRow::Separator:
+      open.back()->addSeparator();
+      break;
+    case MenuRow::Item: {
+      QAction* action = open.back()->addAction(QString::fromLatin1(row.Text));
+      action->setEnabled(!row.Greyed);
+      const int command = row.Command;
+      connect(action, &QAction::triggered, this, [this, command] { RunCommand(command); });
+      MenuItems[command] = action;
+      break;
+    }
+    }
+  }
+}
+
+void MainWindow::BindCommands() {
+  Commands[CmdOpenModel] = [this] { Viewer->OpenModel(); };
+  Commands[CmdExit] = [this] { close(); };
+  // The selection commands render at once, so the change shows without another event.
+  Commands[CmdSelectCell] = [this] {
+    Viewer->ToggleCurrentCell();
+    Viewer->Render();
+  };
+  Commands[CmdSelectPoint] = [this] {
+    Viewer->ToggleCurrentPoint();
+    Viewer->Render();
+  };
+  Commands[CmdClearSelectedPoints] = [this] { Viewer->OnClearSelectedPoints(); };
+}
+
+void MainWindow::BindListBoxes() {
+  for (const auto& [id, box] : Controls->ListBoxes()) {
+    const int list = id;
+    // Queued: the handler refills list boxes, possibly the one whose signal is running.
+    connect(
+        box, &QListWidget::itemSelectionChanged, this,
+        [this, list] { Viewer->OnListBoxSelection(list); }, Qt::QueuedConnection);
+  }
+}
+
+void MainWindow::RunCommand(int command) {
+  auto found = Commands.find(command);
+  if (found != Commands.end())
+    found->second();
+}
+
+} // namespace selvane

@@ -1,0 +1,154 @@
+#include "QtWindowing.h"
+
+#include "ControlColumn.h"
+#include "ControlIds.h"
+#include "FileDialogs.h"
+#include "RenderHost.h"
+
+#include <QAction>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QSignalBlocker>
+#include <QVTKOpenGLNativeWidget.h>
+#include <vtkGenericOpenGLRenderWindow.h>
+
+#include <iostream>
+
+namespace selvane {
+
+namespace {
+constexpr int TargetFields[3] = {TargetXField, TargetYField, TargetZField};
+constexpr int CurrentFields[3] = {CurrentXField, CurrentYField, CurrentZField};
+} // namespace
+
+QString FormatCoordinate(float value) {
+  return QString::number(value, 'g', 6);
+}
+
+QtWindowing::QtWindowing(QWidget* window, ControlColumn* column, RenderHost* host,
+                         std::map<int, QAction*> menuItems)
+    : Window(window), Column(column), Host(host), MenuItems(std::move(menuItems)) {}
+
+void QtWindowing::ClearListBox(int list) {
+  QSignalBlocker block(Column->ListBox(list));
+  Column->ListBox(list)->clear();
+}
+
+void QtWindowing::AddListBoxText(int list, const std::string& text) {
+  QSignalBlocker block(Column->ListBox(list));
+  Column->ListBox(list)->addItem(QString::fromStdString(text));
+}
+
+int QtWindowing::FindListBoxText(int list, const std::string& text) const {
+  QListWidget* box = Column->ListBox(list);
+  const QString wanted = QString::fromStdString(text);
+  for (int row = 0; row < box->count(); ++row)
+    if (box->item(row)->text() == wanted)
+      return row;
+  return -1;
+}
+
+void QtWindowing::SelectListBoxEntry(int list, int index) {
+  QListWidget* box = Column->ListBox(list);
+  // The program's own selections must not look like the user's choice.
+  QSignalBlocker block(box);
+  if (index < 0 || index >= box->count()) {
+    box->clearSelection();
+    box->setCurrentRow(-1);
+  } else {
+    box->setCurrentRow(index);
+    box->scrollToItem(box->item(index));
+  }
+  box->viewport()->update();
+}
+
+void QtWindowing::DeleteListBoxEntry(int list, int index) {
+  QListWidget* box = Column->ListBox(list);
+  QSignalBlocker block(box);
+  if (index >= 0 && index < box->count())
+    delete box->takeItem(index);
+}
+
+std::string QtWindowing::SelectedListBoxText(int list) const {
+  const auto selected = Column->ListBox(list)->selectedItems();
+  return selected.isEmpty() ? std::string() : selected.front()->text().toStdString();
+}
+
+void QtWindowing::WriteCoordinateFields(const float target[3], const float current[3]) {
+  for (int i = 0; i < 3; ++i) {
+    Column->Field(TargetFields[i])->setText(FormatCoordinate(target[i]));
+    Column->Field(CurrentFields[i])->setText(FormatCoordinate(current[i]));
+  }
+}
+
+bool QtWindowing::ReadCoordinateFields(float target[3], float current[3]) {
+  float* destinations[6] = {&target[0],  &target[1],  &target[2],
+                            &current[0], &current[1], &current[2]};
+  const int fields[6] = {TargetXField,  TargetYField,  TargetZField,
+                         CurrentXField, CurrentYField, CurrentZField};
+  for (int i = 0; i < 6; ++i) {
+    QLineEdit* edit = Column->Field(fields[i]);
+    bool ok = false;
+    const float value = edit->text().trimmed().toFloat(&ok);
+    if (!ok) {
+      ShowMessage("Please enter a number.");
+      edit->setFocus();
+      edit->selectAll();
+      return false;
+    }
+    *destinations[i] = value;
+  }
+  return true;
+}
+
+void QtWindowing::EnableMenuItem(int command) {
+  auto found = MenuItems.find(command);
+  if (found != MenuItems.end())
+    found->second->setEnabled(true);
+}
+
+void QtWindowing::SetFocusTo(int control) {
+  if (control == RenderHostControl)
+    Host->View()->setFocus(Qt::OtherFocusReason);
+  else if (control >= CurrentXField && control <= TargetZField)
+    Column->Field(control)->setFocus(Qt::OtherFocusReason);
+  else
+    Column->ListBox(control)->setFocus(Qt::OtherFocusReason);
+}
+
+void QtWindowing::SelectAllText(int field) {
+  Column->Field(field)->selectAll();
+}
+
+bool QtWindowing::AskFileName(const FilePromptRequest& request, std::string& chosen) {
+  auto dialog = MakeFileDialog(request, Window);
+  if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty())
+    return false;
+  chosen = dialog->selectedFiles().front().toStdString();
+  return true;
+}
+
+void QtWindowing::ShowMessage(const std::string& text) {
+  Messages.push_back(text);
+  if (MessagesToStandardError) {
+    std::cerr << "selvane: " << text << '\n';
+    return;
+  }
+  QMessageBox::warning(Window, Window->windowTitle(), QString::fromStdString(text));
+}
+
+void QtWindowing::ShowDialog(AuxiliaryDialog) {}
+
+void QtWindowing::RefreshDialog(AuxiliaryDialog) {}
+
+vtkRenderWindow* QtWindowing::ViewRenderWindow() {
+  return Host->View()->renderWindow();
+}
+
+vtkRenderWindowInteractor* QtWindowing::ViewInteractor() {
+  return Host->View()->interactor();
+}
+
+} // namespace selvane

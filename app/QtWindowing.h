@@ -1,0 +1,56 @@
+#pragma once
+
+#include "WindowingLayer.h"
+
+#include <QString>
+
+#include <map>
+
+class QAction;
+class QWidget;
+
+namespace selvane {
+
+class ControlColumn;
+class RenderHost;
+
+// The viewer's window operations on the Qt widgets of the main window.
+class QtWindowing : public WindowingLayer {
+public:
+  QtWindowing(QWidget* window, ControlColumn* column, RenderHost* host,
+              std::map<int, QAction*> menuItems);
+
+  // Messages go to standard error instead of a message box (screenshot runs).
+  bool MessagesToStandardError = false;
+  // Messages shown so far, newest last (the screenshot run reports the first failure).
+  std::vector<std::string> Messages;
+
+  void ClearListBox(int list) override;
+  void AddListBoxText(int list, const std::string& text) override;
+  int FindListBoxText(int list, const std::string& text) const override;
+  void SelectListBoxEntry(int list, int index) override;
+  void DeleteListBoxEntry(int list, int index) override;
+  std::string SelectedListBoxText(int list) const override;
+  void WriteCoordinateFields(const float target[3], const float current[3]) override;
+  bool ReadCoordinateFields(float target[3], float current[3]) override;
+  void EnableMenuItem(int command) override;
+  void SetFocusTo(int control) override;
+  void SelectAllText(int field) override;
+  bool AskFileName(const FilePromptRequest& request, std::string& chosen) override;
+  void ShowMessage(const std::string& text) override;
+  void ShowDialog(AuxiliaryDialog dialog) override;
+  void RefreshDialog(AuxiliaryDialog dialog) override;
+  vtkRenderWindow* ViewRenderWindow() override;
+  vtkRenderWindowInteractor* ViewInteractor() override;
+
+private:
+  QWidget* Window;
+  ControlColumn* Column;
+  RenderHost* Host;
+  std::map<int, QAction*> MenuItems;
+};
+
+// Six significant digits, as the coordinate fields show numbers.
+QString FormatCoordinate(float value);
+
+} // namespace selvane

@@ -1,0 +1,213 @@
+// The real Qt window under a (virtual) display: layout, menu, drawing, sizing.
+#include "MainWindow.h"
+#include "ControlColumn.h"
+#include "ControlIds.h"
+#include "FileDialogs.h"
+#include "MainDialog.h"
+#include "MenuLayout.h"
+#include "QtWindowing.h"
+#include "RenderHost.h"
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QFileDialog>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QSurfaceFormat>
+#include <QVTKOpenGLNativeWidget.h>
+
+#include <clocale>
+
+using namespace selvane;
+
+namespace {
+
+const std::string SampleModel = std::string(SELVANE_SOURCE_DIR) + "/data/sample.vtk";
+
+void Settle() {
+  for (int i = 0; i < 5; ++i)
+    QApplication::processEvents();
+}
+
+// Pixels of the 3-D view that are not the white background.
+int DrawnPixels(MainWindow& window) {
+  window.Dialog().Render();
+  Settle();
+  const QImage view = window.Host()->View()->grabFramebuffer();
+  int drawn = 0;
+  for (int y = 0; y < view.height(); ++y)
+    for (int x = 0; x < view.width(); ++x)
+      if (view.pixelColor(x, y).lightness() < 240)
+        ++drawn;
+  return drawn;
+}
+
+TEST(MainWindowTest, StartsWithTitleControlsAndStartUpMenu) {
+  MainWindow window;
+  window.show();
+  Settle();
+  EXPECT_EQ(window.windowTitle(), "Selvane");
+
+  QStringList labels;
+  for (auto* label : window.findChildren<QLabel*>())
+    labels << label->text();
+  for (const char* text : {"Cell points", "Cell neighbors", "X", "Y", "Z", "Point cells",
+                           "Selected points", "Selected cells"})
+    EXPECT_TRUE(labels.contains(text)) << text;
+  for (int list :
+       {SelectedCellsList, CellPointsList, SelectedPointsList, CellNeighborsList, PointCellsList})
+    EXPECT_EQ(window.Column()->ListBox(list)->isSortingEnabled(), list != CellPointsList);
+  for (int field : {CurrentXField, CurrentYField, CurrentZField}) {
+    EXPECT_TRUE(window.Column()->Field(field)->isReadOnly());
+    EXPECT_FALSE(window.Column()->Field(field)->isEnabled());
+  }
+  EXPECT_EQ(window.Column()->Field(TargetXField)->text(), "0");
+
+  int items = 0;
+  for (const MenuRow& row : MainMenuLayout()) {
+    if (row.RowKind != MenuRow::Item)
+      continue;
+    ++items;
+    QAction* action = window.MenuItem(row.Command);
+    ASSERT_NE(action, nullptr);
+    EXPECT_EQ(action->text(), QString::fromLatin1(row.Text));
+    EXPECT_EQ(action->isEnabled(), !row.Greyed) << row.Text;
+  }
+  EXPECT_EQ(items, 27);
+  for (int enabled : {CmdOpenModel, CmdExit, CmdClearSelectedPoints, CmdSetPointer, CmdAbout})
+    EXPECT_TRUE(window.MenuItem(enabled)->isEnabled());
+}
+
+TEST(MainWindowTest, DrawsThePlaceholderThenTheOpenedModel) {
+  MainWindow window;
+  window.show();
+  Settle();
+  const int placeholder = DrawnPixels(window);
+  EXPECT_GT(placeholder, 50) << "the placeholder text is drawn";
+
+  ASSERT_TRUE(window.Dialog().OpenModelFile(SampleModel)) << window.Windowing().Messages.back();
+  const int model = DrawnPixels(window);
+  EXPECT_GT(model, placeholder * 2);
+  EXPECT_FALSE(window.MenuItem(CmdClearTransform)->isEnabled());
+  EXPECT_TRUE(window.MenuItem(CmdSaveModelAs)->isEnabled());
+  EXPECT_TRUE(window.MenuItem(CmdSelectPoint)->isEnabled());
+  EXPECT_FALSE(window.MenuItem(CmdSelectCellsPoints)->isEnabled());
+
+  // The model is drawn in its named colours: light grey and light pink are both present.
+  const QImage view = window.Host()->View()->grabFramebuffer();
+  int grey = 0, pink = 0;
+  for (int y = 0; y < view.height(); ++y)
+    for (int x = 0; x < view.width(); ++x) {
+      const QColor c = view.pixelColor(x, y);
+      if (c.red() > 60 && std::abs(c.red() - c.green()) < 8 && std::abs(c.green() - c.blue()) < 8 &&
+          c.red() < 235)
+        ++grey;
+      if (c.red() > 120 && c.red() - c.green() > 30 && c.blue() - c.green() > 3)
+        ++pink;
+    }
+  EXPECT_GT(grey, 100);
+  EXPECT_GT(pink, 100);
+}
+
+TEST(MainWindowTest, HoldsItsMinimumSizeAndGrowsTheSelectionLists) {
+  MainWindow window;
+  window.show();
+  Settle();
+  window.resize(100, 100);
+  Settle();
+  EXPECT_GE(window.width(), 500);
+  EXPECT_GE(window.height(), 380);
+
+  window.resize(900, 700);
+  Settle();
+  const int cy = window.Column()->height();
+  EXPECT_EQ(window.Column()->ListBox(SelectedPointsList)->height(), cy - 176);
+  EXPECT_EQ(window.Column()->ListBox(SelectedCellsList)->height(), cy - 260);
+  EXPECT_EQ(window.Column()->ListBox(CellPointsList)->height(), 61);
+  EXPECT_GT(window.Host()->width(), 900 - ControlColumn::ColumnWidth - 10);
+}
+
+TEST(MainWindowTest, EnterAndEscapeDoNotCloseTheWindow) {
+  MainWindow window;
+  window.show();
+  Settle();
+  for (int key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape}) {
+    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+    QApplication::sendEvent(window.Column()->Field(TargetXField), &press);
+    QKeyEvent pressWindow(QEvent::KeyPress, key, Qt::NoModifier);
+    QApplication::sendEvent(&window, &pressWindow);
+    Settle();
+    EXPECT_TRUE(window.isVisible());
+  }
+  window.RunCommand(CmdExit);
+  Settle();
+  EXPECT_FALSE(window.isVisible());
+}
+
+TEST(MainWindowTest, FieldsShowSixSignificantDigitsAndParseTypedNumbers) {
+  MainWindow window;
+  const float target[3] = {1.23456789f, -0.5f, 1e-7f};
+  const float current[3] = {123456.7f, 0, 2};
+  window.Windowing().WriteCoordinateFields(target, current);
+  EXPECT_EQ(window.Column()->Field(TargetXField)->text(), "1.23457");
+  EXPECT_EQ(window.Column()->Field(CurrentXField)->text(), "123457");
+  EXPECT_EQ(window.Column()->Field(TargetZField)->text(), "1e-07");
+
+  window.Column()->Field(TargetYField)->setText(" 2.25 ");
+  float readTarget[3] = {9, 9, 9}, readCurrent[3] = {9, 9, 9};
+  EXPECT_TRUE(window.Windowing().ReadCoordinateFields(readTarget, readCurrent));
+  EXPECT_FLOAT_EQ(readTarget[1], 2.25f);
+
+  window.Windowing().MessagesToStandardError = true; // no modal box in a test
+  window.Column()->Field(TargetZField)->setText("abc");
+  readTarget[0] = 7;
+  readCurrent[0] = 9;
+  EXPECT_FALSE(window.Windowing().ReadCoordinateFields(readTarget, readCurrent));
+  EXPECT_FLOAT_EQ(readTarget[0], 1.23457f); // fields before the bad one are read
+  EXPECT_FLOAT_EQ(readCurrent[0], 9);       // fields after it are not
+  EXPECT_EQ(window.Windowing().Messages.size(), 1u);
+}
+
+TEST(FileDialogTest, FiltersMatchBothCasesAndDialogsFollowTheirFlags) {
+  const QStringList filters = NameFilters({{"VTK formated Files", "*.VTK"}, {"All Files", "*.*"}});
+  ASSERT_EQ(filters.size(), 2);
+  EXPECT_EQ(filters[0], "VTK formated Files (*.VTK *.vtk)");
+  EXPECT_EQ(filters[1], "All Files (*)");
+
+  FilePromptRequest open{"Open File",
+                         FileMustExist | HideReadOnly | OverwritePrompt,
+                         {{"VTK formated Files", "*.VTK"}},
+                         "*.vtk",
+                         true};
+  auto openDialog = MakeFileDialog(open, nullptr);
+  EXPECT_EQ(openDialog->windowTitle(), "Open File");
+  EXPECT_EQ(openDialog->acceptMode(), QFileDialog::AcceptOpen);
+  EXPECT_EQ(openDialog->fileMode(), QFileDialog::ExistingFile);
+  EXPECT_TRUE(openDialog->defaultSuffix().isEmpty()); // typed names come back as typed
+
+  FilePromptRequest transform{"Open Data File", HideReadOnly | OverwritePrompt, {}, ".ptt", true};
+  EXPECT_EQ(MakeFileDialog(transform, nullptr)->fileMode(), QFileDialog::AnyFile);
+
+  FilePromptRequest save{"Export Cells IDs",
+                         HideReadOnly | OverwritePrompt,
+                         {{"Cells IDs Files", "*.CID"}},
+                         "*.cid",
+                         false};
+  auto saveDialog = MakeFileDialog(save, nullptr);
+  EXPECT_EQ(saveDialog->acceptMode(), QFileDialog::AcceptSave);
+  EXPECT_FALSE(saveDialog->testOption(QFileDialog::DontConfirmOverwrite));
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+  QSurfaceFormat::setDefaultFormat(QVTKOpenGLNativeWidget::defaultFormat());
+  QApplication app(argc, argv);
+  std::setlocale(LC_NUMERIC, "C");
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <vtkSmartPointer.h>
+
+#include <string>
+
+class vtkPolyData;
+
+namespace selvane {
+
+// A temporary folder, removed with everything in it when the object goes.
+class TempDir {
+public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  const std::string& Path() const { return Root; }
+  std::string File(const std::string& name) const { return Root + "/" + name; }
+
+private:
+  std::string Root;
+};
+
+// An axis-aligned box surface of 12 triangles from (x0, y0, z0) to (x1, y1, z1); with
+// cellScalars, cell i carries the scalar i mod 4.
+vtkSmartPointer<vtkPolyData> MakeBoxModel(double x0, double y0, double z0, double x1, double y1,
+                                          double z1, bool cellScalars);
+
+// Writes a model as a legacy ASCII file (version 4.2); returns false on failure.
+bool WriteLegacyModel(vtkPolyData* model, const std::string& path);
+
+// Writes text to a file as it stands.
+void WriteTextFile(const std::string& path, const std::string& text);
+
+} // namespace selvane

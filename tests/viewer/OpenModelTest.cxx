@@ -1,0 +1,309 @@
+// Scenario tests of the main window's state around Open Model, driven through the fake
+// window system.
+#include "ControlIds.h"
+#include "FakeWindowing.h"
+#include "FilePrompt.h"
+#include "MainDialog.h"
+#include "TestMeshes.h"
+
+#include <gtest/gtest.h>
+
+#include <vtkActor.h>
+#include <vtkAppendPolyData.h>
+#include <vtkIdList.h>
+#include <vtkPoints.h>
+#include <vtkPolyData.h>
+#include <vtkPolyDataCollection.h>
+#include <vtkPolyDataMapper.h>
+#include <vtkPolyDataReader.h>
+#include <vtkProp.h>
+#include <vtkPropCollection.h>
+#include <vtkRenderer.h>
+#include <vtkSphereSource.h>
+
+#include <vector>
+
+using namespace selvane;
+
+namespace {
+
+std::vector<vtkProp*> PropsOf(vtkRenderer* renderer) {
+  std::vector<vtkProp*> props;
+  vtkPropCollection* collection = renderer->GetViewProps();
+  collection->InitTraversal();
+  while (vtkProp* prop = collection->GetNextProp())
+    props.push_back(prop);
+  return props;
+}
+
+// A snapshot of everything a refused Open Model must leave as it was.
+struct ViewerState {
+  int NoModel;
+  vtkPolyData* Model;
+  vtkPoints* Points;
+  double ScalarRange[2];
+  float PointerRadius;
+  std::set<int> Menu;
+  std::vector<vtkProp*> Props;
+  vtkIdType SelectedCells;
+
+  static ViewerState Of(MainDialog& dialog, FakeWindowing& windowing) {
+    ViewerState state{dialog.NoModel,           dialog.Model(),
+                      dialog.ModelPoints.Get(), {0, 0},
+                      dialog.PointerRadius,     windowing.EnabledMenuItems,
+                      PropsOf(dialog.Renderer), dialog.SelectedCellIds->GetNumberOfIds()};
+    dialog.ModelMapper->GetScalarRange(state.ScalarRange);
+    return state;
+  }
+  void ExpectEqual(const ViewerState& other) const {
+    EXPECT_EQ(NoModel, other.NoModel);
+    EXPECT_EQ(Model, other.Model);
+    EXPECT_EQ(Points, other.Points);
+    EXPECT_EQ(ScalarRange[0], other.ScalarRange[0]);
+    EXPECT_EQ(ScalarRange[1], other.ScalarRange[1]);
+    EXPECT_EQ(PointerRadius, other.PointerRadius);
+    EXPECT_EQ(Menu, other.Menu);
+    EXPECT_EQ(Props, other.Props);
+    EXPECT_EQ(SelectedCells, other.SelectedCells);
+  }
+};
+
+class OpenModelTest : public ::testing::Test {
+protected:
+  OpenModelTest() : Dialog(Windowing) { Dialog.InitializeView(); }
+
+  std::string WriteBox(const std::string& name, double dx, double dy, double dz, bool scalars) {
+    const std::string path = Dir.File(name);
+    EXPECT_TRUE(WriteLegacyModel(MakeBoxModel(0, 0, 0, dx, dy, dz, scalars), path));
+    return path;
+  }
+  bool Open(const std::string& path) {
+    Windowing.QueueFileAnswer(path);
+    const auto before = Windowing.Messages.size();
+    Dialog.OpenModel();
+    return Windowing.Messages.size() == before;
+  }
+  // Puts one cell into the selected-cells list, as selecting it would.
+  void FakeSelectCell(vtkIdType cell) {
+    Dialog.SelectedCellIds->InsertNextId(cell);
+    vtkNew<vtkPolyData> poly;
+    Dialog.SelectedCellPolys->AddItem(poly);
+    Dialog.SelectedCellsAppend->AddInputData(poly);
+    Windowing.AddListBoxText(SelectedCellsList, std::to_string(cell));
+  }
+
+  TempDir Dir;
+  FakeWindowing Windowing;
+  MainDialog Dialog;
+};
+
+TEST_F(OpenModelTest, StartsWithPlaceholderAndNoModel) {
+  EXPECT_EQ(Dialog.NoModel, 1);
+  EXPECT_EQ(Dialog.Model(), nullptr);
+  EXPECT_EQ(Dialog.CurrentCell, -1);
+  EXPECT_EQ(Dialog.CurrentPoint, -1);
+  EXPECT_FLOAT_EQ(Dialog.PointerRadius, 0.03f);
+  // Only the placeholder text is in view.
+  const auto props = PropsOf(Dialog.Renderer);
+  ASSERT_EQ(props.size(), 1u);
+  EXPECT_NE(props[0], Dialog.ModelActor.Get());
+  EXPECT_GT(Windowing.RenderCount(), 0);
+}
+
+TEST_F(OpenModelTest, PromptAsksForAVtkFileAndCancelChangesNothing) {
+  const auto before = ViewerState::Of(Dialog, Windowing);
+  Windowing.QueueFileAnswer(std::nullopt);
+  Dialog.OpenModel();
+  ASSERT_EQ(Windowing.Prompts.size(), 1u);
+  const FilePromptRequest& prompt = Windowing.Prompts[0];
+  EXPECT_EQ(prompt.Title, "Open File");
+  EXPECT_TRUE(prompt.OpenMode);
+  EXPECT_TRUE(prompt.Flags & FileMustExist);
+  EXPECT_TRUE(prompt.Flags & OverwritePrompt);
+  EXPECT_EQ(prompt.InitialName, "*.vtk");
+  ASSERT_EQ(prompt.Filters.size(), 2u);
+  EXPECT_EQ(prompt.Filters[0].Description, "VTK formated Files");
+  EXPECT_EQ(prompt.Filters[0].Pattern, "*.VTK");
+  EXPECT_EQ(prompt.Filters[1].Description, "All Files");
+  EXPECT_EQ(prompt.Filters[1].Pattern, "*.*");
+  EXPECT_TRUE(Windowing.Messages.empty());
+  before.ExpectEqual(ViewerState::Of(Dialog, Windowing));
+}
+
+TEST_F(OpenModelTest, OpeningAModelShowsItAndEnablesTheMenu) {
+  ASSERT_TRUE(Open(WriteBox("box.vtk", 10, 4, 2, true)));
+  EXPECT_EQ(Dialog.NoModel, 0);
+  ASSERT_NE(Dialog.Model(), nullptr);
+  EXPECT_EQ(Dialog.Model()->GetNumberOfCells(), 12);
+  EXPECT_EQ(Dialog.ModelPoints.Get(), Dialog.Model()->GetPoints());
+  EXPECT_EQ(Dialog.CurrentCellPoly->GetPoints(), Dialog.ModelPoints.Get());
+
+  // Cell scalars 0..3 set the mapper's range.
+  double range[2];
+  Dialog.ModelMapper->GetScalarRange(range);
+  EXPECT_EQ(range[0], 0);
+  EXPECT_EQ(range[1], 3);
+
+  // Largest extent 10: label scale 10/28 and a pointer radius of 0.002 x 10.
+  EXPECT_NEAR(Dialog.PointerRadius, 0.02f, 1e-6);
+  EXPECT_NEAR(Dialog.PointingSphere->GetRadius(), 0.02, 1e-6);
+  EXPECT_NEAR(Dialog.SetRadiusBox.SphereRadius, 0.02f, 1e-6);
+  ASSERT_FALSE(Windowing.RefreshedDialogs.empty());
+  EXPECT_EQ(Windowing.RefreshedDialogs.back(), AuxiliaryDialog::SetRadius);
+
+  std::set<int> expected = StartUpMenuItems();
+  expected.insert(std::begin(ModelMenuItems), std::end(ModelMenuItems));
+  EXPECT_EQ(Windowing.EnabledMenuItems, expected);
+  EXPECT_EQ(expected.size(), 22u);
+  EXPECT_FALSE(Windowing.EnabledMenuItems.count(CmdClearTransform));
+
+  // The model, then the pointing sphere and the current cell: no empty selection actor.
+  const auto props = PropsOf(Dialog.Renderer);
+  ASSERT_EQ(props.size(), 3u);
+  EXPECT_EQ(props[0], Dialog.ModelActor.Get());
+  EXPECT_EQ(props[1], Dialog.PointingSphereActor.Get());
+  EXPECT_EQ(props[2], Dialog.CurrentCellActor.Get());
+}
+
+TEST_F(OpenModelTest, ReopeningTheSameFileKeepsTheModelAndEmptiesSelections) {
+  const std::string path = WriteBox("box.vtk", 1, 1, 1, false);
+  ASSERT_TRUE(Open(path));
+  vtkPolyData* model = Dialog.Model();
+  vtkPoints* points = Dialog.ModelPoints;
+  const auto readTime = Dialog.ModelReader->GetOutput()->GetMTime();
+  FakeSelectCell(3);
+  FakeSelectCell(7);
+  Dialog.ClearSelectedPoints();
+
+  ASSERT_TRUE(Open(path));
+  EXPECT_EQ(Dialog.Model(), model);
+  EXPECT_EQ(Dialog.ModelPoints.Get(), points);
+  EXPECT_EQ(Dialog.ModelReader->GetOutput()->GetMTime(), readTime);
+  EXPECT_EQ(Dialog.SelectedCellIds->GetNumberOfIds(), 0);
+  EXPECT_EQ(Dialog.SelectedCellPolys->GetNumberOfItems(), 0);
+  EXPECT_EQ(Dialog.SelectedCellsAppend->GetNumberOfInputConnections(0), 0);
+  EXPECT_TRUE(Windowing.ListBoxes[SelectedCellsList].empty());
+}
+
+TEST_F(OpenModelTest, SecondModelReplacesTheFirstAndKeepsTheScalarRangeWithoutScalars) {
+  ASSERT_TRUE(Open(WriteBox("first.vtk", 10, 4, 2, true)));
+  FakeSelectCell(5);
+  ASSERT_TRUE(Open(WriteBox("second.vtk", 3, 50, 1, false)));
+  EXPECT_EQ(Dialog.SelectedCellIds->GetNumberOfIds(), 0);
+  EXPECT_TRUE(Windowing.ListBoxes[SelectedCellsList].empty());
+  double bounds[6];
+  Dialog.ModelPoints->GetBounds(bounds);
+  EXPECT_EQ(bounds[3], 50);
+  double range[2];
+  Dialog.ModelMapper->GetScalarRange(range);
+  EXPECT_EQ(range[1], 3); // the second model has no cell scalars
+  EXPECT_NEAR(Dialog.PointerRadius, 0.1f, 1e-6);
+  // The mapper draws the new model.
+  Dialog.ModelMapper->Update();
+  EXPECT_EQ(Dialog.ModelMapper->GetInput()->GetNumberOfPoints(), 8);
+  EXPECT_EQ(Dialog.ModelMapper->GetInput()->GetPoints()->GetPoint(7)[1], 50);
+}
+
+TEST_F(OpenModelTest, RefusedFilesLeaveEverythingAsItWas) {
+  const std::string good = WriteBox("good.vtk", 2, 2, 2, true);
+  const std::string header = "# vtk DataFile Version 4.2\nbad\nASCII\nDATASET POLYDATA\n";
+  const struct {
+    const char* Name;
+    std::string Text;
+  } bad[] = {
+      {"empty.vtk", ""},
+      {"text.vtk", "hello, this is not a model\n"},
+      {"grid.vtk", "# vtk DataFile Version 4.2\ng\nASCII\nDATASET STRUCTURED_POINTS\n"
+                   "DIMENSIONS 2 2 2\nSPACING 1 1 1\nORIGIN 0 0 0\n"},
+      {"short.vtk", header + "POINTS 3 float\n0 0 0 1 0 0 0 1 0\nPOLYGONS 2 8\n3 0 1 2\n"},
+      {"range.vtk", header + "POINTS 3 float\n0 0 0 1 0 0 0 1 0\nPOLYGONS 1 4\n3 0 1 9\n"},
+      {"nopoints.vtk", header + "POINTS 0 float\n"},
+  };
+  for (bool modelLoaded : {false, true}) {
+    if (modelLoaded) {
+      ASSERT_TRUE(Open(good));
+    }
+    FakeSelectCell(1);
+    for (const auto& file : bad) {
+      SCOPED_TRACE(std::string(file.Name) + (modelLoaded ? " after a model" : " first"));
+      const std::string path = Dir.File(file.Name);
+      WriteTextFile(path, file.Text);
+      const auto before = ViewerState::Of(Dialog, Windowing);
+      EXPECT_FALSE(Open(path));
+      ASSERT_FALSE(Windowing.Messages.empty());
+      EXPECT_NE(Windowing.Messages.back().find(path), std::string::npos)
+          << Windowing.Messages.back();
+      before.ExpectEqual(ViewerState::Of(Dialog, Windowing));
+    }
+    Dialog.ClearSelectedCells();
+  }
+}
+
+TEST_F(OpenModelTest, RebuildSceneAddsPropsInOrderAndSkipsEmptySelections) {
+  ASSERT_TRUE(Open(WriteBox("box.vtk", 1, 1, 1, false)));
+  vtkNew<vtkPolyData> cells, markers, highlight;
+  Dialog.SelectedCellsAppend->AddInputData(cells);
+  Dialog.PointMarkersAppend->AddInputData(markers);
+  Dialog.Renderer->RemoveAllViewProps();
+  Dialog.RebuildScene(true);
+  std::vector<vtkProp*> expected = {Dialog.ModelActor, Dialog.SelectedCellsActor,
+                                    Dialog.PointMarkersActor, Dialog.PointingSphereActor,
+                                    Dialog.CurrentCellActor};
+  EXPECT_EQ(PropsOf(Dialog.Renderer), expected);
+
+  Dialog.HighlightAppend->AddInputData(highlight);
+  Dialog.Renderer->RemoveAllViewProps();
+  Dialog.RebuildScene(false);
+  expected = {Dialog.SelectedCellsActor, Dialog.PointMarkersActor, Dialog.HighlightActor,
+              Dialog.PointingSphereActor, Dialog.CurrentCellActor};
+  EXPECT_EQ(PropsOf(Dialog.Renderer), expected);
+}
+
+TEST_F(OpenModelTest, ClearingSelectedPointsResetsCurrentAndHighlightedPoint) {
+  ASSERT_TRUE(Open(WriteBox("box.vtk", 1, 1, 1, false)));
+  Dialog.CurrentPoint = 4;
+  Dialog.HighlightedPoint = 4;
+  Dialog.SelectedPointIds->InsertNextId(4);
+  vtkNew<vtkPolyData> marker;
+  Dialog.PointMarkers->AddItem(marker);
+  Dialog.PointMarkersAppend->AddInputData(marker);
+  Dialog.HighlightAppend->AddInputData(marker);
+  Windowing.AddListBoxText(SelectedPointsList, "4");
+  Windowing.SelectListBoxEntry(SelectedPointsList, 0);
+  Dialog.ClearSelectedPoints();
+  EXPECT_EQ(Dialog.CurrentPoint, -1);
+  EXPECT_EQ(Dialog.HighlightedPoint, -1);
+  EXPECT_EQ(Dialog.SelectedPointIds->GetNumberOfIds(), 0);
+  EXPECT_EQ(Dialog.PointMarkers->GetNumberOfItems(), 0);
+  EXPECT_EQ(Dialog.PointMarkersAppend->GetNumberOfInputConnections(0), 0);
+  EXPECT_EQ(Dialog.HighlightAppend->GetNumberOfInputConnections(0), 0);
+  EXPECT_TRUE(Windowing.ListBoxes[SelectedPointsList].empty());
+  EXPECT_EQ(Windowing.ListSelection[SelectedPointsList], -1);
+}
+
+TEST(FilePromptTest, InitialNameTakesThePathUpToItsLastDotAndTheExtension) {
+  EXPECT_EQ(InitialFileName("*.pid", ".pid"), "*.pid");
+  EXPECT_EQ(InitialFileName("", ".ptt"), ".ptt");
+  EXPECT_EQ(InitialFileName("model", ".vtk"), ".vtk");
+  EXPECT_EQ(InitialFileName("/data/run.2/model.old.vtk", ".cid"), "/data/run.2/model.old.cid");
+}
+
+TEST(FilePromptTest, CancelledPromptLeavesTheInitialNameAndLongPathsComeBackWhole) {
+  FakeWindowing windowing;
+  MainDialog dialog(windowing);
+  std::string path = "*.cid";
+  windowing.QueueFileAnswer(std::nullopt);
+  EXPECT_FALSE(dialog.PromptFileName(path, "Export Cells IDs", HideReadOnly,
+                                     {{"Cells IDs Files", "*.CID"}}, ".cid", false));
+  EXPECT_EQ(path, "*.cid");
+  EXPECT_FALSE(windowing.Prompts.back().OpenMode);
+  EXPECT_TRUE(windowing.Prompts.back().Flags & OverwritePrompt);
+
+  const std::string longPath = "/tmp/" + std::string(400, 'a') + ".cid";
+  windowing.QueueFileAnswer(longPath);
+  EXPECT_TRUE(dialog.PromptFileName(path, "Export Cells IDs", HideReadOnly,
+                                    {{"Cells IDs Files", "*.CID"}}, ".cid", false));
+  EXPECT_EQ(path, longPath);
+}
+
+} // namespace

@@ -1,0 +1,35 @@
+#include "MainDialog.h"
+
+#include "ControlIds.h"
+
+#include <vtkAppendPolyData.h>
+#include <vtkIdList.h>
+#include <vtkPolyDataCollection.h>
+
+namespace selvane {
+
+void MainDialog::ClearSelectedCells() {
+  for (int list : {SelectedCellsList, CellPointsList, CellNeighborsList}) {
+    Windowing.SelectListBoxEntry(list, -1);
+    Windowing.ClearListBox(list);
+  }
+  SelectedCellsAppend->RemoveAllInputs();
+  SelectedCellPolys->RemoveAllItems();
+  SelectedCellIds->Reset();
+  SelectedCellIndex.clear();
+  CurrentCell = -1;
+}
+
+void MainDialog::ClearSelectedPoints() {
+  Windowing.SelectListBoxEntry(SelectedPointsList, -1);
+  Windowing.ClearListBox(SelectedPointsList);
+  PointMarkersAppend->RemoveAllInputs();
+  HighlightAppend->RemoveAllInputs();
+  PointMarkers->RemoveAllItems();
+  SelectedPointIds->Reset();
+  SelectedPointIndex.clear();
+  CurrentPoint = -1;
+  HighlightedPoint = -1;
+}
+
+} // namespace selvane

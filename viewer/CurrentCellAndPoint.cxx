@@ -1,0 +1,141 @@
+#include "MainDialog.h"
+
+#include "ControlIds.h"
+
+#include <vtkAppendPolyData.h>
+#include <vtkIdList.h>
+#include <vtkNew.h>
+#include <vtkPoints.h>
+#include <vtkPolyData.h>
+#include <vtkPolyDataCollection.h>
+#include <vtkSphereSource.h>
+
+#include <string>
+
+namespace selvane {
+
+namespace {
+
+vtkPolyData* MarkerAt(vtkPolyDataCollection* markers, vtkIdType index) {
+  return vtkPolyData::SafeDownCast(markers->GetItemAsObject(static_cast<int>(index)));
+}
+
+// The target stored with a selected point: the last point of its marker.
+void ReadMarkerTarget(vtkPolyData* marker, float target[3]) {
+  double last[3];
+  marker->GetPoints()->GetPoint(marker->GetNumberOfPoints() - 1, last);
+  for (int i = 0; i < 3; ++i)
+    target[i] = static_cast<float>(last[i]);
+}
+
+void FillListBox(WindowingLayer& windowing, int list, vtkIdList* ids) {
+  windowing.ClearListBox(list);
+  for (vtkIdType i = 0; i < ids->GetNumberOfIds(); ++i)
+    windowing.AddListBoxText(list, std::to_string(ids->GetId(i)));
+}
+
+void SelectListBoxText(WindowingLayer& windowing, int list, int id) {
+  windowing.SelectListBoxEntry(list, windowing.FindListBoxText(list, std::to_string(id)));
+}
+
+} // namespace
+
+void MainDialog::SetCurrentPoint(int p) {
+  vtkPolyData* model = Model();
+  if (!model || p == CurrentPoint || p < 0 || p >= model->GetNumberOfPoints())
+    return;
+  RemoveHighlightIfActive();
+
+  CurrentPoint = p;
+  double position[3];
+  ModelPoints->GetPoint(p, position);
+  PointingSphere->SetCenter(position);
+  for (int i = 0; i < 3; ++i)
+    CurrentPosition[i] = static_cast<float>(position[i]);
+
+  const vtkIdType index = FindSelectedPoint(p);
+  const vtkIdType entry = index < 0 ? -1 : SelectedPointIds->GetId(index);
+  if (index >= 0 && entry == p) {
+    HighlightedPoint = p;
+    HighlightAppend->AddInputData(MarkerAt(PointMarkers, index));
+    RefreshScene();
+    ReadMarkerTarget(MarkerAt(PointMarkers, index), TargetPosition);
+  } else if (index >= 0) {
+    // A withdrawn point shows its old target again, without the highlight.
+    ReadMarkerTarget(MarkerAt(PointMarkers, index), TargetPosition);
+  } else {
+    for (int i = 0; i < 3; ++i)
+      TargetPosition[i] = CurrentPosition[i];
+  }
+  Windowing.WriteCoordinateFields(TargetPosition, CurrentPosition);
+
+  SelectListBoxText(Windowing, CellPointsList, p);
+  vtkNew<vtkIdList> cells;
+  model->GetPointCells(p, cells);
+  FillListBox(Windowing, PointCellsList, cells);
+  SelectListBoxText(Windowing, SelectedPointsList, HighlightedPoint);
+}
+
+void MainDialog::SetCurrentCell(int c, int k) {
+  vtkPolyData* model = Model();
+  if (c == CurrentCell)
+    return;
+  const bool inModel = model && c >= 0 && c < model->GetNumberOfCells();
+  // A cell without points has no point to make current.
+  if (inModel && model->GetCell(c)->GetNumberOfPoints() == 0)
+    return;
+  CurrentCell = c;
+  if (!inModel)
+    return;
+
+  vtkNew<vtkIdList> ids;
+  model->GetCellPoints(c, ids);
+  const int type = model->GetCellType(c);
+  CurrentCellPoly->Initialize();
+  CurrentCellPoly->AllocateExact(1, 1);
+  CurrentCellPoly->SetPoints(ModelPoints);
+  CurrentCellPoly->InsertNextCell(type, ids);
+  CurrentCellPoly->Modified();
+
+  SelectListBoxText(Windowing, SelectedCellsList, c);
+
+  vtkNew<vtkIdList> neighbors;
+  model->GetCellNeighbors(c, ids, neighbors);
+  FillListBox(Windowing, CellNeighborsList, neighbors);
+  FillListBox(Windowing, CellPointsList, ids);
+
+  const vtkIdType n = ids->GetNumberOfIds();
+  SetCurrentPoint(static_cast<int>(ids->GetId(k % n)));
+}
+
+void MainDialog::RemoveHighlightIfActive() {
+  const vtkIdType index = FindSelectedPoint(HighlightedPoint);
+  if (index < 0 || SelectedPointIds->GetId(index) != HighlightedPoint)
+    return;
+  HighlightedPoint = -1;
+  HighlightAppend->RemoveInputData(MarkerAt(PointMarkers, index));
+  RefreshScene();
+}
+
+void MainDialog::OnListBoxSelection(int list) {
+  const std::string text = Windowing.SelectedListBoxText(list);
+  if (text.empty())
+    return;
+  const int id = std::atoi(text.c_str());
+  switch (list) {
+  case SelectedCellsList:
+  case CellNeighborsList:
+  case PointCellsList:
+    SetCurrentCell(id, 0);
+    break;
+  case CellPointsList:
+  case SelectedPointsList:
+    SetCurrentPoint(id);
+    break;
+  default:
+    return;
+  }
+  Render();
+}
+
+} // namespace selvane

@@ -1,0 +1,122 @@
+#include "MainDialog.h"
+
+#include "SceneColors.h"
+
+#include <vtkActor.h>
+#include <vtkAppendPolyData.h>
+#include <vtkCellPicker.h>
+#include <vtkIdList.h>
+#include <vtkLookupTable.h>
+#include <vtkPoints.h>
+#include <vtkPolyData.h>
+#include <vtkPolyDataCollection.h>
+#include <vtkPolyDataMapper.h>
+#include <vtkPolyDataReader.h>
+#include <vtkRenderWindow.h>
+#include <vtkRenderer.h>
+#include <vtkSphereSource.h>
+
+namespace selvane {
+
+namespace {
+
+template <typename T> vtkSmartPointer<T> Make() {
+  return vtkSmartPointer<T>::New();
+}
+
+// An append filter drawn through its own mapper and actor.
+void MakeAppendActor(vtkSmartPointer<vtkAppendPolyData>& append,
+                     vtkSmartPointer<vtkPolyDataMapper>& mapper, vtkSmartPointer<vtkActor>& actor) {
+  append = Make<vtkAppendPolyData>();
+  mapper = Make<vtkPolyDataMapper>();
+  mapper->SetInputConnection(append->GetOutputPort());
+  mapper->ScalarVisibilityOff();
+  actor = Make<vtkActor>();
+  actor->SetMapper(mapper);
+}
+
+} // namespace
+
+MainDialog::MainDialog(WindowingLayer& windowing) : Windowing(windowing) {
+  ModelReader = Make<vtkPolyDataReader>();
+  MakeTransformBox.Owner = this;
+  SetRadiusBox.Owner = this;
+  AboutBox.Owner = this;
+  BuildModelPipeline();
+  BuildMarkers();
+  CellPicker = Make<vtkCellPicker>();
+}
+
+MainDialog::~MainDialog() {
+  // The renderer may outlive us inside the window system's render window; leave it empty.
+  if (Renderer) {
+    Renderer->RemoveAllViewProps();
+    if (RenderWindow)
+      RenderWindow->RemoveRenderer(Renderer);
+  }
+}
+
+void MainDialog::BuildModelPipeline() {
+  ModelMapper = Make<vtkPolyDataMapper>();
+  ModelLookupTable = MakeModelLookupTable();
+  ModelMapper->SetInputConnection(ModelPipelineEnd());
+  ModelMapper->SetScalarModeToUseCellData();
+  ModelMapper->SetScalarRange(0, 256);
+  ModelMapper->SetLookupTable(ModelLookupTable);
+  ModelActor = Make<vtkActor>();
+  ModelActor->SetMapper(ModelMapper);
+  SetActorColors(ModelActor, 0.9804, 0.9216, 0.8431, 0.8275, 0.8275, 0.8275);
+}
+
+void MainDialog::BuildMarkers() {
+  PointerRadius = 0.03f;
+  PointingSphere = Make<vtkSphereSource>();
+  PointingSphere->SetRadius(PointerRadius);
+  PointingSphere->SetCenter(0, 0, 0);
+  PointingSphereMapper = Make<vtkPolyDataMapper>();
+  PointingSphereMapper->SetInputConnection(PointingSphere->GetOutputPort());
+  PointingSphereActor = Make<vtkActor>();
+  PointingSphereActor->SetMapper(PointingSphereMapper);
+  SetActorColors(PointingSphereActor, 1, 0, 0, 1, 0, 0);
+
+  PointMarkers = Make<vtkPolyDataCollection>();
+  SelectedPointIds = Make<vtkIdList>();
+  MakeAppendActor(PointMarkersAppend, PointMarkersMapper, PointMarkersActor);
+  SetActorColors(PointMarkersActor, 0, 1, 0, 0, 1, 0);
+  MakeAppendActor(HighlightAppend, HighlightMapper, HighlightActor);
+  SetActorColors(HighlightActor, 0, 0.5, 1, 0, 0.5, 1);
+
+  CurrentCellPoly = Make<vtkPolyData>();
+  CurrentCellPoly->AllocateExact(1, 1);
+  CurrentCellMapper = Make<vtkPolyDataMapper>();
+  CurrentCellMapper->SetInputData(CurrentCellPoly);
+  CurrentCellMapper->ScalarVisibilityOff();
+  CurrentCellActor = Make<vtkActor>();
+  CurrentCellActor->SetMapper(CurrentCellMapper);
+  SetActorColors(CurrentCellActor, 0, 0, 1, 0, 0, 1);
+
+  SelectedCellPolys = Make<vtkPolyDataCollection>();
+  MakeAppendActor(SelectedCellsAppend, SelectedCellsMapper, SelectedCellsActor);
+  SetActorColors(SelectedCellsActor, 0, 1, 1, 1, 0, 0);
+  SelectedCellIds = Make<vtkIdList>();
+}
+
+vtkPolyData* MainDialog::Model() const {
+  return ModelPoints ? ModelReader->GetOutput() : nullptr;
+}
+
+vtkAlgorithmOutput* MainDialog::ModelPipelineEnd() const {
+  return ModelReader->GetOutputPort();
+}
+
+void MainDialog::ConnectModel(vtkPolyDataReader* reader) {
+  ModelReader = reader;
+  ModelMapper->SetInputConnection(ModelPipelineEnd());
+}
+
+void MainDialog::Render() {
+  if (RenderWindow)
+    RenderWindow->Render();
+}
+
+} // namespace selvane

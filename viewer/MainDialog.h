@@ -1,0 +1,161 @@
+#pragma once
+
+#include "AuxiliaryDialogs.h"
+#include "WindowingLayer.h"
+
+#include <vtkSmartPointer.h>
+
+#include <string>
+#include <unordered_map>
+
+class vtkActor;
+class vtkAlgorithmOutput;
+class vtkAppendPolyData;
+class vtkCellLocator;
+class vtkCellPicker;
+class vtkIdList;
+class vtkLookupTable;
+class vtkPoints;
+class vtkPolyData;
+class vtkPolyDataCollection;
+class vtkPolyDataMapper;
+class vtkPolyDataReader;
+class vtkRenderer;
+class vtkRenderWindow;
+class vtkRenderWindowInteractor;
+class vtkSphereSource;
+
+namespace selvane {
+
+// The main window's state: the model as read, its rendering pipeline, the pointing sphere,
+// the current cell, and the two selection lists with their markers. Command handlers of
+// the other subsystems act on it through its public members and operations.
+class MainDialog {
+public:
+  explicit MainDialog(WindowingLayer& windowing);
+  ~MainDialog();
+  MainDialog(const MainDialog&) = delete;
+  MainDialog& operator=(const MainDialog&) = delete;
+
+  // --- scene and model (model scene) ---
+  void InitializeView();
+  void ShowNoData();
+  void OpenModel();
+  // Opens the model at path as Open Model does after its prompt; false if it was refused.
+  bool OpenModelFile(const std::string& path);
+  void RebuildScene(bool includeModel);
+  void ClearSelectedCells();
+  void ClearSelectedPoints();
+  // Empties the renderer's props and rebuilds the scene with the model.
+  void RefreshScene();
+  void Render();
+
+  // --- current cell and point, picking, list-box choices ---
+  void SetCurrentPoint(int point);
+  void SetCurrentCell(int cell, int position);
+  void PickAt(int x, int y);
+  void NextPointInCell();
+  void PreviousPointInCell();
+  void CrossForwardEdge();
+  void CrossBackwardEdge();
+  // A user's choice in one of the five list boxes.
+  void OnListBoxSelection(int list);
+
+  // --- selection lists ---
+  void ToggleCurrentCell();
+  void ToggleCurrentPoint();
+  vtkSmartPointer<vtkPolyData> BuildPointMarker();
+  void OnClearSelectedPoints();
+  // Index of the entry of id in a selection list, active or withdrawn; -1 when absent.
+  vtkIdType FindSelectedCell(int cell) const;
+  vtkIdType FindSelectedPoint(int point) const;
+
+  // --- keys ---
+  enum class Key { Space, Left, Up, Right, Down, W, X, Y, Z, Other };
+  // Whether a key-down is taken from the focused control and handled here.
+  bool InterceptsKey(Key key, bool viewFocused) const;
+  // Acts on a key-down by the key table, then renders.
+  void OnKeyDown(Key key);
+
+  // --- file prompt ---
+  bool PromptFileName(std::string& path, const std::string& title, unsigned flags,
+                      const std::vector<FileFilter>& filter, const std::string& defaultExtension,
+                      bool openMode);
+
+  // The model as read (the reader's output); null before the first model.
+  vtkPolyData* Model() const;
+  // The end of the model pipeline, which the model's mapper draws.
+  vtkAlgorithmOutput* ModelPipelineEnd() const;
+
+  WindowingLayer& Windowing;
+
+  // Window-side state.
+  float TargetPosition[3] = {0, 0, 0};
+  float CurrentPosition[3] = {0, 0, 0};
+
+  // VTK members.
+  vtkSmartPointer<vtkRenderer> Renderer;
+  vtkRenderWindow* RenderWindow = nullptr;         // owned by the window system
+  vtkRenderWindowInteractor* Interactor = nullptr; // owned by the window system
+  vtkSmartPointer<vtkPolyDataReader> ModelReader;
+  vtkSmartPointer<vtkPolyDataMapper> ModelMapper;
+  vtkSmartPointer<vtkLookupTable> ModelLookupTable;
+  vtkSmartPointer<vtkActor> ModelActor;
+  vtkSmartPointer<vtkPoints> ModelPoints;
+
+  vtkSmartPointer<vtkSphereSource> PointingSphere;
+  vtkSmartPointer<vtkPolyDataMapper> PointingSphereMapper;
+  vtkSmartPointer<vtkActor> PointingSphereActor;
+
+  vtkSmartPointer<vtkPolyData> CurrentCellPoly;
+  vtkSmartPointer<vtkPolyDataMapper> CurrentCellMapper;
+  vtkSmartPointer<vtkActor> CurrentCellActor;
+
+  vtkSmartPointer<vtkIdList> SelectedPointIds;
+  vtkSmartPointer<vtkPolyDataCollection> PointMarkers;
+  vtkSmartPointer<vtkAppendPolyData> PointMarkersAppend;
+  vtkSmartPointer<vtkPolyDataMapper> PointMarkersMapper;
+  vtkSmartPointer<vtkActor> PointMarkersActor;
+  vtkSmartPointer<vtkAppendPolyData> HighlightAppend;
+  vtkSmartPointer<vtkPolyDataMapper> HighlightMapper;
+  vtkSmartPointer<vtkActor> HighlightActor;
+
+  vtkSmartPointer<vtkIdList> SelectedCellIds;
+  vtkSmartPointer<vtkPolyDataCollection> SelectedCellPolys;
+  vtkSmartPointer<vtkAppendPolyData> SelectedCellsAppend;
+  vtkSmartPointer<vtkPolyDataMapper> SelectedCellsMapper;
+  vtkSmartPointer<vtkActor> SelectedCellsActor;
+
+  vtkSmartPointer<vtkCellPicker> CellPicker;
+  // Spatial index of the geometry as drawn, so a pick does not test every cell.
+  vtkSmartPointer<vtkCellLocator> PickLocator;
+
+  int CurrentCell = -1;
+  int CurrentPoint = -1;
+  int HighlightedPoint = -1;
+  float PointerRadius = 0.03f;
+  int NoModel = 1;
+  int CtrlDown = 0;
+  int ShowSolid = 1;
+  int ReadTargetFromFields = 1;
+
+  // The auxiliary dialogs' values.
+  MakeTransformDialog MakeTransformBox;
+  SetRadiusDialog SetRadiusBox;
+  AboutDialog AboutBox;
+
+  // Where each ID stands in its selection list (active or withdrawn), kept beside the lists
+  // by the toggles and the clear operations so that lookups do not scan the lists.
+  std::unordered_map<int, vtkIdType> SelectedCellIndex;
+  std::unordered_map<int, vtkIdType> SelectedPointIndex;
+
+private:
+  void BuildModelPipeline();
+  void UpdatePickLocator();
+  void MoveHighlightTo(vtkIdType index, int point);
+  void RemoveHighlightIfActive();
+  void BuildMarkers();
+  void ConnectModel(vtkPolyDataReader* reader);
+};
+
+} // namespace selvane

@@ -1,0 +1,82 @@
+#include "MainDialog.h"
+
+#include "ControlIds.h"
+#include "ModelFileReader.h"
+
+#include <vtkCellData.h>
+#include <vtkDataArray.h>
+#include <vtkPoints.h>
+#include <vtkPolyData.h>
+#include <vtkPolyDataMapper.h>
+#include <vtkPolyDataReader.h>
+#include <vtkRenderer.h>
+#include <vtkSphereSource.h>
+
+#include <algorithm>
+
+namespace selvane {
+
+void MainDialog::OpenModel() {
+  std::string path = "*.vtk";
+  if (!PromptFileName(path, "Open File", FileMustExist | HideReadOnly,
+                      {{"VTK formated Files", "*.VTK"}, {"All Files", "*.*"}}, ".vtk", true))
+    return;
+  OpenModelFile(path);
+}
+
+bool MainDialog::OpenModelFile(const std::string& path) {
+  // The file already loaded is not read again; everything else about opening still happens.
+  const char* loaded = ModelReader->GetFileName();
+  const bool sameFile = !NoModel && loaded && path == loaded;
+  if (!sameFile) {
+    // A fresh reader per attempt: a refused file leaves the loaded model untouched.
+    auto reader = vtkSmartPointer<vtkPolyDataReader>::New();
+    const std::string reason = ReadModelFile(path, reader);
+    if (!reason.empty()) {
+      Windowing.ShowMessage("Cannot open model \"" + path + "\": " + reason);
+      return false;
+    }
+    ConnectModel(reader);
+  }
+  vtkPolyData* model = ModelReader->GetOutput();
+
+  if (vtkDataArray* scalars = model->GetCellData()->GetScalars()) {
+    double range[2];
+    scalars->GetRange(range, 0);
+    ModelMapper->SetScalarRange(range);
+  }
+
+  ClearSelectedCells();
+  ClearSelectedPoints();
+  if (Renderer)
+    Renderer->RemoveAllViewProps();
+
+  ModelPoints = model->GetPoints();
+  CurrentCellPoly->SetPoints(ModelPoints);
+  model->BuildLinks();
+
+  RebuildScene(true);
+  SetCurrentCell(0, 0);
+  if (Renderer)
+    Renderer->ResetCamera();
+  Render();
+
+  NoModel = 0;
+  for (int item : ModelMenuItems)
+    Windowing.EnableMenuItem(item);
+
+  double bounds[6];
+  ModelPoints->GetBounds(bounds);
+  const double largest =
+      std::max({bounds[1] - bounds[0], bounds[3] - bounds[2], bounds[5] - bounds[4]});
+  const double labelScale = largest * 0.03571428571428571;
+  PointerRadius = static_cast<float>(labelScale * 0.056);
+  PointingSphere->SetRadius(PointerRadius);
+  SetRadiusBox.SphereRadius = PointerRadius;
+  Windowing.RefreshDialog(AuxiliaryDialog::SetRadius);
+
+  RefreshScene();
+  return true;
+}
+
+} // namespace selvane

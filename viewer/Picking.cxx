@@ -1,0 +1,44 @@
+#include "MainDialog.h"
+
+#include <vtkActor.h>
+#include <vtkCellLocator.h>
+#include <vtkCellPicker.h>
+#include <vtkPolyData.h>
+#include <vtkPolyDataMapper.h>
+#include <vtkRenderWindow.h>
+#include <vtkRenderer.h>
+
+namespace selvane {
+
+void MainDialog::UpdatePickLocator() {
+  // The locator indexes the geometry as drawn (deformed after a Transform), and is built
+  // again only when that geometry changed.
+  ModelMapper->Update();
+  vtkPolyData* shown = ModelMapper->GetInput();
+  if (!shown)
+    return;
+  if (!PickLocator) {
+    PickLocator = vtkSmartPointer<vtkCellLocator>::New();
+    CellPicker->AddLocator(PickLocator);
+  }
+  if (PickLocator->GetDataSet() != shown || PickLocator->GetBuildTime() < shown->GetMTime()) {
+    PickLocator->SetDataSet(shown);
+    PickLocator->BuildLocator();
+  }
+}
+
+void MainDialog::PickAt(int x, int y) {
+  if (NoModel || !Renderer || !RenderWindow)
+    return;
+  UpdatePickLocator();
+  const int height = RenderWindow->GetSize()[1];
+  // Only the model can be hit.
+  Renderer->RemoveAllViewProps();
+  Renderer->AddViewProp(ModelActor);
+  CellPicker->Pick(x, height - y, 0, Renderer);
+  RebuildScene(false);
+  SetCurrentCell(static_cast<int>(CellPicker->GetCellId()), 0);
+  Render();
+}
+
+} // namespace selvane

@@ -1,0 +1,38 @@
+#include "MainDialog.h"
+
+#include <vtkActor.h>
+#include <vtkAppendPolyData.h>
+#include <vtkRenderer.h>
+
+namespace selvane {
+
+namespace {
+bool HasInputs(vtkAppendPolyData* append) {
+  return append->GetNumberOfInputConnections(0) > 0;
+}
+} // namespace
+
+void MainDialog::RebuildScene(bool includeModel) {
+  if (!Renderer)
+    return;
+  if (includeModel)
+    Renderer->AddViewProp(ModelActor);
+  // An append filter without inputs is never drawn: its actor is left out.
+  if (HasInputs(SelectedCellsAppend))
+    Renderer->AddViewProp(SelectedCellsActor);
+  if (HasInputs(PointMarkersAppend))
+    Renderer->AddViewProp(PointMarkersActor);
+  if (HasInputs(HighlightAppend))
+    Renderer->AddViewProp(HighlightActor);
+  Renderer->AddViewProp(PointingSphereActor);
+  Renderer->AddViewProp(CurrentCellActor);
+}
+
+void MainDialog::RefreshScene() {
+  if (!Renderer)
+    return;
+  Renderer->RemoveAllViewProps();
+  RebuildScene(true);
+}
+
+} // namespace selvane

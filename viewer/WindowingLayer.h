@@ -1,0 +1,72 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+class vtkRenderWindow;
+class vtkRenderWindowInteractor;
+
+namespace selvane {
+
+// One description/pattern pair of a file prompt's filter list.
+struct FileFilter {
+  std::string Description;
+  std::string Pattern; // e.g. "*.VTK"; "*.*" means every file
+};
+
+// Option flags of a file prompt (the values of the classic file dialog).
+enum FilePromptFlags : unsigned {
+  HideReadOnly = 0x0004,
+  OverwritePrompt = 0x0002,
+  FileMustExist = 0x1000,
+};
+
+struct FilePromptRequest {
+  std::string Title;
+  unsigned Flags = 0;
+  std::vector<FileFilter> Filters;
+  std::string InitialName;
+  bool OpenMode = true;
+};
+
+enum class AuxiliaryDialog { MakeTransform, SetRadius, About };
+
+// Everything the viewer logic needs from the window system. The Qt shell implements it
+// for the real window; the tests implement it with a scriptable fake.
+class WindowingLayer {
+public:
+  virtual ~WindowingLayer() = default;
+
+  // List boxes, by control number. Sorted boxes insert in text order.
+  virtual void ClearListBox(int list) = 0;
+  virtual void AddListBoxText(int list, const std::string& text) = 0;
+  virtual int FindListBoxText(int list, const std::string& text) const = 0; // -1: none
+  virtual void SelectListBoxEntry(int list, int index) = 0;                 // -1 clears
+  virtual void DeleteListBoxEntry(int list, int index) = 0;
+  virtual std::string SelectedListBoxText(int list) const = 0; // "" when none
+
+  // The six coordinate fields: target X, Y, Z (1018-1020) and current X, Y, Z (1015-1017).
+  virtual void WriteCoordinateFields(const float target[3], const float current[3]) = 0;
+  // Reads the fields back in the order target X, Y, Z, current X, Y, Z. Stops at the first
+  // field that does not hold a number (the window system reports it) and returns false;
+  // the values read before it are kept.
+  virtual bool ReadCoordinateFields(float target[3], float current[3]) = 0;
+
+  virtual void EnableMenuItem(int command) = 0;
+  virtual void SetFocusTo(int control) = 0;
+  virtual void SelectAllText(int field) = 0;
+
+  // Modal file-path prompt; true with the chosen path when the user confirmed.
+  virtual bool AskFileName(const FilePromptRequest& request, std::string& chosen) = 0;
+  virtual void ShowMessage(const std::string& text) = 0;
+
+  virtual void ShowDialog(AuxiliaryDialog dialog) = 0;
+  // Refreshes a dialog's fields from its values (also while it is shown).
+  virtual void RefreshDialog(AuxiliaryDialog dialog) = 0;
+
+  // The render window of the 3-D view and its interactor; owned by the window system.
+  virtual vtkRenderWindow* ViewRenderWindow() = 0;
+  virtual vtkRenderWindowInteractor* ViewInteractor() = 0;
+};
+
+} // namespace selvane
