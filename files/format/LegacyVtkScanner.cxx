@@ -91,9 +91,51 @@ const TypeInfo Types[] = {
   { "double", Kind::Double, 8, true, 0, 0 },
 };
 
+struct SpaceTable
+{
+  bool Is[256] = {};
+  constexpr SpaceTable()
+  {
+    for (unsigned char c : { ' ', '\n', '\t', '\r', '\v', '\f' })
+    {
+      this->Is[c] = true;
+    }
+  }
+};
+constexpr SpaceTable Spaces;
+
 inline bool IsSpace(char c)
 {
-  return c == ' ' || c == '\n' || c == '\t' || c == '\r' || c == '\v' || c == '\f';
+  return Spaces.Is[static_cast<unsigned char>(c)];
+}
+
+template <int Bytes, bool Signed>
+inline std::int64_t LoadBigEndian(const unsigned char* d)
+{
+  if constexpr (Bytes == 1)
+  {
+    return Signed ? static_cast<std::int64_t>(static_cast<signed char>(d[0])) : d[0];
+  }
+  else if constexpr (Bytes == 2)
+  {
+    std::uint16_t u;
+    std::memcpy(&u, d, 2);
+    u = __builtin_bswap16(u);
+    return Signed ? static_cast<std::int64_t>(static_cast<std::int16_t>(u)) : u;
+  }
+  else if constexpr (Bytes == 4)
+  {
+    std::uint32_t u;
+    std::memcpy(&u, d, 4);
+    u = __builtin_bswap32(u);
+    return Signed ? static_cast<std::int64_t>(static_cast<std::int32_t>(u)) : u;
+  }
+  else
+  {
+    std::uint64_t u;
+    std::memcpy(&u, d, 8);
+    return static_cast<std::int64_t>(__builtin_bswap64(u));
+  }
 }
 
 inline char Lower(char c)
@@ -529,8 +571,46 @@ private:
       return this->BinaryArray(values, type, check, onInteger);
     }
     Token t;
+    const bool integers = type.TheKind == Kind::Int || type.TheKind == Kind::Bit;
     for (std::uint64_t i = 0; i < values; ++i)
     {
+      if (integers)
+      {
+        // Fast path: a plain decimal integer of at most 18 digits ended by a blank.
+        const char* q = this->P;
+        while (q < this->End && IsSpace(*q))
+        {
+          ++q;
+        }
+        const char* start = q;
+        bool negative = q < this->End && *q == '-';
+        q += negative ? 1 : 0;
+        const char* digits = q;
+        std::int64_t v = 0;
+        while (q < this->End && static_cast<unsigned>(*q - '0') <= 9 && q - digits < 18)
+        {
+          v = v * 10 + (*q - '0');
+          ++q;
+        }
+        if (q > digits && (q == this->End || IsSpace(*q)))
+        {
+          v = negative ? -v : v;
+          const char* at = start;
+          this->P = q;
+          if (!onInteger(v, at))
+          {
+            return false;
+          }
+          if (v < type.Min || v > type.Max)
+          {
+            t = Token{ start, static_cast<std::size_t>(q - start) };
+            return this->Fail(ModelFileProblem::Malformed,
+              t.Text() + " is out of the range of type " + type.Name + this->InBlock(), t.S);
+          }
+          continue;
+        }
+        // Anything else takes the general path below.
+      }
       if (!this->Next(t))
       {
         return this->Fail(ModelFileProblem::Truncated,
@@ -565,6 +645,7 @@ private:
         {
           return this->NotANumber(t, "an integer");
         }
+
         if (!onInteger(v, t.S))
         {
           return false;
@@ -589,71 +670,84 @@ private:
       return this->AfterArray(type, this->Components);
     }
     const std::uint64_t bytes = static_cast<std::uint64_t>(type.Bytes);
-    if (type.TheKind == Kind::Float)
+    if (type.TheKind == Kind::Float && check != Check::None)
     {
-      for (std::uint64_t i = 0; i < values; ++i, d += 4)
+      // Exponent bits all set (NaN or infinity): big-endian bytes 0 and 1 under 0x7f 0x80.
+      bool bad = false;
+      for (std::uint64_t i = 0; i < values; ++i)
       {
-        std::uint32_t u = (std::uint32_t(d[0]) << 24) | (std::uint32_t(d[1]) << 16) |
-          (std::uint32_t(d[2]) << 8) | std::uint32_t(d[3]);
-        if (check != Check::None && (u & 0x7f800000u) == 0x7f800000u)
+        bad |= (d[4 * i] & 0x7f) == 0x7f && (d[4 * i + 1] & 0x80) == 0x80;
+      }
+      for (std::uint64_t i = 0; bad && i < values; ++i)
+      {
+        if ((d[4 * i] & 0x7f) == 0x7f && (d[4 * i + 1] & 0x80) == 0x80)
         {
           return this->BadValue(check, std::numeric_limits<double>::infinity(),
-            reinterpret_cast<const char*>(d));
-        }
-        if (check == Check::UnitInterval)
-        {
-          float f;
-          std::memcpy(&f, &u, 4);
-          if (!(f >= 0.0f && f <= 1.0f))
-          {
-            return this->BadValue(check, f, reinterpret_cast<const char*>(d));
-          }
+            reinterpret_cast<const char*>(d + 4 * i));
         }
       }
     }
-    else if (type.TheKind == Kind::Double)
+    else if (type.TheKind == Kind::Double && check != Check::None)
     {
-      for (std::uint64_t i = 0; i < values; ++i, d += 8)
+      for (std::uint64_t i = 0; i < values; ++i)
       {
-        std::uint64_t u = 0;
-        for (int k = 0; k < 8; ++k)
-        {
-          u = (u << 8) | d[k];
-        }
+        std::uint64_t u = static_cast<std::uint64_t>(LoadBigEndian<8, false>(d + 8 * i));
         double v;
         std::memcpy(&v, &u, 8);
         if (!ValueOk(check, false, v))
         {
-          return this->BadValue(check, v, reinterpret_cast<const char*>(d));
+          return this->BadValue(check, v, reinterpret_cast<const char*>(d + 8 * i));
         }
       }
     }
-    else if (!IsNoop(onInteger))
+    else if (type.TheKind == Kind::Int && !IsNoop(onInteger))
     {
-      for (std::uint64_t i = 0; i < values; ++i, d += bytes)
+      bool ok = true;
+      switch (type.Bytes * (type.Signed ? 1 : -1))
       {
-        std::uint64_t u = 0;
-        for (std::uint64_t k = 0; k < bytes; ++k)
-        {
-          u = (u << 8) | d[k];
-        }
-        std::int64_t v;
-        if (type.Signed && bytes < 8 && (u >> (8 * bytes - 1)) != 0)
-        {
-          v = static_cast<std::int64_t>(u) - (std::int64_t(1) << (8 * bytes));
-        }
-        else
-        {
-          v = static_cast<std::int64_t>(u);
-        }
-        if (!onInteger(v, reinterpret_cast<const char*>(d)))
-        {
-          return false;
-        }
+        case 1: ok = Integers<1, true>(d, values, onInteger); break;
+        case -1: ok = Integers<1, false>(d, values, onInteger); break;
+        case 2: ok = Integers<2, true>(d, values, onInteger); break;
+        case -2: ok = Integers<2, false>(d, values, onInteger); break;
+        case 4: ok = Integers<4, true>(d, values, onInteger); break;
+        case -4: ok = Integers<4, false>(d, values, onInteger); break;
+        default: ok = Integers<8, true>(d, values, onInteger); break;
+      }
+      if (!ok)
+      {
+        return false;
       }
     }
     this->P += values * bytes;
     return this->AfterArray(type, this->Components);
+  }
+
+  template <int Bytes, bool Signed, typename OnInteger>
+  static bool Integers(const unsigned char* d, std::uint64_t values, OnInteger& onInteger)
+  {
+    for (std::uint64_t i = 0; i < values; ++i)
+    {
+      if (!onInteger(LoadBigEndian<Bytes, Signed>(d + Bytes * i),
+            reinterpret_cast<const char*>(d + Bytes * i)))
+      {
+        return false;
+      }
+    }
+    return true;
+  }
+
+  // True when every big-endian ID in the binary block is in [0, Points); no early exit so
+  // that the loop vectorises.
+  template <int Bytes>
+  bool IdsInRange(const unsigned char* d, std::uint64_t values) const
+  {
+    const std::uint64_t limit = static_cast<std::uint64_t>(this->Points);
+    bool bad = false;
+    for (std::uint64_t i = 0; i < values; ++i)
+    {
+      bad |= static_cast<std::uint64_t>(LoadBigEndian<Bytes, true>(d + Bytes * i)) >= limit;
+    }
+    return !bad;
   }
 
   struct NoInteger
@@ -1264,6 +1358,17 @@ private:
         this->Block + ": offsets and connectivity of different types", t.S);
     }
     auto onId = [&](std::int64_t v, const char* at) { return this->IdInRange(v, at); };
+    if (this->Binary && this->Fits(static_cast<std::uint64_t>(size), *connType))
+    {
+      const unsigned char* d = reinterpret_cast<const unsigned char*>(this->P);
+      const bool ok = connType->Bytes == 8 ? this->IdsInRange<8>(d, static_cast<std::uint64_t>(size))
+                                           : this->IdsInRange<4>(d, static_cast<std::uint64_t>(size));
+      if (ok)
+      {
+        this->P += static_cast<std::uint64_t>(size) * static_cast<std::uint64_t>(connType->Bytes);
+        return this->AfterArray(*connType, 1);
+      }
+    }
     return this->Array(static_cast<std::uint64_t>(size), *connType, Check::None, onId);
   }
 
@@ -1605,7 +1710,7 @@ LegacyVtkScanResult ScanLegacyVtkFile(const std::string& path)
     ::close(fd);
     return ScanLegacyVtkBuffer("", 0);
   }
-  void* map = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
+  void* map = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
   ::close(fd);
   if (map == MAP_FAILED)
   {
