@@ -431,11 +431,17 @@ bool FormatPointTransformationsFile(std::string& out, const Entries& entries,
   out += '\n';
   AppendBoundsBlock(out, BoundsOf(modelPoints));
   out.reserve(out.size() + entries.size() * 80);
+  // Part 3.2 takes the target of the first list index whose entry equals e; entries are
+  // unique in a selection list, so that is normally i itself.
+  std::unordered_map<vtkIdType, std::size_t> first;
+  first.reserve(entries.size());
+  for (std::size_t i = 0; i < entries.size(); ++i)
+    first.emplace(entries[i], i);
   for (std::size_t i = 0; i < entries.size(); ++i) {
     Point3 position;
     if (!ModelPosition(modelPoints, entries[i], position))
       return false;
-    AppendPointLine(out, entries[i] < 0, position, targets[i]);
+    AppendPointLine(out, entries[i] < 0, position, targets[first[entries[i]]]);
   }
   return true;
 }

@@ -152,8 +152,9 @@ void AppendPointLine(std::string& out, bool withdrawn, const Point3& position,
 bool FormatPointsFile(std::string& out, const Entries& entries, vtkPoints* modelPoints);
 
 // The whole .ptt file: "# Points Transformations\n", the bounds block of modelPoints, and one
-// line per entry with the model's position of its point and targets[i] (the target stored with
-// entry i). Returns false when targets.size() != entries.size() or a point is not in the model.
+// line per entry with the model's position of its point and the target stored with the entry
+// (targets[k] for the first index k whose entry equals it, as Part 3.2 says). Returns false when
+// targets.size() != entries.size() or a point is not in the model.
 bool FormatPointTransformationsFile(std::string& out, const Entries& entries,
                                     const std::vector<Point3>& targets, vtkPoints* modelPoints);
 

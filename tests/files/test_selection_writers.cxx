@@ -208,6 +208,11 @@ TEST(TransformationsWriter, PointLinesWithTargets) {
                      "1.500000 -0.250000 2.000000 1.500000 -0.250000 2.500000\n"
                      "# 2.000000 1.000000 3.000000 7.000000 8.000000 9.000000\n"
                      "0.000000 0.500000 1.000000 0.000000 0.500000 1.000000\n");
+  // A repeated entry (not made by the selection operations) takes the first one's target.
+  ASSERT_TRUE(FormatPointTransformationsFile(out, {1, 1}, {{5, 5, 5}, {6, 6, 6}}, pts));
+  EXPECT_EQ(out.substr(out.size() - 110),
+            "-1.000000 0.000000 0.000000 5.000000 5.000000 5.000000\n"
+            "-1.000000 0.000000 0.000000 5.000000 5.000000 5.000000\n");
   // Targets must be parallel to the entries.
   EXPECT_FALSE(FormatPointTransformationsFile(out, {3}, {}, pts));
   EXPECT_FALSE(FormatPointTransformationsFile(out, {8}, {{0, 0, 0}}, pts));
