@@ -15,6 +15,7 @@
 #include <vtkIntArray.h>
 #include <vtkLookupTable.h>
 #include <vtkNew.h>
+#include <vtkObjectFactory.h>
 #include <vtkOutputWindow.h>
 #include <vtkPointData.h>
 #include <vtkPoints.h>
@@ -513,6 +514,54 @@ INSTANTIATE_TEST_SUITE_P(Versions, WrittenByVtk,
   { return "v" + std::to_string(info.param.Version) + (info.param.Binary ? "_binary" : "_ascii"); });
 
 // ---- VTK's messages and global state ----------------------------------------------------
+
+// A reader that reads the file and then reports a message the way VTK's readers do: a warning
+// through the reader (observers), a generic warning (output window only), or an error.
+class ComplainingReader : public vtkPolyDataReader
+{
+public:
+  static ComplainingReader* New();
+  vtkTypeMacro(ComplainingReader, vtkPolyDataReader);
+  int Mode = 0;
+
+protected:
+  int ReadMeshSimple(const std::string& name, vtkDataObject* output) override
+  {
+    const int result = this->Superclass::ReadMeshSimple(name, output);
+    if (this->Mode == 0)
+    {
+      vtkWarningMacro("Reading truncated line for file: " << this->GetFileName());
+    }
+    else if (this->Mode == 1)
+    {
+      vtkGenericWarningMacro("Generic trouble with " << this->GetFileName());
+    }
+    else
+    {
+      vtkErrorMacro("Error reading ascii data!");
+    }
+    return result;
+  }
+};
+vtkStandardNewMacro(ComplainingReader);
+
+TEST(ModelFileReaderCapture, AnyMessageFromVtkRefusesTheModel)
+{
+  const std::string path = Folder().Write("complained-about.vtk", Tetra42());
+  const char* expected[3] = { "Reading truncated line", "Generic trouble with the file",
+    "Error reading ascii data!" };
+  for (int mode = 0; mode < 3; ++mode)
+  {
+    vtkNew<ComplainingReader> reader;
+    reader->Mode = mode;
+    const selvane::ModelFileReadResult result = selvane::ReadModelFileChecked(path, reader);
+    EXPECT_EQ(ModelFileProblem::ReaderReported, result.Problem) << result.Reason;
+    EXPECT_NE(std::string::npos, result.Reason.find(expected[mode])) << result.Reason;
+    EXPECT_EQ(std::string::npos, result.Reason.find(path)) << result.Reason;
+    EXPECT_EQ(std::string::npos, result.Reason.find('\n')) << result.Reason;
+    EXPECT_EQ(0, reader->GetOutput()->GetNumberOfPoints()) << "a half-read model was kept";
+  }
+}
 
 TEST(ModelFileReaderCapture, RestoresTheOutputWindowAndWarningDisplay)
 {
