@@ -75,18 +75,18 @@ void MainWindow::BuildMenu() {
 }
 
 void MainWindow::BindCommands() {
-  Commands[CmdOpenModel] = [this] { Viewer->OpenModel(); };
-  Commands[CmdExit] = [this] { close(); };
+  Commands[CmdOpenModel] = [](MainDialog& dialog) { dialog.OpenModel(); };
+  Commands[CmdExit] = [this](MainDialog&) { close(); };
   // The selection commands render at once, so the change shows without another event.
-  Commands[CmdSelectCell] = [this] {
-    Viewer->ToggleCurrentCell();
-    Viewer->Render();
+  Commands[CmdSelectCell] = [](MainDialog& dialog) {
+    dialog.ToggleCurrentCell();
+    dialog.Render();
   };
-  Commands[CmdSelectPoint] = [this] {
-    Viewer->ToggleCurrentPoint();
-    Viewer->Render();
+  Commands[CmdSelectPoint] = [](MainDialog& dialog) {
+    dialog.ToggleCurrentPoint();
+    dialog.Render();
   };
-  Commands[CmdClearSelectedPoints] = [this] { Viewer->OnClearSelectedPoints(); };
+  Commands[CmdClearSelectedPoints] = [](MainDialog& dialog) { dialog.OnClearSelectedPoints(); };
 }
 
 void MainWindow::BindListBoxes() {
@@ -102,7 +102,7 @@ void MainWindow::BindListBoxes() {
 void MainWindow::RunCommand(int command) {
   auto found = Commands.find(command);
   if (found != Commands.end())
-    found->second();
+    found->second(*Viewer);
 }
 
 } // namespace selvane

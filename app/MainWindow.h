@@ -1,5 +1,7 @@
 #pragma once
 
+#include "CommandTable.h"
+
 #include <QMainWindow>
 
 #include <functional>
@@ -39,7 +41,7 @@ private:
   ControlColumn* Controls;
   RenderHost* ViewHost;
   std::map<int, QAction*> MenuItems;
-  std::map<int, std::function<void()>> Commands;
+  CommandTable Commands;
   std::unique_ptr<QtWindowing> Platform;
   std::unique_ptr<MainDialog> Viewer;
 };

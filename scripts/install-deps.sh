@@ -3,7 +3,7 @@
 # Idempotent: does nothing when every package is already present.
 set -eu
 
-PACKAGES="build-essential cmake pkg-config
+PACKAGES="build-essential cmake pkg-config locales
 libvtk9-dev libvtk9-qt-dev qtbase5-dev qtbase5-dev-tools
 libgtest-dev libgmock-dev libbenchmark-dev
 xvfb xauth libgl1-mesa-dri mesa-utils
