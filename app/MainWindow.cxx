@@ -1,7 +1,9 @@
 #include "MainWindow.h"
 
+#include "AuxiliaryDialogWindows.h"
 #include "ControlColumn.h"
 #include "ControlIds.h"
+#include "FileCommands.h"
 #include "InputInterceptor.h"
 #include "MainDialog.h"
 #include "MenuLayout.h"
@@ -35,6 +37,11 @@ MainWindow::MainWindow() {
 
   Platform = std::make_unique<QtWindowing>(this, Controls, ViewHost, MenuItems);
   Viewer = std::make_unique<MainDialog>(*Platform);
+  MakeTransform = new MakeTransformWindow(Viewer->MakeTransformBox, this);
+  SetRadius = new SetRadiusWindow(Viewer->SetRadiusBox, this);
+  SetRadius->Accepted = [this] { Viewer->ApplyPointerRadius(); };
+  About = new AboutWindow(this);
+  Platform->SetDialogs(About, SetRadius, MakeTransform);
   Platform->WriteCoordinateFields(Viewer->TargetPosition, Viewer->CurrentPosition);
   BindCommands();
   BindListBoxes();
@@ -87,6 +94,13 @@ void MainWindow::BindCommands() {
     dialog.Render();
   };
   Commands[CmdClearSelectedPoints] = [](MainDialog& dialog) { dialog.OnClearSelectedPoints(); };
+  AddFileCommands(Commands);
+  Commands[CmdWireframeSolid] = [](MainDialog& dialog) { dialog.OnWireframeSolid(); };
+  Commands[CmdScreenShot] = [](MainDialog& dialog) { dialog.OnScreenShot(); };
+  Commands[CmdSetPointer] = [](MainDialog& dialog) { dialog.OnSetPointer(); };
+  Commands[CmdAbout] = [](MainDialog& dialog) {
+    dialog.Windowing.ShowDialog(AuxiliaryDialog::About);
+  };
 }
 
 void MainWindow::BindListBoxes() {

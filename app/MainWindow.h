@@ -12,7 +12,10 @@ class QAction;
 
 namespace selvane {
 
+class AboutWindow;
 class ControlColumn;
+class MakeTransformWindow;
+class SetRadiusWindow;
 class MainDialog;
 class QtWindowing;
 class RenderHost;
@@ -29,6 +32,9 @@ public:
   ControlColumn* Column() const { return Controls; }
   RenderHost* Host() const { return ViewHost; }
   QAction* MenuItem(int command) const;
+  AboutWindow* AboutBox() const { return About; }
+  SetRadiusWindow* SetRadiusBox() const { return SetRadius; }
+  MakeTransformWindow* MakeTransformBox() const { return MakeTransform; }
 
   // Runs a menu command as if its item had been chosen.
   void RunCommand(int command);
@@ -44,6 +50,9 @@ private:
   CommandTable Commands;
   std::unique_ptr<QtWindowing> Platform;
   std::unique_ptr<MainDialog> Viewer;
+  AboutWindow* About = nullptr;
+  SetRadiusWindow* SetRadius = nullptr;
+  MakeTransformWindow* MakeTransform = nullptr;
 };
 
 } // namespace selvane

@@ -1,5 +1,6 @@
 #include "QtWindowing.h"
 
+#include "AuxiliaryDialogWindows.h"
 #include "ControlColumn.h"
 #include "ControlIds.h"
 #include "FileDialogs.h"
@@ -139,9 +140,31 @@ void QtWindowing::ShowMessage(const std::string& text) {
   QMessageBox::warning(Window, Window->windowTitle(), QString::fromStdString(text));
 }
 
-void QtWindowing::ShowDialog(AuxiliaryDialog) {}
+void QtWindowing::SetDialogs(AboutWindow* about, SetRadiusWindow* setRadius,
+                             MakeTransformWindow* transform) {
+  About = about;
+  SetRadius = setRadius;
+  MakeTransform = transform;
+}
 
-void QtWindowing::RefreshDialog(AuxiliaryDialog) {}
+void QtWindowing::ShowDialog(AuxiliaryDialog dialog) {
+  QDialog* box = dialog == AuxiliaryDialog::About       ? static_cast<QDialog*>(About)
+                 : dialog == AuxiliaryDialog::SetRadius ? static_cast<QDialog*>(SetRadius)
+                                                        : static_cast<QDialog*>(MakeTransform);
+  if (!box)
+    return;
+  // Modeless: the boxes keep their typed values between showings.
+  box->show();
+  box->raise();
+  box->activateWindow();
+}
+
+void QtWindowing::RefreshDialog(AuxiliaryDialog dialog) {
+  if (dialog == AuxiliaryDialog::SetRadius && SetRadius)
+    SetRadius->Refresh();
+  else if (dialog == AuxiliaryDialog::MakeTransform && MakeTransform)
+    MakeTransform->Refresh();
+}
 
 vtkRenderWindow* QtWindowing::ViewRenderWindow() {
   return Host->View()->renderWindow();

@@ -11,14 +11,19 @@ class QWidget;
 
 namespace selvane {
 
+class AboutWindow;
 class ControlColumn;
+class MakeTransformWindow;
 class RenderHost;
+class SetRadiusWindow;
 
 // The viewer's window operations on the Qt widgets of the main window.
 class QtWindowing : public WindowingLayer {
 public:
   QtWindowing(QWidget* window, ControlColumn* column, RenderHost* host,
               std::map<int, QAction*> menuItems);
+
+  void SetDialogs(AboutWindow* about, SetRadiusWindow* setRadius, MakeTransformWindow* transform);
 
   // Messages go to standard error instead of a message box (screenshot runs).
   bool MessagesToStandardError = false;
@@ -48,6 +53,9 @@ private:
   ControlColumn* Column;
   RenderHost* Host;
   std::map<int, QAction*> MenuItems;
+  AboutWindow* About = nullptr;
+  SetRadiusWindow* SetRadius = nullptr;
+  MakeTransformWindow* MakeTransform = nullptr;
 };
 
 // Six significant digits, as the coordinate fields show numbers.

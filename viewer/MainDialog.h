@@ -12,6 +12,8 @@ class vtkActor;
 class vtkAlgorithmOutput;
 class vtkAppendPolyData;
 class vtkCellLocator;
+class vtkFollower;
+class vtkScaledAxes;
 class vtkCellPicker;
 class vtkIdList;
 class vtkLookupTable;
@@ -77,6 +79,14 @@ public:
   // Acts on a key-down by the key table, then renders.
   void OnKeyDown(Key key);
 
+  // --- axes and display commands ---
+  // Builds the axes along the model's bounding box and their four labels.
+  void BuildAxes(const double bounds[6]);
+  void OnWireframeSolid();
+  void OnScreenShot();
+  void OnSetPointer();
+  void ApplyPointerRadius();
+
   // --- file prompt ---
   bool PromptFileName(std::string& path, const std::string& title, unsigned flags,
                       const std::vector<FileFilter>& filter, const std::string& defaultExtension,
@@ -125,6 +135,12 @@ public:
   vtkSmartPointer<vtkAppendPolyData> SelectedCellsAppend;
   vtkSmartPointer<vtkPolyDataMapper> SelectedCellsMapper;
   vtkSmartPointer<vtkActor> SelectedCellsActor;
+
+  // The axes of the loaded model's bounding box and their labels (absent before a model).
+  vtkSmartPointer<vtkScaledAxes> Axes;
+  vtkSmartPointer<vtkActor> AxesActor;
+  vtkSmartPointer<vtkFollower> OriginLabel, XLabel, YLabel, ZLabel;
+  int HasAxes = 0;
 
   vtkSmartPointer<vtkCellPicker> CellPicker;
   // Spatial index of the geometry as drawn, so a pick does not test every cell.

@@ -74,6 +74,7 @@ bool MainDialog::OpenModelFile(const std::string& path) {
   PointingSphere->SetRadius(PointerRadius);
   SetRadiusBox.SphereRadius = PointerRadius;
   Windowing.RefreshDialog(AuxiliaryDialog::SetRadius);
+  BuildAxes(bounds);
 
   RefreshScene();
   return true;

@@ -2,6 +2,7 @@
 
 #include <vtkActor.h>
 #include <vtkAppendPolyData.h>
+#include <vtkFollower.h>
 #include <vtkRenderer.h>
 
 namespace selvane {
@@ -17,6 +18,11 @@ void MainDialog::RebuildScene(bool includeModel) {
     return;
   if (includeModel)
     Renderer->AddViewProp(ModelActor);
+  if (HasAxes) {
+    Renderer->AddViewProp(AxesActor);
+    for (vtkFollower* label : {OriginLabel.Get(), XLabel.Get(), YLabel.Get(), ZLabel.Get()})
+      Renderer->AddViewProp(label);
+  }
   // An append filter without inputs is never drawn: its actor is left out.
   if (HasInputs(SelectedCellsAppend))
     Renderer->AddViewProp(SelectedCellsActor);

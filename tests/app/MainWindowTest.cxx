@@ -1,5 +1,6 @@
 // The real Qt window under a (virtual) display: layout, menu, drawing, sizing.
 #include "MainWindow.h"
+#include "AuxiliaryDialogWindows.h"
 #include "ControlColumn.h"
 #include "ControlIds.h"
 #include "FileDialogs.h"
@@ -18,6 +19,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QSurfaceFormat>
+#include <QTest>
 #include <QVTKOpenGLNativeWidget.h>
 
 #include <clocale>
@@ -170,6 +172,82 @@ TEST(MainWindowTest, FieldsShowSixSignificantDigitsAndParseTypedNumbers) {
   EXPECT_FLOAT_EQ(readTarget[0], 1.23457f); // fields before the bad one are read
   EXPECT_FLOAT_EQ(readCurrent[0], 9);       // fields after it are not
   EXPECT_EQ(window.Windowing().Messages.size(), 1u);
+}
+
+TEST(MainWindowTest, AuxiliaryDialogsShowTheirDefaultsAndKeepTypedValues) {
+  MainWindow window;
+  window.show();
+  Settle();
+  window.RunCommand(CmdTransform); // greyed before a model: choosing it does nothing here
+  window.Windowing().ShowDialog(AuxiliaryDialog::MakeTransform);
+  Settle();
+  MakeTransformWindow* transform = window.MakeTransformBox();
+  EXPECT_TRUE(transform->isVisible());
+  EXPECT_EQ(transform->windowTitle(), "Make Transform");
+  EXPECT_EQ(transform->SupportRadiusField()->text(), "0.5");
+  EXPECT_EQ(transform->FrameCountField()->text(), "25");
+  EXPECT_EQ(transform->CycleCountField()->text(), "2");
+  transform->FrameCountField()->setText("7");
+  transform->reject(); // Cancel hides without reading
+  EXPECT_FALSE(transform->isVisible());
+  EXPECT_EQ(window.Dialog().MakeTransformBox.FrameCount, 25);
+  window.Windowing().ShowDialog(AuxiliaryDialog::MakeTransform);
+  EXPECT_EQ(transform->FrameCountField()->text(), "7"); // typed text stays
+
+  window.RunCommand(CmdSetPointer);
+  Settle();
+  SetRadiusWindow* radius = window.SetRadiusBox();
+  EXPECT_TRUE(radius->isVisible());
+  EXPECT_EQ(radius->windowTitle(), "Set Radius");
+  EXPECT_EQ(radius->RadiusField()->text(), "0.03");
+  ASSERT_TRUE(window.Dialog().OpenModelFile(SampleModel));
+  // The sample's largest extent is 8: the box shows the derived radius while it is open.
+  EXPECT_EQ(radius->RadiusField()->text(), FormatCoordinate(window.Dialog().PointerRadius));
+  EXPECT_NEAR(window.Dialog().PointerRadius, 0.016f, 1e-6);
+
+  radius->RadiusField()->setText("0.1");
+  QTest::keyClick(radius->RadiusField(), Qt::Key_Return); // OK is the default button
+  Settle();
+  EXPECT_FALSE(radius->isVisible());
+  EXPECT_FLOAT_EQ(window.Dialog().PointerRadius, 0.1f);
+  EXPECT_NEAR(window.Dialog().PointingSphere->GetRadius(), 0.1, 1e-7);
+
+  window.RunCommand(CmdAbout);
+  Settle();
+  EXPECT_TRUE(window.AboutBox()->isVisible());
+  EXPECT_TRUE(window.AboutBox()->windowTitle().isEmpty());
+}
+
+TEST(MainWindowTest, AxesAndLabelsAppearInTheView) {
+  MainWindow window;
+  window.show();
+  Settle();
+  ASSERT_TRUE(window.Dialog().OpenModelFile(SampleModel));
+  window.Dialog().Render();
+  Settle();
+  const QImage view = window.Host()->View()->grabFramebuffer();
+  int green = 0, red = 0;
+  for (int y = 0; y < view.height(); ++y)
+    for (int x = 0; x < view.width(); ++x) {
+      const QColor c = view.pixelColor(x, y);
+      if (c.green() > 150 && c.red() < 80 && c.blue() < 80)
+        ++green; // the z label
+      if (c.red() > 180 && c.green() < 60 && c.blue() < 60)
+        ++red; // the x label (and the small pointing sphere)
+    }
+  EXPECT_GT(green, 20);
+  EXPECT_GT(red, 20);
+  window.Dialog().OnScreenShot();
+  Settle();
+  const QImage clean = window.Host()->View()->grabFramebuffer();
+  int greenAfter = 0;
+  for (int y = 0; y < clean.height(); ++y)
+    for (int x = 0; x < clean.width(); ++x) {
+      const QColor c = clean.pixelColor(x, y);
+      if (c.green() > 150 && c.red() < 80 && c.blue() < 80)
+        ++greenAfter;
+    }
+  EXPECT_EQ(greenAfter, 0);
 }
 
 TEST(FileDialogTest, FiltersMatchBothCasesAndDialogsFollowTheirFlags) {

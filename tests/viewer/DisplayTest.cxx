@@ -1,0 +1,184 @@
+// The axes and labels of the loaded model, and the three display commands.
+#include "ControlIds.h"
+#include "FakeWindowing.h"
+#include "MainDialog.h"
+#include "TestMeshes.h"
+#include "vtkScaledAxes.h"
+
+#include <gtest/gtest.h>
+
+#include <vtkActor.h>
+#include <vtkAppendPolyData.h>
+#include <vtkFollower.h>
+#include <vtkPolyData.h>
+#include <vtkPolyDataCollection.h>
+#include <vtkPolyDataMapper.h>
+#include <vtkPropCollection.h>
+#include <vtkProperty.h>
+#include <vtkRenderer.h>
+#include <vtkSphereSource.h>
+#include <vtkVectorText.h>
+
+#include <cmath>
+
+using namespace selvane;
+
+namespace {
+
+std::vector<vtkProp*> PropsOf(vtkRenderer* renderer) {
+  std::vector<vtkProp*> props;
+  vtkPropCollection* collection = renderer->GetViewProps();
+  collection->InitTraversal();
+  while (vtkProp* prop = collection->GetNextProp())
+    props.push_back(prop);
+  return props;
+}
+
+std::string LabelText(vtkFollower* label) {
+  auto* mapper = vtkPolyDataMapper::SafeDownCast(label->GetMapper());
+  auto* text = vtkVectorText::SafeDownCast(mapper->GetInputAlgorithm());
+  return text ? text->GetText() : "";
+}
+
+// The radius of a marker's sphere: distance of its first point from its target.
+double MarkerRadius(vtkPolyData* marker) {
+  double first[3], target[3];
+  marker->GetPoint(0, first);
+  marker->GetPoint(marker->GetNumberOfPoints() - 1, target);
+  return std::sqrt(vtkMath::Distance2BetweenPoints(first, target));
+}
+
+class DisplayTest : public ::testing::Test {
+protected:
+  DisplayTest() : Dialog(Windowing) { Dialog.InitializeView(); }
+
+  void OpenBox(double x1, double y1, double z1) {
+    const std::string path = Dir.File("box" + std::to_string(++Files) + ".vtk");
+    ASSERT_TRUE(WriteLegacyModel(MakeBoxModel(0, 0, 0, x1, y1, z1, false), path));
+    Windowing.QueueFileAnswer(path);
+    Dialog.OpenModel();
+    ASSERT_TRUE(Windowing.Messages.empty());
+  }
+  std::vector<vtkProp*> SceneWithAxes(std::vector<vtkProp*> selections) {
+    std::vector<vtkProp*> props = {Dialog.ModelActor, Dialog.AxesActor, Dialog.OriginLabel,
+                                   Dialog.XLabel,     Dialog.YLabel,    Dialog.ZLabel};
+    props.insert(props.end(), selections.begin(), selections.end());
+    props.push_back(Dialog.PointingSphereActor);
+    props.push_back(Dialog.CurrentCellActor);
+    return props;
+  }
+
+  TempDir Dir;
+  int Files = 0;
+  FakeWindowing Windowing;
+  MainDialog Dialog;
+};
+
+TEST_F(DisplayTest, AxesRunAlongTheBoundingBoxWithFourLabels) {
+  OpenBox(5, 2, 1);
+  ASSERT_EQ(Dialog.HasAxes, 1);
+  float origin[3], scale[3];
+  Dialog.Axes->GetOrigin(origin);
+  Dialog.Axes->GetScaleFactor(scale);
+  EXPECT_EQ(origin[0], 0);
+  EXPECT_EQ(scale[0], 5);
+  EXPECT_EQ(scale[1], 2);
+  EXPECT_EQ(scale[2], 1);
+
+  EXPECT_EQ(LabelText(Dialog.OriginLabel), "0.000000 0.000000 0.000000");
+  EXPECT_EQ(LabelText(Dialog.XLabel), "x 5.000000");
+  EXPECT_EQ(LabelText(Dialog.YLabel), "y 2.000000");
+  EXPECT_EQ(LabelText(Dialog.ZLabel), "z 1.000000");
+  const double s = 5.0 / 28;
+  const double* x = Dialog.XLabel->GetPosition();
+  EXPECT_NEAR(x[0], 5 - s, 1e-9);
+  EXPECT_NEAR(x[1], -s, 1e-9);
+  EXPECT_NEAR(Dialog.XLabel->GetScale()[0], s, 1e-9);
+  const double* z = Dialog.ZLabel->GetPosition();
+  EXPECT_NEAR(z[2], 1 - s, 1e-9);
+  double red[3];
+  Dialog.XLabel->GetProperty()->GetColor(red);
+  EXPECT_EQ(red[0], 1);
+  EXPECT_EQ(red[1], 0);
+  // Labels face the camera as the view turns.
+  EXPECT_EQ(Dialog.XLabel->GetCamera(), Dialog.Renderer->GetActiveCamera());
+
+  EXPECT_EQ(PropsOf(Dialog.Renderer), SceneWithAxes({}));
+  Dialog.ToggleCurrentCell();
+  EXPECT_EQ(PropsOf(Dialog.Renderer), SceneWithAxes({Dialog.SelectedCellsActor}));
+}
+
+TEST_F(DisplayTest, AxesAreReplacedByANewModelAndKeptByACancelledOpen) {
+  OpenBox(5, 2, 1);
+  vtkScaledAxes* first = Dialog.Axes;
+  Windowing.QueueFileAnswer(std::nullopt);
+  Dialog.OpenModel();
+  EXPECT_EQ(Dialog.HasAxes, 1);
+  EXPECT_EQ(Dialog.Axes.Get(), first);
+  Dialog.RefreshScene();
+  EXPECT_EQ(PropsOf(Dialog.Renderer), SceneWithAxes({}));
+
+  OpenBox(3, 3, 3);
+  EXPECT_NE(Dialog.Axes.Get(), first);
+  EXPECT_EQ(LabelText(Dialog.XLabel), "x 3.000000");
+  EXPECT_EQ(PropsOf(Dialog.Renderer), SceneWithAxes({}));
+}
+
+TEST_F(DisplayTest, ScreenShotKeepsOnlyTheModelAndMarkersUntilTheNextRebuild) {
+  OpenBox(5, 2, 1);
+  Dialog.OnScreenShot();
+  EXPECT_EQ(PropsOf(Dialog.Renderer), std::vector<vtkProp*>{Dialog.ModelActor});
+
+  Dialog.ToggleCurrentCell();
+  Dialog.CtrlDown = 1;
+  Dialog.ToggleCurrentPoint();
+  Dialog.OnScreenShot();
+  EXPECT_EQ(PropsOf(Dialog.Renderer),
+            (std::vector<vtkProp*>{Dialog.ModelActor, Dialog.SelectedCellsActor,
+                                   Dialog.PointMarkersActor, Dialog.HighlightActor}));
+
+  // Making another point current rebuilds the whole scene.
+  Dialog.NextPointInCell();
+  EXPECT_EQ(PropsOf(Dialog.Renderer),
+            SceneWithAxes({Dialog.SelectedCellsActor, Dialog.PointMarkersActor}));
+}
+
+TEST_F(DisplayTest, WireframeSolidAlternatesTheFrontRepresentationOnly) {
+  OpenBox(1, 1, 1);
+  Dialog.OnWireframeSolid();
+  EXPECT_EQ(Dialog.ShowSolid, 0);
+  EXPECT_EQ(Dialog.ModelActor->GetProperty()->GetRepresentation(), VTK_WIREFRAME);
+  EXPECT_EQ(Dialog.ModelActor->GetBackfaceProperty()->GetRepresentation(), VTK_SURFACE);
+  Dialog.OnWireframeSolid();
+  EXPECT_EQ(Dialog.ShowSolid, 1);
+  EXPECT_EQ(Dialog.ModelActor->GetProperty()->GetRepresentation(), VTK_SURFACE);
+  EXPECT_TRUE(Dialog.ModelActor->GetVisibility());
+}
+
+TEST_F(DisplayTest, SetPointerResizesTheSphereAndOnlyLaterMarkers) {
+  OpenBox(10, 4, 2);
+  EXPECT_NEAR(Dialog.SetRadiusBox.SphereRadius, 0.02f, 1e-6);
+  Dialog.OnSetPointer();
+  ASSERT_EQ(Windowing.ShownDialogs.size(), 1u);
+  EXPECT_EQ(Windowing.ShownDialogs[0], AuxiliaryDialog::SetRadius);
+
+  Dialog.ToggleCurrentPoint(); // a marker with the model-derived radius
+  Dialog.SetRadiusBox.SphereRadius = 0.1f;
+  const int renders = Windowing.RenderCount();
+  Dialog.ApplyPointerRadius();
+  EXPECT_EQ(Windowing.RenderCount(), renders + 1);
+  EXPECT_FLOAT_EQ(Dialog.PointerRadius, 0.1f);
+  EXPECT_NEAR(Dialog.PointingSphere->GetRadius(), 0.1, 1e-7);
+  Dialog.NextPointInCell();
+  Dialog.ToggleCurrentPoint();
+  auto* older = vtkPolyData::SafeDownCast(Dialog.PointMarkers->GetItemAsObject(0));
+  auto* newer = vtkPolyData::SafeDownCast(Dialog.PointMarkers->GetItemAsObject(1));
+  EXPECT_NEAR(MarkerRadius(older), 0.02, 1e-5);
+  EXPECT_NEAR(MarkerRadius(newer), 0.1, 1e-5);
+
+  // Opening a model replaces the radius with the one derived from its size.
+  OpenBox(1, 1, 1);
+  EXPECT_NEAR(Dialog.PointerRadius, 0.002f, 1e-7);
+}
+
+} // namespace

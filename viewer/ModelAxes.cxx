@@ -1,0 +1,63 @@
+#include "MainDialog.h"
+
+#include "AxesLayout.h"
+#include "vtkScaledAxes.h"
+
+#include <vtkActor.h>
+#include <vtkFollower.h>
+#include <vtkNew.h>
+#include <vtkPolyDataMapper.h>
+#include <vtkProperty.h>
+#include <vtkRenderer.h>
+#include <vtkVectorText.h>
+
+namespace selvane {
+
+namespace {
+
+vtkSmartPointer<vtkFollower> MakeLabel(const AxisLabel& label, double scale,
+                                       vtkRenderer* renderer) {
+  vtkNew<vtkVectorText> text;
+  text->SetText(label.Text.c_str());
+  vtkNew<vtkPolyDataMapper> mapper;
+  mapper->SetInputConnection(text->GetOutputPort());
+  auto follower = vtkSmartPointer<vtkFollower>::New();
+  follower->SetMapper(mapper);
+  follower->SetScale(scale, scale, scale);
+  follower->SetPosition(label.Position[0], label.Position[1], label.Position[2]);
+  const bool white = label.Color[0] == 1 && label.Color[1] == 1 && label.Color[2] == 1;
+  // White text would vanish on the white background: draw it dark instead.
+  if (white)
+    follower->GetProperty()->SetColor(0.2, 0.2, 0.2);
+  else
+    follower->GetProperty()->SetColor(label.Color[0], label.Color[1], label.Color[2]);
+  // Labels turn with the camera so they stay readable while the view is rotated.
+  if (renderer)
+    follower->SetCamera(renderer->GetActiveCamera());
+  return follower;
+}
+
+} // namespace
+
+void MainDialog::BuildAxes(const double bounds[6]) {
+  const AxesLayout layout = ComputeAxesLayout(bounds);
+  // The previous model's axes and labels are released with these references.
+  Axes = vtkSmartPointer<vtkScaledAxes>::New();
+  Axes->SetOrigin(static_cast<float>(layout.Origin[0]), static_cast<float>(layout.Origin[1]),
+                  static_cast<float>(layout.Origin[2]));
+  Axes->SetScaleFactor(static_cast<float>(layout.ScaleFactor[0]),
+                       static_cast<float>(layout.ScaleFactor[1]),
+                       static_cast<float>(layout.ScaleFactor[2]));
+  vtkNew<vtkPolyDataMapper> mapper;
+  mapper->SetInputConnection(Axes->GetOutputPort());
+  AxesActor = vtkSmartPointer<vtkActor>::New();
+  AxesActor->SetMapper(mapper);
+  const double s = layout.LabelScale;
+  OriginLabel = MakeLabel(layout.Labels[AxesLayout::OriginLabel], s, Renderer);
+  XLabel = MakeLabel(layout.Labels[AxesLayout::XLabel], s, Renderer);
+  YLabel = MakeLabel(layout.Labels[AxesLayout::YLabel], s, Renderer);
+  ZLabel = MakeLabel(layout.Labels[AxesLayout::ZLabel], s, Renderer);
+  HasAxes = 1;
+}
+
+} // namespace selvane
