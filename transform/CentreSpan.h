@@ -6,10 +6,10 @@
 #include <vector>
 
 struct CentreSpan {
-  int Rank = 0;             // 0 (one position), 1 (a line), 2 (a plane) or 3
-  double Centre[3] = {};    // mean of the centres
-  double Axis[3][3] = {};   // unit principal directions, largest spread first
-  double Spread[3] = {};    // root-mean-square extent along each axis
+  int Rank = 0;           // 0 (one position), 1 (a line), 2 (a plane) or 3
+  double Centre[3] = {};  // mean of the centres
+  double Axis[3][3] = {}; // unit principal directions, largest spread first
+  double Spread[3] = {};  // root-mean-square extent along each axis
 };
 
 // coords: 3 * n doubles (x y z per centre). A direction counts as spanned when its spread

@@ -25,7 +25,7 @@ inline double Sum(v8d v) {
 }
 } // namespace
 
-#if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__) &&                      \
+#if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__) &&                             \
     !defined(__SANITIZE_ADDRESS__)
 #define SELVANE_CLONES __attribute__((target_clones("arch=x86-64-v4", "arch=x86-64-v3", "default")))
 #else

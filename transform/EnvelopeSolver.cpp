@@ -138,8 +138,7 @@ void EnvelopeFactor(int n, const int* xenv, float* env, float* diag, int& errorF
       const int len = k - lo;
       double d[Rows] = {0.0, 0.0, 0.0, 0.0};
       if (len > 0) {
-        DotRows4(env + (xenv[k + 1] - 1 - len), y[0] + lo, y[1] + lo, y[2] + lo, y[3] + lo, len,
-                 d);
+        DotRows4(env + (xenv[k + 1] - 1 - len), y[0] + lo, y[1] + lo, y[2] + lo, y[3] + lo, len, d);
       }
       for (int m = 0; m < count; ++m) {
         if (k >= first[m]) {
@@ -158,8 +157,8 @@ void EnvelopeFactor(int n, const int* xenv, float* env, float* diag, int& errorF
         const int len = k - lo;
         double d[Rows] = {0.0, 0.0, 0.0, 0.0};
         if (len > 0) {
-          DotRows4(env + (xenv[k + 1] - 1 - len), y[m] + lo, y[m] + lo, y[m] + lo, y[m] + lo,
-                   len, d);
+          DotRows4(env + (xenv[k + 1] - 1 - len), y[m] + lo, y[m] + lo, y[m] + lo, y[m] + lo, len,
+                   d);
         }
         const double s = static_cast<double>(env[segment[m] + k]) - d[0];
         const float v = s != 0.0 ? static_cast<float>(s / diag[k]) : 0.0f;

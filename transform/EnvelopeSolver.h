@@ -25,11 +25,11 @@ void EnvelopeUpperSolve(int n, const int* xenv, const float* env, const float* d
 class EnvelopeSolver {
 public:
   int N = 0;
-  std::vector<float> Diag;  // N floats
-  std::vector<int> Xenv;    // N + 1 ints, one-based values
-  std::vector<float> Env;   // Xenv[N] - 1 floats
+  std::vector<float> Diag; // N floats
+  std::vector<int> Xenv;   // N + 1 ints, one-based values
+  std::vector<float> Env;  // Xenv[N] - 1 floats
   int ErrorFlag = 0;
-  int FirstBadPivot = -1;   // first row whose pivot was not positive, -1 if none
+  int FirstBadPivot = -1; // first row whose pivot was not positive, -1 if none
 
   // Mode 0: factor, then both substitutions on r; 1: factor only; 2: both substitutions on r
   // with the factor in place; any other: nothing. Never clears ErrorFlag; returns it.

@@ -29,6 +29,6 @@ public:
 
 private:
   int Nrl = 0, Nrh = -1, Ncl = 0, Nch = -1;
-  std::unique_ptr<float[]> Storage;  // all rows, one block
-  std::unique_ptr<float*[]> Rows;    // Rows[r - Nrl] points at element (r, 0)
+  std::unique_ptr<float[]> Storage; // all rows, one block
+  std::unique_ptr<float*[]> Rows;   // Rows[r - Nrl] points at element (r, 0)
 };

@@ -15,11 +15,11 @@ class vtkMatrixSolver;
 
 struct SplineFit {
   float Radius = 0.0f;
-  vtkSmartPointer<vtkPoints> Centres;        // by point id (the reader's PointArray)
-  vtkSmartPointer<vtkPoints> OrderedCentres; // by position (centre k = point List[k])
-  vtkSmartPointer<vtkPointLocator> Locator;  // over Centres; ids are point ids
-  vtkSmartPointer<vtkIntArray> List;         // position -> point id
-  vtkSmartPointer<vtkIntArray> UnList;       // point id -> position (row index)
+  vtkSmartPointer<vtkPoints> Centres;                    // by point id (the reader's PointArray)
+  vtkSmartPointer<vtkPoints> OrderedCentres;             // by position (centre k = point List[k])
+  vtkSmartPointer<vtkPointLocator> Locator;              // over Centres; ids are point ids
+  vtkSmartPointer<vtkIntArray> List;                     // position -> point id
+  vtkSmartPointer<vtkIntArray> UnList;                   // point id -> position (row index)
   vtkSmartPointer<vtkFloatArray> CoeffX, CoeffY, CoeffZ; // n + 4 each
 
   bool Valid() const { return Centres && Locator && UnList && CoeffX && CoeffY && CoeffZ; }

@@ -60,9 +60,8 @@ public:
   // Breadth-first neighbourhood ordering: position -> point id for the n points. max receives
   // the largest position offset between a point and the point whose search placed it.
   // Throws SelvaneError("GetWellOderredList: Can not allocate result array!").
-  static vtkSmartPointer<vtkIntArray> GetWellOderredList(int& max, int n, float radius,
-                                                          vtkPoints* points,
-                                                          vtkPointLocator* locator);
+  static vtkSmartPointer<vtkIntArray>
+  GetWellOderredList(int& max, int n, float radius, vtkPoints* points, vtkPointLocator* locator);
 
 protected:
   vtkDatReader();

@@ -26,8 +26,7 @@ double Seconds(Clock::time_point from) {
 }
 
 // Runs an allocation; turns std::bad_alloc into SelvaneError(message).
-template <typename F>
-void Allocate(const char* message, F&& allocation) {
+template <typename F> void Allocate(const char* message, F&& allocation) {
   try {
     allocation();
   } catch (const std::bad_alloc&) {
@@ -196,19 +195,37 @@ int vtkMatrixSolver::Solve() {
     }
     solver.Xenv[i + 1] = static_cast<int>(count + 1);
   }
-  // Pass 2: the entries, phi(r) = (1 - r/R)^2 for r < R, 0.0 otherwise.
+  // Pass 2: the entries, phi(r) = (1 - r/R)^2 for r < R, 0.0 otherwise (branch-free over
+  // coordinate arrays, so that the compiler vectorises it).
   Allocate("Not enough memory to allocate Env", [&] { solver.Env.resize(count); });
   float* env = solver.Env.data();
+  std::vector<double> xs, ys, zs;
+  Allocate("Not enough memory to allocate Env", [&] {
+    xs.resize(n);
+    ys.resize(n);
+    zs.resize(n);
+  });
+  for (int k = 0; k < n; ++k) {
+    xs[k] = x[3 * k];
+    ys[k] = x[3 * k + 1];
+    zs[k] = x[3 * k + 2];
+  }
   for (int i = 0; i < n; ++i) {
-    const std::ptrdiff_t row = static_cast<std::ptrdiff_t>(solver.Xenv[i] - 1) - firstColumn[i];
-    for (int j = firstColumn[i]; j < i; ++j) {
-      const double d2 = distance2(i, j);
-      if (d2 < radius2) {
-        const double t = 1.0 - std::sqrt(d2) / radius;
-        env[row + j] = static_cast<float>(t * t);
-      } else {
-        env[row + j] = 0.0f;
-      }
+    const int j0 = firstColumn[i];
+    if (j0 == i) {
+      continue;
+    }
+    float* row = env + (solver.Xenv[i] - 1);
+    const double xi = xs[i], yi = ys[i], zi = zs[i];
+    const double* px = xs.data() + j0;
+    const double* py = ys.data() + j0;
+    const double* pz = zs.data() + j0;
+    const int len = i - j0;
+    for (int k = 0; k < len; ++k) {
+      const double dx = xi - px[k], dy = yi - py[k], dz = zi - pz[k];
+      const double d2 = dx * dx + dy * dy + dz * dz;
+      const double t = 1.0 - std::sqrt(d2) / radius;
+      row[k] = d2 < radius2 ? static_cast<float>(t * t) : 0.0f;
     }
   }
   const int relocations = 0;
@@ -302,8 +319,8 @@ int vtkMatrixSolver::Solve() {
     double linear[3] = {0.0, 0.0, 0.0};
     for (int j = 0; j < rank; ++j) {
       for (int a = 0; a < 3; ++a) {
-        linear[a] += static_cast<double>(static_cast<float>(d[j + 1])) * span.Axis[j][a] /
-                     span.Spread[j];
+        linear[a] +=
+            static_cast<double>(static_cast<float>(d[j + 1])) * span.Axis[j][a] / span.Spread[j];
       }
     }
     double constant = static_cast<float>(d[0]);

@@ -55,13 +55,15 @@ Pairs MakePairs(int n, unsigned seed) {
     double y = r * std::sin(golden * i) + jitter * u(rng);
     const double zz = z + jitter * u(rng);
     p.source.insert(p.source.end(), {x, y, zz});
-    p.target.insert(p.target.end(), {x + 0.05 * std::sin(3 * y), y + 0.05 * std::cos(2 * zz),
-                                     zz + 0.03 * x * y});
+    p.target.insert(p.target.end(),
+                    {x + 0.05 * std::sin(3 * y), y + 0.05 * std::cos(2 * zz), zz + 0.03 * x * y});
   }
   return p;
 }
 
-double RadiusFor(int n) { return std::sqrt(4.0 * 30.0 / n); } // pi R^2 n / (4 pi) = 30
+double RadiusFor(int n) {
+  return std::sqrt(4.0 * 30.0 / n);
+} // pi R^2 n / (4 pi) = 30
 
 std::string WritePairs(const Pairs& p, const std::string& dir, int n) {
   const std::string path = dir + "/bench_spline_" + std::to_string(n) + ".ptt";
@@ -321,8 +323,8 @@ int main(int argc, char** argv) {
     RunOurs(row, path, reader);
     const std::vector<Triplet> a = Matrix(reader, row.radius);
     const std::vector<double> b = RightSides(reader);
-    std::cout << "   matrix nonzeros (lower): " << a.size() << ", mean neighbours: "
-              << 2.0 * (a.size() - n) / n << std::endl;
+    std::cout << "   matrix nonzeros (lower): " << a.size()
+              << ", mean neighbours: " << 2.0 * (a.size() - n) / n << std::endl;
 #ifdef SELVANE_HAVE_EIGEN
     RunEigen(row, a, b);
 #endif
@@ -340,27 +342,24 @@ int main(int argc, char** argv) {
               "(float envelope);\neigen = SimplicialLLT<AMD> factor + 7 solves, cholmod = "
               "analyze + factorize + 7 solves (double, matrix given);\ntps = "
               "vtkThinPlateSplineTransform fit (Update).\n\n");
-  std::printf("%7s %5s %8s %8s %9s %8s %8s %8s %9s %8s %10s %10s\n", "n", "Max", "read",
-              "assemble", "fact+solv", "ours", "eigen", "cholmod", "tps", "ours/chm",
-              "ours/eigen", "tps/ours");
+  std::printf("%7s %5s %8s %8s %9s %8s %8s %8s %9s %8s %10s %10s\n", "n", "Max", "read", "assemble",
+              "fact+solv", "ours", "eigen", "cholmod", "tps", "ours/chm", "ours/eigen", "tps/ours");
   for (const Row& r : rows) {
-    std::printf("%7d %5d %8.3f %8.3f %9.3f %8.3f %8s %8s %9s %8s %10s %10s\n", r.n, r.max,
-                r.read, r.assemble, r.solve, r.ours, Fmt(r.eigen).c_str(),
-                Fmt(r.cholmod).c_str(), Fmt(r.tps).c_str(),
-                Fmt(r.cholmod > 0 ? r.ours / r.cholmod : -1, "%.2f").c_str(),
+    std::printf("%7d %5d %8.3f %8.3f %9.3f %8.3f %8s %8s %9s %8s %10s %10s\n", r.n, r.max, r.read,
+                r.assemble, r.solve, r.ours, Fmt(r.eigen).c_str(), Fmt(r.cholmod).c_str(),
+                Fmt(r.tps).c_str(), Fmt(r.cholmod > 0 ? r.ours / r.cholmod : -1, "%.2f").c_str(),
                 Fmt(r.eigen > 0 ? r.ours / r.eigen : -1, "%.2f").c_str(),
                 Fmt(r.tps > 0 ? r.tps / r.ours : -1, "%.0f").c_str());
   }
   std::printf("\nFactor sizes (entries of L, diagonal included) and accuracy:\n");
   std::printf("%7s %12s %12s %12s %9s %9s %11s %11s %11s\n", "n", "envelope", "eigen nnz",
-              "cholmod nnz", "env/eig", "env/chm", "fit resid", "eigen |Ax-b|",
-              "chm |Ax-b|");
+              "cholmod nnz", "env/eig", "env/chm", "fit resid", "eigen |Ax-b|", "chm |Ax-b|");
   for (const Row& r : rows) {
     std::printf("%7d %12lld %12s %12s %9s %9s %11.3g %11s %11s\n", r.n, r.envelope,
                 Fmt(r.eigenNnz, "%.0f").c_str(), Fmt(r.cholmodNnz, "%.0f").c_str(),
                 Fmt(r.eigenNnz > 0 ? r.envelope / r.eigenNnz : -1, "%.2f").c_str(),
-                Fmt(r.cholmodNnz > 0 ? r.envelope / r.cholmodNnz : -1, "%.2f").c_str(),
-                r.residual, Fmt(r.eigenErr, "%.2g").c_str(), Fmt(r.cholmodErr, "%.2g").c_str());
+                Fmt(r.cholmodNnz > 0 ? r.envelope / r.cholmodNnz : -1, "%.2f").c_str(), r.residual,
+                Fmt(r.eigenErr, "%.2g").c_str(), Fmt(r.cholmodErr, "%.2g").c_str());
   }
   return 0;
 }

@@ -135,8 +135,8 @@ inline std::string WritePairs(const std::string& name, const std::vector<Pair>& 
   std::string text = "# Points Transformations\n";
   char buf[256];
   for (const Pair& p : pairs) {
-    std::snprintf(buf, sizeof buf, "%f %f %f %f %f %f\n", p.s[0], p.s[1], p.s[2], p.t[0],
-                  p.t[1], p.t[2]);
+    std::snprintf(buf, sizeof buf, "%f %f %f %f %f %f\n", p.s[0], p.s[1], p.s[2], p.t[0], p.t[1],
+                  p.t[2]);
     text += buf;
   }
   return WriteFile(name, text);

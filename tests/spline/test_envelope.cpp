@@ -32,8 +32,8 @@ double FactorError(const EnvelopeMatrix& m, const EnvelopeSolver& s) {
     const int b = s.Xenv[i + 1] - s.Xenv[i];
     for (int k = 0; k < b; ++k) {
       const int j = i - b + k;
-      worst = std::max(worst, std::fabs(s.Env[s.Xenv[i] - 1 + k] -
-                                        l[static_cast<size_t>(i) * m.n + j]) / scale);
+      worst = std::max(
+          worst, std::fabs(s.Env[s.Xenv[i] - 1 + k] - l[static_cast<size_t>(i) * m.n + j]) / scale);
     }
   }
   return worst;
@@ -141,8 +141,8 @@ TEST(Envelope, RandomAgainstDenseReference) {
   std::mt19937 rng(11);
   for (int trial = 0; trial < 30; ++trial) {
     const int n = 1 + trial * 7;
-    CheckSolve(RandomEnvelopeSpd(n, -1, rng), rng);      // full envelope
-    CheckSolve(RandomEnvelopeSpd(n, 0, rng), rng);       // diagonal only
+    CheckSolve(RandomEnvelopeSpd(n, -1, rng), rng);        // full envelope
+    CheckSolve(RandomEnvelopeSpd(n, 0, rng), rng);         // diagonal only
     CheckSolve(RandomEnvelopeSpd(n, 1 + trial, rng), rng); // banded profile
   }
 }
@@ -208,8 +208,8 @@ TEST(Envelope, NonPositiveLaterPivotFlagsAndGoesOn) {
     int firstFast = -1, firstPlain = -1;
     EnvelopeFactor(n, fast.Xenv.data(), fast.Env.data(), fast.Diag.data(), fast.ErrorFlag,
                    &firstFast);
-    EnvelopeFactorPlain(n, plain.Xenv.data(), plain.Env.data(), plain.Diag.data(),
-                        plain.ErrorFlag, &firstPlain);
+    EnvelopeFactorPlain(n, plain.Xenv.data(), plain.Env.data(), plain.Diag.data(), plain.ErrorFlag,
+                        &firstPlain);
     EXPECT_EQ(fast.ErrorFlag, 1);
     EXPECT_EQ(plain.ErrorFlag, 1);
     EXPECT_EQ(firstFast, bad);
@@ -277,8 +277,7 @@ TEST(Kernels, VectorisedDotsEqualPlainUpToRounding) {
       scale += std::fabs(a[k]);
     }
     const double tol = 1e-14 * (1.0 + scale);
-    EXPECT_NEAR(DotFloat(a.data(), b.data(), len), DotFloatReference(a.data(), b.data(), len),
-                tol);
+    EXPECT_NEAR(DotFloat(a.data(), b.data(), len), DotFloatReference(a.data(), b.data(), len), tol);
     double fast[4], plain[4];
     DotRows4(a.data(), y[0].data(), y[1].data(), y[2].data(), y[3].data(), len, fast);
     DotRows4Reference(a.data(), y[0].data(), y[1].data(), y[2].data(), y[3].data(), len, plain);

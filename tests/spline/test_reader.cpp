@@ -53,16 +53,16 @@ TEST(CorrespondenceLine, WhichLinesCount) {
 }
 
 TEST(Reader, AcceptanceCasesFromAFile) {
-  const std::string path = WriteFile(
-      "accept.ptt", "# Points Transformations\n"
-                    "# Model Bounds\n"
-                    "0.000000 0.000000 0.000000 0.000000 0.000000 0.000000\n"
-                    "# End model Bounds\n"
-                    "\n"
-                    "1 2 3 4 5 6 7\n"
-                    "1 2 3 4 5\n"
-                    "# 9 9 9 8 8 8\n"
-                    "10 20 30 11 21 31"); // no line terminator
+  const std::string path =
+      WriteFile("accept.ptt", "# Points Transformations\n"
+                              "# Model Bounds\n"
+                              "0.000000 0.000000 0.000000 0.000000 0.000000 0.000000\n"
+                              "# End model Bounds\n"
+                              "\n"
+                              "1 2 3 4 5 6 7\n"
+                              "1 2 3 4 5\n"
+                              "# 9 9 9 8 8 8\n"
+                              "10 20 30 11 21 31"); // no line terminator
   auto r = Read(path, 0.5f);
   ASSERT_EQ(r->GetPointArray()->GetNumberOfPoints(), 3);
   double p[3];
@@ -134,8 +134,8 @@ TEST(Reader, WorkedExampleOrdering) {
 }
 
 TEST(Reader, IsolatedPointsKeepFileOrder) {
-  auto r = Read(WriteFile("isolated.ptt", "0 0 0 0 0 0\n5 0 0 5 0 0\n0 5 0 0 5 0\n0 0 5 0 0 5\n"),
-                1.0f);
+  auto r =
+      Read(WriteFile("isolated.ptt", "0 0 0 0 0 0\n5 0 0 5 0 0\n0 5 0 0 5 0\n0 0 5 0 0 5\n"), 1.0f);
   for (int i = 0; i < 4; ++i) {
     EXPECT_EQ(r->GetList()->GetValue(i), i);
   }

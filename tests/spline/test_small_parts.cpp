@@ -131,7 +131,8 @@ TEST(FloatMatrix, IndexRanges) {
 
 TEST(FloatMatrix, AllocationFailureCarriesTheMessage) {
   try {
-    FloatMatrix huge(0, std::numeric_limits<int>::max() - 1, 0, std::numeric_limits<int>::max() - 1);
+    FloatMatrix huge(0, std::numeric_limits<int>::max() - 1, 0,
+                     std::numeric_limits<int>::max() - 1);
     FAIL() << "an allocation of 2^62 floats succeeded";
   } catch (const SelvaneError& e) {
     EXPECT_STREQ(e.what(), "allocation faliture for the rows of matrix in allocate_matrix");

@@ -75,8 +75,8 @@ int main(int argc, char** argv) {
     reader->SetFileName(file.c_str());
     reader->SetRadius(static_cast<float>(radius));
     if (reader->ReadDatFile() != 0) {
-      return Fail(file, reader->GetErrorMessage().empty() ? "cannot be read"
-                                                           : reader->GetErrorMessage());
+      return Fail(file,
+                  reader->GetErrorMessage().empty() ? "cannot be read" : reader->GetErrorMessage());
     }
     if (!reader->GetWarningMessage().empty()) {
       std::printf("%s\n", reader->GetWarningMessage().c_str());
