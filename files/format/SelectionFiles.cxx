@@ -133,9 +133,11 @@ LineKind Classify(std::string_view line) {
   return LineKind::Blank;
 }
 
-// Calls f(lineNumber, line) for every line of text; a last line without "\n" counts, an empty
+// Calls f(lineNumber, line) for every line of text that is neither blank nor a comment, and
+// comment(lineNumber, line) for every comment; a last line without "\n" counts, an empty
 // remainder after the last "\n" does not. Lines keep a trailing "\r" (a blank to the parsers).
-template <class F> void ForEachLine(std::string_view text, ParseReport& report, F&& f) {
+template <class F, class C>
+void ForEachLine(std::string_view text, ParseReport& report, F&& f, C&& comment) {
   std::size_t start = 0;
   std::size_t number = 0;
   while (start < text.size()) {
@@ -150,6 +152,7 @@ template <class F> void ForEachLine(std::string_view text, ParseReport& report, 
       break;
     case LineKind::Comment:
       ++report.CommentLines;
+      comment(number, line);
       break;
     case LineKind::Other:
       f(number, line);
@@ -159,6 +162,19 @@ template <class F> void ForEachLine(std::string_view text, ParseReport& report, 
       break;
     start = nl + 1;
   }
+}
+
+template <class F> void ForEachLine(std::string_view text, ParseReport& report, F&& f) {
+  ForEachLine(text, report, f, [](std::size_t, std::string_view) {});
+}
+
+// The line without leading and trailing blanks.
+std::string_view Trimmed(std::string_view line) {
+  while (!line.empty() && IsBlank(line.front()))
+    line.remove_prefix(1);
+  while (!line.empty() && IsBlank(line.back()))
+    line.remove_suffix(1);
+  return line;
 }
 
 std::string ReadAll(std::istream& is, bool& readError) {
@@ -193,6 +209,10 @@ const char* DescribeSkipReason(SkipReason reason) {
     return "with a number that is not finite";
   case SkipReason::IdOutsideModel:
     return "with an ID outside the model";
+  case SkipReason::NoModelPoint:
+    return "with a position that matches no model point";
+  case SkipReason::CellWithoutPoints:
+    return "with a cell that has no points";
   }
   return "unreadable";
 }
@@ -334,6 +354,7 @@ IdFileContent ParseIdFile(std::string_view text, vtkIdType idCount) {
       return;
     }
     result.Ids.push_back(static_cast<vtkIdType>(value));
+    result.IdLines.push_back(number);
   });
   return result;
 }
@@ -431,8 +452,8 @@ bool FormatPointTransformationsFile(std::string& out, const Entries& entries,
   out += '\n';
   AppendBoundsBlock(out, BoundsOf(modelPoints));
   out.reserve(out.size() + entries.size() * 80);
-  // Part 3.2 takes the target of the first list index whose entry equals e; entries are
-  // unique in a selection list, so that is normally i itself.
+  // The target of the first list index whose entry equals e, as earlier versions wrote it;
+  // entries are unique in a selection list, so that is normally i itself.
   std::unordered_map<vtkIdType, std::size_t> first;
   first.reserve(entries.size());
   for (std::size_t i = 0; i < entries.size(); ++i)
@@ -460,7 +481,7 @@ bool WritePointTransformationsFile(std::ostream& os, const Entries& entries,
 PointFileContent ParsePointFile(std::string_view text, PointImport mode) {
   PointFileContent result;
   const int needed = mode == PointImport::Coordinates ? 3 : 6;
-  ForEachLine(text, result.Report, [&](std::size_t number, std::string_view line) {
+  auto takeLine = [&](std::size_t number, std::string_view line) {
     const char* p = line.data();
     const char* end = line.data() + line.size();
     float v[6] = {0, 0, 0, 0, 0, 0};
@@ -484,9 +505,20 @@ PointFileContent ParsePointFile(std::string_view text, PointImport mode) {
       }
     }
     result.Sources.push_back({v[0], v[1], v[2]});
+    result.SourceLines.push_back(number);
     if (mode == PointImport::Transformations)
       result.Targets.push_back({v[3], v[4], v[5]});
-  });
+  };
+  auto comment = [&](std::size_t number, std::string_view line) {
+    const std::string_view text = Trimmed(line);
+    if (result.BoundsBlockBegin == 0 && text == kModelBoundsBegin)
+      result.BoundsBlockBegin = number;
+    else if (result.BoundsBlockBegin > 0 && result.BoundsBlockEnd == 0 && text == kModelBoundsEnd)
+      result.BoundsBlockEnd = number;
+  };
+  ForEachLine(text, result.Report, takeLine, comment);
+  if (result.BoundsBlockEnd == 0)
+    result.BoundsBlockBegin = 0; // an unfinished block is no block
   return result;
 }
 

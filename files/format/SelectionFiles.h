@@ -1,14 +1,15 @@
-// Text formats of the selection files (Parts 3.1 and 3.2): cell and point ID files (.cid, .pid),
-// point coordinate files (.pts) and point transformation files (.ptt).
+// Text formats of the selection files: cell and point ID files (.cid, .pid), point coordinate
+// files (.pts) and point transformation files (.ptt).
 //
 // Plain code on strings and streams, with no viewer state: the command handlers gather the
 // selection lists and the model's points, call these functions, and apply what the parsers
-// return. The writers produce exactly the bytes of the Parts ("%d", "%f", "\n" line ends) in
-// the C numeric locale whatever the process's locale. The parsers follow the Parts' line rules
-// (a line counts when it starts with the numbers its format needs; leading blanks and a sign are
-// accepted, text after the last number needed is ignored, "#" lines are comments), except that
-// every line is read whole whatever its length (no 80-byte pieces), and that every line that
-// does not count, other than comments and blank lines, is reported with its reason.
+// return. The writers produce the bytes printf's "%d" and "%f" give in the C numeric locale,
+// whatever the process's locale, with "\n" line ends, so files of earlier versions and of
+// other programs that follow these layouts read the same. The parsers' line rules: a line counts
+// when it starts with the numbers its format needs; leading blanks and a sign are accepted, text
+// after the last number needed is ignored, "#" lines are comments. Every line is read whole
+// whatever its length, and every line that does not count, other than comments and blank lines, is
+// reported with its reason.
 #ifndef SELVANE_SELECTION_FILES_H
 #define SELVANE_SELECTION_FILES_H
 
@@ -46,7 +47,9 @@ enum class SkipReason {
   TooFewNumbers,    // it starts with fewer numbers than the format needs
   NumberOutOfRange, // a number too large for its type (32-bit ID, single-precision coordinate)
   NotFinite,        // "inf" or "nan" where a coordinate is needed
-  IdOutsideModel    // an ID that is negative or not below the model's count
+  IdOutsideModel,   // an ID that is negative or not below the model's count
+  NoModelPoint,     // a position farther than the matching tolerance from every model point
+  CellWithoutPoints // a cell ID of a cell that has no point to make current
 };
 
 // A short English phrase for messages, e.g. "without a number".
@@ -83,7 +86,7 @@ inline vtkIdType EntryId(vtkIdType e) {
 }
 
 // ---------------------------------------------------------------------------------------------
-// Cell and point ID files (Part 3.1)
+// Cell and point ID files
 // ---------------------------------------------------------------------------------------------
 
 enum class IdFileKind {
@@ -101,7 +104,7 @@ std::string FormatIdFile(IdFileKind kind, const Entries& entries);
 // The same bytes written to a stream; returns false when the stream fails.
 bool WriteIdFile(std::ostream& os, IdFileKind kind, const Entries& entries);
 
-// The entries of a cell points export (Part 3.1, algorithm 3): the points of the cells of
+// The entries of a cell points export: the points of the cells of
 // cellEntries, each once, in order of first appearance, as selection entries: a point of a
 // selected cell is selected (promoted in place when an earlier withdrawn cell brought it in), a
 // point only of withdrawn cells is withdrawn. Linear in the number of cell points.
@@ -112,7 +115,8 @@ Entries CellPointEntries(const Entries& cellEntries, const CellPointsFunction& c
 Entries CellPointEntries(const Entries& cellEntries, vtkDataSet* model);
 
 struct IdFileContent {
-  std::vector<vtkIdType> Ids; // the IDs that count, in file order
+  std::vector<vtkIdType> Ids;       // the IDs that count, in file order
+  std::vector<std::size_t> IdLines; // IdLines[i]: 1-based line of Ids[i]
   ParseReport Report;
 };
 
@@ -123,7 +127,7 @@ IdFileContent ParseIdFile(std::string_view text, vtkIdType idCount);
 IdFileContent ParseIdFile(std::istream& is, vtkIdType idCount);
 
 // ---------------------------------------------------------------------------------------------
-// Point coordinate and transformation files (Part 3.2)
+// Point coordinate and transformation files
 // ---------------------------------------------------------------------------------------------
 
 using Point3 = std::array<double, 3>;
@@ -148,12 +152,12 @@ void AppendPointLine(std::string& out, bool withdrawn, const Point3& position,
                      const Point3& target);
 
 // The whole .pts file: "# Points\n" and one line per entry with the model's position of its
-// point. Returns false (out unspecified) when an entry's point is not in modelPoints.
+// point. Returns false (out then holds a partial file) when an entry's point is not in modelPoints.
 bool FormatPointsFile(std::string& out, const Entries& entries, vtkPoints* modelPoints);
 
 // The whole .ptt file: "# Points Transformations\n", the bounds block of modelPoints, and one
 // line per entry with the model's position of its point and the target stored with the entry
-// (targets[k] for the first index k whose entry equals it, as Part 3.2 says). Returns false when
+// (targets[k] for the first index k whose entry equals it). Returns false when
 // targets.size() != entries.size() or a point is not in the model.
 bool FormatPointTransformationsFile(std::string& out, const Entries& entries,
                                     const std::vector<Point3>& targets, vtkPoints* modelPoints);
@@ -175,6 +179,15 @@ struct PointFileContent {
   // where Targets[i] belongs to Sources[i].
   std::vector<std::array<float, 3>> Sources;
   std::vector<std::array<float, 3>> Targets;
+  std::vector<std::size_t> SourceLines; // SourceLines[i]: 1-based line of Sources[i]
+  // Lines of the first "# Model Bounds" and the "# End model Bounds" after it; 0 when absent.
+  // The corner lines between them are written for the Transform command, not for selecting,
+  // so an import need not report the corners that are no model points.
+  std::size_t BoundsBlockBegin = 0;
+  std::size_t BoundsBlockEnd = 0;
+  bool InBoundsBlock(std::size_t line) const {
+    return BoundsBlockBegin > 0 && line > BoundsBlockBegin && line < BoundsBlockEnd;
+  }
   ParseReport Report;
 };
 

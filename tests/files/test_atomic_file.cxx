@@ -177,7 +177,7 @@ TEST_F(AtomicFileTest, RefusesAPathInAFolderThatDoesNotExist) {
   EXPECT_FALSE(reason.empty());
 }
 
-TEST_F(AtomicFileTest, RefusesSpecialFiles) {
+TEST_F(AtomicFileTest, RefusesAFifo) {
   const std::string fifo = Path("pipe");
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
   std::string reason;

@@ -1,4 +1,4 @@
-// Parsers of the selection files (Parts 3.1 and 3.2): line acceptance, reports, round trips.
+// Parsers of the selection files: line acceptance, reports, round trips.
 #include "SelectionFiles.h"
 
 #include "GermanLocale.h"
@@ -178,6 +178,20 @@ TEST(PointFileParser, TransformationsGiveSourcesAndTargets) {
   EXPECT_EQ(r.Targets, (std::vector<F3>{{-1, 0, 0}, {2, 1, 3}, {1.6f, -0.25f, 2.5f}}));
 }
 
+TEST(PointFileParser, BoundsBlockLinesAreKnown) {
+  const auto r = ParsePointFile(kPtt, PointImport::Transformations);
+  EXPECT_EQ(r.SourceLines, (std::vector<std::size_t>{3, 4, 6}));
+  EXPECT_TRUE(r.InBoundsBlock(3));
+  EXPECT_TRUE(r.InBoundsBlock(4));
+  EXPECT_FALSE(r.InBoundsBlock(6));
+  // Without its end line there is no block; the texts must match exactly.
+  EXPECT_FALSE(ParsePointFile("# Model Bounds\n1 2 3 1 2 3\n", PointImport::Transformations)
+                   .InBoundsBlock(2));
+  EXPECT_FALSE(ParsePointFile("# model bounds\n1 2 3 1 2 3\n# End model Bounds\n",
+                              PointImport::Transformations)
+                   .InBoundsBlock(2));
+}
+
 TEST(PointFileParser, NumberForms) {
   const auto r = ParsePointFile("  1.5 -0.25 +3\n"      // blanks and signs
                                 "1 2 3 trailing text\n" // text after the numbers
@@ -238,7 +252,7 @@ TEST(PointFileParser, ManySkippedLinesAreSummarizedShortly) {
 }
 
 TEST(PointFileParser, LongLinesAreReadWhole) {
-  // Part 3.2's reader would cut this line after 79 bytes and import corrupted numbers.
+  // A reader with an 80-byte buffer would cut this line and import corrupted numbers.
   const std::string first = "1." + std::string(100, '0') + "1";
   const std::string text =
       first + " 2.5 3.5 4.5 5.5 6.5\n" + std::string(120, ' ') + "7 8 9 10 11 12\n";

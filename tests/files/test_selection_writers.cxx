@@ -1,4 +1,4 @@
-// Writers of the selection files (Parts 3.1 and 3.2): byte-exact output.
+// Writers of the selection files: byte-exact output.
 #include "SelectionFiles.h"
 
 #include "GermanLocale.h"
@@ -72,7 +72,7 @@ TEST(IdFileWriter, EmptyListsGiveOnlyTheHeader) {
 }
 
 TEST(IdFileWriter, SelectedAndWithdrawnEntries) {
-  // Part 3.1's example: 12, -7, 3 give 12, the comment line for 5, and 3.
+  // The entries 12, -7, 3 give 12, the comment line for 5, and 3.
   EXPECT_EQ(FormatIdFile(IdFileKind::Cells, {12, -7, 3}), "# Cells IDs\n12\n# 5\n3\n");
   // -2 stands for ID 0; large IDs are written in full.
   EXPECT_EQ(FormatIdFile(IdFileKind::Points, {-2, 0, 2147483647, Withdrawn(1000000)}),
@@ -97,7 +97,7 @@ TEST(IdFileWriter, StreamFailureIsReported) {
 }
 
 TEST(CellPointsExport, SelectedThenWithdrawn) {
-  // Part 3.1: cell 0 (points 1, 2, 3) selected, then cell 1 (3, 4, 5) withdrawn.
+  // Cell 0 (points 1, 2, 3) selected, then cell 1 (3, 4, 5) withdrawn.
   auto mesh = SmallMesh();
   const Entries t = CellPointEntries({0, Withdrawn(1)}, mesh);
   EXPECT_EQ(t, (Entries{1, 2, 3, Withdrawn(4), Withdrawn(5)}));
@@ -105,7 +105,7 @@ TEST(CellPointsExport, SelectedThenWithdrawn) {
 }
 
 TEST(CellPointsExport, WithdrawnFirstPromotesInPlace) {
-  // Part 3.1: cell 1 withdrawn, then cell 0 selected: 3 promoted in place, then 1 and 2.
+  // Cell 1 withdrawn, then cell 0 selected: 3 promoted in place, then 1 and 2.
   auto mesh = SmallMesh();
   const Entries t = CellPointEntries({Withdrawn(1), 0}, mesh);
   EXPECT_EQ(FormatIdFile(IdFileKind::Points, t), "# Points IDs\n3\n# 4\n# 5\n1\n2\n");
@@ -182,8 +182,8 @@ TEST(TransformationsWriter, EmptySelectionHasHeaderAndBoundsBlock) {
   EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 11);
 }
 
-TEST(TransformationsWriter, PartWorkedExampleFirstAndLastCornerLines) {
-  // Part 3.2 exactly: x from -1 to 2, y from 0 to 1, z from 0 to 3.
+TEST(TransformationsWriter, BoundsBlockOfABoxFromMinusOneToTwo) {
+  // x from -1 to 2, y from 0 to 1, z from 0 to 3.
   auto pts = MakePoints({{-1, 0, 0}, {2, 1, 3}});
   std::string block;
   AppendBoundsBlock(block, BoundsOf(pts));

@@ -1,0 +1,40 @@
+#include "CommandSupport.h"
+
+#include "AtomicFile.h"
+#include "MainDialog.h"
+#include "SelectionFiles.h"
+
+namespace selvane {
+
+bool AskPath(MainDialog& dialog, const FilePrompt& prompt, std::string& path) {
+  path = std::string("*") + prompt.Extension;
+  const unsigned flags = prompt.Open ? (FileMustExist | HideReadOnly) : HideReadOnly;
+  return dialog.PromptFileName(path, prompt.Title, flags,
+                               {{prompt.Description, prompt.Pattern}, {"All Files", "*.*"}},
+                               prompt.Extension, prompt.Open);
+}
+
+bool ExportText(MainDialog& dialog, const std::string& path, const std::string& contents) {
+  std::string reason;
+  if (formats::WriteFileAtomically(path, contents, &reason))
+    return true;
+  dialog.Windowing.ShowMessage("Cannot oper file for write!\n" + reason);
+  return false;
+}
+
+bool ReadImport(MainDialog& dialog, const std::string& path, std::string& contents) {
+  std::string reason;
+  if (formats::ReadFileContents(path, contents, &reason))
+    return true;
+  dialog.Windowing.ShowMessage("Cannot oper file for reading!\n" + reason);
+  return false;
+}
+
+void ReportSkippedLines(MainDialog& dialog, const std::string& path,
+                        const formats::ParseReport& report) {
+  const std::string summary = formats::SummarizeSkipped(report);
+  if (!summary.empty())
+    dialog.Windowing.ShowMessage("In '" + path + "', " + summary);
+}
+
+} // namespace selvane

@@ -1,0 +1,43 @@
+// What every file command does around its format code: ask for the path, write or read the
+// whole file safely, and tell the user about failures and skipped lines.
+#ifndef SELVANE_FILES_COMMAND_SUPPORT_H
+#define SELVANE_FILES_COMMAND_SUPPORT_H
+
+#include <string>
+
+namespace selvane {
+
+class MainDialog;
+
+namespace formats {
+struct ParseReport;
+}
+
+// The arguments of one command's file prompt.
+struct FilePrompt {
+  const char* Title;
+  const char* Description; // of the file kind, shown with Pattern before "All Files"
+  const char* Pattern;     // e.g. "*.CID"
+  const char* Extension;   // e.g. ".cid"; the prompt opens with "*" and this extension
+  bool Open;               // open mode (the file must exist) or save mode
+};
+
+// Asks for a path; false when the user cancels.
+bool AskPath(MainDialog& dialog, const FilePrompt& prompt, std::string& path);
+
+// Replaces path with contents through a checked temporary file. On failure the old file is
+// untouched and the user sees "Cannot oper file for write!" with the file and the reason.
+bool ExportText(MainDialog& dialog, const std::string& path, const std::string& contents);
+
+// Reads the whole file. On failure the user sees "Cannot oper file for reading!" with the
+// file and the reason.
+bool ReadImport(MainDialog& dialog, const std::string& path, std::string& contents);
+
+// After an import: one message naming the file, how many lines were skipped and why; none
+// when every line counted.
+void ReportSkippedLines(MainDialog& dialog, const std::string& path,
+                        const formats::ParseReport& report);
+
+} // namespace selvane
+
+#endif

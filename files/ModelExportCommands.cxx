@@ -1,0 +1,76 @@
+// VTK files: the model as displayed, and the model's points with only the selected cells.
+#include "FileCommands.h"
+
+#include "CommandSupport.h"
+#include "LegacyModelWriter.h"
+#include "MainDialog.h"
+
+#include <vtkAlgorithm.h>
+#include <vtkAlgorithmOutput.h>
+#include <vtkIdList.h>
+#include <vtkNew.h>
+#include <vtkPolyData.h>
+
+namespace selvane {
+
+namespace {
+
+const FilePrompt SaveModelPrompt = {"Save File", "VTK formated Files", "*.VTK", ".vtk", false};
+const FilePrompt ExportCellsPrompt = {"Export Cells (VTK)", "VTK formated Files", "*.VTK", ".vtk",
+                                      false};
+
+void WriteModelFile(MainDialog& dialog, vtkPolyData* data, const std::string& path) {
+  std::string reason;
+  if (!formats::WriteLegacyPolyDataFile(data, path, reason))
+    dialog.Windowing.ShowMessage(reason);
+}
+
+} // namespace
+
+void OnSaveModelAs(MainDialog& dialog) {
+  std::string path;
+  if (!dialog.Model() || !AskPath(dialog, SaveModelPrompt, path))
+    return;
+  // What the model's mapper draws: the end of the model pipeline, brought up to date.
+  vtkAlgorithmOutput* end = dialog.ModelPipelineEnd();
+  vtkAlgorithm* producer = end ? end->GetProducer() : nullptr;
+  vtkPolyData* shown = nullptr;
+  if (producer) {
+    producer->Update(end->GetIndex());
+    shown = vtkPolyData::SafeDownCast(producer->GetOutputDataObject(end->GetIndex()));
+  }
+  if (!shown) {
+    dialog.Windowing.ShowMessage("Cannot write '" + path + "': the model pipeline has no output.");
+    return;
+  }
+  WriteModelFile(dialog, shown, path);
+}
+
+void OnExportCellsVtk(MainDialog& dialog) {
+  vtkPolyData* model = dialog.Model();
+  std::string path;
+  if (!model || !AskPath(dialog, ExportCellsPrompt, path))
+    return;
+  // All points of the model as read, so the file's point IDs are the model's; only the
+  // selected (not withdrawn) cells, each with its type.
+  vtkIdList* entries = dialog.SelectedCellIds;
+  vtkIdType cells = 0, connectivity = 0;
+  vtkNew<vtkIdList> ids;
+  for (vtkIdType i = 0; i < entries->GetNumberOfIds(); ++i)
+    if (const vtkIdType c = entries->GetId(i); c >= 0) {
+      model->GetCellPoints(c, ids);
+      ++cells;
+      connectivity += ids->GetNumberOfIds();
+    }
+  vtkNew<vtkPolyData> selected;
+  selected->SetPoints(dialog.ModelPoints);
+  selected->AllocateExact(cells, connectivity);
+  for (vtkIdType i = 0; i < entries->GetNumberOfIds(); ++i)
+    if (const vtkIdType c = entries->GetId(i); c >= 0) {
+      model->GetCellPoints(c, ids);
+      selected->InsertNextCell(model->GetCellType(c), ids);
+    }
+  WriteModelFile(dialog, selected, path);
+}
+
+} // namespace selvane

@@ -1,0 +1,27 @@
+// Writing polygonal data as legacy VTK files for Save Model As and Export Cells (VTK).
+//
+// The files are ASCII, file version 4.2 (readable by tools built on VTK 8 and older, which
+// cannot read VTK 9's default 5.1). VTK prints float coordinates with six significant digits,
+// which would move the points of a saved model; the points are written as double instead, so
+// every coordinate reads back exactly.
+#ifndef SELVANE_LEGACY_MODEL_WRITER_H
+#define SELVANE_LEGACY_MODEL_WRITER_H
+
+#include <string>
+
+class vtkPoints;
+class vtkPolyData;
+
+namespace selvane::formats {
+
+// The whole file for data: points as double, cells, and the point, cell and field data it
+// carries. Returns false with VTK's reason when the writer fails.
+bool FormatLegacyPolyData(vtkPolyData* data, std::string& out, std::string& reason);
+
+// FormatLegacyPolyData, then WriteFileAtomically: the target is replaced only by a complete,
+// checked file. On failure the reason names the path.
+bool WriteLegacyPolyDataFile(vtkPolyData* data, const std::string& path, std::string& reason);
+
+} // namespace selvane::formats
+
+#endif

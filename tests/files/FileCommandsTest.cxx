@@ -1,0 +1,558 @@
+// Scenario tests of the file commands on small models, driven through the command table with
+// the scriptable window system: prompts, byte-exact exports, imports into the selection lists,
+// round trips, failures that keep the old file, and the VTK exports read back.
+#include "FileCommands.h"
+#include "CommandTable.h"
+#include "ControlIds.h"
+#include "FakeWindowing.h"
+#include "LegacyModelWriter.h"
+#include "MainDialog.h"
+#include "TestMeshes.h"
+
+#include <gtest/gtest.h>
+
+#include <vtkCellArray.h>
+#include <vtkIdList.h>
+#include <vtkNew.h>
+#include <vtkPoints.h>
+#include <vtkPolyData.h>
+#include <vtkPolyDataCollection.h>
+#include <vtkPolyDataReader.h>
+
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <sys/resource.h>
+
+using namespace selvane;
+
+namespace {
+
+using Ids = std::vector<vtkIdType>;
+
+std::string Slurp(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+
+Ids ListOf(vtkIdList* list) {
+  Ids ids;
+  for (vtkIdType i = 0; i < list->GetNumberOfIds(); ++i)
+    ids.push_back(list->GetId(i));
+  return ids;
+}
+
+vtkIdType Withdrawn(vtkIdType id) {
+  return -2 - id;
+}
+
+// Four points around the origin, none on a corner of their bounding box, and four triangles.
+vtkSmartPointer<vtkPolyData> MakeTetrahedron() {
+  vtkNew<vtkPoints> points;
+  points->InsertNextPoint(1, 0, 0);
+  points->InsertNextPoint(-1, 0.5, 0.25);
+  points->InsertNextPoint(0, 1, 0.5);
+  points->InsertNextPoint(0.25, -1, 1);
+  vtkNew<vtkCellArray> polys;
+  const vtkIdType faces[4][3] = {{0, 1, 2}, {0, 2, 3}, {0, 3, 1}, {1, 3, 2}};
+  for (const auto& f : faces)
+    polys->InsertNextCell(3, f);
+  auto mesh = vtkSmartPointer<vtkPolyData>::New();
+  mesh->SetPoints(points);
+  mesh->SetPolys(polys);
+  return mesh;
+}
+
+vtkSmartPointer<vtkPolyData> ReadModel(const std::string& path) {
+  vtkNew<vtkPolyDataReader> reader;
+  reader->SetFileName(path.c_str());
+  reader->Update();
+  return reader->GetOutput();
+}
+
+class FileCommandsTest : public ::testing::Test {
+protected:
+  FileCommandsTest() : Dialog(Windowing) {
+    Dialog.InitializeView();
+    AddFileCommands(Table);
+  }
+
+  // Opens a model written with exact (double) coordinates.
+  void Open(vtkPolyData* mesh) {
+    const std::string path = Dir.File("model" + std::to_string(++Files) + ".vtk");
+    std::string reason;
+    ASSERT_TRUE(formats::WriteLegacyPolyDataFile(mesh, path, reason)) << reason;
+    Windowing.QueueFileAnswer(path);
+    Dialog.OpenModel();
+    ASSERT_TRUE(Windowing.Messages.empty()) << Windowing.Messages.front();
+  }
+
+  // Runs a command whose prompt answers with path.
+  void Run(int command, const std::string& path) {
+    Windowing.QueueFileAnswer(path);
+    Table.at(command)(Dialog);
+  }
+
+  // Runs a command and returns what it wrote.
+  std::string Export(int command) {
+    const std::string path = Dir.File("export" + std::to_string(++Files));
+    Run(command, path);
+    EXPECT_TRUE(Windowing.Messages.empty()) << Windowing.Messages.front();
+    return Slurp(path);
+  }
+
+  void Import(int command, const std::string& text) {
+    const std::string path = Dir.File("import" + std::to_string(++Files));
+    WriteTextFile(path, text);
+    Run(command, path);
+  }
+
+  void ToggleCell(int cell) {
+    Dialog.SetCurrentCell(cell, 0);
+    Dialog.ToggleCurrentCell();
+  }
+
+  // Selects a point with the target typed into the fields, as a user does.
+  void TogglePoint(int point, const char* tx = nullptr, const char* ty = nullptr,
+                   const char* tz = nullptr) {
+    Dialog.SetCurrentPoint(point);
+    if (tx) {
+      Windowing.FieldTexts[TargetXField] = tx;
+      Windowing.FieldTexts[TargetYField] = ty;
+      Windowing.FieldTexts[TargetZField] = tz;
+    }
+    Dialog.ToggleCurrentPoint();
+  }
+
+  std::array<float, 3> TargetOf(vtkIdType index) {
+    auto* marker =
+        vtkPolyData::SafeDownCast(Dialog.PointMarkers->GetItemAsObject(static_cast<int>(index)));
+    double p[3];
+    marker->GetPoint(marker->GetNumberOfPoints() - 1, p);
+    return {static_cast<float>(p[0]), static_cast<float>(p[1]), static_cast<float>(p[2])};
+  }
+
+  TempDir Dir;
+  FakeWindowing Windowing;
+  MainDialog Dialog;
+  CommandTable Table;
+  int Files = 0;
+};
+
+const char* const BoxBounds = "# Model Bounds\n"
+                              "-1.000000 0.000000 0.000000 -1.000000 0.000000 0.000000\n"
+                              "2.000000 0.000000 0.000000 2.000000 0.000000 0.000000\n"
+                              "-1.000000 1.000000 0.000000 -1.000000 1.000000 0.000000\n"
+                              "2.000000 1.000000 0.000000 2.000000 1.000000 0.000000\n"
+                              "-1.000000 0.000000 3.000000 -1.000000 0.000000 3.000000\n"
+                              "2.000000 0.000000 3.000000 2.000000 0.000000 3.000000\n"
+                              "-1.000000 1.000000 3.000000 -1.000000 1.000000 3.000000\n"
+                              "2.000000 1.000000 3.000000 2.000000 1.000000 3.000000\n"
+                              "# End model Bounds\n";
+
+} // namespace
+
+TEST_F(FileCommandsTest, EachCommandPromptsWithItsOwnArguments) {
+  struct Row {
+    int Command;
+    const char* Title;
+    const char* Description;
+    const char* Pattern;
+    const char* Initial;
+    bool Open;
+  };
+  const Row rows[] = {
+      {CmdSaveModelAs, "Save File", "VTK formated Files", "*.VTK", "*.vtk", false},
+      {CmdExportCellsVtk, "Export Cells (VTK)", "VTK formated Files", "*.VTK", "*.vtk", false},
+      {CmdExportCellIds, "Export Cells IDs", "Cells IDs Files", "*.CID", "*.cid", false},
+      {CmdExportPointIds, "Export Points IDs", "Points IDs Files", "*.PID", "*.pid", false},
+      {CmdExportPoints, "Export Points", "Points Files", "*.PTS", "*.pts", false},
+      {CmdExportCellPointIds, "Export Cell Points IDs", "Points IDs Files", "*.PID", "*.pid",
+       false},
+      {CmdExportPointTransformations, "Export Points Transformations",
+       "Points Transformations Files", "*.PTT", "*.ptt", false},
+      {CmdImportCellIds, "Import Cell IDs", "Cells IDs Files", "*.CID", "*.cid", true},
+      {CmdImportPointIds, "Import Points IDs", "Points IDs Files", "*.PID", "*.pid", true},
+      {CmdImportPointsFromTransformations, "Import Points Transformations",
+       "Points Transformations Files", "*.PTT", "*.ptt", true},
+      {CmdImportTransformations, "Import Points Transformations", "Points Transformations Files",
+       "*.PTT", "*.ptt", true},
+      {CmdImportPointsFromCoordinates, "Import Points", "Points Files", "*.PTS", "*.pts", true},
+  };
+  EXPECT_EQ(Table.size(), std::size(rows));
+  Open(MakeBoxModel(0, 0, 0, 1, 1, 1, false));
+  ToggleCell(3);
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.Title);
+    Windowing.Prompts.clear();
+    Windowing.QueueFileAnswer(std::nullopt); // the user cancels
+    Table.at(row.Command)(Dialog);
+    ASSERT_EQ(Windowing.Prompts.size(), 1u);
+    const FilePromptRequest& p = Windowing.Prompts[0];
+    EXPECT_EQ(p.Title, row.Title);
+    EXPECT_EQ(p.InitialName, row.Initial);
+    EXPECT_EQ(p.OpenMode, row.Open);
+    EXPECT_EQ(p.Flags, row.Open ? 0x1006u : 0x0006u);
+    ASSERT_EQ(p.Filters.size(), 2u);
+    EXPECT_EQ(p.Filters[0].Description, row.Description);
+    EXPECT_EQ(p.Filters[0].Pattern, row.Pattern);
+    EXPECT_EQ(p.Filters[1].Description, "All Files");
+    EXPECT_EQ(p.Filters[1].Pattern, "*.*");
+  }
+  // Cancelling changed nothing and wrote nothing.
+  EXPECT_EQ(ListOf(Dialog.SelectedCellIds), (Ids{3}));
+  EXPECT_TRUE(Windowing.Messages.empty());
+  EXPECT_TRUE(std::filesystem::is_empty(Dir.Path()) ||
+              std::distance(std::filesystem::directory_iterator(Dir.Path()),
+                            std::filesystem::directory_iterator()) == 1);
+}
+
+TEST_F(FileCommandsTest, IdExportsAreByteExact) {
+  Open(MakeBoxModel(-1, 0, 0, 2, 1, 3, false));
+  EXPECT_EQ(Export(CmdExportCellIds), "# Cells IDs\n");
+  EXPECT_EQ(Export(CmdExportPointIds), "# Points IDs\n");
+  EXPECT_EQ(Export(CmdExportCellPointIds), "# Points IDs\n");
+
+  ToggleCell(7);
+  ToggleCell(11);
+  ToggleCell(0);
+  ToggleCell(11); // withdrawn in place
+  EXPECT_EQ(Export(CmdExportCellIds), "# Cells IDs\n7\n# 11\n0\n");
+  TogglePoint(6);
+  TogglePoint(0);
+  TogglePoint(6);
+  EXPECT_EQ(Export(CmdExportPointIds), "# Points IDs\n# 6\n0\n");
+}
+
+TEST_F(FileCommandsTest, CellPointsInBothOrders) {
+  // Cell 0 has the points (0, 2, 3), cell 1 the points (0, 3, 1).
+  Open(MakeBoxModel(-1, 0, 0, 2, 1, 3, false));
+  ToggleCell(0);
+  ToggleCell(1);
+  ToggleCell(1);
+  EXPECT_EQ(Export(CmdExportCellPointIds), "# Points IDs\n0\n2\n3\n# 1\n");
+
+  // The withdrawn cell first: its points 0 and 3 are promoted in place by cell 0.
+  Open(MakeBoxModel(-1, 0, 0, 2, 1, 3, false));
+  ToggleCell(1);
+  ToggleCell(1);
+  ToggleCell(0);
+  EXPECT_EQ(ListOf(Dialog.SelectedCellIds), (Ids{Withdrawn(1), 0}));
+  EXPECT_EQ(Export(CmdExportCellPointIds), "# Points IDs\n0\n3\n# 1\n2\n");
+}
+
+TEST_F(FileCommandsTest, PointExportsAreByteExact) {
+  Open(MakeBoxModel(-1, 0, 0, 2, 1, 3, false));
+  EXPECT_EQ(Export(CmdExportPoints), "# Points\n");
+  EXPECT_EQ(Export(CmdExportPointTransformations),
+            std::string("# Points Transformations\n") + BoxBounds);
+
+  TogglePoint(7, "2.5", "1", "3.25");
+  TogglePoint(4);
+  TogglePoint(4); // withdrawn: written as a comment
+  TogglePoint(1, "-0.125", "0", "0");
+  EXPECT_EQ(Export(CmdExportPoints), "# Points\n"
+                                     "2.000000 1.000000 3.000000\n"
+                                     "# -1.000000 0.000000 3.000000\n"
+                                     "2.000000 0.000000 0.000000\n");
+  EXPECT_EQ(Export(CmdExportPointTransformations),
+            std::string("# Points Transformations\n") + BoxBounds +
+                "2.000000 1.000000 3.000000 2.500000 1.000000 3.250000\n"
+                "# -1.000000 0.000000 3.000000 -1.000000 0.000000 3.000000\n"
+                "2.000000 0.000000 0.000000 -0.125000 0.000000 0.000000\n");
+}
+
+TEST_F(FileCommandsTest, TransformationsRoundTrip) {
+  Open(MakeTetrahedron());
+  TogglePoint(2, "0.5", "1.25", "-3");
+  TogglePoint(0, "1.000001", "2", "3");
+  TogglePoint(3);
+  TogglePoint(3);
+  TogglePoint(1, "-7", "0.333333", "0.25");
+  const std::string ptt = Dir.File("round.ptt");
+  Run(CmdExportPointTransformations, ptt);
+
+  Dialog.ClearSelectedPoints();
+  Run(CmdImportTransformations, ptt);
+  EXPECT_TRUE(Windowing.Messages.empty()) << Windowing.Messages.front();
+  // The withdrawn point is not read back; the others come in their order with their targets.
+  EXPECT_EQ(ListOf(Dialog.SelectedPointIds), (Ids{2, 0, 1}));
+  using F3 = std::array<float, 3>;
+  EXPECT_EQ(TargetOf(0), (F3{0.5f, 1.25f, -3.0f}));
+  EXPECT_EQ(TargetOf(1), (F3{1.000001f, 2.0f, 3.0f}));
+  EXPECT_EQ(TargetOf(2), (F3{-7.0f, 0.333333f, 0.25f}));
+  EXPECT_EQ(Dialog.ReadTargetFromFields, 1);
+  EXPECT_EQ(Dialog.CurrentCell, 0);
+  // Exporting again gives the same file without the withdrawn line.
+  std::string expected = Slurp(ptt);
+  const std::string withdrawnLine = "# 0.250000 -1.000000 1.000000 0.250000 -1.000000 1.000000\n";
+  ASSERT_NE(expected.find(withdrawnLine), std::string::npos);
+  expected.erase(expected.find(withdrawnLine), withdrawnLine.size());
+  EXPECT_EQ(Export(CmdExportPointTransformations), expected);
+
+  // The same file as points: each matched point takes its file position as target.
+  Run(CmdImportPointsFromTransformations, ptt);
+  EXPECT_EQ(ListOf(Dialog.SelectedPointIds), (Ids{2, 0, 1}));
+  EXPECT_EQ(TargetOf(0), (F3{0, 1, 0.5f}));
+  // The corner lines of the bounds block match no model point here; they are not reported.
+  EXPECT_TRUE(Windowing.Messages.empty()) << Windowing.Messages.front();
+}
+
+TEST_F(FileCommandsTest, IdRoundTripsAndToggles) {
+  Open(MakeBoxModel(-1, 0, 0, 2, 1, 3, false));
+  ToggleCell(9);
+  ToggleCell(2);
+  ToggleCell(5);
+  ToggleCell(2);
+  const std::string cid = Dir.File("cells.cid");
+  Run(CmdExportCellIds, cid);
+  Dialog.ClearSelectedCells();
+  Run(CmdImportCellIds, cid);
+  EXPECT_EQ(ListOf(Dialog.SelectedCellIds), (Ids{9, 5}));
+  EXPECT_EQ(Windowing.ListBoxes[SelectedCellsList], (std::vector<std::string>{"5", "9"}));
+  EXPECT_EQ(Dialog.CurrentCell, 0);
+
+  // An ID twice ends withdrawn, a third time restores it.
+  Import(CmdImportCellIds, "# Cells IDs\n7\n 7 \n3\n");
+  EXPECT_EQ(ListOf(Dialog.SelectedCellIds), (Ids{Withdrawn(7), 3}));
+  Import(CmdImportPointIds, "# Points IDs\n4\n1\n4 trailing\n4\n");
+  EXPECT_EQ(ListOf(Dialog.SelectedPointIds), (Ids{4, 1}));
+  double p4[3];
+  Dialog.ModelPoints->GetPoint(4, p4);
+  EXPECT_EQ(TargetOf(0), (std::array<float, 3>{-1, 0, 3}));
+
+  // Only the header: both imports clear their list.
+  Import(CmdImportCellIds, "# Cells IDs\n");
+  EXPECT_TRUE(ListOf(Dialog.SelectedCellIds).empty());
+  EXPECT_TRUE(Windowing.ListBoxes[SelectedCellsList].empty());
+  Import(CmdImportPointIds, "# Points IDs");
+  EXPECT_TRUE(ListOf(Dialog.SelectedPointIds).empty());
+  EXPECT_EQ(Dialog.CurrentCell, 0);
+  EXPECT_TRUE(Windowing.Messages.empty()) << Windowing.Messages.front();
+}
+
+TEST_F(FileCommandsTest, IdsOutsideTheModelAreSkippedWithOneMessage) {
+  Open(MakeBoxModel(-1, 0, 0, 2, 1, 3, false)); // 12 cells, 8 points
+  const std::string path = Dir.File("bad.cid");
+  WriteTextFile(path, "# Cells IDs\n3\n12\n-1\nx5\n11\n2147483648\n");
+  Run(CmdImportCellIds, path);
+  EXPECT_EQ(ListOf(Dialog.SelectedCellIds), (Ids{3, 11}));
+  ASSERT_EQ(Windowing.Messages.size(), 1u);
+  EXPECT_EQ(Windowing.Messages[0], "In '" + path +
+                                       "', 4 lines were skipped: 1 without a number (line 5), "
+                                       "1 with a number out of range (line 7), 2 with an ID "
+                                       "outside the model (lines 3, 4).");
+
+  Windowing.Messages.clear();
+  Import(CmdImportPointIds, "8\n7\n");
+  EXPECT_EQ(ListOf(Dialog.SelectedPointIds), (Ids{7}));
+  ASSERT_EQ(Windowing.Messages.size(), 1u);
+  EXPECT_NE(Windowing.Messages[0].find("1 with an ID outside the model (line 1)"),
+            std::string::npos)
+      << Windowing.Messages[0];
+}
+
+TEST_F(FileCommandsTest, PositionMatching) {
+  // Point 3 coincides with point 1; point 0 is far from both.
+  vtkNew<vtkPoints> points;
+  points->InsertNextPoint(0, 0, 0);
+  points->InsertNextPoint(1, 1, 1);
+  points->InsertNextPoint(2, 0, 0);
+  points->InsertNextPoint(1, 1, 1);
+  vtkNew<vtkCellArray> polys;
+  const vtkIdType a[3] = {0, 3, 2}, b[3] = {0, 1, 2};
+  polys->InsertNextCell(3, a);
+  polys->InsertNextCell(3, b);
+  vtkNew<vtkPolyData> mesh;
+  mesh->SetPoints(points);
+  mesh->SetPolys(polys);
+  Open(mesh);
+
+  // Coincident points: the lowest index wins, whichever was exported.
+  TogglePoint(3);
+  const std::string pts = Dir.File("coincident.pts");
+  Run(CmdExportPoints, pts);
+  EXPECT_EQ(Slurp(pts), "# Points\n1.000000 1.000000 1.000000\n");
+  Run(CmdImportPointsFromCoordinates, pts);
+  EXPECT_EQ(ListOf(Dialog.SelectedPointIds), (Ids{1}));
+
+  // Within the tolerance, and between points (nothing selected, one message).
+  const std::string path = Dir.File("near.pts");
+  WriteTextFile(path, "# Points\n2.0009 0 0\n0.5 0.5 0.5\n");
+  Run(CmdImportPointsFromCoordinates, path);
+  EXPECT_EQ(ListOf(Dialog.SelectedPointIds), (Ids{2}));
+  EXPECT_EQ(TargetOf(0), (std::array<float, 3>{2.0009f, 0, 0})); // the file's position
+  ASSERT_EQ(Windowing.Messages.size(), 1u);
+  EXPECT_EQ(Windowing.Messages[0],
+            "In '" + path +
+                "', 1 line was skipped: 1 with a position that matches no model "
+                "point (line 3).");
+
+  // A duplicate position selects the point, then withdraws it.
+  Import(CmdImportPointsFromCoordinates, "0 0 0\n2 0 0\n0 0 0.0001\n");
+  EXPECT_EQ(ListOf(Dialog.SelectedPointIds), (Ids{Withdrawn(0), 2}));
+  EXPECT_EQ(Windowing.ListBoxes[SelectedPointsList], (std::vector<std::string>{"2"}));
+}
+
+TEST_F(FileCommandsTest, LongLinesAreReadWhole) {
+  Open(MakeBoxModel(-1, 0, 0, 2, 1, 3, false));
+  // Read in 80-byte pieces, these lines would select other points.
+  const std::string longX = "2." + std::string(120, '0');
+  Import(CmdImportTransformations, longX + " 1 3 " + longX + " 1 3.5\n" + std::string(90, ' ') +
+                                       "-1 0 0 -1 0 0 " + std::string(100, 'x') + " 0 0 0\n");
+  EXPECT_TRUE(Windowing.Messages.empty()) << Windowing.Messages.front();
+  EXPECT_EQ(ListOf(Dialog.SelectedPointIds), (Ids{7, 0}));
+  EXPECT_EQ(TargetOf(0), (std::array<float, 3>{2, 1, 3.5f}));
+}
+
+TEST_F(FileCommandsTest, FailedExportsKeepTheOldFileAndSaySo) {
+  Open(MakeBoxModel(-1, 0, 0, 2, 1, 3, false));
+  TogglePoint(5);
+  // A path that is a folder.
+  const std::string folder = Dir.File("folder.pts");
+  std::filesystem::create_directory(folder);
+  Run(CmdExportPoints, folder);
+  ASSERT_EQ(Windowing.Messages.size(), 1u);
+  EXPECT_EQ(Windowing.Messages[0].rfind("Cannot oper file for write!\n", 0), 0u);
+  EXPECT_NE(Windowing.Messages[0].find(folder), std::string::npos) << Windowing.Messages[0];
+  EXPECT_TRUE(std::filesystem::is_directory(folder));
+
+  // A folder where no file can be made (even by root).
+  Windowing.Messages.clear();
+  Run(CmdExportCellIds, "/proc/selvane-test.cid");
+  ASSERT_EQ(Windowing.Messages.size(), 1u);
+  EXPECT_EQ(Windowing.Messages[0].rfind("Cannot oper file for write!\n", 0), 0u);
+
+  // A write that fails halfway, as on a full disk: the file-size limit stops it.
+  Windowing.Messages.clear();
+  const std::string ptt = Dir.File("old.ptt");
+  WriteTextFile(ptt, "precious\n");
+  rlimit saved;
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+  auto* previous = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit small = saved;
+  small.rlim_cur = 300; // the bounds block alone is longer
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  Run(CmdExportPointTransformations, ptt);
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &saved), 0);
+  std::signal(SIGXFSZ, previous);
+  ASSERT_EQ(Windowing.Messages.size(), 1u);
+  EXPECT_EQ(Windowing.Messages[0].rfind("Cannot oper file for write!\n", 0), 0u);
+  EXPECT_NE(Windowing.Messages[0].find("File too large"), std::string::npos)
+      << Windowing.Messages[0];
+  EXPECT_EQ(Slurp(ptt), "precious\n");
+  // No temporary file is left beside it.
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(Dir.Path()),
+                          std::filesystem::directory_iterator()),
+            3); // the model, the folder and the old file
+
+  // A VTK export to a folder names the file and the reason.
+  Windowing.Messages.clear();
+  Run(CmdSaveModelAs, folder);
+  ASSERT_EQ(Windowing.Messages.size(), 1u);
+  EXPECT_NE(Windowing.Messages[0].find(folder), std::string::npos) << Windowing.Messages[0];
+  EXPECT_NE(Windowing.Messages[0].find("folder"), std::string::npos) << Windowing.Messages[0];
+}
+
+TEST_F(FileCommandsTest, UnreadableImportChangesNothing) {
+  Open(MakeBoxModel(-1, 0, 0, 2, 1, 3, false));
+  ToggleCell(4);
+  TogglePoint(2);
+  const std::string missing = Dir.File("missing.cid");
+  Run(CmdImportCellIds, missing);
+  Run(CmdImportPointsFromCoordinates, Dir.Path());
+  ASSERT_EQ(Windowing.Messages.size(), 2u);
+  EXPECT_EQ(Windowing.Messages[0].rfind("Cannot oper file for reading!\n", 0), 0u);
+  EXPECT_NE(Windowing.Messages[0].find(missing), std::string::npos) << Windowing.Messages[0];
+  EXPECT_EQ(Windowing.Messages[1].rfind("Cannot oper file for reading!\n", 0), 0u);
+  EXPECT_EQ(ListOf(Dialog.SelectedCellIds), (Ids{4}));
+  EXPECT_EQ(ListOf(Dialog.SelectedPointIds), (Ids{2}));
+}
+
+TEST_F(FileCommandsTest, SaveModelAsReadsBackExactly) {
+  auto mesh = MakeTetrahedron();
+  mesh->GetPoints()->SetPoint(2, 1234.56787, -0.000123456, 98765.4321);
+  Open(mesh);
+  const std::string path = Dir.File("saved.vtk");
+  Run(CmdSaveModelAs, path);
+  EXPECT_TRUE(Windowing.Messages.empty()) << Windowing.Messages.front();
+  EXPECT_EQ(Slurp(path).rfind("# vtk DataFile Version 4.2\n", 0), 0u);
+  auto back = ReadModel(path);
+  vtkPolyData* model = Dialog.Model();
+  ASSERT_EQ(back->GetNumberOfPoints(), model->GetNumberOfPoints());
+  for (vtkIdType i = 0; i < model->GetNumberOfPoints(); ++i) {
+    double a[3], b[3];
+    model->GetPoint(i, a);
+    back->GetPoint(i, b);
+    for (int c = 0; c < 3; ++c)
+      EXPECT_EQ(static_cast<float>(a[c]), static_cast<float>(b[c])) << i << " " << c;
+  }
+  EXPECT_EQ(back->GetNumberOfPolys(), 4);
+  double p[3];
+  back->GetPoint(2, p);
+  EXPECT_EQ(static_cast<float>(p[0]), 1234.56787f);
+
+  // The saved model matches positions exported from the original.
+  TogglePoint(2);
+  const std::string pts = Dir.File("p.pts");
+  Run(CmdExportPoints, pts);
+  Windowing.QueueFileAnswer(path);
+  Dialog.OpenModel();
+  Run(CmdImportPointsFromCoordinates, pts);
+  EXPECT_EQ(ListOf(Dialog.SelectedPointIds), (Ids{2}));
+  EXPECT_TRUE(Windowing.Messages.empty()) << Windowing.Messages.front();
+}
+
+TEST_F(FileCommandsTest, ExportCellsKeepsAllPointsAndTheSelectedCellsWithTheirTypes) {
+  vtkNew<vtkPoints> points;
+  for (int i = 0; i < 6; ++i)
+    points->InsertNextPoint(i * 1.1, i % 2 * 0.7, 1234.56787 + i);
+  const vtkIdType vert[1] = {5}, line[2] = {0, 1}, tri[3] = {0, 1, 2}, quad[4] = {1, 2, 3, 4};
+  vtkNew<vtkCellArray> verts, lines, polys;
+  verts->InsertNextCell(1, vert);
+  lines->InsertNextCell(2, line);
+  polys->InsertNextCell(3, tri);
+  polys->InsertNextCell(4, quad);
+  vtkNew<vtkPolyData> mesh;
+  mesh->SetPoints(points);
+  mesh->SetVerts(verts);
+  mesh->SetLines(lines);
+  mesh->SetPolys(polys);
+  Open(mesh); // cells as read: 0 vertex, 1 line, 2 triangle, 3 quad
+
+  const std::string empty = Dir.File("none.vtk");
+  Run(CmdExportCellsVtk, empty);
+  auto none = ReadModel(empty);
+  EXPECT_EQ(none->GetNumberOfPoints(), 6);
+  EXPECT_EQ(none->GetNumberOfCells(), 0);
+
+  ToggleCell(3);
+  ToggleCell(2);
+  ToggleCell(1);
+  ToggleCell(2); // withdrawn: not exported
+  const std::string path = Dir.File("cells.vtk");
+  Run(CmdExportCellsVtk, path);
+  EXPECT_TRUE(Windowing.Messages.empty()) << Windowing.Messages.front();
+  EXPECT_EQ(Slurp(path).rfind("# vtk DataFile Version 4.2\n", 0), 0u);
+  auto back = ReadModel(path);
+  ASSERT_EQ(back->GetNumberOfPoints(), 6);
+  for (vtkIdType i = 0; i < 6; ++i) {
+    double a[3], b[3];
+    Dialog.ModelPoints->GetPoint(i, a);
+    back->GetPoint(i, b);
+    for (int c = 0; c < 3; ++c)
+      EXPECT_EQ(static_cast<float>(a[c]), static_cast<float>(b[c])) << i << " " << c;
+  }
+  // The legacy format stores lines before polygons.
+  ASSERT_EQ(back->GetNumberOfCells(), 2);
+  vtkNew<vtkIdList> ids;
+  EXPECT_EQ(back->GetCellType(0), VTK_LINE);
+  back->GetCellPoints(0, ids);
+  EXPECT_EQ(ListOf(ids), (Ids{0, 1}));
+  EXPECT_EQ(back->GetCellType(1), VTK_QUAD);
+  back->GetCellPoints(1, ids);
+  EXPECT_EQ(ListOf(ids), (Ids{1, 2, 3, 4}));
+}
