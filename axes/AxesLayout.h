@@ -1,4 +1,4 @@
-// Pure layout of the model's axes and their four labels (Part 5.1, with Part 2.1 steps 12-14):
+// Pure layout of the model's axes and their four labels:
 // what Open Model gives vtkScaledAxes and the four vtkVectorText/vtkFollower labels, computed
 // from the bounds of the model's points. No VTK objects are created here.
 #ifndef SELVANE_AXES_LAYOUT_H

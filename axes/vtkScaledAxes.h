@@ -1,8 +1,8 @@
-// vtkScaledAxes (Part 5.1): a polygonal-data source of three axis lines that start at Origin,
+// vtkScaledAxes: a polygonal-data source of three axis lines that start at Origin,
 // one along each coordinate direction, each with its own length (ScaleFactor).
 //
 // On VTK 9 the class derives from vtkPolyDataAlgorithm (VTK 9 has no vtkPolyDataSource) and
-// has no input port; the output of Part 5.1's Execute is built in RequestData. IsA follows
+// has no input port; the output is built in RequestData. IsA follows
 // VTK 9's hierarchy: vtkScaledAxes, vtkPolyDataAlgorithm, vtkAlgorithm, vtkObject,
 // vtkObjectBase.
 #ifndef vtkScaledAxes_h

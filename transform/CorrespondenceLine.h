@@ -1,4 +1,4 @@
-// Which lines of a point-transformation file count (Part 4.2): a line is a correspondence when
+// Which lines of a point-transformation file count: a line is a correspondence when
 // the format "%f %f %f %f %f %f" converts all six numbers; text after the sixth is ignored.
 // Lines are taken whole, whatever their length.
 #pragma once

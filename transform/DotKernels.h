@@ -1,5 +1,5 @@
 // Inner-product kernels of the envelope solver: single-precision values, products and sums
-// in double precision (Part 4.1). The fast versions are vectorised (several double
+// in double precision. The fast versions are vectorised (several double
 // accumulators, one clone per instruction set chosen at run time) and differ from the plain
 // references only by the order of the additions.
 #pragma once

@@ -1,4 +1,4 @@
-// Envelope (skyline) Cholesky solver of Part 4.1: A = L * L^T by the bordering method, then
+// Envelope (skyline) Cholesky solver: A = L * L^T by the bordering method, then
 // forward and back substitution. Values are floats; inner products are accumulated in double
 // precision and rounded once when stored. Positions are zero-based; the values stored in
 // Xenv are one-based (Xenv[0] = 1, Xenv[i + 1] - Xenv[i] = bandwidth of row i).
@@ -12,8 +12,8 @@
 // receives the first row whose pivot was not positive (left unchanged otherwise).
 void EnvelopeFactor(int n, const int* xenv, float* env, float* diag, int& errorFlag,
                     int* firstBadRow = nullptr);
-// The same factorisation row by row, literally as Part 4.1 writes it (one EnvelopeLowerSolve
-// per row). Reference for the tests; results equal EnvelopeFactor's up to rounding.
+// The same factorisation in its plain row-by-row form (one EnvelopeLowerSolve per row). Reference
+// for the tests; results equal EnvelopeFactor's up to rounding.
 void EnvelopeFactorPlain(int n, const int* xenv, float* env, float* diag, int& errorFlag,
                          int* firstBadRow = nullptr);
 // Overwrites r by the solution y of L * y = r.

@@ -1,5 +1,5 @@
-// A float matrix with explicit, inclusive index ranges (Part 4.1, allocate_matrix /
-// free_matrix), owned RAII-style. m[r][c] is valid for nrl <= r <= nrh, ncl <= c <= nch,
+// A float matrix with explicit, inclusive index ranges (allocate_matrix / free_matrix),
+// owned RAII-style. m[r][c] is valid for nrl <= r <= nrh, ncl <= c <= nch,
 // so FloatMatrix(0, 4, 0, n) has 5 rows of n + 1 floats. Element values are not initialised.
 #pragma once
 

@@ -1,5 +1,5 @@
 // The exception type of the shape-transformation code: its value is a message text.
-// Allocation failures of Parts 4.1 to 4.3 raise it with the exact texts of the Parts
+// Allocation failures raise it with fixed texts that must stay exactly as they are
 // (spelling included, e.g. "allocation faliture for the matrix in allocate_matrix").
 #pragma once
 

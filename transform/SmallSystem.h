@@ -1,4 +1,4 @@
-// Dense solver for the fixed 4x4 system of the polynomial part (Part 4.1): orthogonal
+// Dense solver for the fixed 4x4 system of the polynomial part: orthogonal
 // triangularisation by rows (Householder reflections), then two substitutions. The state is
 // an object owned by its caller.
 #pragma once

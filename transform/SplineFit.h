@@ -1,6 +1,6 @@
-// The data a deformation transform keeps from one fit (Parts 4.2 to 4.4), held by counted
+// The data a deformation transform keeps from one fit, held by counted
 // references so that it stays valid after the reader and the solver are deleted, and the
-// evaluation of the displacement field d(p) as Part 4.4 computes it.
+// evaluation of the displacement field d(p).
 #pragma once
 
 #include <vtkFloatArray.h>
@@ -29,7 +29,7 @@ struct SplineFit {
 SplineFit MakeSplineFit(vtkDatReader* reader, vtkMatrixSolver* solver);
 
 // d(p): the radial sum over the centres within Radius of p plus the linear part; (0, 0, 0)
-// when no centre lies within Radius (Part 4.4, step 4). scratch may be null.
+// when no centre lies within Radius. scratch may be null.
 void EvaluateSpline(const SplineFit& fit, const double p[3], double d[3],
                     vtkIdList* scratch = nullptr);
 

@@ -1,4 +1,4 @@
-// The four single-precision vector routines of Part 4.1. Sums are accumulated in double
+// The four single-precision vector routines. Sums are accumulated in double
 // precision and rounded once. m <= 0 means an empty vector.
 #pragma once
 

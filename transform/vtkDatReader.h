@@ -1,4 +1,4 @@
-// vtkDatReader (Part 4.2): reads point correspondences (source x y z, target x y z per line),
+// vtkDatReader: reads point correspondences (source x y z, target x y z per line),
 // merges pairs that share a source (the later line wins), puts the sources into a point
 // locator, orders them breadth-first by neighbourhood within Radius, and prepares the
 // differences source - target by position.

@@ -1,4 +1,4 @@
-// vtkMatrixSolver (Part 4.3): fits, for each axis, an interpolating spline of compactly
+// vtkMatrixSolver: fits, for each axis, an interpolating spline of compactly
 // supported radial functions phi(r) = (1 - r/R)^2 (r < R) plus a linear polynomial to the
 // differences source - target, by envelope Cholesky factorisation of the radial matrix in the
 // reader's neighbourhood order and elimination of the polynomial part through a 4x4 system.

@@ -1,4 +1,4 @@
-// The pure layout of the axes and labels (Part 5.1 with Part 2.1 steps 12-14).
+// The pure layout of the axes and labels.
 #include "AxesLayout.h"
 
 #include "../files/GermanLocale.h"
@@ -14,7 +14,7 @@ using selvane::ComputeAxesLayout;
 using selvane::FormatFixed6;
 
 TEST(AxesLayout, WorkedExample) {
-  // Part 5.1: a model from (0, 0, 0) to (5, 2, 1).
+  // A model from (0, 0, 0) to (5, 2, 1).
   const double b[6] = {0, 5, 0, 2, 0, 1};
   const AxesLayout L = ComputeAxesLayout(b);
   EXPECT_EQ(L.Origin, (std::array<double, 3>{0, 0, 0}));
@@ -50,7 +50,7 @@ TEST(AxesLayout, WorkedExample) {
 }
 
 TEST(AxesLayout, NegativeMinimaAndLargestExtentOnZ) {
-  // Part 2.1: a 10 x 4 x 2 box gives m = 10; here the largest extent is along z.
+  // m is the largest of the three extents, whichever axis it lies along; here z.
   const double b[6] = {-1, 1, -2.5, 1.5, -10, 0};
   const AxesLayout L = ComputeAxesLayout(b);
   EXPECT_EQ(L.Origin, (std::array<double, 3>{-1, -2.5, -10}));

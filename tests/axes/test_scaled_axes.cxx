@@ -1,4 +1,4 @@
-// vtkScaledAxes (Part 5.1) on VTK 9: output, properties, pipeline re-execution, PrintSelf, IsA.
+// vtkScaledAxes on VTK 9: output, properties, pipeline re-execution, PrintSelf, IsA.
 #include "vtkScaledAxes.h"
 
 #include <gtest/gtest.h>

@@ -11,7 +11,7 @@
 
 namespace spline_test {
 
-// A symmetric matrix given densely and in envelope form (Part 4.1 storage).
+// A symmetric matrix given densely and in envelope form (the solver's storage).
 struct EnvelopeMatrix {
   int n = 0;
   std::vector<double> dense; // n * n, row major

@@ -1,4 +1,4 @@
-// Part 4.1: envelope Cholesky solver.
+// Envelope Cholesky solver.
 #include "DotKernels.h"
 #include "EnvelopeSolver.h"
 #include "SplineTestSupport.h"

@@ -1,4 +1,4 @@
-// Part 4.2: correspondence reader.
+// Correspondence reader.
 #include "CorrespondenceLine.h"
 #include "SelvaneError.h"
 #include "SplineTestSupport.h"
@@ -87,7 +87,7 @@ TEST(Reader, AcceptanceCasesFromAFile) {
 }
 
 TEST(Reader, LongLinesAreReadWhole) {
-  // 83 characters: the 80-byte buffer of the Part would split it and import garbage.
+  // 83 characters: a fixed 80-byte line buffer would split it and import garbage.
   const std::string line =
       "-12345.678901 -12345.678901 -12345.678901 -12345.678901 -12345.678901 -12345.678901";
   ASSERT_GT(line.size(), 80u);

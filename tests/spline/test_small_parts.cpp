@@ -1,4 +1,4 @@
-// Part 4.1: the 4x4 solver, the vector routines and the index-range matrix.
+// The 4x4 solver, the vector routines and the index-range matrix.
 #include "FloatMatrix.h"
 #include "SelvaneError.h"
 #include "SmallSystem.h"

@@ -1,4 +1,4 @@
-// Part 4.3: spline system, with the refusals of issue 4.
+// Spline system, with the refusals of issue 4.
 #include "SelvaneError.h"
 #include "SplineFit.h"
 #include "SplineTestSupport.h"
@@ -93,7 +93,7 @@ TEST(Solver, RandomFitsReproduceTargets) {
 }
 
 TEST(Solver, PairAtOffsetMaxIsCoupled) {
-  // Ordering 0, 2, 1 with Max 1 (Part 4.2's example) plus off-line points far away: the
+  // Ordering 0, 2, 1 with Max 1 plus off-line points far away: the
   // pairs at offset exactly Max must be in the matrix or the fit cannot interpolate.
   const std::vector<Pair> pairs = {{{0, 0, 0}, {0.1, 0, 0}}, {{2, 0, 0}, {2, 0.2, 0}},
                                    {{1, 0, 0}, {1, 0, 0.3}}, {{10, 0, 0}, {10, 0, 0}},
@@ -303,7 +303,7 @@ TEST(Solver, InputsUntouchedAndOutputsOutliveTheSolver) {
   ASSERT_TRUE(fit.Valid());
   EXPECT_EQ(fit.OrderedCentres->GetNumberOfPoints(), 100);
   EXPECT_LT(FitResidual(fit, targets), 2e-5);
-  // Far from every centre, nothing moves (Part 4.4).
+  // Far from every centre, nothing moves.
   double far[3] = {50, 50, 50}, d[3];
   EvaluateSpline(fit, far, d);
   EXPECT_EQ(d[0], 0.0);

@@ -1,5 +1,5 @@
 // selvane-fit PAIRS.ptt --radius R
-// Reads a correspondence file, fits the spline (Parts 4.2 and 4.3), prints the solver's report
+// Reads a correspondence file, fits the spline, prints the solver's report
 // lines, any warning, and the residual of the fit: the largest |s(source) - (source - target)|
 // over the sources. Exits with 1 and one line "selvane-fit: FILE: reason" on bad input.
 #include "SelvaneError.h"
