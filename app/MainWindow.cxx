@@ -9,6 +9,7 @@
 #include "MenuLayout.h"
 #include "QtWindowing.h"
 #include "RenderHost.h"
+#include "TransformCommand.h"
 
 #include <QAction>
 #include <QApplication>
@@ -38,6 +39,7 @@ MainWindow::MainWindow() {
   Platform = std::make_unique<QtWindowing>(this, Controls, ViewHost, MenuItems);
   Viewer = std::make_unique<MainDialog>(*Platform);
   MakeTransform = new MakeTransformWindow(Viewer->MakeTransformBox, this);
+  MakeTransform->Accepted = [this] { RunTransform(*Viewer); };
   SetRadius = new SetRadiusWindow(Viewer->SetRadiusBox, this);
   SetRadius->Accepted = [this] { Viewer->ApplyPointerRadius(); };
   About = new AboutWindow(this);
@@ -95,6 +97,7 @@ void MainWindow::BindCommands() {
   };
   Commands[CmdClearSelectedPoints] = [](MainDialog& dialog) { dialog.OnClearSelectedPoints(); };
   AddFileCommands(Commands);
+  AddTransformCommands(Commands);
   Commands[CmdWireframeSolid] = [](MainDialog& dialog) { dialog.OnWireframeSolid(); };
   Commands[CmdScreenShot] = [](MainDialog& dialog) { dialog.OnScreenShot(); };
   Commands[CmdSetPointer] = [](MainDialog& dialog) { dialog.OnSetPointer(); };

@@ -7,6 +7,8 @@
 #include "RenderHost.h"
 
 #include <QAction>
+#include <QCoreApplication>
+#include <QEventLoop>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QListWidget>
@@ -172,6 +174,15 @@ vtkRenderWindow* QtWindowing::ViewRenderWindow() {
 
 vtkRenderWindowInteractor* QtWindowing::ViewInteractor() {
   return Host->View()->interactor();
+}
+
+void QtWindowing::PresentFrame() {
+  // A render inside a running handler only draws into the view's buffer; the widget shows it
+  // when its paint event runs. Keys and clicks stay queued until the handler ends.
+  Host->View()->update();
+  QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+  if (FramePresented)
+    FramePresented();
 }
 
 } // namespace selvane

@@ -4,6 +4,8 @@
 
 #include <QString>
 
+#include <functional>
+
 #include <map>
 
 class QAction;
@@ -47,6 +49,11 @@ public:
   void RefreshDialog(AuxiliaryDialog dialog) override;
   vtkRenderWindow* ViewRenderWindow() override;
   vtkRenderWindowInteractor* ViewInteractor() override;
+  void PresentFrame() override;
+
+  // Runs after each presented frame, while the handler that draws the frames still runs
+  // (for looking at the view between frames).
+  std::function<void()> FramePresented;
 
 private:
   QWidget* Window;

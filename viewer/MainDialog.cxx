@@ -14,7 +14,9 @@
 #include <vtkPolyDataReader.h>
 #include <vtkRenderWindow.h>
 #include <vtkRenderer.h>
+#include <vtkShapeTransform.h>
 #include <vtkSphereSource.h>
+#include <vtkTransformPolyDataFilter.h>
 
 namespace selvane {
 
@@ -39,6 +41,10 @@ void MakeAppendActor(vtkSmartPointer<vtkAppendPolyData>& append,
 
 MainDialog::MainDialog(WindowingLayer& windowing) : Windowing(windowing) {
   ModelReader = Make<vtkPolyDataReader>();
+  ShapeTransform = Make<vtkShapeTransform>();
+  TransformFilter = Make<vtkTransformPolyDataFilter>();
+  TransformFilter->SetTransform(ShapeTransform);
+  TransformFilter->SetInputConnection(ModelReader->GetOutputPort());
   MakeTransformBox.Owner = this;
   SetRadiusBox.Owner = this;
   AboutBox.Owner = this;
@@ -106,12 +112,12 @@ vtkPolyData* MainDialog::Model() const {
 }
 
 vtkAlgorithmOutput* MainDialog::ModelPipelineEnd() const {
-  return ModelReader->GetOutputPort();
+  return TransformFilter->GetOutputPort();
 }
 
 void MainDialog::ConnectModel(vtkPolyDataReader* reader) {
   ModelReader = reader;
-  ModelMapper->SetInputConnection(ModelPipelineEnd());
+  TransformFilter->SetInputConnection(ModelReader->GetOutputPort());
 }
 
 void MainDialog::Render() {

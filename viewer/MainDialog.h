@@ -25,7 +25,9 @@ class vtkPolyDataReader;
 class vtkRenderer;
 class vtkRenderWindow;
 class vtkRenderWindowInteractor;
+class vtkShapeTransform;
 class vtkSphereSource;
+class vtkTransformPolyDataFilter;
 
 namespace selvane {
 
@@ -108,6 +110,9 @@ public:
   vtkRenderWindow* RenderWindow = nullptr;         // owned by the window system
   vtkRenderWindowInteractor* Interactor = nullptr; // owned by the window system
   vtkSmartPointer<vtkPolyDataReader> ModelReader;
+  // The deformation stage between the reader and the mapper; the identity until a Transform.
+  vtkSmartPointer<vtkShapeTransform> ShapeTransform;
+  vtkSmartPointer<vtkTransformPolyDataFilter> TransformFilter;
   vtkSmartPointer<vtkPolyDataMapper> ModelMapper;
   vtkSmartPointer<vtkLookupTable> ModelLookupTable;
   vtkSmartPointer<vtkActor> ModelActor;

@@ -67,6 +67,9 @@ public:
   // The render window of the 3-D view and its interactor; owned by the window system.
   virtual vtkRenderWindow* ViewRenderWindow() = 0;
   virtual vtkRenderWindowInteractor* ViewInteractor() = 0;
+  // Puts what the view's last render drew on the screen now, inside a running handler
+  // (an animation frame), without handling user input.
+  virtual void PresentFrame() = 0;
 };
 
 } // namespace selvane

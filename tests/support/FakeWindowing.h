@@ -37,6 +37,8 @@ public:
   std::vector<AuxiliaryDialog> ShownDialogs;
   std::vector<AuxiliaryDialog> RefreshedDialogs;
   int RenderCount() const { return Renders; }
+  // RenderCount() at each presented frame.
+  std::vector<int> PresentedFrames;
 
   void ClearListBox(int list) override;
   void AddListBoxText(int list, const std::string& text) override;
@@ -55,6 +57,7 @@ public:
   void RefreshDialog(AuxiliaryDialog dialog) override { RefreshedDialogs.push_back(dialog); }
   vtkRenderWindow* ViewRenderWindow() override;
   vtkRenderWindowInteractor* ViewInteractor() override;
+  void PresentFrame() override { PresentedFrames.push_back(Renders); }
 
 private:
   std::deque<std::optional<std::string>> FileAnswers;

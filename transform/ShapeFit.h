@@ -1,0 +1,30 @@
+// One fit from a correspondence file into a shape transform: read the pairs (vtkDatReader),
+// solve the spline system (vtkMatrixSolver), hand the result over. Shared by the Transform
+// command and selvane-deform, so both deform by the same field.
+#pragma once
+
+#include <string>
+
+class vtkShapeTransform;
+
+struct ShapeFitResult {
+  enum Outcome {
+    Fitted,
+    CannotOpen,  // the file cannot be opened
+    Unreadable,  // opened, but its content was refused
+    NoPairs,     // no line of six numbers
+    Refused,     // the solver refused the correspondences
+    OutOfMemory, // an allocation failed
+  };
+  Outcome Result = Refused;
+  std::string Reason;  // for Unreadable, Refused and OutOfMemory: the cause, one line
+  std::string Warning; // the reader's warning, if any (the fit still happened)
+  int Pairs = 0;       // distinct correspondences read
+  bool Ok() const { return Result == Fitted; }
+};
+
+// Reads path with the given radius of support, solves, and on success gives the fit to
+// transform (SetParameters; Fraction and Modified are the caller's). On any failure the
+// transform is left as it was. The solver's report goes to standard output.
+ShapeFitResult FitShapeTransform(const std::string& path, float radius,
+                                 vtkShapeTransform* transform);

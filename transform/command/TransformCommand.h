@@ -1,0 +1,31 @@
+// The Transform and Clear Transform commands: fit a deformation to a correspondence file and
+// play it as an animation in the view; return the model to its shape as read.
+#pragma once
+
+#include "CommandTable.h"
+
+#include <string>
+
+namespace selvane {
+
+class MainDialog;
+
+// Shows the Make Transform box; its OK runs RunTransform.
+void OnTransform(MainDialog& dialog);
+// Takes radius, frames and cycles from the Make Transform box, asks for the correspondence
+// file, fits the spline, hands it to the shape transform and animates it.
+void RunTransform(MainDialog& dialog);
+// Shows the model undeformed (Fraction 0); the fit stays for later.
+void OnClearTransform(MainDialog& dialog);
+
+void AddTransformCommands(CommandTable& commands);
+
+// The share of the displacement shown at frame k (1 .. frames * cycles - 1) of the animation:
+// a triangle wave rising by 1/frames per frame to (frames - 1)/frames and back to 0.
+// Requires frames >= 2.
+float AnimationFraction(long long k, int frames);
+
+// Why the dialog's values cannot be animated, or "" when they can.
+std::string CheckTransformValues(float radius, int frames, int cycles);
+
+} // namespace selvane
