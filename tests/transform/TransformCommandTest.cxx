@@ -1,0 +1,300 @@
+// Scenario tests of Transform and Clear Transform on the fake window system: the animation's
+// frames, the cache, a model opened after a Transform, and every refusal.
+#include "TransformCommand.h"
+#include "ControlIds.h"
+#include "FakeWindowing.h"
+#include "MainDialog.h"
+#include "ShapeFit.h"
+#include "TestMeshes.h"
+#include "vtkShapeTransform.h"
+
+#include <gtest/gtest.h>
+
+#include <vtkCallbackCommand.h>
+#include <vtkCommand.h>
+#include <vtkNew.h>
+#include <vtkPoints.h>
+#include <vtkPolyData.h>
+#include <vtkRenderWindow.h>
+#include <vtkSphereSource.h>
+#include <vtkTransformPolyDataFilter.h>
+
+#include <cmath>
+#include <cstring>
+
+using namespace selvane;
+
+namespace {
+
+vtkSmartPointer<vtkPolyData> MakeSphere(double cx, int resolution) {
+  vtkNew<vtkSphereSource> sphere;
+  sphere->SetCenter(cx, 0, 0);
+  sphere->SetRadius(1);
+  sphere->SetThetaResolution(resolution);
+  sphere->SetPhiResolution(resolution);
+  sphere->Update();
+  auto model = vtkSmartPointer<vtkPolyData>::New();
+  model->DeepCopy(sphere->GetOutput());
+  return model;
+}
+
+// The corners of the box around the unit sphere fixed, the north pole moved up by lift and
+// the point (1, 0, 0) moved outwards.
+std::string PairsText(double lift) {
+  std::string text = "# corners\n";
+  for (int c = 0; c < 8; ++c) {
+    const char* x = (c & 1) ? "1.5" : "-1.5";
+    const char* y = (c & 2) ? "1.5" : "-1.5";
+    const char* z = (c & 4) ? "1.5" : "-1.5";
+    text += std::string(x) + " " + y + " " + z + " " + x + " " + y + " " + z + "\n";
+  }
+  text += "0 0 1 0 0 " + std::to_string(1 + lift) + "\n";
+  text += "1 0 0 1.2 0 0\n";
+  return text;
+}
+
+bool SameBits(vtkPoints* a, vtkPoints* b) {
+  return a->GetNumberOfPoints() == b->GetNumberOfPoints() &&
+         std::memcmp(a->GetVoidPointer(0), b->GetVoidPointer(0),
+                     static_cast<size_t>(a->GetNumberOfPoints()) * 3 * sizeof(float)) == 0;
+}
+
+class TransformCommandTest : public ::testing::Test {
+protected:
+  TransformCommandTest() : Dialog(Windowing) {
+    Dialog.InitializeView();
+    Recorder->SetClientData(this);
+    Recorder->SetCallback([](vtkObject*, unsigned long, void* self, void*) {
+      auto* test = static_cast<TransformCommandTest*>(self);
+      test->Fractions.push_back(test->Dialog.ShapeTransform->GetFraction());
+    });
+    Windowing.ViewRenderWindow()->AddObserver(vtkCommand::StartEvent, Recorder);
+    WriteTextFile(Dir.File("lift.ptt"), PairsText(0.3));
+    WriteTextFile(Dir.File("lift2.ptt"), PairsText(0.6));
+  }
+  ~TransformCommandTest() override { Windowing.ViewRenderWindow()->RemoveObserver(Recorder); }
+
+  void Open(vtkPolyData* model) {
+    const std::string path = Dir.File("model" + std::to_string(++Models) + ".vtk");
+    ASSERT_TRUE(WriteLegacyModel(model, path));
+    Windowing.QueueFileAnswer(path);
+    Dialog.OpenModel();
+    ASSERT_TRUE(Windowing.Messages.empty()) << Windowing.Messages.front();
+  }
+  void Run(const std::string& file, int frames, int cycles, float radius = 1.5f) {
+    Dialog.MakeTransformBox.SupportRadius = radius;
+    Dialog.MakeTransformBox.FrameCount = frames;
+    Dialog.MakeTransformBox.CycleCount = cycles;
+    Windowing.QueueFileAnswer(file);
+    Fractions.clear();
+    Windowing.PresentedFrames.clear();
+    RendersBefore = Windowing.RenderCount();
+    RunTransform(Dialog);
+  }
+  int RendersDuring() const { return Windowing.RenderCount() - RendersBefore; }
+  // The points the view shows, brought up to date.
+  vtkPoints* Shown() {
+    Dialog.TransformFilter->Update();
+    return Dialog.TransformFilter->GetOutput()->GetPoints();
+  }
+  vtkIdType NorthPole() {
+    vtkPoints* points = Dialog.Model()->GetPoints();
+    for (vtkIdType i = 0; i < points->GetNumberOfPoints(); ++i)
+      if (points->GetPoint(i)[2] == 1.0)
+        return i;
+    return -1;
+  }
+
+  FakeWindowing Windowing;
+  MainDialog Dialog;
+  TempDir Dir;
+  int Models = 0;
+  int RendersBefore = 0;
+  std::vector<float> Fractions;
+  vtkNew<vtkCallbackCommand> Recorder;
+};
+
+TEST_F(TransformCommandTest, DefaultsPlayFortyNineFramesOfTheTriangleWave) {
+  Open(MakeSphere(0, 16));
+  EXPECT_FALSE(Windowing.EnabledMenuItems.count(CmdClearTransform));
+  Run(Dir.File("lift.ptt"), 25, 2);
+  ASSERT_TRUE(Windowing.Messages.empty()) << Windowing.Messages.front();
+
+  const FilePromptRequest& prompt = Windowing.Prompts.back();
+  EXPECT_EQ(prompt.Title, "Open Data File");
+  ASSERT_EQ(prompt.Filters.size(), 3u);
+  EXPECT_EQ(prompt.Filters[0].Description, "PTT formated Files");
+  EXPECT_EQ(prompt.Filters[0].Pattern, "*.PTT");
+  EXPECT_EQ(prompt.Filters[1].Description, "DAT formated Files");
+  EXPECT_EQ(prompt.Filters[1].Pattern, "*.DAT");
+  EXPECT_EQ(prompt.Filters[2].Pattern, "*.*");
+  EXPECT_EQ(prompt.InitialName, ".ptt");
+  EXPECT_TRUE(prompt.OpenMode);
+  EXPECT_TRUE(prompt.Flags & HideReadOnly);
+  EXPECT_FALSE(prompt.Flags & FileMustExist);
+
+  ASSERT_EQ(RendersDuring(), 49);
+  ASSERT_EQ(Fractions.size(), 49u);
+  for (int k = 1; k <= 49; ++k) {
+    const int step = k <= 24 ? k : (k <= 48 ? 48 - k : k - 48);
+    EXPECT_NEAR(Fractions[k - 1], step / 25.0, 1e-6) << "frame " << k;
+  }
+  EXPECT_EQ(Fractions[47], 0.0f);
+  // Each frame is put on the screen right after its render.
+  ASSERT_EQ(Windowing.PresentedFrames.size(), 49u);
+  for (int k = 0; k < 49; ++k)
+    EXPECT_EQ(Windowing.PresentedFrames[k], RendersBefore + k + 1);
+  EXPECT_FLOAT_EQ(Dialog.ShapeTransform->GetFraction(), 0.04f);
+  EXPECT_TRUE(Windowing.EnabledMenuItems.count(CmdClearTransform));
+  // One evaluation of the field, then only the cache.
+  EXPECT_EQ(Dialog.ShapeTransform->GetCacheFills(), 1);
+
+  // The pole is shown 0.04 of the way to its target; the model as read is untouched.
+  const vtkIdType pole = NorthPole();
+  ASSERT_GE(pole, 0);
+  EXPECT_NEAR(Shown()->GetPoint(pole)[2], 1 + 0.04 * 0.3, 1e-5);
+  EXPECT_EQ(Dialog.Model()->GetPoints()->GetPoint(pole)[2], 1.0);
+}
+
+TEST_F(TransformCommandTest, OneCycleEndsAtTheTopAndClearShowsTheModelAsRead) {
+  Open(MakeSphere(0, 16));
+  Run(Dir.File("lift.ptt"), 5, 1);
+  ASSERT_EQ(RendersDuring(), 4);
+  EXPECT_FLOAT_EQ(Dialog.ShapeTransform->GetFraction(), 0.8f);
+  const vtkIdType pole = NorthPole();
+  EXPECT_NEAR(Shown()->GetPoint(pole)[2], 1 + 0.8 * 0.3, 1e-5);
+
+  const int renders = Windowing.RenderCount();
+  CommandTable commands;
+  AddTransformCommands(commands);
+  commands.at(CmdClearTransform)(Dialog);
+  EXPECT_EQ(Windowing.RenderCount(), renders + 1);
+  EXPECT_EQ(Dialog.ShapeTransform->GetFraction(), 0.0f);
+  EXPECT_TRUE(SameBits(Shown(), Dialog.Model()->GetPoints()));
+  EXPECT_TRUE(Windowing.EnabledMenuItems.count(CmdClearTransform));
+
+  // Transform after Clear computes everything anew from the chosen file.
+  Run(Dir.File("lift2.ptt"), 5, 1);
+  EXPECT_EQ(Dialog.ShapeTransform->GetCacheFills(), 2);
+  EXPECT_NEAR(Shown()->GetPoint(pole)[2], 1 + 0.8 * 0.6, 1e-5);
+
+  commands.at(CmdTransform)(Dialog);
+  ASSERT_FALSE(Windowing.ShownDialogs.empty());
+  EXPECT_EQ(Windowing.ShownDialogs.back(), AuxiliaryDialog::MakeTransform);
+}
+
+TEST_F(TransformCommandTest, NoFramesWhenFramesTimesCyclesIsAtMostOne) {
+  Open(MakeSphere(0, 16));
+  for (auto [frames, cycles] : {std::pair{1, 1}, std::pair{0, 5}, std::pair{3, 0}}) {
+    Run(Dir.File("lift.ptt"), frames, cycles);
+    EXPECT_TRUE(Windowing.Messages.empty());
+    EXPECT_EQ(RendersDuring(), 0) << frames << " x " << cycles;
+    EXPECT_TRUE(Windowing.PresentedFrames.empty());
+    EXPECT_EQ(Dialog.ShapeTransform->GetState(), vtkShapeTransform::Parameterised);
+  }
+  // The first evaluation comes with the next render, after the reader and solver are gone.
+  Dialog.Render();
+  EXPECT_EQ(Dialog.ShapeTransform->GetState(), vtkShapeTransform::Evaluated);
+  EXPECT_TRUE(SameBits(Shown(), Dialog.Model()->GetPoints()));
+  float d[3];
+  ASSERT_TRUE(Dialog.ShapeTransform->GetDisplacement(NorthPole(), d));
+  EXPECT_NEAR(d[2], -0.3, 1e-5);
+}
+
+TEST_F(TransformCommandTest, AModelOpenedAfterATransformIsDeformedByTheField) {
+  Open(MakeSphere(0, 8));
+  Run(Dir.File("lift.ptt"), 3, 1);
+  // A model with more points, elsewhere in space: the old cache's indices mean nothing.
+  auto second = MakeSphere(0.25, 24);
+  Open(second);
+  Dialog.Render();
+  vtkNew<vtkShapeTransform> fresh;
+  ASSERT_TRUE(FitShapeTransform(Dir.File("lift.ptt"), 1.5f, fresh).Ok());
+  fresh->SetFraction(Dialog.ShapeTransform->GetFraction());
+  vtkNew<vtkTransformPolyDataFilter> expected;
+  expected->SetTransform(fresh);
+  expected->SetInputData(Dialog.Model());
+  expected->Update();
+  EXPECT_EQ(Shown()->GetNumberOfPoints(), second->GetNumberOfPoints());
+  EXPECT_TRUE(SameBits(Shown(), expected->GetOutput()->GetPoints()));
+  EXPECT_FALSE(SameBits(Shown(), Dialog.Model()->GetPoints()));
+}
+
+TEST_F(TransformCommandTest, RefusalsAndFailuresShowOneMessageAndChangeNothing) {
+  Open(MakeSphere(0, 16));
+  Run(Dir.File("lift.ptt"), 5, 1);
+  const float fraction = Dialog.ShapeTransform->GetFraction();
+  vtkNew<vtkPoints> shown;
+  shown->DeepCopy(Shown());
+  const size_t prompts = Windowing.Prompts.size();
+
+  // Values the animation cannot use: refused before any file is asked for.
+  struct Values {
+    float Radius;
+    int Frames, Cycles;
+  };
+  for (const Values v : {Values{0.0f, 25, 2}, Values{-1.0f, 25, 2}, Values{std::nanf(""), 25, 2},
+                         Values{1.5f, 1, 2}, Values{1.5f, -3, 2}, Values{1.5f, 25, -1}}) {
+    Windowing.Messages.clear();
+    Dialog.MakeTransformBox.SupportRadius = v.Radius;
+    Dialog.MakeTransformBox.FrameCount = v.Frames;
+    Dialog.MakeTransformBox.CycleCount = v.Cycles;
+    RendersBefore = Windowing.RenderCount();
+    RunTransform(Dialog);
+    EXPECT_EQ(Windowing.Messages.size(), 1u) << v.Radius << " " << v.Frames << " " << v.Cycles;
+    EXPECT_EQ(Windowing.Prompts.size(), prompts);
+    EXPECT_EQ(RendersDuring(), 0);
+  }
+
+  // Files that cannot be used.
+  WriteTextFile(Dir.File("empty.ptt"), "# nothing here\n1 2 3\n");
+  WriteTextFile(Dir.File("line.ptt"), "0 0 0 0 0 1\n1 0 0 1 0 1\n2 0 0 2 0 1\n3 0 0 3 0 1\n");
+  WriteTextFile(Dir.File("nan.ptt"), "0 0 0 0 0 1\nnan 0 0 1 0 1\n");
+  const std::pair<std::string, std::string> files[] = {
+      {Dir.File("missing.ptt"), "Cannot open PTT file for reading!"},
+      {Dir.File("empty.ptt"), "empty.ptt"},
+      {Dir.File("line.ptt"), "line.ptt"},
+      {Dir.File("nan.ptt"), "nan.ptt"}};
+  for (const auto& [file, expected] : files) {
+    Windowing.Messages.clear();
+    Run(file, 5, 1);
+    ASSERT_EQ(Windowing.Messages.size(), 1u) << file;
+    EXPECT_NE(Windowing.Messages[0].find(expected), std::string::npos) << Windowing.Messages[0];
+    EXPECT_EQ(RendersDuring(), 0);
+  }
+  EXPECT_EQ(Windowing.Messages[0].find("Cannot open PTT"), std::string::npos);
+
+  // Cancelling the prompt: nothing at all.
+  Windowing.Messages.clear();
+  Dialog.MakeTransformBox = MakeTransformDialog{&Dialog, 1.5f, 5, 1};
+  Windowing.QueueFileAnswer(std::nullopt);
+  RunTransform(Dialog);
+  EXPECT_TRUE(Windowing.Messages.empty());
+
+  EXPECT_EQ(Dialog.ShapeTransform->GetFraction(), fraction);
+  EXPECT_EQ(Dialog.ShapeTransform->GetCacheFills(), 1);
+  EXPECT_TRUE(SameBits(Shown(), shown));
+}
+
+TEST_F(TransformCommandTest, AFailedFirstTransformLeavesClearTransformGreyedAndTheModelAsRead) {
+  Open(MakeSphere(0, 16));
+  Run(Dir.File("missing.ptt"), 25, 2);
+  ASSERT_EQ(Windowing.Messages, std::vector<std::string>{"Cannot open PTT file for reading!"});
+  EXPECT_FALSE(Windowing.EnabledMenuItems.count(CmdClearTransform));
+  EXPECT_EQ(Dialog.ShapeTransform->GetState(), vtkShapeTransform::Identity);
+  EXPECT_TRUE(SameBits(Shown(), Dialog.Model()->GetPoints()));
+}
+
+TEST(AnimationFractionTest, TriangleWaveForSeveralFrameCounts) {
+  EXPECT_FLOAT_EQ(AnimationFraction(1, 2), 0.5f);
+  EXPECT_FLOAT_EQ(AnimationFraction(2, 2), 0.0f);
+  EXPECT_FLOAT_EQ(AnimationFraction(3, 2), 0.5f);
+  EXPECT_FLOAT_EQ(AnimationFraction(4, 4), 2.0f / 4);
+  EXPECT_FLOAT_EQ(AnimationFraction(6, 4), 0.0f);
+  EXPECT_FLOAT_EQ(AnimationFraction(7, 4), 1.0f / 4);
+  EXPECT_EQ(CheckTransformValues(0.5f, 25, 2), "");
+  EXPECT_EQ(CheckTransformValues(0.5f, 1, 1), "");
+  EXPECT_NE(CheckTransformValues(INFINITY, 25, 2), "");
+}
+
+} // namespace
