@@ -15,12 +15,10 @@
 #include <cstdint>
 #include <string>
 
-namespace selvane
-{
+namespace selvane {
 
 // The kind of problem a model file has; tests and callers group reasons by it.
-enum class ModelFileProblem
-{
+enum class ModelFileProblem {
   None,
   CannotRead,         // the file cannot be opened or read (missing, a folder, no permission)
   NotLegacyVtk,       // empty, another file type, random bytes: no legacy VTK header
@@ -41,8 +39,7 @@ enum class ModelFileProblem
 // Short lower-case name of a problem kind ("truncated", "id out of range", ...).
 const char* ModelFileProblemName(ModelFileProblem problem);
 
-struct LegacyVtkScanResult
-{
+struct LegacyVtkScanResult {
   ModelFileProblem Problem = ModelFileProblem::None;
   std::string Reason; // one line, empty when the file passed; never contains the path
 
@@ -58,14 +55,19 @@ struct LegacyVtkScanResult
   bool HasCellData = false;
 
   bool Ok() const { return this->Problem == ModelFileProblem::None; }
-  std::int64_t NumberOfCells() const
-  {
+  std::int64_t NumberOfCells() const {
     return this->NumberOfVerts + this->NumberOfLines + this->NumberOfPolys + this->NumberOfStrips;
   }
 };
 
-// Scans the file at `path` (read through a memory map, once).
-LegacyVtkScanResult ScanLegacyVtkFile(const std::string& path);
+// Size of the pieces a file is read in.
+constexpr std::size_t LegacyVtkScanPieceBytes = std::size_t(1) << 20;
+
+// Scans the file at `path`, read once from start to end in pieces of `pieceBytes` into one
+// reused buffer (a file that changes meanwhile is refused, never a crash). The piece size
+// changes nothing but the number of reads.
+LegacyVtkScanResult ScanLegacyVtkFile(const std::string& path,
+                                      std::size_t pieceBytes = LegacyVtkScanPieceBytes);
 
 // Scans a file already in memory.
 LegacyVtkScanResult ScanLegacyVtkBuffer(const char* data, std::size_t size);
