@@ -51,6 +51,8 @@ void ApplyCellIds(MainDialog& dialog, formats::IdFileContent& content) {
     dialog.ToggleCurrentCell();
   }
   dialog.SetCurrentCell(0, 0);
+  // The clear operations leave the emptied markers in the scene; drop them before drawing.
+  dialog.RefreshScene();
   dialog.Render();
 }
 
@@ -62,6 +64,8 @@ void ApplyPointIds(MainDialog& dialog, const formats::IdFileContent& content) {
     dialog.ToggleCurrentPoint();
   }
   dialog.SetCurrentCell(0, 0);
+  // The clear operations leave the emptied markers in the scene; drop them before drawing.
+  dialog.RefreshScene();
   dialog.Render();
 }
 

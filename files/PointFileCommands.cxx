@@ -82,6 +82,8 @@ void ApplyCorrespondences(MainDialog& dialog, formats::PointFileContent& content
     }
   }
   dialog.SetCurrentCell(0, 0);
+  // The clear operations leave the emptied markers in the scene; drop them before drawing.
+  dialog.RefreshScene();
   dialog.Render();
 }
 

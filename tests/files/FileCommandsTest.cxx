@@ -18,6 +18,8 @@
 #include <vtkPolyData.h>
 #include <vtkPolyDataCollection.h>
 #include <vtkPolyDataReader.h>
+#include <vtkTransform.h>
+#include <vtkTransformPolyDataFilter.h>
 
 #include <csignal>
 #include <filesystem>
@@ -555,4 +557,34 @@ TEST_F(FileCommandsTest, ExportCellsKeepsAllPointsAndTheSelectedCellsWithTheirTy
   EXPECT_EQ(back->GetCellType(1), VTK_QUAD);
   back->GetCellPoints(1, ids);
   EXPECT_EQ(ListOf(ids), (Ids{1, 2, 3, 4}));
+}
+
+TEST_F(FileCommandsTest, SaveModelAsWritesTheDisplayedShapeAndExportCellsTheModelAsRead) {
+  Open(MakeTetrahedron());
+  // A deformation in the model pipeline, as a Transform leaves it.
+  vtkNew<vtkTransform> shift;
+  shift->Translate(10, 0, -0.5);
+  Dialog.TransformFilter->SetTransform(shift);
+  const std::string saved = Dir.File("deformed.vtk");
+  Run(CmdSaveModelAs, saved);
+  ToggleCell(1);
+  const std::string cells = Dir.File("cells.vtk");
+  Run(CmdExportCellsVtk, cells);
+  EXPECT_TRUE(Windowing.Messages.empty()) << Windowing.Messages.front();
+  auto deformed = ReadModel(saved);
+  auto asRead = ReadModel(cells);
+  ASSERT_EQ(deformed->GetNumberOfPoints(), 4);
+  ASSERT_EQ(asRead->GetNumberOfPoints(), 4);
+  for (vtkIdType i = 0; i < 4; ++i) {
+    double model[3], d[3], r[3];
+    Dialog.ModelPoints->GetPoint(i, model);
+    deformed->GetPoint(i, d);
+    asRead->GetPoint(i, r);
+    EXPECT_EQ(d[0], model[0] + 10);
+    EXPECT_EQ(d[2], model[2] - 0.5);
+    EXPECT_EQ(r[0], model[0]);
+    EXPECT_EQ(r[2], model[2]);
+  }
+  EXPECT_EQ(deformed->GetNumberOfPolys(), 4);
+  EXPECT_EQ(asRead->GetNumberOfPolys(), 1);
 }
