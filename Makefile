@@ -43,3 +43,22 @@ bench: build
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) out
+
+# Fuzzing with libFuzzer (clang): builds the fuzz targets of fuzz/ in their own build and runs
+# each for FUZZ_SECONDS with its seeds; what they find lands in $(FUZZ_BUILD)/fuzz-artifacts.
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 60
+FUZZ_TARGETS := model_open id_file point_file dat_reader
+.PHONY: fuzz
+
+fuzz: deps
+	cmake -S . -B $(FUZZ_BUILD) -DSELVANE_FUZZ=ON -DCMAKE_C_COMPILER=clang \
+	  -DCMAKE_CXX_COMPILER=clang++ -DSELVANE_BUILD_BENCH=OFF
+	cmake --build $(FUZZ_BUILD) -j$(JOBS) --target $(addprefix fuzz_,$(FUZZ_TARGETS))
+	@for t in $(FUZZ_TARGETS); do \
+	  mkdir -p $(FUZZ_BUILD)/fuzz-corpus/$$t $(FUZZ_BUILD)/fuzz-artifacts/$$t || exit 1; \
+	  echo "== fuzz_$$t for $(FUZZ_SECONDS) s"; \
+	  $(FUZZ_BUILD)/fuzz/fuzz_$$t -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
+	    -artifact_prefix=$(FUZZ_BUILD)/fuzz-artifacts/$$t/ \
+	    $(FUZZ_BUILD)/fuzz-corpus/$$t fuzz/corpus/$$t || exit 1; \
+	done

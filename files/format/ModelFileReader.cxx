@@ -19,21 +19,17 @@
 #include <limits>
 #include <vector>
 
-namespace selvane
-{
+namespace selvane {
 
-namespace
-{
+namespace {
 
 // Collects every message VTK reports while a read runs.
-struct MessageLog
-{
+struct MessageLog {
   std::vector<std::string> Messages;
 };
 
 // An output window that keeps what VTK would print (errors, warnings, generic warnings).
-class CapturingOutputWindow : public vtkOutputWindow
-{
+class CapturingOutputWindow : public vtkOutputWindow {
 public:
   static CapturingOutputWindow* New();
   vtkTypeMacro(CapturingOutputWindow, vtkOutputWindow);
@@ -47,30 +43,24 @@ public:
   void DisplayDebugText(const char*) override {}
 
 private:
-  void Keep(const char* text)
-  {
-    if (this->Log)
-    {
+  void Keep(const char* text) {
+    if (this->Log) {
       this->Log->Messages.emplace_back(text ? text : "");
     }
   }
 };
 vtkStandardNewMacro(CapturingOutputWindow);
 
-void OnReaderMessage(vtkObject*, unsigned long, void* clientData, void* callData)
-{
+void OnReaderMessage(vtkObject*, unsigned long, void* clientData, void* callData) {
   static_cast<MessageLog*>(clientData)
-    ->Messages.emplace_back(callData ? static_cast<const char*>(callData) : "");
+      ->Messages.emplace_back(callData ? static_cast<const char*>(callData) : "");
 }
 
 // While alive: VTK's output window is ours, warnings are displayed (so they reach us), and the
 // reader's ErrorEvent and WarningEvent come to the log. Everything is put back at the end.
-class ScopedVtkMessageCapture
-{
+class ScopedVtkMessageCapture {
 public:
-  ScopedVtkMessageCapture(vtkObject* watched, MessageLog& log)
-    : Watched(watched)
-  {
+  ScopedVtkMessageCapture(vtkObject* watched, MessageLog& log) : Watched(watched) {
     this->Previous = vtkOutputWindow::GetInstance();
     this->Window->Log = &log;
     vtkOutputWindow::SetInstance(this->Window);
@@ -81,8 +71,7 @@ public:
     this->ErrorTag = watched->AddObserver(vtkCommand::ErrorEvent, this->Callback);
     this->WarningTag = watched->AddObserver(vtkCommand::WarningEvent, this->Callback);
   }
-  ~ScopedVtkMessageCapture()
-  {
+  ~ScopedVtkMessageCapture() {
     this->Watched->RemoveObserver(this->ErrorTag);
     this->Watched->RemoveObserver(this->WarningTag);
     vtkObject::SetGlobalWarningDisplay(this->PreviousWarningDisplay);
@@ -102,33 +91,30 @@ private:
   unsigned long WarningTag = 0;
 };
 
-void ReplaceAll(std::string& s, const std::string& what, const std::string& with)
-{
-  if (what.empty())
-  {
+void ReplaceAll(std::string& s, const std::string& what, const std::string& with) {
+  if (what.empty()) {
     return;
   }
-  for (std::size_t at = s.find(what); at != std::string::npos; at = s.find(what, at + with.size()))
-  {
+  for (std::size_t at = s.find(what); at != std::string::npos;
+       at = s.find(what, at + with.size())) {
     s.replace(at, what.size(), with);
   }
 }
 
 // The readable part of a VTK message, on one line and without the path:
 // "ERROR: In .../vtkDataReader.cxx, line 2329\nvtkPolyDataReader (0x...): Text for file: X".
-std::string CleanVtkMessage(std::string text, const std::string& path)
-{
+std::string CleanVtkMessage(std::string text, const std::string& path) {
   ReplaceAll(text, path, "the file");
   std::string best;
   std::size_t start = 0;
-  while (start <= text.size())
-  {
+  while (start <= text.size()) {
     std::size_t end = text.find('\n', start);
-    std::string line = text.substr(start, end == std::string::npos ? std::string::npos : end - start);
+    std::string line =
+        text.substr(start, end == std::string::npos ? std::string::npos : end - start);
     start = end == std::string::npos ? text.size() + 1 : end + 1;
-    bool location = line.find(": In ") != std::string::npos && line.find(", line ") != std::string::npos;
-    if (line.find_first_not_of(" \t\r") == std::string::npos || location)
-    {
+    bool location =
+        line.find(": In ") != std::string::npos && line.find(", line ") != std::string::npos;
+    if (line.find_first_not_of(" \t\r") == std::string::npos || location) {
       continue;
     }
     best = line;
@@ -136,105 +122,84 @@ std::string CleanVtkMessage(std::string text, const std::string& path)
   }
   std::size_t object = best.find(" (0x");
   std::size_t colon = object == std::string::npos ? std::string::npos : best.find("): ", object);
-  if (colon != std::string::npos)
-  {
+  if (colon != std::string::npos) {
     best = best.substr(colon + 3);
   }
   std::size_t forFile = best.find(" for file");
-  if (forFile != std::string::npos)
-  {
+  if (forFile != std::string::npos) {
     best.erase(forFile);
   }
-  while (!best.empty() && (best.back() == ' ' || best.back() == '\r' || best.back() == '\t'))
-  {
+  while (!best.empty() && (best.back() == ' ' || best.back() == '\r' || best.back() == '\t')) {
     best.pop_back();
   }
-  if (best.size() > 200)
-  {
+  if (best.size() > 200) {
     best = best.substr(0, 200) + "...";
   }
   return best.empty() ? "an unspecified problem" : best;
 }
 
 template <typename ArrayT>
-bool CellsOk(ArrayT* offsets, ArrayT* connectivity, vtkIdType points, int minIds)
-{
+bool CellsOk(ArrayT* offsets, ArrayT* connectivity, vtkIdType points, int minIds) {
   const vtkIdType nOffsets = offsets->GetNumberOfValues();
   const vtkIdType nConn = connectivity->GetNumberOfValues();
-  if (nOffsets == 0)
-  {
+  if (nOffsets == 0) {
     return nConn == 0;
   }
   const auto* o = offsets->GetPointer(0);
-  if (o[0] != 0 || o[nOffsets - 1] != nConn)
-  {
+  if (o[0] != 0 || o[nOffsets - 1] != nConn) {
     return false;
   }
-  for (vtkIdType i = 1; i < nOffsets; ++i)
-  {
-    if (o[i] - o[i - 1] < minIds)
-    {
-      return false;
-    }
+  bool tooFew = false; // no early exit, so that the loop vectorises
+  for (vtkIdType i = 1; i < nOffsets; ++i) {
+    tooFew |= o[i] - o[i - 1] < minIds;
+  }
+  if (tooFew) {
+    return false;
   }
   const auto* c = nConn > 0 ? connectivity->GetPointer(0) : nullptr;
   bool ok = true;
-  for (vtkIdType i = 0; i < nConn; ++i)
-  {
+  for (vtkIdType i = 0; i < nConn; ++i) {
     ok &= static_cast<unsigned long long>(c[i]) < static_cast<unsigned long long>(points);
   }
   return ok;
 }
 
-bool CellArrayOk(vtkCellArray* cells, vtkIdType points, int minIds)
-{
-  if (!cells)
-  {
+bool CellArrayOk(vtkCellArray* cells, vtkIdType points, int minIds) {
+  if (!cells) {
     return true;
   }
-  if (cells->IsStorage64Bit())
-  {
+  if (cells->IsStorage64Bit()) {
     return CellsOk(cells->GetOffsetsArray64(), cells->GetConnectivityArray64(), points, minIds);
   }
   return CellsOk(cells->GetOffsetsArray32(), cells->GetConnectivityArray32(), points, minIds);
 }
 
-template <typename T>
-bool FiniteFloatRange(const T* v, vtkIdType n)
-{
+template <typename T> bool FiniteFloatRange(const T* v, vtkIdType n) {
   const double limit = static_cast<double>(std::numeric_limits<float>::max());
   bool ok = true;
-  for (vtkIdType i = 0; i < n; ++i)
-  {
+  for (vtkIdType i = 0; i < n; ++i) {
     const double x = static_cast<double>(v[i]);
     ok &= (x >= -limit && x <= limit); // false for NaN too
   }
   return ok;
 }
 
-bool CoordinatesOk(vtkPoints* points)
-{
+bool CoordinatesOk(vtkPoints* points) {
   vtkDataArray* data = points->GetData();
-  if (!data || data->GetNumberOfComponents() != 3)
-  {
+  if (!data || data->GetNumberOfComponents() != 3) {
     return false;
   }
   const vtkIdType n = data->GetNumberOfValues();
-  if (auto* f = vtkFloatArray::FastDownCast(data))
-  {
+  if (auto* f = vtkFloatArray::FastDownCast(data)) {
     return n == 0 || FiniteFloatRange(f->GetPointer(0), n);
   }
-  if (auto* d = vtkDoubleArray::FastDownCast(data))
-  {
+  if (auto* d = vtkDoubleArray::FastDownCast(data)) {
     return n == 0 || FiniteFloatRange(d->GetPointer(0), n);
   }
-  for (vtkIdType i = 0; i < data->GetNumberOfTuples(); ++i)
-  {
-    for (int c = 0; c < 3; ++c)
-    {
+  for (vtkIdType i = 0; i < data->GetNumberOfTuples(); ++i) {
+    for (int c = 0; c < 3; ++c) {
       const double x = data->GetComponent(i, c);
-      if (!(std::fabs(x) <= static_cast<double>(std::numeric_limits<float>::max())))
-      {
+      if (!(std::fabs(x) <= static_cast<double>(std::numeric_limits<float>::max()))) {
         return false;
       }
     }
@@ -242,21 +207,43 @@ bool CoordinatesOk(vtkPoints* points)
   return true;
 }
 
-bool AttributesOk(vtkDataSetAttributes* attributes, vtkIdType tuples)
-{
-  for (int i = 0; i < attributes->GetNumberOfArrays(); ++i)
-  {
+template <typename T> bool AllFinite(const T* v, vtkIdType n) {
+  bool ok = true;
+  for (vtkIdType i = 0; i < n; ++i) {
+    ok &= std::isfinite(v[i]);
+  }
+  return ok;
+}
+
+// Floating-point scalars are checked directly (a range would be computed and cached for
+// nothing); integer scalars are always finite.
+bool ScalarsFinite(vtkDataArray* scalars) {
+  const vtkIdType n = scalars->GetNumberOfValues();
+  if (n == 0) {
+    return true;
+  }
+  if (auto* f = vtkFloatArray::FastDownCast(scalars)) {
+    return AllFinite(f->GetPointer(0), n);
+  }
+  if (auto* d = vtkDoubleArray::FastDownCast(scalars)) {
+    return AllFinite(d->GetPointer(0), n);
+  }
+  double range[2];
+  scalars->GetRange(range, 0);
+  return std::isfinite(range[0]) && std::isfinite(range[1]);
+}
+
+bool AttributesOk(vtkDataSetAttributes* attributes, vtkIdType tuples) {
+  for (int i = 0; i < attributes->GetNumberOfArrays(); ++i) {
     vtkAbstractArray* array = attributes->GetAbstractArray(i);
-    if (!array || array->GetNumberOfTuples() != tuples)
-    {
+    if (!array || array->GetNumberOfTuples() != tuples) {
       return false;
     }
   }
   return true;
 }
 
-ModelFileReadResult Failure(ModelFileProblem problem, const std::string& reason)
-{
+ModelFileReadResult Failure(ModelFileProblem problem, const std::string& reason) {
   ModelFileReadResult r;
   r.Problem = problem;
   r.Reason = reason;
@@ -265,15 +252,12 @@ ModelFileReadResult Failure(ModelFileProblem problem, const std::string& reason)
 
 } // namespace
 
-ModelFileReadResult ReadModelFileChecked(const std::string& path, vtkPolyDataReader* reader)
-{
-  if (!reader)
-  {
+ModelFileReadResult ReadModelFileChecked(const std::string& path, vtkPolyDataReader* reader) {
+  if (!reader) {
     return Failure(ModelFileProblem::CannotRead, "no reader was given");
   }
   const LegacyVtkScanResult scan = ScanLegacyVtkFile(path);
-  if (!scan.Ok())
-  {
+  if (!scan.Ok()) {
     return Failure(scan.Problem, scan.Reason);
   }
 
@@ -285,71 +269,56 @@ ModelFileReadResult ReadModelFileChecked(const std::string& path, vtkPolyDataRea
   }
 
   vtkPolyData* output = reader->GetOutput();
-  auto fail = [output](ModelFileProblem problem, const std::string& reason)
-  {
-    if (output)
-    {
+  auto fail = [output](ModelFileProblem problem, const std::string& reason) {
+    if (output) {
       output->Initialize(); // never leave a half-read model behind
     }
     return Failure(problem, reason);
   };
-  if (!log.Messages.empty())
-  {
+  if (!log.Messages.empty()) {
     return fail(ModelFileProblem::ReaderReported,
-      "VTK's reader reported: " + CleanVtkMessage(log.Messages.front(), path));
+                "VTK's reader reported: " + CleanVtkMessage(log.Messages.front(), path));
   }
-  if (reader->GetErrorCode() != 0)
-  {
+  if (reader->GetErrorCode() != 0) {
     return fail(ModelFileProblem::ReaderReported, "VTK's reader failed to read the file");
   }
-  if (!output || !output->GetPoints())
-  {
+  if (!output || !output->GetPoints()) {
     return fail(ModelFileProblem::InvalidOutput, "VTK's reader produced no points");
   }
   const vtkIdType points = output->GetNumberOfPoints();
   if (points != scan.NumberOfPoints || output->GetNumberOfVerts() != scan.NumberOfVerts ||
-    output->GetNumberOfLines() != scan.NumberOfLines ||
-    output->GetNumberOfPolys() != scan.NumberOfPolys ||
-    output->GetNumberOfStrips() != scan.NumberOfStrips)
-  {
+      output->GetNumberOfLines() != scan.NumberOfLines ||
+      output->GetNumberOfPolys() != scan.NumberOfPolys ||
+      output->GetNumberOfStrips() != scan.NumberOfStrips) {
     return fail(ModelFileProblem::InvalidOutput,
-      "VTK's reader read other counts of points or cells than the file declares");
+                "VTK's reader read other counts of points or cells than the file declares");
   }
-  if (points == 0 || output->GetNumberOfCells() == 0)
-  {
+  if (points == 0 || output->GetNumberOfCells() == 0) {
     return fail(ModelFileProblem::NoGeometry, "the model has no points or no cells");
   }
-  if (!CoordinatesOk(output->GetPoints()))
-  {
+  if (!CoordinatesOk(output->GetPoints())) {
     return fail(ModelFileProblem::BadCoordinate,
-      "the model has a coordinate that is not finite or outside single-precision range");
+                "the model has a coordinate that is not finite or outside single-precision range");
   }
   if (!CellArrayOk(output->GetVerts(), points, 1) || !CellArrayOk(output->GetLines(), points, 2) ||
-    !CellArrayOk(output->GetPolys(), points, 3) || !CellArrayOk(output->GetStrips(), points, 3))
-  {
+      !CellArrayOk(output->GetPolys(), points, 3) || !CellArrayOk(output->GetStrips(), points, 3)) {
     return fail(ModelFileProblem::InvalidOutput,
-      "the model has a cell with a point ID out of range or too few points");
+                "the model has a cell with a point ID out of range or too few points");
   }
   if (!AttributesOk(output->GetPointData(), points) ||
-    !AttributesOk(output->GetCellData(), output->GetNumberOfCells()))
-  {
+      !AttributesOk(output->GetCellData(), output->GetNumberOfCells())) {
     return fail(ModelFileProblem::InvalidOutput,
-      "the model has point or cell data of the wrong length");
+                "the model has point or cell data of the wrong length");
   }
-  if (vtkDataArray* scalars = output->GetCellData()->GetScalars())
-  {
-    double range[2];
-    scalars->GetRange(range, 0);
-    if (!std::isfinite(range[0]) || !std::isfinite(range[1]))
-    {
+  if (vtkDataArray* scalars = output->GetCellData()->GetScalars()) {
+    if (!ScalarsFinite(scalars)) {
       return fail(ModelFileProblem::BadCoordinate, "the cell scalars are not finite");
     }
   }
   return ModelFileReadResult();
 }
 
-std::string ReadModelFile(const std::string& path, vtkPolyDataReader* reader)
-{
+std::string ReadModelFile(const std::string& path, vtkPolyDataReader* reader) {
   return ReadModelFileChecked(path, reader).Reason;
 }
 
