@@ -21,6 +21,7 @@
 #include <QSurfaceFormat>
 #include <QTest>
 #include <QVTKOpenGLNativeWidget.h>
+#include <vtkSphereSource.h>
 
 #include <clocale>
 
