@@ -10,6 +10,7 @@
 
 #include <vtkActor.h>
 #include <vtkAppendPolyData.h>
+#include <vtkFollower.h>
 #include <vtkIdList.h>
 #include <vtkPoints.h>
 #include <vtkPolyData.h>
@@ -157,12 +158,12 @@ TEST_F(OpenModelTest, OpeningAModelShowsItAndEnablesTheMenu) {
   EXPECT_EQ(expected.size(), 22u);
   EXPECT_FALSE(Windowing.EnabledMenuItems.count(CmdClearTransform));
 
-  // The model, then the pointing sphere and the current cell: no empty selection actor.
-  const auto props = PropsOf(Dialog.Renderer);
-  ASSERT_EQ(props.size(), 3u);
-  EXPECT_EQ(props[0], Dialog.ModelActor.Get());
-  EXPECT_EQ(props[1], Dialog.PointingSphereActor.Get());
-  EXPECT_EQ(props[2], Dialog.CurrentCellActor.Get());
+  // The model, its axes and labels, then the pointing sphere and the current cell: no
+  // empty selection actor.
+  const std::vector<vtkProp*> expectedProps = {
+      Dialog.ModelActor, Dialog.AxesActor, Dialog.OriginLabel,         Dialog.XLabel,
+      Dialog.YLabel,     Dialog.ZLabel,    Dialog.PointingSphereActor, Dialog.CurrentCellActor};
+  EXPECT_EQ(PropsOf(Dialog.Renderer), expectedProps);
 }
 
 TEST_F(OpenModelTest, ReopeningTheSameFileKeepsTheModelAndEmptiesSelections) {
@@ -246,16 +247,21 @@ TEST_F(OpenModelTest, RebuildSceneAddsPropsInOrderAndSkipsEmptySelections) {
   Dialog.PointMarkersAppend->AddInputData(markers);
   Dialog.Renderer->RemoveAllViewProps();
   Dialog.RebuildScene(true);
-  std::vector<vtkProp*> expected = {Dialog.ModelActor, Dialog.SelectedCellsActor,
-                                    Dialog.PointMarkersActor, Dialog.PointingSphereActor,
-                                    Dialog.CurrentCellActor};
+  const std::vector<vtkProp*> axes = {Dialog.AxesActor, Dialog.OriginLabel, Dialog.XLabel,
+                                      Dialog.YLabel, Dialog.ZLabel};
+  std::vector<vtkProp*> expected = {Dialog.ModelActor};
+  expected.insert(expected.end(), axes.begin(), axes.end());
+  expected.insert(expected.end(), {Dialog.SelectedCellsActor, Dialog.PointMarkersActor,
+                                   Dialog.PointingSphereActor, Dialog.CurrentCellActor});
   EXPECT_EQ(PropsOf(Dialog.Renderer), expected);
 
   Dialog.HighlightAppend->AddInputData(highlight);
   Dialog.Renderer->RemoveAllViewProps();
   Dialog.RebuildScene(false);
-  expected = {Dialog.SelectedCellsActor, Dialog.PointMarkersActor, Dialog.HighlightActor,
-              Dialog.PointingSphereActor, Dialog.CurrentCellActor};
+  expected = axes;
+  expected.insert(expected.end(),
+                  {Dialog.SelectedCellsActor, Dialog.PointMarkersActor, Dialog.HighlightActor,
+                   Dialog.PointingSphereActor, Dialog.CurrentCellActor});
   EXPECT_EQ(PropsOf(Dialog.Renderer), expected);
 }
 
