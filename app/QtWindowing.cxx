@@ -18,6 +18,7 @@
 #include <vtkGenericOpenGLRenderWindow.h>
 
 #include <iostream>
+#include <memory>
 
 namespace selvane {
 
@@ -37,20 +38,24 @@ QtWindowing::QtWindowing(QWidget* window, ControlColumn* column, RenderHost* hos
 void QtWindowing::ClearListBox(int list) {
   QSignalBlocker block(Column->ListBox(list));
   Column->ListBox(list)->clear();
+  ListEntries[list].clear();
 }
 
 void QtWindowing::AddListBoxText(int list, const std::string& text) {
-  QSignalBlocker block(Column->ListBox(list));
-  Column->ListBox(list)->addItem(QString::fromStdString(text));
+  QListWidget* box = Column->ListBox(list);
+  QSignalBlocker block(box);
+  const QString entry = QString::fromStdString(text);
+  auto* item = new QListWidgetItem(entry);
+  box->addItem(item); // the box owns the item
+  ListEntries[list].insert(entry, item);
 }
 
 int QtWindowing::FindListBoxText(int list, const std::string& text) const {
-  QListWidget* box = Column->ListBox(list);
-  const QString wanted = QString::fromStdString(text);
-  for (int row = 0; row < box->count(); ++row)
-    if (box->item(row)->text() == wanted)
-      return row;
-  return -1;
+  auto entries = ListEntries.find(list);
+  if (entries == ListEntries.end())
+    return -1;
+  QListWidgetItem* item = entries->second.value(QString::fromStdString(text), nullptr);
+  return item ? Column->ListBox(list)->row(item) : -1;
 }
 
 void QtWindowing::SelectListBoxEntry(int list, int index) {
@@ -70,8 +75,13 @@ void QtWindowing::SelectListBoxEntry(int list, int index) {
 void QtWindowing::DeleteListBoxEntry(int list, int index) {
   QListWidget* box = Column->ListBox(list);
   QSignalBlocker block(box);
-  if (index >= 0 && index < box->count())
-    delete box->takeItem(index);
+  if (index < 0 || index >= box->count())
+    return;
+  std::unique_ptr<QListWidgetItem> item(box->takeItem(index));
+  auto& entries = ListEntries[list];
+  auto found = entries.find(item->text());
+  if (found != entries.end() && found.value() == item.get())
+    entries.erase(found);
 }
 
 std::string QtWindowing::SelectedListBoxText(int list) const {

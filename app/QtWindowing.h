@@ -2,6 +2,7 @@
 
 #include "WindowingLayer.h"
 
+#include <QHash>
 #include <QString>
 
 #include <functional>
@@ -9,6 +10,7 @@
 #include <map>
 
 class QAction;
+class QListWidgetItem;
 class QWidget;
 
 namespace selvane {
@@ -60,6 +62,8 @@ private:
   ControlColumn* Column;
   RenderHost* Host;
   std::map<int, QAction*> MenuItems;
+  // Entries by text per list box, so that finding one does not compare every row.
+  std::map<int, QHash<QString, QListWidgetItem*>> ListEntries;
   AboutWindow* About = nullptr;
   SetRadiusWindow* SetRadius = nullptr;
   MakeTransformWindow* MakeTransform = nullptr;

@@ -11,7 +11,6 @@
 #include <vtkIdList.h>
 #include <vtkPoints.h>
 #include <vtkPolyData.h>
-#include <vtkPolyDataCollection.h>
 
 namespace selvane {
 
@@ -29,9 +28,7 @@ const FilePrompt ImportTransformationsPrompt = {
 // The target stored with each entry of the selected points: the last point of its marker.
 std::vector<formats::Point3> MarkerTargets(MainDialog& dialog) {
   std::vector<formats::Point3> targets;
-  vtkCollectionSimpleIterator it;
-  dialog.PointMarkers->InitTraversal(it);
-  while (vtkPolyData* marker = dialog.PointMarkers->GetNextPolyData(it)) {
+  for (vtkPolyData* marker : dialog.PointMarkers) {
     formats::Point3 target = {0, 0, 0};
     if (const vtkIdType n = marker->GetNumberOfPoints())
       marker->GetPoints()->GetPoint(n - 1, target.data());

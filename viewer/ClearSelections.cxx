@@ -4,7 +4,6 @@
 
 #include <vtkAppendPolyData.h>
 #include <vtkIdList.h>
-#include <vtkPolyDataCollection.h>
 
 namespace selvane {
 
@@ -14,7 +13,7 @@ void MainDialog::ClearSelectedCells() {
     Windowing.ClearListBox(list);
   }
   SelectedCellsAppend->RemoveAllInputs();
-  SelectedCellPolys->RemoveAllItems();
+  SelectedCellPolys.clear();
   SelectedCellIds->Reset();
   SelectedCellIndex.clear();
   CurrentCell = -1;
@@ -25,7 +24,7 @@ void MainDialog::ClearSelectedPoints() {
   Windowing.ClearListBox(SelectedPointsList);
   PointMarkersAppend->RemoveAllInputs();
   HighlightAppend->RemoveAllInputs();
-  PointMarkers->RemoveAllItems();
+  PointMarkers.clear();
   SelectedPointIds->Reset();
   SelectedPointIndex.clear();
   CurrentPoint = -1;

@@ -7,7 +7,6 @@
 #include <vtkNew.h>
 #include <vtkPoints.h>
 #include <vtkPolyData.h>
-#include <vtkPolyDataCollection.h>
 #include <vtkSphereSource.h>
 
 #include <string>
@@ -15,10 +14,6 @@
 namespace selvane {
 
 namespace {
-
-vtkPolyData* MarkerAt(vtkPolyDataCollection* markers, vtkIdType index) {
-  return vtkPolyData::SafeDownCast(markers->GetItemAsObject(static_cast<int>(index)));
-}
 
 // The target stored with a selected point: the last point of its marker.
 void ReadMarkerTarget(vtkPolyData* marker, float target[3]) {
@@ -57,12 +52,12 @@ void MainDialog::SetCurrentPoint(int p) {
   const vtkIdType entry = index < 0 ? -1 : SelectedPointIds->GetId(index);
   if (index >= 0 && entry == p) {
     HighlightedPoint = p;
-    HighlightAppend->AddInputData(MarkerAt(PointMarkers, index));
+    HighlightAppend->AddInputData(PointMarkers[index]);
     RefreshScene();
-    ReadMarkerTarget(MarkerAt(PointMarkers, index), TargetPosition);
+    ReadMarkerTarget(PointMarkers[index], TargetPosition);
   } else if (index >= 0) {
     // A withdrawn point shows its old target again, without the highlight.
-    ReadMarkerTarget(MarkerAt(PointMarkers, index), TargetPosition);
+    ReadMarkerTarget(PointMarkers[index], TargetPosition);
   } else {
     for (int i = 0; i < 3; ++i)
       TargetPosition[i] = CurrentPosition[i];
@@ -113,7 +108,7 @@ void MainDialog::RemoveHighlightIfActive() {
   if (index < 0 || SelectedPointIds->GetId(index) != HighlightedPoint)
     return;
   HighlightedPoint = -1;
-  HighlightAppend->RemoveInputData(MarkerAt(PointMarkers, index));
+  HighlightAppend->RemoveInputData(PointMarkers[index]);
   RefreshScene();
 }
 

@@ -9,7 +9,6 @@
 #include <vtkLookupTable.h>
 #include <vtkPoints.h>
 #include <vtkPolyData.h>
-#include <vtkPolyDataCollection.h>
 #include <vtkPolyDataMapper.h>
 #include <vtkPolyDataReader.h>
 #include <vtkRenderWindow.h>
@@ -85,7 +84,6 @@ void MainDialog::BuildMarkers() {
   PointingSphereActor->SetMapper(PointingSphereMapper);
   SetActorColors(PointingSphereActor, 1, 0, 0, 1, 0, 0);
 
-  PointMarkers = Make<vtkPolyDataCollection>();
   SelectedPointIds = Make<vtkIdList>();
   MakeAppendActor(PointMarkersAppend, PointMarkersMapper, PointMarkersActor);
   SetActorColors(PointMarkersActor, 0, 1, 0, 0, 1, 0);
@@ -101,7 +99,6 @@ void MainDialog::BuildMarkers() {
   CurrentCellActor->SetMapper(CurrentCellMapper);
   SetActorColors(CurrentCellActor, 0, 0, 1, 0, 0, 1);
 
-  SelectedCellPolys = Make<vtkPolyDataCollection>();
   MakeAppendActor(SelectedCellsAppend, SelectedCellsMapper, SelectedCellsActor);
   SetActorColors(SelectedCellsActor, 0, 1, 1, 1, 0, 0);
   SelectedCellIds = Make<vtkIdList>();

@@ -7,10 +7,12 @@
 
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 class vtkActor;
 class vtkAlgorithmOutput;
 class vtkAppendPolyData;
+class vtkCellArray;
 class vtkCellLocator;
 class vtkFollower;
 class vtkScaledAxes;
@@ -19,7 +21,6 @@ class vtkIdList;
 class vtkLookupTable;
 class vtkPoints;
 class vtkPolyData;
-class vtkPolyDataCollection;
 class vtkPolyDataMapper;
 class vtkPolyDataReader;
 class vtkRenderer;
@@ -58,6 +59,8 @@ public:
   void SetCurrentPoint(int point);
   void SetCurrentCell(int cell, int position);
   void PickAt(int x, int y);
+  // PickAt without its closing render.
+  void PickCellAt(int x, int y);
   void NextPointInCell();
   void PreviousPointInCell();
   void CrossForwardEdge();
@@ -127,7 +130,8 @@ public:
   vtkSmartPointer<vtkActor> CurrentCellActor;
 
   vtkSmartPointer<vtkIdList> SelectedPointIds;
-  vtkSmartPointer<vtkPolyDataCollection> PointMarkers;
+  // One marker per SelectedPointIds entry, same index (indexed, so lookups stay O(1)).
+  std::vector<vtkSmartPointer<vtkPolyData>> PointMarkers;
   vtkSmartPointer<vtkAppendPolyData> PointMarkersAppend;
   vtkSmartPointer<vtkPolyDataMapper> PointMarkersMapper;
   vtkSmartPointer<vtkActor> PointMarkersActor;
@@ -136,7 +140,8 @@ public:
   vtkSmartPointer<vtkActor> HighlightActor;
 
   vtkSmartPointer<vtkIdList> SelectedCellIds;
-  vtkSmartPointer<vtkPolyDataCollection> SelectedCellPolys;
+  // One one-cell polydata per SelectedCellIds entry, same index.
+  std::vector<vtkSmartPointer<vtkPolyData>> SelectedCellPolys;
   vtkSmartPointer<vtkAppendPolyData> SelectedCellsAppend;
   vtkSmartPointer<vtkPolyDataMapper> SelectedCellsMapper;
   vtkSmartPointer<vtkActor> SelectedCellsActor;
@@ -171,6 +176,11 @@ public:
   std::unordered_map<int, vtkIdType> SelectedPointIndex;
 
 private:
+  // The sphere of a marker around the origin, built once per radius and translated to
+  // each target; markers share its triangles.
+  vtkSmartPointer<vtkPolyData> MarkerSphere;
+  vtkSmartPointer<vtkCellArray> MarkerLine;
+  double MarkerSphereRadius = -1;
   void BuildModelPipeline();
   void UpdatePickLocator();
   void MoveHighlightTo(vtkIdType index, int point);

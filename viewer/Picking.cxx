@@ -30,6 +30,13 @@ void MainDialog::UpdatePickLocator() {
 void MainDialog::PickAt(int x, int y) {
   if (NoModel || !Renderer || !RenderWindow)
     return;
+  PickCellAt(x, y);
+  Render();
+}
+
+void MainDialog::PickCellAt(int x, int y) {
+  if (NoModel || !Renderer || !RenderWindow)
+    return;
   UpdatePickLocator();
   const int height = RenderWindow->GetSize()[1];
   // Only the model can be hit.
@@ -38,7 +45,6 @@ void MainDialog::PickAt(int x, int y) {
   CellPicker->Pick(x, height - y, 0, Renderer);
   RebuildScene(false);
   SetCurrentCell(static_cast<int>(CellPicker->GetCellId()), 0);
-  Render();
 }
 
 } // namespace selvane

@@ -4,11 +4,13 @@
 
 #include <vtkAppendPolyData.h>
 #include <vtkCellArray.h>
+#include <vtkCellType.h>
+#include <vtkFloatArray.h>
 #include <vtkIdList.h>
 #include <vtkNew.h>
+#include <vtkPointData.h>
 #include <vtkPoints.h>
 #include <vtkPolyData.h>
-#include <vtkPolyDataCollection.h>
 #include <vtkSphereSource.h>
 
 #include <string>
@@ -20,10 +22,6 @@ namespace {
 // A withdrawn entry keeps its place in the list as -2 - id.
 constexpr vtkIdType Withdrawn(vtkIdType id) {
   return -2 - id;
-}
-
-vtkPolyData* ItemAt(vtkPolyDataCollection* collection, vtkIdType index) {
-  return vtkPolyData::SafeDownCast(collection->GetItemAsObject(static_cast<int>(index)));
 }
 
 vtkIdType Find(const std::unordered_map<int, vtkIdType>& index, int id) {
@@ -51,14 +49,14 @@ void MainDialog::ToggleCurrentCell() {
   const vtkIdType i = FindSelectedCell(c);
   if (i >= 0 && SelectedCellIds->GetId(i) == Withdrawn(c)) {
     SelectedCellIds->SetId(i, c);
-    SelectedCellsAppend->AddInputData(ItemAt(SelectedCellPolys, i));
+    SelectedCellsAppend->AddInputData(SelectedCellPolys[i]);
     RefreshScene();
     Windowing.AddListBoxText(SelectedCellsList, text);
     Windowing.SelectListBoxEntry(SelectedCellsList,
                                  Windowing.FindListBoxText(SelectedCellsList, text));
   } else if (i >= 0) {
     SelectedCellIds->SetId(i, Withdrawn(c));
-    SelectedCellsAppend->RemoveInputData(ItemAt(SelectedCellPolys, i));
+    SelectedCellsAppend->RemoveInputData(SelectedCellPolys[i]);
     RefreshScene();
     Windowing.DeleteListBoxEntry(SelectedCellsList,
                                  Windowing.FindListBoxText(SelectedCellsList, text));
@@ -69,9 +67,26 @@ void MainDialog::ToggleCurrentCell() {
     model->GetCellPoints(c, ids);
     vtkNew<vtkPolyData> cell;
     cell->SetPoints(ModelPoints);
-    cell->AllocateExact(1, ids->GetNumberOfIds());
-    cell->InsertNextCell(model->GetCellType(c), ids);
-    SelectedCellPolys->AddItem(cell);
+    // Only the one cell array the cell needs: most of a toggle's cost is allocation.
+    vtkNew<vtkCellArray> cells;
+    cells->InsertNextCell(ids);
+    switch (model->GetCellType(c)) {
+    case VTK_VERTEX:
+    case VTK_POLY_VERTEX:
+      cell->SetVerts(cells);
+      break;
+    case VTK_LINE:
+    case VTK_POLY_LINE:
+      cell->SetLines(cells);
+      break;
+    case VTK_TRIANGLE_STRIP:
+      cell->SetStrips(cells);
+      break;
+    default:
+      cell->SetPolys(cells);
+      break;
+    }
+    SelectedCellPolys.push_back(cell);
     SelectedCellsAppend->AddInputData(cell);
     RefreshScene();
     Windowing.AddListBoxText(SelectedCellsList, text);
@@ -84,10 +99,10 @@ void MainDialog::MoveHighlightTo(vtkIdType index, int point) {
   const vtkIdType old = FindSelectedPoint(HighlightedPoint);
   if (old >= 0 && SelectedPointIds->GetId(old) == HighlightedPoint) {
     HighlightedPoint = -1;
-    HighlightAppend->RemoveInputData(ItemAt(PointMarkers, old));
+    HighlightAppend->RemoveInputData(PointMarkers[old]);
   }
   HighlightedPoint = point;
-  HighlightAppend->AddInputData(ItemAt(PointMarkers, index));
+  HighlightAppend->AddInputData(PointMarkers[index]);
 }
 
 void MainDialog::ToggleCurrentPoint() {
@@ -98,28 +113,28 @@ void MainDialog::ToggleCurrentPoint() {
     return;
   const vtkIdType i = FindSelectedPoint(p);
   if (i >= 0 && SelectedPointIds->GetId(i) == Withdrawn(p)) {
-    vtkPolyData* marker = ItemAt(PointMarkers, i);
+    vtkPolyData* marker = PointMarkers[i];
     double last[3];
     marker->GetPoints()->GetPoint(marker->GetNumberOfPoints() - 1, last);
     if (static_cast<float>(last[0]) != TargetPosition[0] ||
         static_cast<float>(last[1]) != TargetPosition[1] ||
         static_cast<float>(last[2]) != TargetPosition[2])
-      PointMarkers->ReplaceItem(static_cast<int>(i), BuildPointMarker());
+      PointMarkers[i] = BuildPointMarker();
     SelectedPointIds->SetId(i, p);
-    PointMarkersAppend->AddInputData(ItemAt(PointMarkers, i));
+    PointMarkersAppend->AddInputData(PointMarkers[i]);
     MoveHighlightTo(i, p);
     RefreshScene();
   } else if (i >= 0) {
     SelectedPointIds->SetId(i, Withdrawn(p));
-    PointMarkersAppend->RemoveInputData(ItemAt(PointMarkers, i));
-    HighlightAppend->RemoveInputData(ItemAt(PointMarkers, i));
+    PointMarkersAppend->RemoveInputData(PointMarkers[i]);
+    HighlightAppend->RemoveInputData(PointMarkers[i]);
     RefreshScene();
   } else {
     const vtkIdType index = SelectedPointIds->GetNumberOfIds();
     SelectedPointIndex[p] = index;
     SelectedPointIds->InsertNextId(p);
     auto marker = BuildPointMarker();
-    PointMarkers->AddItem(marker);
+    PointMarkers.push_back(marker);
     PointMarkersAppend->AddInputData(marker);
     MoveHighlightTo(index, p);
     RefreshScene();
@@ -136,20 +151,51 @@ void MainDialog::ToggleCurrentPoint() {
 }
 
 vtkSmartPointer<vtkPolyData> MainDialog::BuildPointMarker() {
-  vtkNew<vtkSphereSource> sphere;
-  sphere->SetRadius(PointerRadius);
-  sphere->SetCenter(TargetPosition[0], TargetPosition[1], TargetPosition[2]);
-  sphere->Update();
+  if (!MarkerSphere || MarkerSphereRadius != PointerRadius) {
+    vtkNew<vtkSphereSource> sphere;
+    sphere->SetRadius(PointerRadius);
+    sphere->SetCenter(0, 0, 0);
+    sphere->SetOutputPointsPrecision(vtkAlgorithm::DOUBLE_PRECISION);
+    sphere->Update();
+    MarkerSphere = sphere->GetOutput();
+    MarkerSphereRadius = PointerRadius;
+    const vtkIdType n = MarkerSphere->GetNumberOfPoints();
+    const vtkIdType line[2] = {n, n + 1};
+    MarkerLine = vtkSmartPointer<vtkCellArray>::New();
+    MarkerLine->InsertNextCell(2, line);
+  }
+  vtkPoints* spherePoints = MarkerSphere->GetPoints();
+  const vtkIdType n = spherePoints->GetNumberOfPoints();
+  vtkNew<vtkPoints> points;
+  points->SetNumberOfPoints(n + 2);
+  for (vtkIdType i = 0; i < n; ++i) {
+    double p[3];
+    spherePoints->GetPoint(i, p);
+    points->SetPoint(i, TargetPosition[0] + p[0], TargetPosition[1] + p[1],
+                     TargetPosition[2] + p[2]);
+  }
+  // The point itself, then its target: the marker's last point is the target.
+  points->SetPoint(n, CurrentPosition[0], CurrentPosition[1], CurrentPosition[2]);
+  points->SetPoint(n + 1, TargetPosition[0], TargetPosition[1], TargetPosition[2]);
+
   auto marker = vtkSmartPointer<vtkPolyData>::New();
-  marker->DeepCopy(sphere->GetOutput());
-  vtkPoints* points = marker->GetPoints();
-  points->InsertNextPoint(CurrentPosition[0], CurrentPosition[1], CurrentPosition[2]);
-  points->InsertNextPoint(TargetPosition[0], TargetPosition[1], TargetPosition[2]);
-  const vtkIdType n = points->GetNumberOfPoints();
-  const vtkIdType line[2] = {n - 2, n - 1};
-  vtkNew<vtkCellArray> lines;
-  lines->InsertNextCell(2, line);
-  marker->SetLines(lines);
+  marker->SetPoints(points);
+  // Every marker of one radius has the same triangles and line; they are shared, not copied.
+  marker->SetPolys(MarkerSphere->GetPolys());
+  marker->SetLines(MarkerLine);
+  // Normals for every point, the line's two included, so appended markers stay consistent.
+  if (vtkDataArray* sphereNormals = MarkerSphere->GetPointData()->GetNormals()) {
+    vtkNew<vtkFloatArray> normals;
+    normals->SetNumberOfComponents(3);
+    normals->SetNumberOfTuples(n + 2);
+    for (vtkIdType i = 0; i < n; ++i)
+      normals->SetTuple(i, sphereNormals->GetTuple(i));
+    const float up[3] = {0, 0, 1};
+    normals->SetTypedTuple(n, up);
+    normals->SetTypedTuple(n + 1, up);
+    normals->SetName(sphereNormals->GetName());
+    marker->GetPointData()->SetNormals(normals);
+  }
   return marker;
 }
 

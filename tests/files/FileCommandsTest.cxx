@@ -16,7 +16,6 @@
 #include <vtkNew.h>
 #include <vtkPoints.h>
 #include <vtkPolyData.h>
-#include <vtkPolyDataCollection.h>
 #include <vtkPolyDataReader.h>
 #include <vtkTransform.h>
 #include <vtkTransformPolyDataFilter.h>
@@ -130,8 +129,7 @@ protected:
   }
 
   std::array<float, 3> TargetOf(vtkIdType index) {
-    auto* marker =
-        vtkPolyData::SafeDownCast(Dialog.PointMarkers->GetItemAsObject(static_cast<int>(index)));
+    vtkPolyData* marker = Dialog.PointMarkers[index];
     double p[3];
     marker->GetPoint(marker->GetNumberOfPoints() - 1, p);
     return {static_cast<float>(p[0]), static_cast<float>(p[1]), static_cast<float>(p[2])};

@@ -11,7 +11,6 @@
 #include <vtkAppendPolyData.h>
 #include <vtkFollower.h>
 #include <vtkPolyData.h>
-#include <vtkPolyDataCollection.h>
 #include <vtkPolyDataMapper.h>
 #include <vtkPropCollection.h>
 #include <vtkProperty.h>
@@ -171,8 +170,8 @@ TEST_F(DisplayTest, SetPointerResizesTheSphereAndOnlyLaterMarkers) {
   EXPECT_NEAR(Dialog.PointingSphere->GetRadius(), 0.1, 1e-7);
   Dialog.NextPointInCell();
   Dialog.ToggleCurrentPoint();
-  auto* older = vtkPolyData::SafeDownCast(Dialog.PointMarkers->GetItemAsObject(0));
-  auto* newer = vtkPolyData::SafeDownCast(Dialog.PointMarkers->GetItemAsObject(1));
+  vtkPolyData* older = Dialog.PointMarkers[0];
+  vtkPolyData* newer = Dialog.PointMarkers[1];
   EXPECT_NEAR(MarkerRadius(older), 0.02, 1e-5);
   EXPECT_NEAR(MarkerRadius(newer), 0.1, 1e-5);
 

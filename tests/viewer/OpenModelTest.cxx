@@ -14,7 +14,6 @@
 #include <vtkIdList.h>
 #include <vtkPoints.h>
 #include <vtkPolyData.h>
-#include <vtkPolyDataCollection.h>
 #include <vtkPolyDataMapper.h>
 #include <vtkPolyDataReader.h>
 #include <vtkProp.h>
@@ -88,7 +87,7 @@ protected:
   void FakeSelectCell(vtkIdType cell) {
     Dialog.SelectedCellIds->InsertNextId(cell);
     vtkNew<vtkPolyData> poly;
-    Dialog.SelectedCellPolys->AddItem(poly);
+    Dialog.SelectedCellPolys.push_back(poly);
     Dialog.SelectedCellsAppend->AddInputData(poly);
     Windowing.AddListBoxText(SelectedCellsList, std::to_string(cell));
   }
@@ -181,7 +180,7 @@ TEST_F(OpenModelTest, ReopeningTheSameFileKeepsTheModelAndEmptiesSelections) {
   EXPECT_EQ(Dialog.ModelPoints.Get(), points);
   EXPECT_EQ(Dialog.ModelReader->GetOutput()->GetMTime(), readTime);
   EXPECT_EQ(Dialog.SelectedCellIds->GetNumberOfIds(), 0);
-  EXPECT_EQ(Dialog.SelectedCellPolys->GetNumberOfItems(), 0);
+  EXPECT_TRUE(Dialog.SelectedCellPolys.empty());
   EXPECT_EQ(Dialog.SelectedCellsAppend->GetNumberOfInputConnections(0), 0);
   EXPECT_TRUE(Windowing.ListBoxes[SelectedCellsList].empty());
 }
@@ -271,7 +270,7 @@ TEST_F(OpenModelTest, ClearingSelectedPointsResetsCurrentAndHighlightedPoint) {
   Dialog.HighlightedPoint = 4;
   Dialog.SelectedPointIds->InsertNextId(4);
   vtkNew<vtkPolyData> marker;
-  Dialog.PointMarkers->AddItem(marker);
+  Dialog.PointMarkers.push_back(marker);
   Dialog.PointMarkersAppend->AddInputData(marker);
   Dialog.HighlightAppend->AddInputData(marker);
   Windowing.AddListBoxText(SelectedPointsList, "4");
@@ -280,7 +279,7 @@ TEST_F(OpenModelTest, ClearingSelectedPointsResetsCurrentAndHighlightedPoint) {
   EXPECT_EQ(Dialog.CurrentPoint, -1);
   EXPECT_EQ(Dialog.HighlightedPoint, -1);
   EXPECT_EQ(Dialog.SelectedPointIds->GetNumberOfIds(), 0);
-  EXPECT_EQ(Dialog.PointMarkers->GetNumberOfItems(), 0);
+  EXPECT_TRUE(Dialog.PointMarkers.empty());
   EXPECT_EQ(Dialog.PointMarkersAppend->GetNumberOfInputConnections(0), 0);
   EXPECT_EQ(Dialog.HighlightAppend->GetNumberOfInputConnections(0), 0);
   EXPECT_TRUE(Windowing.ListBoxes[SelectedPointsList].empty());

@@ -14,7 +14,6 @@
 #include <vtkNew.h>
 #include <vtkPoints.h>
 #include <vtkPolyData.h>
-#include <vtkPolyDataCollection.h>
 #include <vtkRenderWindow.h>
 #include <vtkRenderer.h>
 #include <vtkSphereSource.h>
@@ -91,9 +90,7 @@ protected:
   std::vector<vtkIdType> Entries(vtkIdList* list) {
     return std::vector<vtkIdType>(list->begin(), list->end());
   }
-  vtkPolyData* Marker(int index) {
-    return vtkPolyData::SafeDownCast(Dialog.PointMarkers->GetItemAsObject(index));
-  }
+  vtkPolyData* Marker(int index) { return Dialog.PointMarkers[index]; }
   std::string Selected(int list) { return Windowing.SelectedListBoxText(list); }
 
   TempDir Dir;
@@ -187,7 +184,7 @@ TEST_F(SelectionTest, CellsAreSelectedWithdrawnAndRestoredInPlace) {
   EXPECT_EQ(Entries(Dialog.SelectedCellIds), (std::vector<vtkIdType>{7, -5, 9}));
   EXPECT_EQ(Windowing.ListBoxes[SelectedCellsList], (Texts{"7", "9"}));
   EXPECT_EQ(Dialog.SelectedCellsAppend->GetNumberOfInputConnections(0), 2);
-  EXPECT_EQ(Dialog.SelectedCellPolys->GetNumberOfItems(), 3);
+  EXPECT_EQ(Dialog.SelectedCellPolys.size(), 3u);
 
   Dialog.ToggleCurrentCell(); // restore 3 at its place
   EXPECT_EQ(Entries(Dialog.SelectedCellIds), (std::vector<vtkIdType>{7, 3, 9}));
@@ -195,7 +192,7 @@ TEST_F(SelectionTest, CellsAreSelectedWithdrawnAndRestoredInPlace) {
   EXPECT_EQ(Selected(SelectedCellsList), "3");
   EXPECT_EQ(Dialog.SelectedCellsAppend->GetNumberOfInputConnections(0), 3);
   // The selected cell's polydata holds that one cell.
-  auto* poly = vtkPolyData::SafeDownCast(Dialog.SelectedCellPolys->GetItemAsObject(1));
+  vtkPolyData* poly = Dialog.SelectedCellPolys[1];
   vtkNew<vtkIdList> expected, actual;
   Dialog.Model()->GetCellPoints(3, expected);
   poly->GetCellPoints(0, actual);
