@@ -1,6 +1,7 @@
 #include "MainDialog.h"
 
 #include "ControlIds.h"
+#include "DeferredCollection.h"
 
 #include <vtkAppendPolyData.h>
 #include <vtkIdList.h>
@@ -8,11 +9,12 @@
 namespace selvane {
 
 void MainDialog::ClearSelectedCells() {
+  DeferredCollection batch;
   for (int list : {SelectedCellsList, CellPointsList, CellNeighborsList}) {
     Windowing.SelectListBoxEntry(list, -1);
     Windowing.ClearListBox(list);
   }
-  SelectedCellsAppend->RemoveAllInputs();
+  SelectedCellsInputs.Clear(SelectedCellsAppend);
   SelectedCellPolys.clear();
   SelectedCellIds->Reset();
   SelectedCellIndex.clear();
@@ -20,9 +22,10 @@ void MainDialog::ClearSelectedCells() {
 }
 
 void MainDialog::ClearSelectedPoints() {
+  DeferredCollection batch;
   Windowing.SelectListBoxEntry(SelectedPointsList, -1);
   Windowing.ClearListBox(SelectedPointsList);
-  PointMarkersAppend->RemoveAllInputs();
+  PointMarkersInputs.Clear(PointMarkersAppend);
   HighlightAppend->RemoveAllInputs();
   PointMarkers.clear();
   SelectedPointIds->Reset();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "AppendInputs.h"
 #include "AuxiliaryDialogs.h"
 #include "WindowingLayer.h"
 
@@ -174,6 +175,9 @@ public:
   // by the toggles and the clear operations so that lookups do not scan the lists.
   std::unordered_map<int, vtkIdType> SelectedCellIndex;
   std::unordered_map<int, vtkIdType> SelectedPointIndex;
+  // The input order of the two selection append filters.
+  AppendInputs SelectedCellsInputs;
+  AppendInputs PointMarkersInputs;
 
 private:
   // The sphere of a marker around the origin, built once per radius and translated to

@@ -49,14 +49,14 @@ void MainDialog::ToggleCurrentCell() {
   const vtkIdType i = FindSelectedCell(c);
   if (i >= 0 && SelectedCellIds->GetId(i) == Withdrawn(c)) {
     SelectedCellIds->SetId(i, c);
-    SelectedCellsAppend->AddInputData(SelectedCellPolys[i]);
+    SelectedCellsInputs.Add(SelectedCellsAppend, SelectedCellPolys[i]);
     RefreshScene();
     Windowing.AddListBoxText(SelectedCellsList, text);
     Windowing.SelectListBoxEntry(SelectedCellsList,
                                  Windowing.FindListBoxText(SelectedCellsList, text));
   } else if (i >= 0) {
     SelectedCellIds->SetId(i, Withdrawn(c));
-    SelectedCellsAppend->RemoveInputData(SelectedCellPolys[i]);
+    SelectedCellsInputs.Remove(SelectedCellsAppend, SelectedCellPolys[i]);
     RefreshScene();
     Windowing.DeleteListBoxEntry(SelectedCellsList,
                                  Windowing.FindListBoxText(SelectedCellsList, text));
@@ -65,7 +65,7 @@ void MainDialog::ToggleCurrentCell() {
     SelectedCellIds->InsertNextId(c);
     vtkNew<vtkIdList> ids;
     model->GetCellPoints(c, ids);
-    vtkNew<vtkPolyData> cell;
+    auto cell = vtkSmartPointer<vtkPolyData>::New();
     cell->SetPoints(ModelPoints);
     // Only the one cell array the cell needs: most of a toggle's cost is allocation.
     vtkNew<vtkCellArray> cells;
@@ -86,8 +86,9 @@ void MainDialog::ToggleCurrentCell() {
       cell->SetPolys(cells);
       break;
     }
-    SelectedCellPolys.push_back(cell);
-    SelectedCellsAppend->AddInputData(cell);
+    // Moved, not copied: releasing a reference to a connected polydata walks the pipeline.
+    SelectedCellPolys.push_back(std::move(cell));
+    SelectedCellsInputs.Add(SelectedCellsAppend, SelectedCellPolys.back());
     RefreshScene();
     Windowing.AddListBoxText(SelectedCellsList, text);
     Windowing.SelectListBoxEntry(SelectedCellsList,
@@ -121,21 +122,20 @@ void MainDialog::ToggleCurrentPoint() {
         static_cast<float>(last[2]) != TargetPosition[2])
       PointMarkers[i] = BuildPointMarker();
     SelectedPointIds->SetId(i, p);
-    PointMarkersAppend->AddInputData(PointMarkers[i]);
+    PointMarkersInputs.Add(PointMarkersAppend, PointMarkers[i]);
     MoveHighlightTo(i, p);
     RefreshScene();
   } else if (i >= 0) {
     SelectedPointIds->SetId(i, Withdrawn(p));
-    PointMarkersAppend->RemoveInputData(PointMarkers[i]);
+    PointMarkersInputs.Remove(PointMarkersAppend, PointMarkers[i]);
     HighlightAppend->RemoveInputData(PointMarkers[i]);
     RefreshScene();
   } else {
     const vtkIdType index = SelectedPointIds->GetNumberOfIds();
     SelectedPointIndex[p] = index;
     SelectedPointIds->InsertNextId(p);
-    auto marker = BuildPointMarker();
-    PointMarkers.push_back(marker);
-    PointMarkersAppend->AddInputData(marker);
+    PointMarkers.push_back(BuildPointMarker());
+    PointMarkersInputs.Add(PointMarkersAppend, PointMarkers.back());
     MoveHighlightTo(index, p);
     RefreshScene();
   }

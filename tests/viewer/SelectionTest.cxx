@@ -3,6 +3,7 @@
 #include "ControlIds.h"
 #include "FakeWindowing.h"
 #include "MainDialog.h"
+#include "SelectionBatch.h"
 #include "TestMeshes.h"
 
 #include <gtest/gtest.h>
@@ -19,6 +20,7 @@
 #include <vtkSphereSource.h>
 
 #include <cmath>
+#include <set>
 
 using namespace selvane;
 
@@ -203,6 +205,46 @@ TEST_F(SelectionTest, CellsAreSelectedWithdrawnAndRestoredInPlace) {
   Dialog.ToggleCurrentCell();
   Dialog.ToggleCurrentCell();
   EXPECT_EQ(Dialog.SelectedCellIds->GetId(3), -2); // cell 0 withdrawn
+}
+
+// The inputs of an append filter, as a set.
+std::set<vtkDataObject*> InputsOf(vtkAppendPolyData* append) {
+  std::set<vtkDataObject*> inputs;
+  for (int i = 0; i < append->GetNumberOfInputConnections(0); ++i)
+    inputs.insert(append->GetInput(i));
+  return inputs;
+}
+
+TEST_F(SelectionTest, ABatchOfTogglesLeavesTheFiltersWithExactlyTheActiveEntries) {
+  Open(MakeGrid(4));
+  Dialog.ReadTargetFromFields = 0;
+  {
+    const SelectionBatch batch(Dialog);
+    for (int item : {4, 9, 4, 12, 9, 7, 4}) { // 4 ends active, 9 withdrawn
+      Dialog.SetCurrentCell(item, 0);
+      Dialog.ToggleCurrentCell();
+      Dialog.SetCurrentPoint(item);
+      Dialog.ToggleCurrentPoint();
+    }
+    Dialog.SetCurrentCell(20, 0);
+    Dialog.ToggleCurrentCell();
+    EXPECT_EQ(Dialog.SelectedCellsAppend->GetNumberOfInputConnections(0), 0); // not yet
+  }
+  EXPECT_EQ(Entries(Dialog.SelectedCellIds), (std::vector<vtkIdType>{4, -11, 12, 7, 20}));
+  EXPECT_EQ(InputsOf(Dialog.SelectedCellsAppend),
+            (std::set<vtkDataObject*>{Dialog.SelectedCellPolys[0], Dialog.SelectedCellPolys[2],
+                                      Dialog.SelectedCellPolys[3], Dialog.SelectedCellPolys[4]}));
+  EXPECT_EQ(InputsOf(Dialog.PointMarkersAppend),
+            (std::set<vtkDataObject*>{Marker(0), Marker(2), Marker(3)}));
+
+  // Outside a batch each change reaches the filter at once; withdrawing finds its input.
+  Dialog.SetCurrentCell(12, 0);
+  Dialog.ToggleCurrentCell();
+  EXPECT_EQ(InputsOf(Dialog.SelectedCellsAppend),
+            (std::set<vtkDataObject*>{Dialog.SelectedCellPolys[0], Dialog.SelectedCellPolys[3],
+                                      Dialog.SelectedCellPolys[4]}));
+  Dialog.ClearSelectedCells();
+  EXPECT_EQ(Dialog.SelectedCellsAppend->GetNumberOfInputConnections(0), 0);
 }
 
 TEST_F(SelectionTest, ACellOutsideTheModelIsNeverSelectedOrWalked) {
