@@ -10,7 +10,7 @@ double DotFloat(const float* a, const float* b, int len);
 void DotRows4(const float* a, const double* y0, const double* y1, const double* y2,
               const double* y3, int len, double out[4]);
 
-// Plain left-to-right references (DotReference.cpp), used by the tests.
+// Plain left-to-right references (DotReference.cxx), used by the tests.
 double DotFloatReference(const float* a, const float* b, int len);
 void DotRows4Reference(const float* a, const double* y0, const double* y1, const double* y2,
                        const double* y3, int len, double out[4]);
