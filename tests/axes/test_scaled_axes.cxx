@@ -305,13 +305,11 @@ protected:
 TEST(ScaledAxes, NewAsksTheObjectFactory) {
   auto factory = vtkSmartPointer<TestFactory>::New();
   vtkObjectFactory::RegisterFactory(factory);
-  vtkScaledAxes* a = vtkScaledAxes::New();
+  auto a = vtkSmartPointer<vtkScaledAxes>::Take(vtkScaledAxes::New());
   EXPECT_STREQ(a->GetClassName(), "vtkScaledAxesOverride");
-  a->Delete();
   vtkObjectFactory::UnRegisterFactory(factory);
-  vtkScaledAxes* b = vtkScaledAxes::New();
+  auto b = vtkSmartPointer<vtkScaledAxes>::Take(vtkScaledAxes::New());
   EXPECT_STREQ(b->GetClassName(), "vtkScaledAxes");
-  b->Delete();
 }
 
 // Debug messages: the execution's "Creating x-y-z axes" and the setters' standard texts.
