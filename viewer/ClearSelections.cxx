@@ -26,7 +26,7 @@ void MainDialog::ClearSelectedPoints() {
   Windowing.SelectListBoxEntry(SelectedPointsList, -1);
   Windowing.ClearListBox(SelectedPointsList);
   PointMarkersInputs.Clear(PointMarkersAppend);
-  HighlightAppend->RemoveAllInputs();
+  HighlightInputs.Clear(HighlightAppend);
   PointMarkers.clear();
   SelectedPointIds->Reset();
   SelectedPointIndex.clear();

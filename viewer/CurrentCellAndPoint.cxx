@@ -52,7 +52,7 @@ void MainDialog::SetCurrentPoint(int p) {
   const vtkIdType entry = index < 0 ? -1 : SelectedPointIds->GetId(index);
   if (index >= 0 && entry == p) {
     HighlightedPoint = p;
-    HighlightAppend->AddInputData(PointMarkers[index]);
+    HighlightInputs.Add(HighlightAppend, PointMarkers[index]);
     RefreshScene();
     ReadMarkerTarget(PointMarkers[index], TargetPosition);
   } else if (index >= 0) {
@@ -108,7 +108,7 @@ void MainDialog::RemoveHighlightIfActive() {
   if (index < 0 || SelectedPointIds->GetId(index) != HighlightedPoint)
     return;
   HighlightedPoint = -1;
-  HighlightAppend->RemoveInputData(PointMarkers[index]);
+  HighlightInputs.Remove(HighlightAppend, PointMarkers[index]);
   RefreshScene();
 }
 

@@ -175,9 +175,10 @@ public:
   // by the toggles and the clear operations so that lookups do not scan the lists.
   std::unordered_map<int, vtkIdType> SelectedCellIndex;
   std::unordered_map<int, vtkIdType> SelectedPointIndex;
-  // The input order of the two selection append filters.
+  // The input order of the selection append filters.
   AppendInputs SelectedCellsInputs;
   AppendInputs PointMarkersInputs;
+  AppendInputs HighlightInputs;
 
 private:
   // The sphere of a marker around the origin, built once per radius and translated to

@@ -100,10 +100,10 @@ void MainDialog::MoveHighlightTo(vtkIdType index, int point) {
   const vtkIdType old = FindSelectedPoint(HighlightedPoint);
   if (old >= 0 && SelectedPointIds->GetId(old) == HighlightedPoint) {
     HighlightedPoint = -1;
-    HighlightAppend->RemoveInputData(PointMarkers[old]);
+    HighlightInputs.Remove(HighlightAppend, PointMarkers[old]);
   }
   HighlightedPoint = point;
-  HighlightAppend->AddInputData(PointMarkers[index]);
+  HighlightInputs.Add(HighlightAppend, PointMarkers[index]);
 }
 
 void MainDialog::ToggleCurrentPoint() {
@@ -128,7 +128,7 @@ void MainDialog::ToggleCurrentPoint() {
   } else if (i >= 0) {
     SelectedPointIds->SetId(i, Withdrawn(p));
     PointMarkersInputs.Remove(PointMarkersAppend, PointMarkers[i]);
-    HighlightAppend->RemoveInputData(PointMarkers[i]);
+    HighlightInputs.Remove(HighlightAppend, PointMarkers[i]);
     RefreshScene();
   } else {
     const vtkIdType index = SelectedPointIds->GetNumberOfIds();
