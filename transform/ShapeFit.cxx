@@ -38,12 +38,7 @@ ShapeFitResult Fit(const std::string& path, float radius, vtkShapeTransform* tra
 
   vtkNew<vtkMatrixSolver> solver;
   solver->SetRadius(radius);
-  solver->SetPointArray(reader->GetPointArray());
-  solver->SetList(reader->GetList());
-  solver->SetMax(reader->GetMax());
-  solver->SetBX(reader->GetBX());
-  solver->SetBY(reader->GetBY());
-  solver->SetBZ(reader->GetBZ());
+  solver->SetInputsFromReader(reader);
   if (solver->Solve() != 1)
     return Fail(ShapeFitResult::Refused, solver->GetStatusMessage());
 

@@ -5,6 +5,7 @@
 #include "FloatMatrix.h"
 #include "SelvaneError.h"
 #include "SmallSystem.h"
+#include "vtkDatReader.h"
 
 #include <vtkObjectFactory.h>
 
@@ -58,6 +59,15 @@ vtkMatrixSolver::~vtkMatrixSolver() {
   this->SetBX(nullptr);
   this->SetBY(nullptr);
   this->SetBZ(nullptr);
+}
+
+void vtkMatrixSolver::SetInputsFromReader(vtkDatReader* reader) {
+  this->SetPointArray(reader->GetPointArray());
+  this->SetList(reader->GetList());
+  this->SetMax(reader->GetMax());
+  this->SetBX(reader->GetBX());
+  this->SetBY(reader->GetBY());
+  this->SetBZ(reader->GetBZ());
 }
 
 void vtkMatrixSolver::PrintSelf(ostream& os, vtkIndent indent) {

@@ -18,6 +18,8 @@
 #include <cstdint>
 #include <string>
 
+class vtkDatReader;
+
 class vtkMatrixSolver : public vtkObject {
 public:
   static vtkMatrixSolver* New();
@@ -34,6 +36,10 @@ public:
     SingularPolynomial,  // the 4x4 system of the polynomial part is singular
     NotFinite            // a coefficient came out infinite or not a number
   };
+
+  // Borrows every input from a reader that has read its file: centres, order, Max and the
+  // differences (not the radius).
+  void SetInputsFromReader(vtkDatReader* reader);
 
   // The centres by point id (the reader's PointArray).
   vtkSetSmartPointerMacro(PointArray, vtkPoints);

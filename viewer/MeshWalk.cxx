@@ -26,24 +26,25 @@ bool CurrentCellPoints(MainDialog& dialog, vtkIdList* ids) {
   return ids->GetNumberOfIds() > 0;
 }
 
+// Makes the point `step` places after the current one in the current cell current (with the
+// current point outside the cell, counting from just past the cell's end).
+void StepInCell(MainDialog& dialog, vtkIdType step) {
+  vtkNew<vtkIdList> ids;
+  if (!CurrentCellPoints(dialog, ids))
+    return;
+  const vtkIdType n = ids->GetNumberOfIds();
+  const vtkIdType j = PositionIn(ids, dialog.CurrentPoint);
+  dialog.SetCurrentPoint(static_cast<int>(ids->GetId((n + j + step) % n)));
+}
+
 } // namespace
 
 void MainDialog::NextPointInCell() {
-  vtkNew<vtkIdList> ids;
-  if (!CurrentCellPoints(*this, ids))
-    return;
-  const vtkIdType n = ids->GetNumberOfIds();
-  const vtkIdType j = PositionIn(ids, CurrentPoint);
-  SetCurrentPoint(static_cast<int>(ids->GetId((j + 1) % n)));
+  StepInCell(*this, 1);
 }
 
 void MainDialog::PreviousPointInCell() {
-  vtkNew<vtkIdList> ids;
-  if (!CurrentCellPoints(*this, ids))
-    return;
-  const vtkIdType n = ids->GetNumberOfIds();
-  const vtkIdType j = PositionIn(ids, CurrentPoint);
-  SetCurrentPoint(static_cast<int>(ids->GetId((n + j - 1) % n)));
+  StepInCell(*this, -1);
 }
 
 namespace {

@@ -180,12 +180,7 @@ void RunOurs(Row& row, const std::string& path, vtkSmartPointer<vtkDatReader>& k
   row.read = Since(t0);
   vtkNew<vtkMatrixSolver> solver;
   solver->SetRadius(static_cast<float>(row.radius));
-  solver->SetPointArray(reader->GetPointArray());
-  solver->SetList(reader->GetList());
-  solver->SetMax(reader->GetMax());
-  solver->SetBX(reader->GetBX());
-  solver->SetBY(reader->GetBY());
-  solver->SetBZ(reader->GetBZ());
+  solver->SetInputsFromReader(reader);
   if (solver->Solve() != 1) {
     std::fprintf(stderr, "bench_spline: fit refused: %s\n", solver->GetStatusMessage().c_str());
     std::exit(1);

@@ -6,12 +6,13 @@
 #include "MainWindow.h"
 #include "RenderHost.h"
 
+#include "QtTestSupport.h"
+
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QSurfaceFormat>
 #include <QTest>
 #include <QVTKOpenGLNativeWidget.h>
 
@@ -20,19 +21,11 @@
 #include <vtkRenderWindow.h>
 #include <vtkRenderer.h>
 
-#include <clocale>
 #include <functional>
 
 using namespace selvane;
 
 namespace {
-
-const std::string SampleModel = std::string(SELVANE_SOURCE_DIR) + "/data/sample.vtk";
-
-void Settle() {
-  for (int i = 0; i < 5; ++i)
-    QApplication::processEvents();
-}
 
 // Focus changes arrive through the event loop; under load they may take a moment.
 bool WaitFor(const std::function<bool()>& condition) {
@@ -156,11 +149,3 @@ TEST_F(InputTest, LettersMoveTheFocusAndSelectTheFieldText) {
 }
 
 } // namespace
-
-int main(int argc, char** argv) {
-  QSurfaceFormat::setDefaultFormat(QVTKOpenGLNativeWidget::defaultFormat());
-  QApplication app(argc, argv);
-  std::setlocale(LC_NUMERIC, "C");
-  ::testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
-}

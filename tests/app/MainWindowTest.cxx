@@ -9,6 +9,8 @@
 #include "QtWindowing.h"
 #include "RenderHost.h"
 
+#include "QtTestSupport.h"
+
 #include <gtest/gtest.h>
 
 #include <QAction>
@@ -18,23 +20,13 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QSurfaceFormat>
 #include <QTest>
 #include <QVTKOpenGLNativeWidget.h>
 #include <vtkSphereSource.h>
 
-#include <clocale>
-
 using namespace selvane;
 
 namespace {
-
-const std::string SampleModel = std::string(SELVANE_SOURCE_DIR) + "/data/sample.vtk";
-
-void Settle() {
-  for (int i = 0; i < 5; ++i)
-    QApplication::processEvents();
-}
 
 // Pixels of the 3-D view that are not the white background.
 int DrawnPixels(MainWindow& window) {
@@ -283,11 +275,3 @@ TEST(FileDialogTest, FiltersMatchBothCasesAndDialogsFollowTheirFlags) {
 }
 
 } // namespace
-
-int main(int argc, char** argv) {
-  QSurfaceFormat::setDefaultFormat(QVTKOpenGLNativeWidget::defaultFormat());
-  QApplication app(argc, argv);
-  std::setlocale(LC_NUMERIC, "C");
-  ::testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
-}

@@ -8,6 +8,8 @@
 #include "RenderHost.h"
 #include "TestMeshes.h"
 
+#include "QtTestSupport.h"
+
 #include <gtest/gtest.h>
 
 #include <QAction>
@@ -16,23 +18,15 @@
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QSurfaceFormat>
 #include <QTimer>
 #include <QVTKOpenGLNativeWidget.h>
 
 #include <vtkNew.h>
 #include <vtkSphereSource.h>
 
-#include <clocale>
-
 using namespace selvane;
 
 namespace {
-
-void Settle() {
-  for (int i = 0; i < 5; ++i)
-    QApplication::processEvents();
-}
 
 // Mean column of the pixels that are not background, and their number.
 std::pair<double, int> DrawnCentre(const QImage& view) {
@@ -117,11 +111,3 @@ TEST(TransformAnimationTest, EachFrameOfTheAnimationIsShown) {
 }
 
 } // namespace
-
-int main(int argc, char** argv) {
-  QSurfaceFormat::setDefaultFormat(QVTKOpenGLNativeWidget::defaultFormat());
-  QApplication app(argc, argv);
-  std::setlocale(LC_NUMERIC, "C");
-  ::testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
-}

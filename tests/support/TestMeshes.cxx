@@ -7,6 +7,9 @@
 #include <vtkPoints.h>
 #include <vtkPolyData.h>
 #include <vtkPolyDataWriter.h>
+#include <vtkProp.h>
+#include <vtkPropCollection.h>
+#include <vtkRenderer.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -57,6 +60,15 @@ bool WriteLegacyModel(vtkPolyData* model, const std::string& path) {
   writer->SetFileName(path.c_str());
   writer->SetFileVersion(42);
   return writer->Write() == 1;
+}
+
+std::vector<vtkProp*> PropsOf(vtkRenderer* renderer) {
+  std::vector<vtkProp*> props;
+  vtkPropCollection* collection = renderer->GetViewProps();
+  collection->InitTraversal();
+  while (vtkProp* prop = collection->GetNextProp())
+    props.push_back(prop);
+  return props;
 }
 
 void WriteTextFile(const std::string& path, const std::string& text) {

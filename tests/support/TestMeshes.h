@@ -3,8 +3,11 @@
 #include <vtkSmartPointer.h>
 
 #include <string>
+#include <vector>
 
 class vtkPolyData;
+class vtkProp;
+class vtkRenderer;
 
 namespace selvane {
 
@@ -29,6 +32,9 @@ vtkSmartPointer<vtkPolyData> MakeBoxModel(double x0, double y0, double z0, doubl
 
 // Writes a model as a legacy ASCII file (version 4.2); returns false on failure.
 bool WriteLegacyModel(vtkPolyData* model, const std::string& path);
+
+// The renderer's props, in the order they were added.
+std::vector<vtkProp*> PropsOf(vtkRenderer* renderer);
 
 // Writes text to a file as it stands.
 void WriteTextFile(const std::string& path, const std::string& text);

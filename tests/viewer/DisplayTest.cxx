@@ -24,15 +24,6 @@ using namespace selvane;
 
 namespace {
 
-std::vector<vtkProp*> PropsOf(vtkRenderer* renderer) {
-  std::vector<vtkProp*> props;
-  vtkPropCollection* collection = renderer->GetViewProps();
-  collection->InitTraversal();
-  while (vtkProp* prop = collection->GetNextProp())
-    props.push_back(prop);
-  return props;
-}
-
 std::string LabelText(vtkFollower* label) {
   auto* mapper = vtkPolyDataMapper::SafeDownCast(label->GetMapper());
   auto* text = vtkVectorText::SafeDownCast(mapper->GetInputAlgorithm());

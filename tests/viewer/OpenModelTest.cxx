@@ -27,15 +27,6 @@ using namespace selvane;
 
 namespace {
 
-std::vector<vtkProp*> PropsOf(vtkRenderer* renderer) {
-  std::vector<vtkProp*> props;
-  vtkPropCollection* collection = renderer->GetViewProps();
-  collection->InitTraversal();
-  while (vtkProp* prop = collection->GetNextProp())
-    props.push_back(prop);
-  return props;
-}
-
 // A snapshot of everything a refused Open Model must leave as it was.
 struct ViewerState {
   int NoModel;

@@ -90,12 +90,7 @@ int main(int argc, char** argv) {
 
     vtkNew<vtkMatrixSolver> solver;
     solver->SetRadius(static_cast<float>(radius));
-    solver->SetPointArray(reader->GetPointArray());
-    solver->SetList(reader->GetList());
-    solver->SetMax(reader->GetMax());
-    solver->SetBX(reader->GetBX());
-    solver->SetBY(reader->GetBY());
-    solver->SetBZ(reader->GetBZ());
+    solver->SetInputsFromReader(reader);
     if (solver->Solve() != 1) {
       return Fail(file, "fit refused: " + solver->GetStatusMessage());
     }

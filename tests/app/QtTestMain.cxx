@@ -1,0 +1,23 @@
+// The main of the Qt tests: the application object they need, set up as the program sets it up.
+#include "QtTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QSurfaceFormat>
+#include <QVTKOpenGLNativeWidget.h>
+
+#include <clocale>
+
+void selvane::Settle() {
+  for (int i = 0; i < 5; ++i)
+    QApplication::processEvents();
+}
+
+int main(int argc, char** argv) {
+  QSurfaceFormat::setDefaultFormat(QVTKOpenGLNativeWidget::defaultFormat());
+  QApplication app(argc, argv);
+  std::setlocale(LC_NUMERIC, "C");
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
