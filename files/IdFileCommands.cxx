@@ -1,7 +1,6 @@
 // Cell and point ID files: export of the two selection lists and of the selected cells'
 // points, import into the selection lists.
 #include "FileCommands.h"
-#include "SelectionBatch.h"
 
 #include "CommandSupport.h"
 #include "MainDialog.h"
@@ -39,21 +38,17 @@ bool ReadIds(MainDialog& dialog, const FilePrompt& prompt, vtkIdType count, std:
 
 // The import replaces the selection; every ID toggles, so an ID given twice ends withdrawn.
 void ApplyCellIds(MainDialog& dialog, formats::IdFileContent& content) {
-  {
-    // The selection filters take their inputs when the batch ends, before the redraw.
-    const SelectionBatch batch(dialog);
-    dialog.ClearSelectedCells();
-    for (std::size_t i = 0; i < content.Ids.size(); ++i) {
-      const int cell = static_cast<int>(content.Ids[i]);
-      dialog.SetCurrentCell(cell, 0);
-      if (dialog.CurrentCell != cell) {
-        // SetCurrentCell refuses a cell without points; toggling would hit another cell.
-        content.Report.Skipped.push_back(
-            {content.IdLines[i], formats::SkipReason::CellWithoutPoints});
-        continue;
-      }
-      dialog.ToggleCurrentCell();
+  dialog.ClearSelectedCells();
+  for (std::size_t i = 0; i < content.Ids.size(); ++i) {
+    const int cell = static_cast<int>(content.Ids[i]);
+    dialog.SetCurrentCell(cell, 0);
+    if (dialog.CurrentCell != cell) {
+      // SetCurrentCell refuses a cell without points; toggling would hit another cell.
+      content.Report.Skipped.push_back(
+          {content.IdLines[i], formats::SkipReason::CellWithoutPoints});
+      continue;
     }
+    dialog.ToggleCurrentCell();
   }
   dialog.SetCurrentCell(0, 0);
   // The clear operations leave the emptied markers in the scene; drop them before drawing.
@@ -62,15 +57,11 @@ void ApplyCellIds(MainDialog& dialog, formats::IdFileContent& content) {
 }
 
 void ApplyPointIds(MainDialog& dialog, const formats::IdFileContent& content) {
-  {
-    // The selection filters take their inputs when the batch ends, before the redraw.
-    const SelectionBatch batch(dialog);
-    dialog.ClearSelectedPoints();
-    // Each point takes its own position as target, through the fields as a user's selection.
-    for (vtkIdType id : content.Ids) {
-      dialog.SetCurrentPoint(static_cast<int>(id));
-      dialog.ToggleCurrentPoint();
-    }
+  dialog.ClearSelectedPoints();
+  // Each point takes its own position as target, through the fields as a user's selection.
+  for (vtkIdType id : content.Ids) {
+    dialog.SetCurrentPoint(static_cast<int>(id));
+    dialog.ToggleCurrentPoint();
   }
   dialog.SetCurrentCell(0, 0);
   // The clear operations leave the emptied markers in the scene; drop them before drawing.

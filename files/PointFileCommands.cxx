@@ -1,7 +1,6 @@
 // Point coordinate (.pts) and point transformation (.ptt) files: export of the selected points
 // with their targets, import of positions that select the model points lying on them.
 #include "FileCommands.h"
-#include "SelectionBatch.h"
 
 #include "CommandSupport.h"
 #include "MainDialog.h"
@@ -58,29 +57,25 @@ private:
 // same index when the file gave one per source, else the file's position itself. Sources that
 // match no model point are added to the report, except the corners of a bounds block.
 void ApplyCorrespondences(MainDialog& dialog, formats::PointFileContent& content) {
+  dialog.ClearSelectedPoints();
+  const ModelPointMatcher matcher(dialog.ModelPoints);
+  const bool withTargets = content.Targets.size() == content.Sources.size();
   {
-    // The selection filters take their inputs when the batch ends, before the redraw.
-    const SelectionBatch batch(dialog);
-    dialog.ClearSelectedPoints();
-    const ModelPointMatcher matcher(dialog.ModelPoints);
-    const bool withTargets = content.Targets.size() == content.Sources.size();
-    {
-      const TargetsFromImport guard(dialog);
-      for (std::size_t c = 0; c < content.Sources.size(); ++c) {
-        const auto& source = content.Sources[c];
-        const vtkIdType match = matcher.Find(source.data());
-        if (match < 0) {
-          if (!content.InBoundsBlock(content.SourceLines[c]))
-            content.Report.Skipped.push_back(
-                {content.SourceLines[c], formats::SkipReason::NoModelPoint});
-          continue;
-        }
-        dialog.SetCurrentPoint(static_cast<int>(match));
-        const auto& target = withTargets ? content.Targets[c] : source;
-        for (int k = 0; k < 3; ++k)
-          dialog.TargetPosition[k] = target[k];
-        dialog.ToggleCurrentPoint();
+    const TargetsFromImport guard(dialog);
+    for (std::size_t c = 0; c < content.Sources.size(); ++c) {
+      const auto& source = content.Sources[c];
+      const vtkIdType match = matcher.Find(source.data());
+      if (match < 0) {
+        if (!content.InBoundsBlock(content.SourceLines[c]))
+          content.Report.Skipped.push_back(
+              {content.SourceLines[c], formats::SkipReason::NoModelPoint});
+        continue;
       }
+      dialog.SetCurrentPoint(static_cast<int>(match));
+      const auto& target = withTargets ? content.Targets[c] : source;
+      for (int k = 0; k < 3; ++k)
+        dialog.TargetPosition[k] = target[k];
+      dialog.ToggleCurrentPoint();
     }
   }
   dialog.SetCurrentCell(0, 0);

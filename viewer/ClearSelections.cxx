@@ -2,8 +2,8 @@
 
 #include "ControlIds.h"
 #include "DeferredCollection.h"
+#include "vtkAppendHeldPolyData.h"
 
-#include <vtkAppendPolyData.h>
 #include <vtkIdList.h>
 
 namespace selvane {
@@ -14,7 +14,7 @@ void MainDialog::ClearSelectedCells() {
     Windowing.SelectListBoxEntry(list, -1);
     Windowing.ClearListBox(list);
   }
-  SelectedCellsInputs.Clear(SelectedCellsAppend);
+  SelectedCellsAppend->RemoveAllPolyData();
   SelectedCellPolys.clear();
   SelectedCellIds->Reset();
   SelectedCellIndex.clear();
@@ -25,8 +25,8 @@ void MainDialog::ClearSelectedPoints() {
   DeferredCollection batch;
   Windowing.SelectListBoxEntry(SelectedPointsList, -1);
   Windowing.ClearListBox(SelectedPointsList);
-  PointMarkersInputs.Clear(PointMarkersAppend);
-  HighlightInputs.Clear(HighlightAppend);
+  PointMarkersAppend->RemoveAllPolyData();
+  HighlightAppend->RemoveAllPolyData();
   PointMarkers.clear();
   SelectedPointIds->Reset();
   SelectedPointIndex.clear();

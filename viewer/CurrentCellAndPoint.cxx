@@ -1,8 +1,8 @@
 #include "MainDialog.h"
 
 #include "ControlIds.h"
+#include "vtkAppendHeldPolyData.h"
 
-#include <vtkAppendPolyData.h>
 #include <vtkIdList.h>
 #include <vtkNew.h>
 #include <vtkPoints.h>
@@ -52,7 +52,7 @@ void MainDialog::SetCurrentPoint(int p) {
   const vtkIdType entry = index < 0 ? -1 : SelectedPointIds->GetId(index);
   if (index >= 0 && entry == p) {
     HighlightedPoint = p;
-    HighlightInputs.Add(HighlightAppend, PointMarkers[index]);
+    HighlightAppend->AddPolyData(PointMarkers[index]);
     RefreshScene();
     ReadMarkerTarget(PointMarkers[index], TargetPosition);
   } else if (index >= 0) {
@@ -108,7 +108,7 @@ void MainDialog::RemoveHighlightIfActive() {
   if (index < 0 || SelectedPointIds->GetId(index) != HighlightedPoint)
     return;
   HighlightedPoint = -1;
-  HighlightInputs.Remove(HighlightAppend, PointMarkers[index]);
+  HighlightAppend->RemovePolyData(PointMarkers[index]);
   RefreshScene();
 }
 

@@ -1,7 +1,8 @@
 #include "MainDialog.h"
 
+#include "vtkAppendHeldPolyData.h"
+
 #include <vtkActor.h>
-#include <vtkAppendPolyData.h>
 #include <vtkProperty.h>
 #include <vtkRenderer.h>
 #include <vtkSphereSource.h>
@@ -27,11 +28,11 @@ void MainDialog::OnScreenShot() {
   // Only the model and the selection markers stay until the next scene rebuild.
   Renderer->RemoveAllViewProps();
   Renderer->AddViewProp(ModelActor);
-  if (SelectedCellsAppend->GetNumberOfInputConnections(0) > 0)
+  if (SelectedCellsAppend->GetNumberOfPolyData() > 0)
     Renderer->AddViewProp(SelectedCellsActor);
-  if (PointMarkersAppend->GetNumberOfInputConnections(0) > 0)
+  if (PointMarkersAppend->GetNumberOfPolyData() > 0)
     Renderer->AddViewProp(PointMarkersActor);
-  if (HighlightAppend->GetNumberOfInputConnections(0) > 0)
+  if (HighlightAppend->GetNumberOfPolyData() > 0)
     Renderer->AddViewProp(HighlightActor);
   Render();
 }

@@ -1,9 +1,9 @@
 #include "MainDialog.h"
 
 #include "SceneColors.h"
+#include "vtkAppendHeldPolyData.h"
 
 #include <vtkActor.h>
-#include <vtkAppendPolyData.h>
 #include <vtkCellPicker.h>
 #include <vtkIdList.h>
 #include <vtkLookupTable.h>
@@ -26,9 +26,9 @@ template <typename T> vtkSmartPointer<T> Make() {
 }
 
 // An append filter drawn through its own mapper and actor.
-void MakeAppendActor(vtkSmartPointer<vtkAppendPolyData>& append,
+void MakeAppendActor(vtkSmartPointer<vtkAppendHeldPolyData>& append,
                      vtkSmartPointer<vtkPolyDataMapper>& mapper, vtkSmartPointer<vtkActor>& actor) {
-  append = Make<vtkAppendPolyData>();
+  append = Make<vtkAppendHeldPolyData>();
   mapper = Make<vtkPolyDataMapper>();
   mapper->SetInputConnection(append->GetOutputPort());
   mapper->ScalarVisibilityOff();

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "AppendInputs.h"
 #include "AuxiliaryDialogs.h"
 #include "WindowingLayer.h"
 
@@ -12,7 +11,7 @@
 
 class vtkActor;
 class vtkAlgorithmOutput;
-class vtkAppendPolyData;
+class vtkAppendHeldPolyData;
 class vtkCellArray;
 class vtkCellLocator;
 class vtkFollower;
@@ -133,17 +132,17 @@ public:
   vtkSmartPointer<vtkIdList> SelectedPointIds;
   // One marker per SelectedPointIds entry, same index (indexed, so lookups stay O(1)).
   std::vector<vtkSmartPointer<vtkPolyData>> PointMarkers;
-  vtkSmartPointer<vtkAppendPolyData> PointMarkersAppend;
+  vtkSmartPointer<vtkAppendHeldPolyData> PointMarkersAppend;
   vtkSmartPointer<vtkPolyDataMapper> PointMarkersMapper;
   vtkSmartPointer<vtkActor> PointMarkersActor;
-  vtkSmartPointer<vtkAppendPolyData> HighlightAppend;
+  vtkSmartPointer<vtkAppendHeldPolyData> HighlightAppend;
   vtkSmartPointer<vtkPolyDataMapper> HighlightMapper;
   vtkSmartPointer<vtkActor> HighlightActor;
 
   vtkSmartPointer<vtkIdList> SelectedCellIds;
   // One one-cell polydata per SelectedCellIds entry, same index.
   std::vector<vtkSmartPointer<vtkPolyData>> SelectedCellPolys;
-  vtkSmartPointer<vtkAppendPolyData> SelectedCellsAppend;
+  vtkSmartPointer<vtkAppendHeldPolyData> SelectedCellsAppend;
   vtkSmartPointer<vtkPolyDataMapper> SelectedCellsMapper;
   vtkSmartPointer<vtkActor> SelectedCellsActor;
 
@@ -175,10 +174,6 @@ public:
   // by the toggles and the clear operations so that lookups do not scan the lists.
   std::unordered_map<int, vtkIdType> SelectedCellIndex;
   std::unordered_map<int, vtkIdType> SelectedPointIndex;
-  // The input order of the selection append filters.
-  AppendInputs SelectedCellsInputs;
-  AppendInputs PointMarkersInputs;
-  AppendInputs HighlightInputs;
 
 private:
   // The sphere of a marker around the origin, built once per radius and translated to

@@ -1,15 +1,16 @@
 #include "MainDialog.h"
 
+#include "vtkAppendHeldPolyData.h"
+
 #include <vtkActor.h>
-#include <vtkAppendPolyData.h>
 #include <vtkFollower.h>
 #include <vtkRenderer.h>
 
 namespace selvane {
 
 namespace {
-bool HasInputs(vtkAppendPolyData* append) {
-  return append->GetNumberOfInputConnections(0) > 0;
+bool HasInputs(vtkAppendHeldPolyData* append) {
+  return append->GetNumberOfPolyData() > 0;
 }
 } // namespace
 

@@ -1,8 +1,8 @@
 #include "MainDialog.h"
 
 #include "ControlIds.h"
+#include "vtkAppendHeldPolyData.h"
 
-#include <vtkAppendPolyData.h>
 #include <vtkCellArray.h>
 #include <vtkCellType.h>
 #include <vtkFloatArray.h>
@@ -49,14 +49,14 @@ void MainDialog::ToggleCurrentCell() {
   const vtkIdType i = FindSelectedCell(c);
   if (i >= 0 && SelectedCellIds->GetId(i) == Withdrawn(c)) {
     SelectedCellIds->SetId(i, c);
-    SelectedCellsInputs.Add(SelectedCellsAppend, SelectedCellPolys[i]);
+    SelectedCellsAppend->AddPolyData(SelectedCellPolys[i]);
     RefreshScene();
     Windowing.AddListBoxText(SelectedCellsList, text);
     Windowing.SelectListBoxEntry(SelectedCellsList,
                                  Windowing.FindListBoxText(SelectedCellsList, text));
   } else if (i >= 0) {
     SelectedCellIds->SetId(i, Withdrawn(c));
-    SelectedCellsInputs.Remove(SelectedCellsAppend, SelectedCellPolys[i]);
+    SelectedCellsAppend->RemovePolyData(SelectedCellPolys[i]);
     RefreshScene();
     Windowing.DeleteListBoxEntry(SelectedCellsList,
                                  Windowing.FindListBoxText(SelectedCellsList, text));
@@ -86,9 +86,8 @@ void MainDialog::ToggleCurrentCell() {
       cell->SetPolys(cells);
       break;
     }
-    // Moved, not copied: releasing a reference to a connected polydata walks the pipeline.
     SelectedCellPolys.push_back(std::move(cell));
-    SelectedCellsInputs.Add(SelectedCellsAppend, SelectedCellPolys.back());
+    SelectedCellsAppend->AddPolyData(SelectedCellPolys.back());
     RefreshScene();
     Windowing.AddListBoxText(SelectedCellsList, text);
     Windowing.SelectListBoxEntry(SelectedCellsList,
@@ -100,10 +99,10 @@ void MainDialog::MoveHighlightTo(vtkIdType index, int point) {
   const vtkIdType old = FindSelectedPoint(HighlightedPoint);
   if (old >= 0 && SelectedPointIds->GetId(old) == HighlightedPoint) {
     HighlightedPoint = -1;
-    HighlightInputs.Remove(HighlightAppend, PointMarkers[old]);
+    HighlightAppend->RemovePolyData(PointMarkers[old]);
   }
   HighlightedPoint = point;
-  HighlightInputs.Add(HighlightAppend, PointMarkers[index]);
+  HighlightAppend->AddPolyData(PointMarkers[index]);
 }
 
 void MainDialog::ToggleCurrentPoint() {
@@ -122,20 +121,20 @@ void MainDialog::ToggleCurrentPoint() {
         static_cast<float>(last[2]) != TargetPosition[2])
       PointMarkers[i] = BuildPointMarker();
     SelectedPointIds->SetId(i, p);
-    PointMarkersInputs.Add(PointMarkersAppend, PointMarkers[i]);
+    PointMarkersAppend->AddPolyData(PointMarkers[i]);
     MoveHighlightTo(i, p);
     RefreshScene();
   } else if (i >= 0) {
     SelectedPointIds->SetId(i, Withdrawn(p));
-    PointMarkersInputs.Remove(PointMarkersAppend, PointMarkers[i]);
-    HighlightInputs.Remove(HighlightAppend, PointMarkers[i]);
+    PointMarkersAppend->RemovePolyData(PointMarkers[i]);
+    HighlightAppend->RemovePolyData(PointMarkers[i]);
     RefreshScene();
   } else {
     const vtkIdType index = SelectedPointIds->GetNumberOfIds();
     SelectedPointIndex[p] = index;
     SelectedPointIds->InsertNextId(p);
     PointMarkers.push_back(BuildPointMarker());
-    PointMarkersInputs.Add(PointMarkersAppend, PointMarkers.back());
+    PointMarkersAppend->AddPolyData(PointMarkers.back());
     MoveHighlightTo(index, p);
     RefreshScene();
   }

@@ -3,12 +3,12 @@
 #include "FakeWindowing.h"
 #include "MainDialog.h"
 #include "TestMeshes.h"
+#include "vtkAppendHeldPolyData.h"
 #include "vtkScaledAxes.h"
 
 #include <gtest/gtest.h>
 
 #include <vtkActor.h>
-#include <vtkAppendPolyData.h>
 #include <vtkFollower.h>
 #include <vtkPolyData.h>
 #include <vtkPolyDataMapper.h>

@@ -5,11 +5,11 @@
 #include "FilePrompt.h"
 #include "MainDialog.h"
 #include "TestMeshes.h"
+#include "vtkAppendHeldPolyData.h"
 
 #include <gtest/gtest.h>
 
 #include <vtkActor.h>
-#include <vtkAppendPolyData.h>
 #include <vtkFollower.h>
 #include <vtkIdList.h>
 #include <vtkPoints.h>
@@ -79,7 +79,7 @@ protected:
     Dialog.SelectedCellIds->InsertNextId(cell);
     vtkNew<vtkPolyData> poly;
     Dialog.SelectedCellPolys.push_back(poly);
-    Dialog.SelectedCellsAppend->AddInputData(poly);
+    Dialog.SelectedCellsAppend->AddPolyData(poly);
     Windowing.AddListBoxText(SelectedCellsList, std::to_string(cell));
   }
 
@@ -172,7 +172,7 @@ TEST_F(OpenModelTest, ReopeningTheSameFileKeepsTheModelAndEmptiesSelections) {
   EXPECT_EQ(Dialog.ModelReader->GetOutput()->GetMTime(), readTime);
   EXPECT_EQ(Dialog.SelectedCellIds->GetNumberOfIds(), 0);
   EXPECT_TRUE(Dialog.SelectedCellPolys.empty());
-  EXPECT_EQ(Dialog.SelectedCellsAppend->GetNumberOfInputConnections(0), 0);
+  EXPECT_EQ(Dialog.SelectedCellsAppend->GetNumberOfPolyData(), 0);
   EXPECT_TRUE(Windowing.ListBoxes[SelectedCellsList].empty());
 }
 
@@ -233,8 +233,8 @@ TEST_F(OpenModelTest, RefusedFilesLeaveEverythingAsItWas) {
 TEST_F(OpenModelTest, RebuildSceneAddsPropsInOrderAndSkipsEmptySelections) {
   ASSERT_TRUE(Open(WriteBox("box.vtk", 1, 1, 1, false)));
   vtkNew<vtkPolyData> cells, markers, highlight;
-  Dialog.SelectedCellsAppend->AddInputData(cells);
-  Dialog.PointMarkersAppend->AddInputData(markers);
+  Dialog.SelectedCellsAppend->AddPolyData(cells);
+  Dialog.PointMarkersAppend->AddPolyData(markers);
   Dialog.Renderer->RemoveAllViewProps();
   Dialog.RebuildScene(true);
   const std::vector<vtkProp*> axes = {Dialog.AxesActor, Dialog.OriginLabel, Dialog.XLabel,
@@ -245,7 +245,7 @@ TEST_F(OpenModelTest, RebuildSceneAddsPropsInOrderAndSkipsEmptySelections) {
                                    Dialog.PointingSphereActor, Dialog.CurrentCellActor});
   EXPECT_EQ(PropsOf(Dialog.Renderer), expected);
 
-  Dialog.HighlightAppend->AddInputData(highlight);
+  Dialog.HighlightAppend->AddPolyData(highlight);
   Dialog.Renderer->RemoveAllViewProps();
   Dialog.RebuildScene(false);
   expected = axes;
@@ -262,8 +262,8 @@ TEST_F(OpenModelTest, ClearingSelectedPointsResetsCurrentAndHighlightedPoint) {
   Dialog.SelectedPointIds->InsertNextId(4);
   vtkNew<vtkPolyData> marker;
   Dialog.PointMarkers.push_back(marker);
-  Dialog.PointMarkersAppend->AddInputData(marker);
-  Dialog.HighlightAppend->AddInputData(marker);
+  Dialog.PointMarkersAppend->AddPolyData(marker);
+  Dialog.HighlightAppend->AddPolyData(marker);
   Windowing.AddListBoxText(SelectedPointsList, "4");
   Windowing.SelectListBoxEntry(SelectedPointsList, 0);
   Dialog.ClearSelectedPoints();
@@ -271,8 +271,8 @@ TEST_F(OpenModelTest, ClearingSelectedPointsResetsCurrentAndHighlightedPoint) {
   EXPECT_EQ(Dialog.HighlightedPoint, -1);
   EXPECT_EQ(Dialog.SelectedPointIds->GetNumberOfIds(), 0);
   EXPECT_TRUE(Dialog.PointMarkers.empty());
-  EXPECT_EQ(Dialog.PointMarkersAppend->GetNumberOfInputConnections(0), 0);
-  EXPECT_EQ(Dialog.HighlightAppend->GetNumberOfInputConnections(0), 0);
+  EXPECT_EQ(Dialog.PointMarkersAppend->GetNumberOfPolyData(), 0);
+  EXPECT_EQ(Dialog.HighlightAppend->GetNumberOfPolyData(), 0);
   EXPECT_TRUE(Windowing.ListBoxes[SelectedPointsList].empty());
   EXPECT_EQ(Windowing.ListSelection[SelectedPointsList], -1);
 }

@@ -3,12 +3,11 @@
 #include "ControlIds.h"
 #include "FakeWindowing.h"
 #include "MainDialog.h"
-#include "SelectionBatch.h"
 #include "TestMeshes.h"
+#include "vtkAppendHeldPolyData.h"
 
 #include <gtest/gtest.h>
 
-#include <vtkAppendPolyData.h>
 #include <vtkCellArray.h>
 #include <vtkCoordinate.h>
 #include <vtkIdList.h>
@@ -20,7 +19,6 @@
 #include <vtkSphereSource.h>
 
 #include <cmath>
-#include <set>
 
 using namespace selvane;
 
@@ -185,14 +183,14 @@ TEST_F(SelectionTest, CellsAreSelectedWithdrawnAndRestoredInPlace) {
   Dialog.ToggleCurrentCell();
   EXPECT_EQ(Entries(Dialog.SelectedCellIds), (std::vector<vtkIdType>{7, -5, 9}));
   EXPECT_EQ(Windowing.ListBoxes[SelectedCellsList], (Texts{"7", "9"}));
-  EXPECT_EQ(Dialog.SelectedCellsAppend->GetNumberOfInputConnections(0), 2);
+  EXPECT_EQ(Dialog.SelectedCellsAppend->GetNumberOfPolyData(), 2);
   EXPECT_EQ(Dialog.SelectedCellPolys.size(), 3u);
 
   Dialog.ToggleCurrentCell(); // restore 3 at its place
   EXPECT_EQ(Entries(Dialog.SelectedCellIds), (std::vector<vtkIdType>{7, 3, 9}));
   EXPECT_EQ(Windowing.ListBoxes[SelectedCellsList], (Texts{"3", "7", "9"}));
   EXPECT_EQ(Selected(SelectedCellsList), "3");
-  EXPECT_EQ(Dialog.SelectedCellsAppend->GetNumberOfInputConnections(0), 3);
+  EXPECT_EQ(Dialog.SelectedCellsAppend->GetNumberOfPolyData(), 3);
   // The selected cell's polydata holds that one cell.
   vtkPolyData* poly = Dialog.SelectedCellPolys[1];
   vtkNew<vtkIdList> expected, actual;
@@ -207,44 +205,49 @@ TEST_F(SelectionTest, CellsAreSelectedWithdrawnAndRestoredInPlace) {
   EXPECT_EQ(Dialog.SelectedCellIds->GetId(3), -2); // cell 0 withdrawn
 }
 
-// The inputs of an append filter, as a set.
-std::set<vtkDataObject*> InputsOf(vtkAppendPolyData* append) {
-  std::set<vtkDataObject*> inputs;
-  for (int i = 0; i < append->GetNumberOfInputConnections(0); ++i)
-    inputs.insert(append->GetInput(i));
-  return inputs;
+// What a selection filter holds, in its order.
+std::vector<vtkPolyData*> HeldBy(vtkAppendHeldPolyData* append) {
+  return append->GetHeldPolyData();
 }
 
-TEST_F(SelectionTest, ABatchOfTogglesLeavesTheFiltersWithExactlyTheActiveEntries) {
+TEST_F(SelectionTest, TheFiltersHoldExactlyTheActiveEntriesAndDrawTheModelsPointsOnce) {
   Open(MakeGrid(4));
   Dialog.ReadTargetFromFields = 0;
-  {
-    const SelectionBatch batch(Dialog);
-    for (int item : {4, 9, 4, 12, 9, 7, 4}) { // 4 ends active, 9 withdrawn
-      Dialog.SetCurrentCell(item, 0);
-      Dialog.ToggleCurrentCell();
-      Dialog.SetCurrentPoint(item);
-      Dialog.ToggleCurrentPoint();
-    }
-    Dialog.SetCurrentCell(20, 0);
+  for (int item : {4, 9, 4, 12, 9, 7, 4}) { // 4 ends active, 9 withdrawn
+    Dialog.SetCurrentCell(item, 0);
     Dialog.ToggleCurrentCell();
-    EXPECT_EQ(Dialog.SelectedCellsAppend->GetNumberOfInputConnections(0), 0); // not yet
+    Dialog.SetCurrentPoint(item);
+    Dialog.ToggleCurrentPoint();
   }
+  Dialog.SetCurrentCell(20, 0);
+  Dialog.ToggleCurrentCell();
   EXPECT_EQ(Entries(Dialog.SelectedCellIds), (std::vector<vtkIdType>{4, -11, 12, 7, 20}));
-  EXPECT_EQ(InputsOf(Dialog.SelectedCellsAppend),
-            (std::set<vtkDataObject*>{Dialog.SelectedCellPolys[0], Dialog.SelectedCellPolys[2],
-                                      Dialog.SelectedCellPolys[3], Dialog.SelectedCellPolys[4]}));
-  EXPECT_EQ(InputsOf(Dialog.PointMarkersAppend),
-            (std::set<vtkDataObject*>{Marker(0), Marker(2), Marker(3)}));
+  // A restored entry is drawn last, as it was added last.
+  EXPECT_EQ(HeldBy(Dialog.SelectedCellsAppend),
+            (std::vector<vtkPolyData*>{Dialog.SelectedCellPolys[2], Dialog.SelectedCellPolys[3],
+                                       Dialog.SelectedCellPolys[0], Dialog.SelectedCellPolys[4]}));
+  EXPECT_EQ(HeldBy(Dialog.PointMarkersAppend),
+            (std::vector<vtkPolyData*>{Marker(2), Marker(3), Marker(0)}));
 
-  // Outside a batch each change reaches the filter at once; withdrawing finds its input.
+  // The selected cells share the model's points instead of bringing a copy each.
+  vtkPolyData* cells = Dialog.SelectedCellsAppend->GetOutput();
+  Dialog.SelectedCellsAppend->Update();
+  EXPECT_EQ(cells->GetPoints(), Dialog.ModelPoints.Get());
+  ASSERT_EQ(cells->GetNumberOfCells(), 4);
+  vtkNew<vtkIdList> drawn, model;
+  cells->GetCellPoints(2, drawn);
+  Dialog.Model()->GetCellPoints(4, model);
+  EXPECT_EQ(Entries(drawn), Entries(model));
+
   Dialog.SetCurrentCell(12, 0);
   Dialog.ToggleCurrentCell();
-  EXPECT_EQ(InputsOf(Dialog.SelectedCellsAppend),
-            (std::set<vtkDataObject*>{Dialog.SelectedCellPolys[0], Dialog.SelectedCellPolys[3],
-                                      Dialog.SelectedCellPolys[4]}));
+  EXPECT_EQ(HeldBy(Dialog.SelectedCellsAppend),
+            (std::vector<vtkPolyData*>{Dialog.SelectedCellPolys[3], Dialog.SelectedCellPolys[0],
+                                       Dialog.SelectedCellPolys[4]}));
+  Dialog.SelectedCellsAppend->Update();
+  EXPECT_EQ(cells->GetNumberOfCells(), 3);
   Dialog.ClearSelectedCells();
-  EXPECT_EQ(Dialog.SelectedCellsAppend->GetNumberOfInputConnections(0), 0);
+  EXPECT_EQ(Dialog.SelectedCellsAppend->GetNumberOfPolyData(), 0);
 }
 
 TEST_F(SelectionTest, ACellOutsideTheModelIsNeverSelectedOrWalked) {
@@ -271,7 +274,7 @@ TEST_F(SelectionTest, PointsSortAsTextAndWithdrawingDeletesTheirEntry) {
   Dialog.ToggleCurrentPoint();
   EXPECT_EQ(Windowing.ListBoxes[SelectedPointsList], (Texts{"10"}));
   EXPECT_EQ(Entries(Dialog.SelectedPointIds), (std::vector<vtkIdType>{10, -3}));
-  EXPECT_EQ(Dialog.PointMarkersAppend->GetNumberOfInputConnections(0), 1);
+  EXPECT_EQ(Dialog.PointMarkersAppend->GetNumberOfPolyData(), 1);
 }
 
 TEST_F(SelectionTest, MarkerJoinsThePointToItsTargetWithASphereAtTheTarget) {
@@ -301,7 +304,7 @@ TEST_F(SelectionTest, MarkerJoinsThePointToItsTargetWithASphereAtTheTarget) {
     EXPECT_NEAR(std::sqrt(vtkMath::Distance2BetweenPoints(p, target)), 0.25, 1e-5);
   }
   EXPECT_EQ(Dialog.HighlightedPoint, 6);
-  EXPECT_EQ(Dialog.HighlightAppend->GetInput(0), marker);
+  EXPECT_EQ(Dialog.HighlightAppend->GetHeldPolyData().at(0), marker);
 
   // Unchanged fields give a zero-length line.
   Dialog.SetCurrentPoint(7);
@@ -318,12 +321,12 @@ TEST_F(SelectionTest, RestoringReusesTheMarkerUnlessTheTargetChanged) {
   Dialog.ToggleCurrentPoint();
   vtkPolyData* first = Marker(0);
   Dialog.ToggleCurrentPoint(); // withdraw
-  EXPECT_EQ(Dialog.HighlightAppend->GetNumberOfInputConnections(0), 0);
+  EXPECT_EQ(Dialog.HighlightAppend->GetNumberOfPolyData(), 0);
   EXPECT_EQ(Dialog.HighlightedPoint, 3); // keeps its value
   Dialog.PointerRadius = 0.5f;
   Dialog.ToggleCurrentPoint(); // restore, same target
   EXPECT_EQ(Marker(0), first);
-  EXPECT_EQ(Dialog.HighlightAppend->GetInput(0), first);
+  EXPECT_EQ(Dialog.HighlightAppend->GetHeldPolyData().at(0), first);
 
   Dialog.ToggleCurrentPoint(); // withdraw
   TypeTarget(2, 1, 1);
@@ -348,7 +351,7 @@ TEST_F(SelectionTest, HighlightFollowsTheCurrentSelectedPoint) {
 
   Choose(SelectedPointsList, "2");
   EXPECT_EQ(Dialog.HighlightedPoint, 2);
-  EXPECT_EQ(Dialog.HighlightAppend->GetInput(0), Marker(0));
+  EXPECT_EQ(Dialog.HighlightAppend->GetHeldPolyData().at(0), Marker(0));
   EXPECT_EQ(Windowing.FieldTexts[TargetXField], "5");
 
   // A withdrawn point shows its old target when it becomes current, without a highlight.
@@ -356,12 +359,12 @@ TEST_F(SelectionTest, HighlightFollowsTheCurrentSelectedPoint) {
   Dialog.SetCurrentPoint(0);
   Dialog.SetCurrentPoint(2);
   EXPECT_EQ(Windowing.FieldTexts[TargetXField], "5");
-  EXPECT_EQ(Dialog.HighlightAppend->GetNumberOfInputConnections(0), 0);
+  EXPECT_EQ(Dialog.HighlightAppend->GetNumberOfPolyData(), 0);
 
   // Withdrawing every point leaves no green actor in the scene.
   Dialog.SetCurrentPoint(8);
   Dialog.ToggleCurrentPoint();
-  EXPECT_EQ(Dialog.PointMarkersAppend->GetNumberOfInputConnections(0), 0);
+  EXPECT_EQ(Dialog.PointMarkersAppend->GetNumberOfPolyData(), 0);
   EXPECT_FALSE(Dialog.Renderer->HasViewProp(Dialog.PointMarkersActor));
 
   Dialog.OnClearSelectedPoints();
