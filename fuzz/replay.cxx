@@ -4,6 +4,7 @@
 #include "FuzzTarget.h"
 
 #include <algorithm>
+#include <clocale>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -30,6 +31,11 @@ bool Replay(const fs::path& file) {
 } // namespace
 
 int main(int argc, char** argv) {
+  // Under the environment's locale, so that a run with a comma as decimal point replays too.
+  if (!std::setlocale(LC_ALL, "")) {
+    std::fprintf(stderr, "The locale named by the environment is not installed.\n");
+    return 1;
+  }
   int replayed = 0;
   bool ok = true;
   for (int i = 1; i < argc; ++i) {

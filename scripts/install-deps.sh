@@ -1,6 +1,6 @@
 #!/bin/sh
 # Installs the Debian packages Selvane needs to build, test and run.
-# Idempotent: does nothing when every package is already present.
+# Idempotent: does nothing when every package and the test locale are already present.
 set -eu
 
 PACKAGES="build-essential cmake pkg-config locales
@@ -17,12 +17,19 @@ for p in $PACKAGES; do
   fi
 done
 
-[ -z "$missing" ] && exit 0
-
 SUDO=""
 if [ "$(id -u)" != "0" ]; then SUDO="sudo"; fi
-echo "Installing:$missing"
-export DEBIAN_FRONTEND=noninteractive
-$SUDO apt-get update -qq
-# shellcheck disable=SC2086
-$SUDO apt-get install -y -qq --no-install-recommends $missing
+
+if [ -n "$missing" ]; then
+  echo "Installing:$missing"
+  export DEBIAN_FRONTEND=noninteractive
+  $SUDO apt-get update -qq
+  # shellcheck disable=SC2086
+  $SUDO apt-get install -y -qq --no-install-recommends $missing
+fi
+
+# The test suite runs again under a locale whose decimal point is a comma.
+if ! locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$'; then
+  echo "Generating the de_DE.UTF-8 locale"
+  $SUDO localedef -i de_DE -c -f UTF-8 -A /usr/share/locale/locale.alias de_DE.UTF-8
+fi

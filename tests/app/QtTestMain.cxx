@@ -1,4 +1,5 @@
 // The main of the Qt tests: the application object they need, set up as the program sets it up.
+#include "EnvironmentLocale.h"
 #include "QtTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -15,6 +16,9 @@ void selvane::Settle() {
 }
 
 int main(int argc, char** argv) {
+  // QApplication takes the environment's locale for C functions, as in the program.
+  if (!selvane::test::AdoptEnvironmentLocale())
+    return 1;
   QSurfaceFormat::setDefaultFormat(QVTKOpenGLNativeWidget::defaultFormat());
   QApplication app(argc, argv);
   std::setlocale(LC_NUMERIC, "C");

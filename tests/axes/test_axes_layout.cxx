@@ -1,5 +1,6 @@
 // The pure layout of the axes and labels.
 #include "AxesLayout.h"
+#include "EnvironmentLocale.h"
 
 #include "../files/GermanLocale.h"
 
@@ -76,6 +77,7 @@ TEST(AxesLayout, FormatFixed6MatchesPrintfInTheCLocale) {
   const double values[] = {0.0,           -0.0,   1.5,     -0.25,     5.0,
                            1234.56787,    1e-7,   -1e-7,   0.0000005, 0.0000015,
                            123456789.125, 3.4e38, -2.5e-3, 0.1f,      1.0 / 3.0};
+  const selvane::test::ClassicNumbers classic;
   for (double v : values) {
     char buf[512];
     std::snprintf(buf, sizeof buf, "%f", v);

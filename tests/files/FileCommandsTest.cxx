@@ -20,7 +20,9 @@
 #include <vtkTransform.h>
 #include <vtkTransformPolyDataFilter.h>
 
+#include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -441,7 +443,7 @@ TEST_F(FileCommandsTest, FailedExportsKeepTheOldFileAndSaySo) {
   std::signal(SIGXFSZ, previous);
   ASSERT_EQ(Windowing.Messages.size(), 1u);
   EXPECT_EQ(Windowing.Messages[0].rfind("Cannot oper file for write!\n", 0), 0u);
-  EXPECT_NE(Windowing.Messages[0].find("File too large"), std::string::npos)
+  EXPECT_NE(Windowing.Messages[0].find(std::strerror(EFBIG)), std::string::npos)
       << Windowing.Messages[0];
   EXPECT_EQ(Slurp(ptt), "precious\n");
   // No temporary file is left beside it.

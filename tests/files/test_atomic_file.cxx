@@ -14,6 +14,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <set>
 #include <sstream>
@@ -171,7 +172,7 @@ TEST_F(AtomicFileTest, RefusesAFolder) {
 TEST_F(AtomicFileTest, RefusesAPathInAFolderThatDoesNotExist) {
   std::string reason;
   EXPECT_FALSE(WriteFileAtomically(Path("missing/a.pts"), "data\n", &reason));
-  EXPECT_NE(reason.find("No such file or directory"), std::string::npos) << reason;
+  EXPECT_NE(reason.find(std::strerror(ENOENT)), std::string::npos) << reason;
   EXPECT_TRUE(Entries(Dir).empty());
   EXPECT_FALSE(WriteFileAtomically("", "data\n", &reason));
   EXPECT_FALSE(reason.empty());
@@ -228,7 +229,7 @@ TEST_F(AtomicFileTest, WriteFailingHalfwayKeepsTheOldFile) {
   std::string reason;
   EXPECT_FALSE(WriteFileAtomically(target, std::string(10000, 'x'), &reason, ops));
   EXPECT_EQ(gWriteCalls, 2);
-  EXPECT_NE(reason.find("No space left on device"), std::string::npos) << reason;
+  EXPECT_NE(reason.find(std::strerror(ENOSPC)), std::string::npos) << reason;
   EXPECT_EQ(Read(target), "precious\n");
   EXPECT_EQ(Entries(Dir), (std::set<std::string>{"full.ptt"}));
 }
@@ -254,7 +255,7 @@ TEST_F(AtomicFileTest, FsyncOrCloseFailureKeepsTheOldFile) {
   FileOps ops = PosixFileOps();
   ops.Fsync = &FsyncFails;
   EXPECT_FALSE(WriteFileAtomically(target, "new\n", &reason, ops));
-  EXPECT_NE(reason.find("Input/output error"), std::string::npos) << reason;
+  EXPECT_NE(reason.find(std::strerror(EIO)), std::string::npos) << reason;
   EXPECT_EQ(Read(target), "precious\n");
   EXPECT_EQ(Entries(Dir), (std::set<std::string>{"sync.pid"}));
 
@@ -281,7 +282,7 @@ TEST_F(AtomicFileTest, FileSizeLimitInAChildProcessKeepsTheOldFile) {
     const bool ok = WriteFileAtomically(target, std::string(100000, 'y'), &reason);
     if (ok)
       ::_exit(1);
-    ::_exit(reason.find("File too large") != std::string::npos ? 0 : 2);
+    ::_exit(reason.find(std::strerror(EFBIG)) != std::string::npos ? 0 : 2);
   }
   int status = 0;
   ASSERT_EQ(::waitpid(pid, &status, 0), pid);
@@ -369,8 +370,8 @@ TEST_F(AtomicFileTest, ReadFileContents) {
   EXPECT_EQ(reason, "");
 
   EXPECT_FALSE(ReadFileContents(Dir, contents, &reason));
-  EXPECT_NE(reason.find("Is a directory"), std::string::npos) << reason;
+  EXPECT_NE(reason.find(std::strerror(EISDIR)), std::string::npos) << reason;
   EXPECT_TRUE(contents.empty());
   EXPECT_FALSE(ReadFileContents(Path("missing"), contents, &reason));
-  EXPECT_NE(reason.find("No such file"), std::string::npos) << reason;
+  EXPECT_NE(reason.find(std::strerror(ENOENT)), std::string::npos) << reason;
 }

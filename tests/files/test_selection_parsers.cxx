@@ -1,4 +1,5 @@
 // Parsers of the selection files: line acceptance, reports, round trips.
+#include "EnvironmentLocale.h"
 #include "SelectionFiles.h"
 
 #include "GermanLocale.h"
@@ -214,6 +215,7 @@ TEST(PointFileParser, NumberForms) {
 TEST(PointFileParser, ValuesAreSinglePrecisionCorrectlyRounded) {
   const auto r = ParsePointFile("0.1 1234.56787 -3.4028234e38\n", PointImport::Coordinates);
   ASSERT_EQ(r.Sources.size(), 1u);
+  const selvane::test::ClassicNumbers classic;
   EXPECT_EQ(r.Sources[0][0], std::strtof("0.1", nullptr));
   EXPECT_EQ(r.Sources[0][1], std::strtof("1234.56787", nullptr));
   EXPECT_EQ(r.Sources[0][2], std::strtof("-3.4028234e38", nullptr));

@@ -1,4 +1,5 @@
 // Writers of the selection files: byte-exact output.
+#include "EnvironmentLocale.h"
 #include "SelectionFiles.h"
 
 #include "GermanLocale.h"
@@ -260,6 +261,7 @@ TEST(Numbers, AgreeWithPrintfInTheCLocaleOnRandomFloats) {
   std::mt19937 rng(12345);
   std::uniform_real_distribution<float> mantissa(-1.0f, 1.0f);
   std::uniform_int_distribution<int> exponent(-12, 12);
+  const selvane::test::ClassicNumbers classic;
   for (int i = 0; i < 20000; ++i) {
     const float f = std::ldexp(mantissa(rng), exponent(rng) * 2);
     char expected[512];

@@ -2,6 +2,8 @@
 // temporary files, and random correspondence sets.
 #pragma once
 
+#include "EnvironmentLocale.h"
+
 #include <cmath>
 #include <cstdio>
 #include <fstream>
@@ -133,6 +135,7 @@ struct Pair {
 // Writes pairs with "%f" (six decimals), as the export does.
 inline std::string WritePairs(const std::string& name, const std::vector<Pair>& pairs) {
   std::string text = "# Points Transformations\n";
+  const selvane::test::ClassicNumbers classic; // the file's numbers have a decimal point
   char buf[256];
   for (const Pair& p : pairs) {
     std::snprintf(buf, sizeof buf, "%f %f %f %f %f %f\n", p.s[0], p.s[1], p.s[2], p.t[0], p.t[1],

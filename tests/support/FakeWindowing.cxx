@@ -1,6 +1,7 @@
 #include "FakeWindowing.h"
 
 #include "ControlIds.h"
+#include "EnvironmentLocale.h"
 
 #include <vtkCallbackCommand.h>
 #include <vtkCommand.h>
@@ -8,6 +9,7 @@
 #include <vtkRenderWindowInteractor.h>
 
 #include <algorithm>
+#include <charconv>
 #include <cstdio>
 #include <cstdlib>
 
@@ -19,6 +21,8 @@ bool IsSorted(int list) {
 }
 
 std::string FormatField(float value) {
+  // As the Qt fields show numbers: with a decimal point, whatever the locale.
+  const test::ClassicNumbers classic;
   char text[32];
   std::snprintf(text, sizeof text, "%g", value);
   return text;
@@ -107,10 +111,15 @@ bool FakeWindowing::ReadCoordinateFields(float target[3], float current[3]) {
   float* destinations[6] = {&target[0],  &target[1],  &target[2],
                             &current[0], &current[1], &current[2]};
   for (int i = 0; i < 6; ++i) {
+    // As the Qt fields read numbers: with a decimal point, whatever the locale.
     const std::string& text = FieldTexts[fields[i]];
-    char* end = nullptr;
-    const float value = std::strtof(text.c_str(), &end);
-    if (text.empty() || *end != '\0') {
+    const char* first = text.c_str();
+    const char* last = first + text.size();
+    if (first != last && *first == '+')
+      ++first;
+    float value = 0;
+    const auto read = std::from_chars(first, last, value);
+    if (text.empty() || read.ec != std::errc() || read.ptr != last) {
       Messages.push_back("Please enter a number.");
       return false;
     }

@@ -1,4 +1,5 @@
 // vtkShapeTransform on hand-made fits (known coefficients) and on fits from files.
+#include "EnvironmentLocale.h"
 #include "ShapeFit.h"
 #include "TestMeshes.h"
 #include "vtkShapeTransform.h"
@@ -283,6 +284,7 @@ TEST(ShapeTransformTest, AtFractionOneEverySourceLandsOnItsTarget) {
     const double x = (c & 1) ? 2 : -1, y = (c & 2) ? 2 : -1, z = (c & 4) ? 2 : -1;
     pairs.push_back({x, y, z, x, y, z});
   }
+  const test::ClassicNumbers classic; // the file's numbers have a decimal point
   char line[200];
   for (const auto& p : pairs) {
     std::snprintf(line, sizeof line, "%.9g %.9g %.9g %.9g %.9g %.9g\n", p[0], p[1], p[2], p[3],

@@ -2,6 +2,7 @@
 // frames, the cache, a model opened after a Transform, and every refusal.
 #include "TransformCommand.h"
 #include "ControlIds.h"
+#include "EnvironmentLocale.h"
 #include "FakeWindowing.h"
 #include "MainDialog.h"
 #include "ShapeFit.h"
@@ -48,6 +49,7 @@ std::string PairsText(double lift) {
     const char* z = (c & 4) ? "1.5" : "-1.5";
     text += std::string(x) + " " + y + " " + z + " " + x + " " + y + " " + z + "\n";
   }
+  const test::ClassicNumbers classic; // the file's numbers have a decimal point
   text += "0 0 1 0 0 " + std::to_string(1 + lift) + "\n";
   text += "1 0 0 1.2 0 0\n";
   return text;

@@ -1,6 +1,7 @@
 // Scenario tests of the current cell and point, the mesh walk, the selection lists with
 // their markers, list-box choices, keys and picking, on small hand-made meshes.
 #include "ControlIds.h"
+#include "EnvironmentLocale.h"
 #include "FakeWindowing.h"
 #include "MainDialog.h"
 #include "TestMeshes.h"
@@ -83,6 +84,7 @@ protected:
     Dialog.OnListBoxSelection(list);
   }
   void TypeTarget(float x, float y, float z) {
+    const test::ClassicNumbers classic; // the fields take a decimal point
     Windowing.FieldTexts[TargetXField] = std::to_string(x);
     Windowing.FieldTexts[TargetYField] = std::to_string(y);
     Windowing.FieldTexts[TargetZField] = std::to_string(z);
