@@ -20,13 +20,19 @@
 #include <vtkTransform.h>
 #include <vtkTransformPolyDataFilter.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <grp.h>
 #include <sstream>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace selvane;
 
@@ -457,6 +463,85 @@ TEST_F(FileCommandsTest, FailedExportsKeepTheOldFileAndSaySo) {
   ASSERT_EQ(Windowing.Messages.size(), 1u);
   EXPECT_NE(Windowing.Messages[0].find(folder), std::string::npos) << Windowing.Messages[0];
   EXPECT_NE(Windowing.Messages[0].find("folder"), std::string::npos) << Windowing.Messages[0];
+}
+
+// Runs check() as a user without privileges: root writes into read-only folders, so as root
+// it runs in a child process that has given up root first. Returns what check() returned.
+int AsUnprivilegedUser(const std::function<int()>& check) {
+  if (::geteuid() != 0)
+    return check();
+  std::fflush(nullptr);
+  const pid_t child = ::fork();
+  if (child < 0)
+    return -1;
+  if (child == 0) {
+    const uid_t nobody = 65534;
+    if (::setgroups(0, nullptr) != 0 || ::setgid(nobody) != 0 || ::setuid(nobody) != 0)
+      ::_exit(90);
+    ::_exit(check());
+  }
+  int status = 0;
+  if (::waitpid(child, &status, 0) != child || !WIFEXITED(status))
+    return -1;
+  return WEXITSTATUS(status);
+}
+
+std::vector<std::string> FolderEntries(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder))
+    names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+TEST_F(FileCommandsTest, ExportsIntoAReadOnlyFolderOntoAFullDeviceOrThroughALinkLoseNothing) {
+  Open(MakeBoxModel(-1, 0, 0, 2, 1, 3, false));
+  TogglePoint(5, "1", "2", "3");
+  ToggleCell(4);
+
+  // A read-only folder holding the old file.
+  const std::string folder = Dir.File("readonly");
+  std::filesystem::create_directory(folder);
+  const std::string old = folder + "/old.ptt";
+  WriteTextFile(old, "precious\n");
+  ASSERT_EQ(::chmod(Dir.Path().c_str(), 0755), 0); // the unprivileged user may look inside
+  ASSERT_EQ(::chmod(folder.c_str(), 0555), 0);
+  for (int command : {CmdExportPointTransformations, CmdExportCellIds, CmdSaveModelAs}) {
+    const int result = AsUnprivilegedUser([&] {
+      Windowing.Messages.clear();
+      Run(command, old);
+      if (Windowing.Messages.size() != 1)
+        return 1;
+      const std::string& message = Windowing.Messages[0];
+      const bool named = message.find(old) != std::string::npos;
+      const bool said = message.rfind("Cannot oper file for write!\n", 0) == 0 ||
+                        message.find(std::strerror(EACCES)) != std::string::npos;
+      return named && said ? 0 : 2;
+    });
+    EXPECT_EQ(result, 0) << "command " << command;
+    EXPECT_EQ(Slurp(old), "precious\n");
+    EXPECT_EQ(FolderEntries(folder), std::vector<std::string>{"old.ptt"});
+  }
+  ASSERT_EQ(::chmod(folder.c_str(), 0755), 0);
+
+  // A device that takes no data: refused, nothing left in its folder.
+  const auto devBefore = FolderEntries("/dev");
+  Windowing.Messages.clear();
+  Run(CmdExportPoints, "/dev/full");
+  ASSERT_EQ(Windowing.Messages.size(), 1u);
+  EXPECT_EQ(Windowing.Messages[0].rfind("Cannot oper file for write!\n", 0), 0u);
+  EXPECT_EQ(FolderEntries("/dev"), devBefore);
+
+  // A symbolic link: the file it names is replaced and the link stays a link.
+  const std::string real = Dir.File("real.cid");
+  const std::string link = Dir.File("link.cid");
+  WriteTextFile(real, "old\n");
+  ASSERT_EQ(::symlink("real.cid", link.c_str()), 0);
+  Windowing.Messages.clear();
+  Run(CmdExportCellIds, link);
+  EXPECT_TRUE(Windowing.Messages.empty()) << Windowing.Messages.front();
+  EXPECT_TRUE(std::filesystem::is_symlink(link));
+  EXPECT_EQ(Slurp(real), "# Cells IDs\n4\n");
 }
 
 TEST_F(FileCommandsTest, UnreadableImportChangesNothing) {
