@@ -25,15 +25,11 @@ const FilePrompt ImportPointsPrompt = {"Import Points", "Points Files", "*.PTS",
 const FilePrompt ImportTransformationsPrompt = {
     "Import Points Transformations", "Points Transformations Files", "*.PTT", ".ptt", true};
 
-// The target stored with each entry of the selected points: the last point of its marker.
+// The target stored with each entry of the selected points.
 std::vector<formats::Point3> MarkerTargets(MainDialog& dialog) {
   std::vector<formats::Point3> targets;
-  for (vtkPolyData* marker : dialog.PointMarkers) {
-    formats::Point3 target = {0, 0, 0};
-    if (const vtkIdType n = marker->GetNumberOfPoints())
-      marker->GetPoints()->GetPoint(n - 1, target.data());
-    targets.push_back(target);
-  }
+  for (const PointMarker& marker : dialog.PointMarkers)
+    targets.push_back({marker.Target[0], marker.Target[1], marker.Target[2]});
   return targets;
 }
 

@@ -1,32 +1,29 @@
 #include "MainDialog.h"
 
 #include "ControlIds.h"
-#include "DeferredCollection.h"
-#include "vtkAppendHeldPolyData.h"
+#include "vtkPointMarkerSource.h"
+#include "vtkSelectedCellsSource.h"
 
 #include <vtkIdList.h>
 
 namespace selvane {
 
 void MainDialog::ClearSelectedCells() {
-  DeferredCollection batch;
   for (int list : {SelectedCellsList, CellPointsList, CellNeighborsList}) {
     Windowing.SelectListBoxEntry(list, -1);
     Windowing.ClearListBox(list);
   }
-  SelectedCellsAppend->RemoveAllPolyData();
-  SelectedCellPolys.clear();
+  SelectedCellsAppend->RemoveAllCells();
   SelectedCellIds->Reset();
   SelectedCellIndex.clear();
   CurrentCell = -1;
 }
 
 void MainDialog::ClearSelectedPoints() {
-  DeferredCollection batch;
   Windowing.SelectListBoxEntry(SelectedPointsList, -1);
   Windowing.ClearListBox(SelectedPointsList);
-  PointMarkersAppend->RemoveAllPolyData();
-  HighlightAppend->RemoveAllPolyData();
+  PointMarkersAppend->RemoveAllMarkers();
+  HighlightAppend->RemoveAllMarkers();
   PointMarkers.clear();
   SelectedPointIds->Reset();
   SelectedPointIndex.clear();

@@ -1,7 +1,7 @@
 #include "MainDialog.h"
 
 #include "ControlIds.h"
-#include "vtkAppendHeldPolyData.h"
+#include "vtkPointMarkerSource.h"
 
 #include <vtkIdList.h>
 #include <vtkNew.h>
@@ -15,12 +15,10 @@ namespace selvane {
 
 namespace {
 
-// The target stored with a selected point: the last point of its marker.
-void ReadMarkerTarget(vtkPolyData* marker, float target[3]) {
-  double last[3];
-  marker->GetPoints()->GetPoint(marker->GetNumberOfPoints() - 1, last);
+// The target stored with a selected point, which its marker is drawn to.
+void ReadMarkerTarget(const PointMarker& marker, float target[3]) {
   for (int i = 0; i < 3; ++i)
-    target[i] = static_cast<float>(last[i]);
+    target[i] = marker.Target[i];
 }
 
 void FillListBox(WindowingLayer& windowing, int list, vtkIdList* ids) {
@@ -52,7 +50,7 @@ void MainDialog::SetCurrentPoint(int p) {
   const vtkIdType entry = index < 0 ? -1 : SelectedPointIds->GetId(index);
   if (index >= 0 && entry == p) {
     HighlightedPoint = p;
-    HighlightAppend->AddPolyData(PointMarkers[index]);
+    HighlightAppend->AddMarker(index, PointMarkers[index]);
     RefreshScene();
     ReadMarkerTarget(PointMarkers[index], TargetPosition);
   } else if (index >= 0) {
@@ -77,8 +75,13 @@ void MainDialog::SetCurrentCell(int c, int k) {
     return;
   const bool inModel = model && c >= 0 && c < model->GetNumberOfCells();
   // A cell without points has no point to make current.
-  if (inModel && model->GetCell(c)->GetNumberOfPoints() == 0)
-    return;
+  if (inModel) {
+    vtkIdType size = 0;
+    const vtkIdType* points = nullptr;
+    model->GetCellPoints(c, size, points);
+    if (size == 0)
+      return;
+  }
   CurrentCell = c;
   if (!inModel)
     return;
@@ -108,7 +111,7 @@ void MainDialog::RemoveHighlightIfActive() {
   if (index < 0 || SelectedPointIds->GetId(index) != HighlightedPoint)
     return;
   HighlightedPoint = -1;
-  HighlightAppend->RemovePolyData(PointMarkers[index]);
+  HighlightAppend->RemoveMarker(index);
   RefreshScene();
 }
 

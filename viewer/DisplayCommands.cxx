@@ -1,6 +1,7 @@
 #include "MainDialog.h"
 
-#include "vtkAppendHeldPolyData.h"
+#include "vtkPointMarkerSource.h"
+#include "vtkSelectedCellsSource.h"
 
 #include <vtkActor.h>
 #include <vtkProperty.h>
@@ -28,11 +29,11 @@ void MainDialog::OnScreenShot() {
   // Only the model and the selection markers stay until the next scene rebuild.
   Renderer->RemoveAllViewProps();
   Renderer->AddViewProp(ModelActor);
-  if (SelectedCellsAppend->GetNumberOfPolyData() > 0)
+  if (SelectedCellsAppend->GetNumberOfSelectedCells() > 0)
     Renderer->AddViewProp(SelectedCellsActor);
-  if (PointMarkersAppend->GetNumberOfPolyData() > 0)
+  if (PointMarkersAppend->GetNumberOfMarkers() > 0)
     Renderer->AddViewProp(PointMarkersActor);
-  if (HighlightAppend->GetNumberOfPolyData() > 0)
+  if (HighlightAppend->GetNumberOfMarkers() > 0)
     Renderer->AddViewProp(HighlightActor);
   Render();
 }

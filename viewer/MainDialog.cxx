@@ -1,7 +1,8 @@
 #include "MainDialog.h"
 
 #include "SceneColors.h"
-#include "vtkAppendHeldPolyData.h"
+#include "vtkPointMarkerSource.h"
+#include "vtkSelectedCellsSource.h"
 
 #include <vtkActor.h>
 #include <vtkCellPicker.h>
@@ -25,10 +26,11 @@ template <typename T> vtkSmartPointer<T> Make() {
   return vtkSmartPointer<T>::New();
 }
 
-// An append filter drawn through its own mapper and actor.
-void MakeAppendActor(vtkSmartPointer<vtkAppendHeldPolyData>& append,
-                     vtkSmartPointer<vtkPolyDataMapper>& mapper, vtkSmartPointer<vtkActor>& actor) {
-  append = Make<vtkAppendHeldPolyData>();
+// A selection source drawn through its own mapper and actor.
+template <typename Source>
+void MakeAppendActor(vtkSmartPointer<Source>& append, vtkSmartPointer<vtkPolyDataMapper>& mapper,
+                     vtkSmartPointer<vtkActor>& actor) {
+  append = Make<Source>();
   mapper = Make<vtkPolyDataMapper>();
   mapper->SetInputConnection(append->GetOutputPort());
   mapper->ScalarVisibilityOff();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "AuxiliaryDialogs.h"
+#include "PointMarker.h"
 #include "WindowingLayer.h"
 
 #include <vtkSmartPointer.h>
@@ -11,7 +12,6 @@
 
 class vtkActor;
 class vtkAlgorithmOutput;
-class vtkAppendHeldPolyData;
 class vtkCellArray;
 class vtkCellLocator;
 class vtkFollower;
@@ -23,6 +23,8 @@ class vtkPoints;
 class vtkPolyData;
 class vtkPolyDataMapper;
 class vtkPolyDataReader;
+class vtkPointMarkerSource;
+class vtkSelectedCellsSource;
 class vtkRenderer;
 class vtkRenderWindow;
 class vtkRenderWindowInteractor;
@@ -71,7 +73,8 @@ public:
   // --- selection lists ---
   void ToggleCurrentCell();
   void ToggleCurrentPoint();
-  vtkSmartPointer<vtkPolyData> BuildPointMarker();
+  // The marker of the current point with the current target and pointer radius.
+  PointMarker BuildPointMarker() const;
   void OnClearSelectedPoints();
   // Index of the entry of id in a selection list, active or withdrawn; -1 when absent.
   vtkIdType FindSelectedCell(int cell) const;
@@ -130,19 +133,19 @@ public:
   vtkSmartPointer<vtkActor> CurrentCellActor;
 
   vtkSmartPointer<vtkIdList> SelectedPointIds;
-  // One marker per SelectedPointIds entry, same index (indexed, so lookups stay O(1)).
-  std::vector<vtkSmartPointer<vtkPolyData>> PointMarkers;
-  vtkSmartPointer<vtkAppendHeldPolyData> PointMarkersAppend;
+  // One marker per SelectedPointIds entry, same index.
+  std::vector<PointMarker> PointMarkers;
+  // Draws the markers of the active entries, each held under its index in the list.
+  vtkSmartPointer<vtkPointMarkerSource> PointMarkersAppend;
   vtkSmartPointer<vtkPolyDataMapper> PointMarkersMapper;
   vtkSmartPointer<vtkActor> PointMarkersActor;
-  vtkSmartPointer<vtkAppendHeldPolyData> HighlightAppend;
+  vtkSmartPointer<vtkPointMarkerSource> HighlightAppend;
   vtkSmartPointer<vtkPolyDataMapper> HighlightMapper;
   vtkSmartPointer<vtkActor> HighlightActor;
 
   vtkSmartPointer<vtkIdList> SelectedCellIds;
-  // One one-cell polydata per SelectedCellIds entry, same index.
-  std::vector<vtkSmartPointer<vtkPolyData>> SelectedCellPolys;
-  vtkSmartPointer<vtkAppendHeldPolyData> SelectedCellsAppend;
+  // Draws the active entries' cells with the model's points.
+  vtkSmartPointer<vtkSelectedCellsSource> SelectedCellsAppend;
   vtkSmartPointer<vtkPolyDataMapper> SelectedCellsMapper;
   vtkSmartPointer<vtkActor> SelectedCellsActor;
 
@@ -176,11 +179,6 @@ public:
   std::unordered_map<int, vtkIdType> SelectedPointIndex;
 
 private:
-  // The sphere of a marker around the origin, built once per radius and translated to
-  // each target; markers share its triangles.
-  vtkSmartPointer<vtkPolyData> MarkerSphere;
-  vtkSmartPointer<vtkCellArray> MarkerLine;
-  double MarkerSphereRadius = -1;
   void BuildModelPipeline();
   void UpdatePickLocator();
   void MoveHighlightTo(vtkIdType index, int point);

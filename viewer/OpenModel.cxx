@@ -1,5 +1,7 @@
 #include "MainDialog.h"
 
+#include "vtkSelectedCellsSource.h"
+
 #include "ControlIds.h"
 #include "ModelFileReader.h"
 
@@ -53,6 +55,7 @@ bool MainDialog::OpenModelFile(const std::string& path) {
 
   ModelPoints = model->GetPoints();
   CurrentCellPoly->SetPoints(ModelPoints);
+  SelectedCellsAppend->SetModel(model);
   model->BuildLinks();
 
   RebuildScene(true);

@@ -1,18 +1,13 @@
 #include "MainDialog.h"
 
-#include "vtkAppendHeldPolyData.h"
+#include "vtkPointMarkerSource.h"
+#include "vtkSelectedCellsSource.h"
 
 #include <vtkActor.h>
 #include <vtkFollower.h>
 #include <vtkRenderer.h>
 
 namespace selvane {
-
-namespace {
-bool HasInputs(vtkAppendHeldPolyData* append) {
-  return append->GetNumberOfPolyData() > 0;
-}
-} // namespace
 
 void MainDialog::RebuildScene(bool includeModel) {
   if (!Renderer)
@@ -24,12 +19,12 @@ void MainDialog::RebuildScene(bool includeModel) {
     for (vtkFollower* label : {OriginLabel.Get(), XLabel.Get(), YLabel.Get(), ZLabel.Get()})
       Renderer->AddViewProp(label);
   }
-  // An append filter without inputs is never drawn: its actor is left out.
-  if (HasInputs(SelectedCellsAppend))
+  // An empty selection is never drawn: its actor is left out.
+  if (SelectedCellsAppend->GetNumberOfSelectedCells() > 0)
     Renderer->AddViewProp(SelectedCellsActor);
-  if (HasInputs(PointMarkersAppend))
+  if (PointMarkersAppend->GetNumberOfMarkers() > 0)
     Renderer->AddViewProp(PointMarkersActor);
-  if (HasInputs(HighlightAppend))
+  if (HighlightAppend->GetNumberOfMarkers() > 0)
     Renderer->AddViewProp(HighlightActor);
   Renderer->AddViewProp(PointingSphereActor);
   Renderer->AddViewProp(CurrentCellActor);

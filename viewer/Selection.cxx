@@ -1,17 +1,11 @@
 #include "MainDialog.h"
 
 #include "ControlIds.h"
-#include "vtkAppendHeldPolyData.h"
+#include "vtkPointMarkerSource.h"
+#include "vtkSelectedCellsSource.h"
 
-#include <vtkCellArray.h>
-#include <vtkCellType.h>
-#include <vtkFloatArray.h>
 #include <vtkIdList.h>
-#include <vtkNew.h>
-#include <vtkPointData.h>
-#include <vtkPoints.h>
 #include <vtkPolyData.h>
-#include <vtkSphereSource.h>
 
 #include <string>
 
@@ -47,62 +41,35 @@ void MainDialog::ToggleCurrentCell() {
     return;
   const std::string text = std::to_string(c);
   const vtkIdType i = FindSelectedCell(c);
-  if (i >= 0 && SelectedCellIds->GetId(i) == Withdrawn(c)) {
-    SelectedCellIds->SetId(i, c);
-    SelectedCellsAppend->AddPolyData(SelectedCellPolys[i]);
-    RefreshScene();
-    Windowing.AddListBoxText(SelectedCellsList, text);
-    Windowing.SelectListBoxEntry(SelectedCellsList,
-                                 Windowing.FindListBoxText(SelectedCellsList, text));
-  } else if (i >= 0) {
+  if (i >= 0 && SelectedCellIds->GetId(i) == c) {
     SelectedCellIds->SetId(i, Withdrawn(c));
-    SelectedCellsAppend->RemovePolyData(SelectedCellPolys[i]);
+    SelectedCellsAppend->RemoveCell(c);
     RefreshScene();
     Windowing.DeleteListBoxEntry(SelectedCellsList,
                                  Windowing.FindListBoxText(SelectedCellsList, text));
+    return;
+  }
+  if (i >= 0) {
+    SelectedCellIds->SetId(i, c); // restored in its place
   } else {
     SelectedCellIndex[c] = SelectedCellIds->GetNumberOfIds();
     SelectedCellIds->InsertNextId(c);
-    vtkNew<vtkIdList> ids;
-    model->GetCellPoints(c, ids);
-    auto cell = vtkSmartPointer<vtkPolyData>::New();
-    cell->SetPoints(ModelPoints);
-    // Only the one cell array the cell needs: most of a toggle's cost is allocation.
-    vtkNew<vtkCellArray> cells;
-    cells->InsertNextCell(ids);
-    switch (model->GetCellType(c)) {
-    case VTK_VERTEX:
-    case VTK_POLY_VERTEX:
-      cell->SetVerts(cells);
-      break;
-    case VTK_LINE:
-    case VTK_POLY_LINE:
-      cell->SetLines(cells);
-      break;
-    case VTK_TRIANGLE_STRIP:
-      cell->SetStrips(cells);
-      break;
-    default:
-      cell->SetPolys(cells);
-      break;
-    }
-    SelectedCellPolys.push_back(std::move(cell));
-    SelectedCellsAppend->AddPolyData(SelectedCellPolys.back());
-    RefreshScene();
-    Windowing.AddListBoxText(SelectedCellsList, text);
-    Windowing.SelectListBoxEntry(SelectedCellsList,
-                                 Windowing.FindListBoxText(SelectedCellsList, text));
   }
+  SelectedCellsAppend->AddCell(c);
+  RefreshScene();
+  Windowing.AddListBoxText(SelectedCellsList, text);
+  Windowing.SelectListBoxEntry(SelectedCellsList,
+                               Windowing.FindListBoxText(SelectedCellsList, text));
 }
 
 void MainDialog::MoveHighlightTo(vtkIdType index, int point) {
   const vtkIdType old = FindSelectedPoint(HighlightedPoint);
   if (old >= 0 && SelectedPointIds->GetId(old) == HighlightedPoint) {
     HighlightedPoint = -1;
-    HighlightAppend->RemovePolyData(PointMarkers[old]);
+    HighlightAppend->RemoveMarker(old);
   }
   HighlightedPoint = point;
-  HighlightAppend->AddPolyData(PointMarkers[index]);
+  HighlightAppend->AddMarker(index, PointMarkers[index]);
 }
 
 void MainDialog::ToggleCurrentPoint() {
@@ -113,28 +80,26 @@ void MainDialog::ToggleCurrentPoint() {
     return;
   const vtkIdType i = FindSelectedPoint(p);
   if (i >= 0 && SelectedPointIds->GetId(i) == Withdrawn(p)) {
-    vtkPolyData* marker = PointMarkers[i];
-    double last[3];
-    marker->GetPoints()->GetPoint(marker->GetNumberOfPoints() - 1, last);
-    if (static_cast<float>(last[0]) != TargetPosition[0] ||
-        static_cast<float>(last[1]) != TargetPosition[1] ||
-        static_cast<float>(last[2]) != TargetPosition[2])
+    // The old marker comes back unless the target changed meanwhile.
+    const float* target = PointMarkers[i].Target;
+    if (target[0] != TargetPosition[0] || target[1] != TargetPosition[1] ||
+        target[2] != TargetPosition[2])
       PointMarkers[i] = BuildPointMarker();
     SelectedPointIds->SetId(i, p);
-    PointMarkersAppend->AddPolyData(PointMarkers[i]);
+    PointMarkersAppend->AddMarker(i, PointMarkers[i]);
     MoveHighlightTo(i, p);
     RefreshScene();
   } else if (i >= 0) {
     SelectedPointIds->SetId(i, Withdrawn(p));
-    PointMarkersAppend->RemovePolyData(PointMarkers[i]);
-    HighlightAppend->RemovePolyData(PointMarkers[i]);
+    PointMarkersAppend->RemoveMarker(i);
+    HighlightAppend->RemoveMarker(i);
     RefreshScene();
   } else {
     const vtkIdType index = SelectedPointIds->GetNumberOfIds();
     SelectedPointIndex[p] = index;
     SelectedPointIds->InsertNextId(p);
     PointMarkers.push_back(BuildPointMarker());
-    PointMarkersAppend->AddPolyData(PointMarkers.back());
+    PointMarkersAppend->AddMarker(index, PointMarkers.back());
     MoveHighlightTo(index, p);
     RefreshScene();
   }
@@ -149,52 +114,13 @@ void MainDialog::ToggleCurrentPoint() {
   }
 }
 
-vtkSmartPointer<vtkPolyData> MainDialog::BuildPointMarker() {
-  if (!MarkerSphere || MarkerSphereRadius != PointerRadius) {
-    vtkNew<vtkSphereSource> sphere;
-    sphere->SetRadius(PointerRadius);
-    sphere->SetCenter(0, 0, 0);
-    sphere->SetOutputPointsPrecision(vtkAlgorithm::DOUBLE_PRECISION);
-    sphere->Update();
-    MarkerSphere = sphere->GetOutput();
-    MarkerSphereRadius = PointerRadius;
-    const vtkIdType n = MarkerSphere->GetNumberOfPoints();
-    const vtkIdType line[2] = {n, n + 1};
-    MarkerLine = vtkSmartPointer<vtkCellArray>::New();
-    MarkerLine->InsertNextCell(2, line);
+PointMarker MainDialog::BuildPointMarker() const {
+  PointMarker marker;
+  for (int k = 0; k < 3; ++k) {
+    marker.Position[k] = CurrentPosition[k];
+    marker.Target[k] = TargetPosition[k];
   }
-  vtkPoints* spherePoints = MarkerSphere->GetPoints();
-  const vtkIdType n = spherePoints->GetNumberOfPoints();
-  vtkNew<vtkPoints> points;
-  points->SetNumberOfPoints(n + 2);
-  for (vtkIdType i = 0; i < n; ++i) {
-    double p[3];
-    spherePoints->GetPoint(i, p);
-    points->SetPoint(i, TargetPosition[0] + p[0], TargetPosition[1] + p[1],
-                     TargetPosition[2] + p[2]);
-  }
-  // The point itself, then its target: the marker's last point is the target.
-  points->SetPoint(n, CurrentPosition[0], CurrentPosition[1], CurrentPosition[2]);
-  points->SetPoint(n + 1, TargetPosition[0], TargetPosition[1], TargetPosition[2]);
-
-  auto marker = vtkSmartPointer<vtkPolyData>::New();
-  marker->SetPoints(points);
-  // Every marker of one radius has the same triangles and line; they are shared, not copied.
-  marker->SetPolys(MarkerSphere->GetPolys());
-  marker->SetLines(MarkerLine);
-  // Normals for every point, the line's two included, so appended markers stay consistent.
-  if (vtkDataArray* sphereNormals = MarkerSphere->GetPointData()->GetNormals()) {
-    vtkNew<vtkFloatArray> normals;
-    normals->SetNumberOfComponents(3);
-    normals->SetNumberOfTuples(n + 2);
-    for (vtkIdType i = 0; i < n; ++i)
-      normals->SetTuple(i, sphereNormals->GetTuple(i));
-    const float up[3] = {0, 0, 1};
-    normals->SetTypedTuple(n, up);
-    normals->SetTypedTuple(n + 1, up);
-    normals->SetName(sphereNormals->GetName());
-    marker->GetPointData()->SetNormals(normals);
-  }
+  marker.Radius = PointerRadius;
   return marker;
 }
 

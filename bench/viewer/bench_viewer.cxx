@@ -8,7 +8,8 @@
 #include "FakeWindowing.h"
 #include "MainDialog.h"
 #include "ModelFileReader.h"
-#include "vtkAppendHeldPolyData.h"
+#include "vtkPointMarkerSource.h"
+#include "vtkSelectedCellsSource.h"
 
 #include <vtkCellLocator.h>
 #include <vtkIdList.h>

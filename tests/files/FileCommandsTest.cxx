@@ -137,10 +137,8 @@ protected:
   }
 
   std::array<float, 3> TargetOf(vtkIdType index) {
-    vtkPolyData* marker = Dialog.PointMarkers[index];
-    double p[3];
-    marker->GetPoint(marker->GetNumberOfPoints() - 1, p);
-    return {static_cast<float>(p[0]), static_cast<float>(p[1]), static_cast<float>(p[2])};
+    const float* target = Dialog.PointMarkers[index].Target;
+    return {target[0], target[1], target[2]};
   }
 
   TempDir Dir;

@@ -3,8 +3,9 @@
 #include "FakeWindowing.h"
 #include "MainDialog.h"
 #include "TestMeshes.h"
-#include "vtkAppendHeldPolyData.h"
+#include "vtkPointMarkerSource.h"
 #include "vtkScaledAxes.h"
+#include "vtkSelectedCellsSource.h"
 
 #include <gtest/gtest.h>
 
@@ -31,10 +32,15 @@ std::string LabelText(vtkFollower* label) {
 }
 
 // The radius of a marker's sphere: distance of its first point from its target.
-double MarkerRadius(vtkPolyData* marker) {
+// The radius of the k-th marker as drawn: from its first sphere point to its target, its last
+// point.
+double DrawnMarkerRadius(vtkPointMarkerSource* markers, vtkIdType k) {
+  markers->Update();
+  vtkPolyData* drawn = markers->GetOutput();
+  const vtkIdType each = drawn->GetNumberOfPoints() / markers->GetNumberOfMarkers();
   double first[3], target[3];
-  marker->GetPoint(0, first);
-  marker->GetPoint(marker->GetNumberOfPoints() - 1, target);
+  drawn->GetPoint(k * each, first);
+  drawn->GetPoint(k * each + each - 1, target);
   return std::sqrt(vtkMath::Distance2BetweenPoints(first, target));
 }
 
@@ -161,10 +167,9 @@ TEST_F(DisplayTest, SetPointerResizesTheSphereAndOnlyLaterMarkers) {
   EXPECT_NEAR(Dialog.PointingSphere->GetRadius(), 0.1, 1e-7);
   Dialog.NextPointInCell();
   Dialog.ToggleCurrentPoint();
-  vtkPolyData* older = Dialog.PointMarkers[0];
-  vtkPolyData* newer = Dialog.PointMarkers[1];
-  EXPECT_NEAR(MarkerRadius(older), 0.02, 1e-5);
-  EXPECT_NEAR(MarkerRadius(newer), 0.1, 1e-5);
+  EXPECT_FLOAT_EQ(Dialog.PointMarkers[0].Radius, 0.02f);
+  EXPECT_NEAR(DrawnMarkerRadius(Dialog.PointMarkersAppend, 0), 0.02, 1e-5);
+  EXPECT_NEAR(DrawnMarkerRadius(Dialog.PointMarkersAppend, 1), 0.1, 1e-5);
 
   // Opening a model replaces the radius with the one derived from its size.
   OpenBox(1, 1, 1);

@@ -5,7 +5,8 @@
 #include "FilePrompt.h"
 #include "MainDialog.h"
 #include "TestMeshes.h"
-#include "vtkAppendHeldPolyData.h"
+#include "vtkPointMarkerSource.h"
+#include "vtkSelectedCellsSource.h"
 
 #include <gtest/gtest.h>
 
@@ -77,9 +78,7 @@ protected:
   // Puts one cell into the selected-cells list, as selecting it would.
   void FakeSelectCell(vtkIdType cell) {
     Dialog.SelectedCellIds->InsertNextId(cell);
-    vtkNew<vtkPolyData> poly;
-    Dialog.SelectedCellPolys.push_back(poly);
-    Dialog.SelectedCellsAppend->AddPolyData(poly);
+    Dialog.SelectedCellsAppend->AddCell(cell);
     Windowing.AddListBoxText(SelectedCellsList, std::to_string(cell));
   }
 
@@ -171,8 +170,7 @@ TEST_F(OpenModelTest, ReopeningTheSameFileKeepsTheModelAndEmptiesSelections) {
   EXPECT_EQ(Dialog.ModelPoints.Get(), points);
   EXPECT_EQ(Dialog.ModelReader->GetOutput()->GetMTime(), readTime);
   EXPECT_EQ(Dialog.SelectedCellIds->GetNumberOfIds(), 0);
-  EXPECT_TRUE(Dialog.SelectedCellPolys.empty());
-  EXPECT_EQ(Dialog.SelectedCellsAppend->GetNumberOfPolyData(), 0);
+  EXPECT_EQ(Dialog.SelectedCellsAppend->GetNumberOfSelectedCells(), 0);
   EXPECT_TRUE(Windowing.ListBoxes[SelectedCellsList].empty());
 }
 
@@ -232,9 +230,8 @@ TEST_F(OpenModelTest, RefusedFilesLeaveEverythingAsItWas) {
 
 TEST_F(OpenModelTest, RebuildSceneAddsPropsInOrderAndSkipsEmptySelections) {
   ASSERT_TRUE(Open(WriteBox("box.vtk", 1, 1, 1, false)));
-  vtkNew<vtkPolyData> cells, markers, highlight;
-  Dialog.SelectedCellsAppend->AddPolyData(cells);
-  Dialog.PointMarkersAppend->AddPolyData(markers);
+  Dialog.SelectedCellsAppend->AddCell(0);
+  Dialog.PointMarkersAppend->AddMarker(0, PointMarker());
   Dialog.Renderer->RemoveAllViewProps();
   Dialog.RebuildScene(true);
   const std::vector<vtkProp*> axes = {Dialog.AxesActor, Dialog.OriginLabel, Dialog.XLabel,
@@ -245,7 +242,7 @@ TEST_F(OpenModelTest, RebuildSceneAddsPropsInOrderAndSkipsEmptySelections) {
                                    Dialog.PointingSphereActor, Dialog.CurrentCellActor});
   EXPECT_EQ(PropsOf(Dialog.Renderer), expected);
 
-  Dialog.HighlightAppend->AddPolyData(highlight);
+  Dialog.HighlightAppend->AddMarker(0, PointMarker());
   Dialog.Renderer->RemoveAllViewProps();
   Dialog.RebuildScene(false);
   expected = axes;
@@ -260,10 +257,9 @@ TEST_F(OpenModelTest, ClearingSelectedPointsResetsCurrentAndHighlightedPoint) {
   Dialog.CurrentPoint = 4;
   Dialog.HighlightedPoint = 4;
   Dialog.SelectedPointIds->InsertNextId(4);
-  vtkNew<vtkPolyData> marker;
-  Dialog.PointMarkers.push_back(marker);
-  Dialog.PointMarkersAppend->AddPolyData(marker);
-  Dialog.HighlightAppend->AddPolyData(marker);
+  Dialog.PointMarkers.push_back(PointMarker());
+  Dialog.PointMarkersAppend->AddMarker(0, Dialog.PointMarkers[0]);
+  Dialog.HighlightAppend->AddMarker(0, Dialog.PointMarkers[0]);
   Windowing.AddListBoxText(SelectedPointsList, "4");
   Windowing.SelectListBoxEntry(SelectedPointsList, 0);
   Dialog.ClearSelectedPoints();
@@ -271,8 +267,8 @@ TEST_F(OpenModelTest, ClearingSelectedPointsResetsCurrentAndHighlightedPoint) {
   EXPECT_EQ(Dialog.HighlightedPoint, -1);
   EXPECT_EQ(Dialog.SelectedPointIds->GetNumberOfIds(), 0);
   EXPECT_TRUE(Dialog.PointMarkers.empty());
-  EXPECT_EQ(Dialog.PointMarkersAppend->GetNumberOfPolyData(), 0);
-  EXPECT_EQ(Dialog.HighlightAppend->GetNumberOfPolyData(), 0);
+  EXPECT_EQ(Dialog.PointMarkersAppend->GetNumberOfMarkers(), 0);
+  EXPECT_EQ(Dialog.HighlightAppend->GetNumberOfMarkers(), 0);
   EXPECT_TRUE(Windowing.ListBoxes[SelectedPointsList].empty());
   EXPECT_EQ(Windowing.ListSelection[SelectedPointsList], -1);
 }

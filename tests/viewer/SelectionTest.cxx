@@ -5,7 +5,8 @@
 #include "FakeWindowing.h"
 #include "MainDialog.h"
 #include "TestMeshes.h"
-#include "vtkAppendHeldPolyData.h"
+#include "vtkPointMarkerSource.h"
+#include "vtkSelectedCellsSource.h"
 
 #include <gtest/gtest.h>
 
@@ -13,6 +14,7 @@
 #include <vtkCoordinate.h>
 #include <vtkIdList.h>
 #include <vtkNew.h>
+#include <vtkPointData.h>
 #include <vtkPoints.h>
 #include <vtkPolyData.h>
 #include <vtkRenderWindow.h>
@@ -92,7 +94,11 @@ protected:
   std::vector<vtkIdType> Entries(vtkIdList* list) {
     return std::vector<vtkIdType>(list->begin(), list->end());
   }
-  vtkPolyData* Marker(int index) { return Dialog.PointMarkers[index]; }
+  // What a selection source draws now.
+  template <typename Source> vtkPolyData* Drawn(Source* source) {
+    source->Update();
+    return source->GetOutput();
+  }
   std::string Selected(int list) { return Windowing.SelectedListBoxText(list); }
 
   TempDir Dir;
@@ -185,19 +191,19 @@ TEST_F(SelectionTest, CellsAreSelectedWithdrawnAndRestoredInPlace) {
   Dialog.ToggleCurrentCell();
   EXPECT_EQ(Entries(Dialog.SelectedCellIds), (std::vector<vtkIdType>{7, -5, 9}));
   EXPECT_EQ(Windowing.ListBoxes[SelectedCellsList], (Texts{"7", "9"}));
-  EXPECT_EQ(Dialog.SelectedCellsAppend->GetNumberOfPolyData(), 2);
-  EXPECT_EQ(Dialog.SelectedCellPolys.size(), 3u);
+  EXPECT_EQ(Dialog.SelectedCellsAppend->GetSelectedCells(), (std::vector<vtkIdType>{7, 9}));
 
   Dialog.ToggleCurrentCell(); // restore 3 at its place
   EXPECT_EQ(Entries(Dialog.SelectedCellIds), (std::vector<vtkIdType>{7, 3, 9}));
   EXPECT_EQ(Windowing.ListBoxes[SelectedCellsList], (Texts{"3", "7", "9"}));
   EXPECT_EQ(Selected(SelectedCellsList), "3");
-  EXPECT_EQ(Dialog.SelectedCellsAppend->GetNumberOfPolyData(), 3);
-  // The selected cell's polydata holds that one cell.
-  vtkPolyData* poly = Dialog.SelectedCellPolys[1];
+  EXPECT_EQ(Dialog.SelectedCellsAppend->GetSelectedCells(), (std::vector<vtkIdType>{7, 9, 3}));
+  // The restored cell is drawn, last, with its own points.
+  vtkPolyData* drawn = Drawn(Dialog.SelectedCellsAppend.Get());
+  ASSERT_EQ(drawn->GetNumberOfCells(), 3);
   vtkNew<vtkIdList> expected, actual;
   Dialog.Model()->GetCellPoints(3, expected);
-  poly->GetCellPoints(0, actual);
+  drawn->GetCellPoints(2, actual);
   EXPECT_EQ(Entries(actual), Entries(expected));
   EXPECT_EQ(Windowing.RenderCount(), before); // the operations themselves do not render
 
@@ -205,11 +211,6 @@ TEST_F(SelectionTest, CellsAreSelectedWithdrawnAndRestoredInPlace) {
   Dialog.ToggleCurrentCell();
   Dialog.ToggleCurrentCell();
   EXPECT_EQ(Dialog.SelectedCellIds->GetId(3), -2); // cell 0 withdrawn
-}
-
-// What a selection filter holds, in its order.
-std::vector<vtkPolyData*> HeldBy(vtkAppendHeldPolyData* append) {
-  return append->GetHeldPolyData();
 }
 
 TEST_F(SelectionTest, TheFiltersHoldExactlyTheActiveEntriesAndDrawTheModelsPointsOnce) {
@@ -225,15 +226,12 @@ TEST_F(SelectionTest, TheFiltersHoldExactlyTheActiveEntriesAndDrawTheModelsPoint
   Dialog.ToggleCurrentCell();
   EXPECT_EQ(Entries(Dialog.SelectedCellIds), (std::vector<vtkIdType>{4, -11, 12, 7, 20}));
   // A restored entry is drawn last, as it was added last.
-  EXPECT_EQ(HeldBy(Dialog.SelectedCellsAppend),
-            (std::vector<vtkPolyData*>{Dialog.SelectedCellPolys[2], Dialog.SelectedCellPolys[3],
-                                       Dialog.SelectedCellPolys[0], Dialog.SelectedCellPolys[4]}));
-  EXPECT_EQ(HeldBy(Dialog.PointMarkersAppend),
-            (std::vector<vtkPolyData*>{Marker(2), Marker(3), Marker(0)}));
+  EXPECT_EQ(Dialog.SelectedCellsAppend->GetSelectedCells(), (std::vector<vtkIdType>{12, 7, 4, 20}));
+  // Markers are held under their index in the list.
+  EXPECT_EQ(Dialog.PointMarkersAppend->GetMarkerKeys(), (std::vector<vtkIdType>{2, 3, 0}));
 
   // The selected cells share the model's points instead of bringing a copy each.
-  vtkPolyData* cells = Dialog.SelectedCellsAppend->GetOutput();
-  Dialog.SelectedCellsAppend->Update();
+  vtkPolyData* cells = Drawn(Dialog.SelectedCellsAppend.Get());
   EXPECT_EQ(cells->GetPoints(), Dialog.ModelPoints.Get());
   ASSERT_EQ(cells->GetNumberOfCells(), 4);
   vtkNew<vtkIdList> drawn, model;
@@ -243,13 +241,10 @@ TEST_F(SelectionTest, TheFiltersHoldExactlyTheActiveEntriesAndDrawTheModelsPoint
 
   Dialog.SetCurrentCell(12, 0);
   Dialog.ToggleCurrentCell();
-  EXPECT_EQ(HeldBy(Dialog.SelectedCellsAppend),
-            (std::vector<vtkPolyData*>{Dialog.SelectedCellPolys[3], Dialog.SelectedCellPolys[0],
-                                       Dialog.SelectedCellPolys[4]}));
-  Dialog.SelectedCellsAppend->Update();
-  EXPECT_EQ(cells->GetNumberOfCells(), 3);
+  EXPECT_EQ(Dialog.SelectedCellsAppend->GetSelectedCells(), (std::vector<vtkIdType>{7, 4, 20}));
+  EXPECT_EQ(Drawn(Dialog.SelectedCellsAppend.Get())->GetNumberOfCells(), 3);
   Dialog.ClearSelectedCells();
-  EXPECT_EQ(Dialog.SelectedCellsAppend->GetNumberOfPolyData(), 0);
+  EXPECT_EQ(Dialog.SelectedCellsAppend->GetNumberOfSelectedCells(), 0);
 }
 
 TEST_F(SelectionTest, ACellOutsideTheModelIsNeverSelectedOrWalked) {
@@ -276,7 +271,7 @@ TEST_F(SelectionTest, PointsSortAsTextAndWithdrawingDeletesTheirEntry) {
   Dialog.ToggleCurrentPoint();
   EXPECT_EQ(Windowing.ListBoxes[SelectedPointsList], (Texts{"10"}));
   EXPECT_EQ(Entries(Dialog.SelectedPointIds), (std::vector<vtkIdType>{10, -3}));
-  EXPECT_EQ(Dialog.PointMarkersAppend->GetNumberOfPolyData(), 1);
+  EXPECT_EQ(Dialog.PointMarkersAppend->GetNumberOfMarkers(), 1);
 }
 
 TEST_F(SelectionTest, MarkerJoinsThePointToItsTargetWithASphereAtTheTarget) {
@@ -285,9 +280,14 @@ TEST_F(SelectionTest, MarkerJoinsThePointToItsTargetWithASphereAtTheTarget) {
   Dialog.SetCurrentPoint(6); // (1, 1, 0)
   TypeTarget(3, 2, 1);
   Dialog.ToggleCurrentPoint();
-  vtkPolyData* marker = Marker(0);
-  ASSERT_NE(marker, nullptr);
+  EXPECT_EQ(Dialog.HighlightedPoint, 6);
+  EXPECT_EQ(Dialog.HighlightAppend->GetMarkerKeys(), (std::vector<vtkIdType>{0}));
+  vtkPolyData* marker = Drawn(Dialog.HighlightAppend.Get()); // the one highlighted marker
   const vtkIdType n = marker->GetNumberOfPoints();
+  ASSERT_EQ(n, 52); // VTK's default sphere, the point and the target
+  ASSERT_NE(marker->GetPointData()->GetNormals(), nullptr);
+  EXPECT_EQ(marker->GetPointData()->GetNormals()->GetNumberOfTuples(), n);
+  EXPECT_EQ(marker->GetNumberOfPolys(), 96);
   double point[3], target[3];
   marker->GetPoint(n - 2, point);
   marker->GetPoint(n - 1, target);
@@ -305,14 +305,13 @@ TEST_F(SelectionTest, MarkerJoinsThePointToItsTargetWithASphereAtTheTarget) {
     marker->GetPoint(i, p);
     EXPECT_NEAR(std::sqrt(vtkMath::Distance2BetweenPoints(p, target)), 0.25, 1e-5);
   }
-  EXPECT_EQ(Dialog.HighlightedPoint, 6);
-  EXPECT_EQ(Dialog.HighlightAppend->GetHeldPolyData().at(0), marker);
 
   // Unchanged fields give a zero-length line.
   Dialog.SetCurrentPoint(7);
   Dialog.ToggleCurrentPoint();
-  Marker(1)->GetPoint(Marker(1)->GetNumberOfPoints() - 1, target);
-  Marker(1)->GetPoint(Marker(1)->GetNumberOfPoints() - 2, point);
+  marker = Drawn(Dialog.HighlightAppend.Get());
+  marker->GetPoint(marker->GetNumberOfPoints() - 1, target);
+  marker->GetPoint(marker->GetNumberOfPoints() - 2, point);
   EXPECT_EQ(vtkMath::Distance2BetweenPoints(point, target), 0);
 }
 
@@ -321,21 +320,27 @@ TEST_F(SelectionTest, RestoringReusesTheMarkerUnlessTheTargetChanged) {
   Dialog.SetCurrentPoint(3);
   TypeTarget(1, 1, 1);
   Dialog.ToggleCurrentPoint();
-  vtkPolyData* first = Marker(0);
+  const float firstRadius = Dialog.PointMarkers[0].Radius;
   Dialog.ToggleCurrentPoint(); // withdraw
-  EXPECT_EQ(Dialog.HighlightAppend->GetNumberOfPolyData(), 0);
+  EXPECT_EQ(Dialog.HighlightAppend->GetNumberOfMarkers(), 0);
   EXPECT_EQ(Dialog.HighlightedPoint, 3); // keeps its value
   Dialog.PointerRadius = 0.5f;
-  Dialog.ToggleCurrentPoint(); // restore, same target
-  EXPECT_EQ(Marker(0), first);
-  EXPECT_EQ(Dialog.HighlightAppend->GetHeldPolyData().at(0), first);
+  Dialog.ToggleCurrentPoint(); // restore, same target: the old marker, old radius
+  EXPECT_EQ(Dialog.PointMarkers[0].Radius, firstRadius);
+  EXPECT_EQ(Dialog.HighlightAppend->GetMarkerKeys(), (std::vector<vtkIdType>{0}));
+  double first[3], target[3];
+  vtkPolyData* drawn = Drawn(Dialog.PointMarkersAppend.Get());
+  drawn->GetPoint(0, first);
+  drawn->GetPoint(drawn->GetNumberOfPoints() - 1, target);
+  EXPECT_NEAR(std::sqrt(vtkMath::Distance2BetweenPoints(first, target)), firstRadius, 1e-6);
 
   Dialog.ToggleCurrentPoint(); // withdraw
   TypeTarget(2, 1, 1);
   Dialog.ToggleCurrentPoint(); // restore with a new target: a new marker
-  EXPECT_NE(Marker(0), first);
-  double target[3];
-  Marker(0)->GetPoint(Marker(0)->GetNumberOfPoints() - 1, target);
+  EXPECT_EQ(Dialog.PointMarkers[0].Target[0], 2);
+  EXPECT_EQ(Dialog.PointMarkers[0].Radius, 0.5f);
+  drawn = Drawn(Dialog.PointMarkersAppend.Get());
+  drawn->GetPoint(drawn->GetNumberOfPoints() - 1, target);
   EXPECT_EQ(target[0], 2);
   EXPECT_EQ(Dialog.SelectedPointIds->GetNumberOfIds(), 1);
 }
@@ -353,7 +358,7 @@ TEST_F(SelectionTest, HighlightFollowsTheCurrentSelectedPoint) {
 
   Choose(SelectedPointsList, "2");
   EXPECT_EQ(Dialog.HighlightedPoint, 2);
-  EXPECT_EQ(Dialog.HighlightAppend->GetHeldPolyData().at(0), Marker(0));
+  EXPECT_EQ(Dialog.HighlightAppend->GetMarkerKeys(), (std::vector<vtkIdType>{0}));
   EXPECT_EQ(Windowing.FieldTexts[TargetXField], "5");
 
   // A withdrawn point shows its old target when it becomes current, without a highlight.
@@ -361,12 +366,12 @@ TEST_F(SelectionTest, HighlightFollowsTheCurrentSelectedPoint) {
   Dialog.SetCurrentPoint(0);
   Dialog.SetCurrentPoint(2);
   EXPECT_EQ(Windowing.FieldTexts[TargetXField], "5");
-  EXPECT_EQ(Dialog.HighlightAppend->GetNumberOfPolyData(), 0);
+  EXPECT_EQ(Dialog.HighlightAppend->GetNumberOfMarkers(), 0);
 
   // Withdrawing every point leaves no green actor in the scene.
   Dialog.SetCurrentPoint(8);
   Dialog.ToggleCurrentPoint();
-  EXPECT_EQ(Dialog.PointMarkersAppend->GetNumberOfPolyData(), 0);
+  EXPECT_EQ(Dialog.PointMarkersAppend->GetNumberOfMarkers(), 0);
   EXPECT_FALSE(Dialog.Renderer->HasViewProp(Dialog.PointMarkersActor));
 
   Dialog.OnClearSelectedPoints();

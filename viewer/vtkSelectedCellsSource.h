@@ -1,0 +1,46 @@
+#pragma once
+
+#include "HeldOrder.h"
+
+#include <vtkPolyDataAlgorithm.h>
+#include <vtkSmartPointer.h>
+
+#include <vector>
+
+// Draws chosen cells of a model: the model's own points, and each chosen cell with its type and
+// point IDs, in the order the cells were chosen (a cell chosen again comes last). Only the IDs
+// are kept, so a selection of 100,000 cells costs no VTK object per cell, and the model's
+// points are shared rather than copied per cell.
+class vtkSelectedCellsSource : public vtkPolyDataAlgorithm {
+public:
+  static vtkSelectedCellsSource* New();
+  vtkTypeMacro(vtkSelectedCellsSource, vtkPolyDataAlgorithm);
+  void PrintSelf(ostream& os, vtkIndent indent) override;
+
+  void SetModel(vtkPolyData* model);
+  vtkPolyData* GetModel() const { return Model; }
+
+  void AddCell(vtkIdType cell);
+  // Lets go of the latest hold of cell; nothing when it is not held.
+  void RemoveCell(vtkIdType cell);
+  void RemoveAllCells();
+  vtkIdType GetNumberOfSelectedCells() const { return static_cast<vtkIdType>(Cells.Size()); }
+  // The held cells in drawing order.
+  std::vector<vtkIdType> GetSelectedCells() const;
+
+  // A change to the model changes the output too.
+  vtkMTimeType GetMTime() override;
+
+protected:
+  vtkSelectedCellsSource();
+  ~vtkSelectedCellsSource() override;
+
+  int RequestData(vtkInformation*, vtkInformationVector**, vtkInformationVector*) override;
+
+private:
+  vtkSelectedCellsSource(const vtkSelectedCellsSource&) = delete;
+  void operator=(const vtkSelectedCellsSource&) = delete;
+
+  vtkSmartPointer<vtkPolyData> Model;
+  selvane::HeldOrder<bool> Cells;
+};
