@@ -20,6 +20,7 @@
 #include <vtkRenderWindow.h>
 #include <vtkRenderer.h>
 #include <vtkSphereSource.h>
+#include <vtkUnsignedCharArray.h>
 
 #include <cmath>
 
@@ -406,6 +407,52 @@ TEST_F(SelectionTest, KeysAreTakenOnlyWithAModelAndArrowsOnlyInTheView) {
   Dialog.OnKeyDown(K::Space); // Ctrl+Space the point
   EXPECT_EQ(Dialog.SelectedPointIds->GetNumberOfIds(), 1);
   EXPECT_EQ(Windowing.RenderCount(), renders + 2); // every key renders
+}
+
+// Pixels of the rendered view close to a colour.
+int PixelsOf(vtkRenderWindow* window, int r, int g, int b) {
+  const int* size = window->GetSize();
+  vtkNew<vtkUnsignedCharArray> rgb;
+  window->GetPixelData(0, 0, size[0] - 1, size[1] - 1, 0, rgb);
+  int count = 0;
+  for (vtkIdType i = 0; i < rgb->GetNumberOfTuples(); ++i)
+    if (std::abs(rgb->GetValue(3 * i) - r) < 40 && std::abs(rgb->GetValue(3 * i + 1) - g) < 40 &&
+        std::abs(rgb->GetValue(3 * i + 2) - b) < 40)
+      ++count;
+  return count;
+}
+
+TEST_F(SelectionTest, SelectedCellsAndMarkersAreDrawnInTheirColours) {
+  Open(MakeGrid(4));
+  Dialog.ShowSolid = 1;
+  Dialog.Render();
+  vtkRenderWindow* window = Dialog.RenderWindow;
+  const int cyanBefore = PixelsOf(window, 0, 255, 255);
+  const int azureBefore = PixelsOf(window, 0, 128, 255);
+  for (int cell : {5, 6, 21}) {
+    Dialog.SetCurrentCell(cell, 0);
+    Dialog.ToggleCurrentCell();
+  }
+  Dialog.PointerRadius = 0.3f;
+  Dialog.SetCurrentPoint(12); // the middle of the grid
+  TypeTarget(2, 2, 0.5f);
+  Dialog.ToggleCurrentPoint();
+  Dialog.Render();
+  const int cyan = PixelsOf(window, 0, 255, 255);
+  const int azure = PixelsOf(window, 0, 128, 255);
+  EXPECT_GT(cyan, cyanBefore + 200) << "selected cells";
+  EXPECT_GT(azure, azureBefore + 50) << "the highlighted marker";
+
+  // Withdrawn, they are gone again.
+  for (int cell : {5, 6, 21}) {
+    Dialog.SetCurrentCell(cell, 0);
+    Dialog.ToggleCurrentCell();
+  }
+  Dialog.SetCurrentPoint(12);
+  Dialog.ToggleCurrentPoint();
+  Dialog.Render();
+  EXPECT_LT(PixelsOf(window, 0, 255, 255), cyan / 4);
+  EXPECT_LT(PixelsOf(window, 0, 128, 255), azure / 4);
 }
 
 TEST_F(SelectionTest, PickingHitsTheCellUnderThePosition) {
