@@ -13,10 +13,16 @@
 #include <vtkPolyDataReader.h>
 #include <vtkSmartPointer.h>
 
+#include <cerrno>
+#include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace selvane::formats;
 
@@ -103,5 +109,44 @@ TEST(LegacyModelWriter, FailuresKeepTheOldFile) {
 
   ASSERT_TRUE(WriteLegacyPolyDataFile(data, target, reason)) << reason;
   EXPECT_EQ(ReadBack(Slurp(target))->GetNumberOfPolys(), 2);
+  std::filesystem::remove_all(dir);
+}
+
+TEST(LegacyModelWriter, AFileThatCannotBeWrittenToItsEndKeepsTheOldFile) {
+  // The kernel refuses to grow a file past RLIMIT_FSIZE, as a full disk would. A model this
+  // small reaches the file only in the writer's last write, when its stream is closed.
+  auto data = Triangles();
+  std::string text, reason;
+  ASSERT_TRUE(FormatLegacyPolyData(data, text, reason)) << reason;
+  const auto dir = std::filesystem::temp_directory_path() / "selvane-legacy-writer-limit";
+  std::filesystem::remove_all(dir);
+  std::filesystem::create_directories(dir);
+  const std::string target = (dir / "model.vtk").string();
+  std::ofstream(target) << "precious\n";
+  std::fflush(nullptr);
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    ::signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit = {text.size() - 10, text.size() - 10};
+    if (::setrlimit(RLIMIT_FSIZE, &limit) != 0)
+      ::_exit(3);
+    std::string why;
+    if (WriteLegacyPolyDataFile(data, target, why))
+      ::_exit(1); // reported as written
+    ::_exit(why.find(std::strerror(EFBIG)) != std::string::npos ? 0 : 2);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_EQ(Slurp(target), "precious\n");
+  // No temporary file is left beside it.
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir),
+                          std::filesystem::directory_iterator()),
+            1);
+  // Without the limit the same write goes through and reads back.
+  ASSERT_TRUE(WriteLegacyPolyDataFile(data, target, reason)) << reason;
+  EXPECT_EQ(Slurp(target), text);
   std::filesystem::remove_all(dir);
 }
