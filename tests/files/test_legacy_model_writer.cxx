@@ -91,7 +91,8 @@ TEST(LegacyModelWriter, Version42AsciiWithExactCoordinates) {
 }
 
 TEST(LegacyModelWriter, FailuresKeepTheOldFile) {
-  const auto dir = std::filesystem::temp_directory_path() / "selvane-legacy-writer-test";
+  const auto dir = std::filesystem::temp_directory_path() /
+                   ("selvane-legacy-writer-test-" + std::to_string(::getpid()));
   std::filesystem::remove_all(dir);
   std::filesystem::create_directories(dir / "folder.vtk");
   const std::string target = (dir / "old.vtk").string();
@@ -118,7 +119,8 @@ TEST(LegacyModelWriter, AFileThatCannotBeWrittenToItsEndKeepsTheOldFile) {
   auto data = Triangles();
   std::string text, reason;
   ASSERT_TRUE(FormatLegacyPolyData(data, text, reason)) << reason;
-  const auto dir = std::filesystem::temp_directory_path() / "selvane-legacy-writer-limit";
+  const auto dir = std::filesystem::temp_directory_path() /
+                   ("selvane-legacy-writer-limit-" + std::to_string(::getpid()));
   std::filesystem::remove_all(dir);
   std::filesystem::create_directories(dir);
   const std::string target = (dir / "model.vtk").string();

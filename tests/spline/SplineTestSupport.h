@@ -6,10 +6,13 @@
 
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <random>
 #include <string>
 #include <vector>
+
+#include <unistd.h>
 
 namespace spline_test {
 
@@ -117,8 +120,24 @@ inline std::vector<double> DenseSolve(int n, std::vector<double> a, std::vector<
   return x;
 }
 
+// A folder of this process's own, removed when it ends: a test program and its locale run may
+// run at the same time.
+inline const std::string& ScratchFolder() {
+  struct Folder {
+    std::string Path =
+        std::string(SELVANE_BINARY_DIR) + "/tests/spline/scratch-" + std::to_string(::getpid());
+    Folder() { std::filesystem::create_directories(Path); }
+    ~Folder() {
+      std::error_code ignored;
+      std::filesystem::remove_all(Path, ignored);
+    }
+  };
+  static const Folder folder;
+  return folder.Path;
+}
+
 inline std::string TempPath(const std::string& name) {
-  return std::string(SELVANE_BINARY_DIR) + "/tests/spline/tmp_" + name;
+  return ScratchFolder() + "/" + name;
 }
 
 inline std::string WriteFile(const std::string& name, const std::string& content) {
