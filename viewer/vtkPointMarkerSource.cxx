@@ -15,6 +15,7 @@
 #include <vtkTypeInt64Array.h>
 
 #include <algorithm>
+#include <cstring>
 #include <limits>
 
 vtkStandardNewMacro(vtkPointMarkerSource);
@@ -50,7 +51,9 @@ std::vector<vtkIdType> vtkPointMarkerSource::GetMarkerKeys() const {
 }
 
 const vtkPointMarkerSource::Sphere& vtkPointMarkerSource::SphereOfRadius(float radius) {
-  const auto known = Spheres.find(radius);
+  std::uint32_t key = 0;
+  std::memcpy(&key, &radius, sizeof key);
+  const auto known = Spheres.find(key);
   if (known != Spheres.end())
     return known->second;
   vtkNew<vtkSphereSource> source;
@@ -59,7 +62,7 @@ const vtkPointMarkerSource::Sphere& vtkPointMarkerSource::SphereOfRadius(float r
   source->SetOutputPointsPrecision(vtkAlgorithm::DOUBLE_PRECISION);
   source->Update();
   vtkPolyData* made = source->GetOutput();
-  Sphere& sphere = Spheres[radius];
+  Sphere& sphere = Spheres[key];
   vtkDataArray* normals = made->GetPointData()->GetNormals();
   for (vtkIdType i = 0; i < made->GetNumberOfPoints(); ++i) {
     double p[3], n[3] = {0, 0, 1};

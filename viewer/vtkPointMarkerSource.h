@@ -5,6 +5,7 @@
 
 #include <vtkPolyDataAlgorithm.h>
 
+#include <cstdint>
 #include <map>
 #include <vector>
 
@@ -50,5 +51,6 @@ private:
                    vtkIdType triangleIds);
 
   selvane::HeldOrder<selvane::PointMarker> Markers;
-  std::map<float, Sphere> Spheres;
+  // Keyed by the radius's bits, an order that holds for every float, NaN included.
+  std::map<std::uint32_t, Sphere> Spheres;
 };
