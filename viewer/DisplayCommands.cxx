@@ -1,8 +1,5 @@
 #include "MainDialog.h"
 
-#include "vtkPointMarkerSource.h"
-#include "vtkSelectedCellsSource.h"
-
 #include <vtkActor.h>
 #include <vtkProperty.h>
 #include <vtkRenderer.h>
@@ -29,12 +26,7 @@ void MainDialog::OnScreenShot() {
   // Only the model and the selection markers stay until the next scene rebuild.
   Renderer->RemoveAllViewProps();
   Renderer->AddViewProp(ModelActor);
-  if (SelectedCellsAppend->GetNumberOfSelectedCells() > 0)
-    Renderer->AddViewProp(SelectedCellsActor);
-  if (PointMarkersAppend->GetNumberOfMarkers() > 0)
-    Renderer->AddViewProp(PointMarkersActor);
-  if (HighlightAppend->GetNumberOfMarkers() > 0)
-    Renderer->AddViewProp(HighlightActor);
+  AddSelectionActors();
   Render();
 }
 

@@ -180,6 +180,8 @@ public:
 
 private:
   void BuildModelPipeline();
+  // The actors of the selections that are not empty, in drawing order.
+  void AddSelectionActors();
   void UpdatePickLocator();
   void MoveHighlightTo(vtkIdType index, int point);
   void RemoveHighlightIfActive();

@@ -19,6 +19,12 @@ void MainDialog::RebuildScene(bool includeModel) {
     for (vtkFollower* label : {OriginLabel.Get(), XLabel.Get(), YLabel.Get(), ZLabel.Get()})
       Renderer->AddViewProp(label);
   }
+  AddSelectionActors();
+  Renderer->AddViewProp(PointingSphereActor);
+  Renderer->AddViewProp(CurrentCellActor);
+}
+
+void MainDialog::AddSelectionActors() {
   // An empty selection is never drawn: its actor is left out.
   if (SelectedCellsAppend->GetNumberOfSelectedCells() > 0)
     Renderer->AddViewProp(SelectedCellsActor);
@@ -26,8 +32,6 @@ void MainDialog::RebuildScene(bool includeModel) {
     Renderer->AddViewProp(PointMarkersActor);
   if (HighlightAppend->GetNumberOfMarkers() > 0)
     Renderer->AddViewProp(HighlightActor);
-  Renderer->AddViewProp(PointingSphereActor);
-  Renderer->AddViewProp(CurrentCellActor);
 }
 
 void MainDialog::RefreshScene() {
