@@ -403,17 +403,6 @@ TEST_F(FileCommandsTest, PositionMatching) {
   EXPECT_EQ(Windowing.ListBoxes[SelectedPointsList], (std::vector<std::string>{"2"}));
 }
 
-TEST_F(FileCommandsTest, LongLinesAreReadWhole) {
-  Open(MakeBoxModel(-1, 0, 0, 2, 1, 3, false));
-  // Read in 80-byte pieces, these lines would select other points.
-  const std::string longX = "2." + std::string(120, '0');
-  Import(CmdImportTransformations, longX + " 1 3 " + longX + " 1 3.5\n" + std::string(90, ' ') +
-                                       "-1 0 0 -1 0 0 " + std::string(100, 'x') + " 0 0 0\n");
-  EXPECT_TRUE(Windowing.Messages.empty()) << Windowing.Messages.front();
-  EXPECT_EQ(ListOf(Dialog.SelectedPointIds), (Ids{7, 0}));
-  EXPECT_EQ(TargetOf(0), (std::array<float, 3>{2, 1, 3.5f}));
-}
-
 TEST_F(FileCommandsTest, FailedExportsKeepTheOldFileAndSaySo) {
   Open(MakeBoxModel(-1, 0, 0, 2, 1, 3, false));
   TogglePoint(5);

@@ -1,13 +1,10 @@
-// Parsers of the selection files: line acceptance, reports, round trips.
+// Parsers of the selection files: line acceptance and reports.
 #include "EnvironmentLocale.h"
 #include "SelectionFiles.h"
 
 #include "GermanLocale.h"
 
 #include <gtest/gtest.h>
-
-#include <vtkPoints.h>
-#include <vtkSmartPointer.h>
 
 #include <cstdlib>
 #include <sstream>
@@ -275,39 +272,4 @@ TEST(PointFileParser, ParsersIgnoreTheUserLocale) {
   const auto r = ParsePointFile("1.5 -2.25 3.125\n1,5 2,5 3,5\n", PointImport::Coordinates);
   EXPECT_EQ(r.Sources, (std::vector<F3>{{1.5f, -2.25f, 3.125f}}));
   EXPECT_EQ(SkippedLines(r.Report, SkipReason::TooFewNumbers), (std::vector<std::size_t>{2}));
-}
-
-// ------------------------------------------------------------------------ Round trips ----
-
-TEST(RoundTrip, TransformationsExportAndImport) {
-  auto pts = vtkSmartPointer<vtkPoints>::New();
-  pts->InsertNextPoint(1234.56787, -0.000123, 42.5);
-  pts->InsertNextPoint(-7.25, 3.0, 1e-3);
-  pts->InsertNextPoint(0.1, 0.2, 0.3);
-  const Entries entries = {2, -2 - 1, 0};
-  const std::vector<Point3> targets = {{0.15, 0.25, 0.35}, {1, 1, 1}, {1234.5, 0, 42}};
-  std::string text;
-  ASSERT_TRUE(FormatPointTransformationsFile(text, entries, targets, pts));
-  const auto r = ParsePointFile(text, PointImport::Transformations);
-  // The eight corners, then the selected (not withdrawn) points in their order.
-  ASSERT_EQ(r.Sources.size(), 10u);
-  EXPECT_TRUE(r.Report.Skipped.empty());
-  const std::size_t ids[2] = {2, 0};
-  const std::size_t t[2] = {0, 2};
-  for (int k = 0; k < 2; ++k) {
-    double p[3];
-    pts->GetPoint(static_cast<vtkIdType>(ids[k]), p);
-    for (int c = 0; c < 3; ++c) {
-      EXPECT_NEAR(r.Sources[8 + k][c], p[c], 5e-7 + 1e-7 * std::abs(p[c])) << k << c;
-      EXPECT_NEAR(r.Targets[8 + k][c], targets[t[k]][c], 5e-7 + 1e-7 * std::abs(p[c])) << k << c;
-    }
-  }
-}
-
-TEST(RoundTrip, IdFiles) {
-  const Entries entries = {5, -2 - 3, 0, 99999, -2};
-  const auto r = ParseIdFile(FormatIdFile(IdFileKind::Points, entries), 100000);
-  EXPECT_EQ(r.Ids, (std::vector<vtkIdType>{5, 0, 99999}));
-  EXPECT_TRUE(r.Report.Skipped.empty());
-  EXPECT_EQ(r.Report.CommentLines, 3u);
 }

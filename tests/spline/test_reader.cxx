@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 
 #include <vtkMath.h>
-#include <vtkNew.h>
 
 #include <set>
 
@@ -186,30 +185,4 @@ TEST(Reader, SecondReadAppends) {
   EXPECT_EQ(r->GetPointArray()->GetNumberOfPoints(), 2);
   EXPECT_EQ(r->GetMergedPairs(), 1);
   ExpectPermutation(r);
-}
-
-TEST(Reader, ResultsOutliveTheReader) {
-  vtkSmartPointer<vtkIntArray> list;
-  vtkSmartPointer<vtkPointLocator> tree;
-  {
-    auto r = Read(WriteFile("outlive.ptt", "0 0 0 0 0 0\n1 0 0 1 0 0\n"), 2.0f);
-    list = r->GetList();
-    tree = r->GetTree();
-  }
-  EXPECT_EQ(list->GetNumberOfValues(), 2);
-  double p[3] = {0.9, 0, 0};
-  EXPECT_EQ(tree->FindClosestPoint(p), 1);
-}
-
-TEST(Reader, VtkConventions) {
-  vtkNew<vtkDatReader> r;
-  EXPECT_STREQ(r->GetClassName(), "vtkDatReader");
-  EXPECT_TRUE(r->IsA("vtkDatReader"));
-  EXPECT_TRUE(r->IsA("vtkObject"));
-  EXPECT_FLOAT_EQ(r->GetRadius(), 0.1f);
-  EXPECT_EQ(r->GetMax(), 0);
-  EXPECT_EQ(r->GetList(), nullptr);
-  std::ostringstream os;
-  r->Print(os);
-  EXPECT_NE(os.str().find("Radius"), std::string::npos);
 }

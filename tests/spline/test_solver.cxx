@@ -309,16 +309,3 @@ TEST(Solver, InputsUntouchedAndOutputsOutliveTheSolver) {
   EXPECT_EQ(d[0], 0.0);
   EXPECT_EQ(d[2], 0.0);
 }
-
-TEST(Solver, VtkConventions) {
-  vtkNew<vtkMatrixSolver> s;
-  EXPECT_STREQ(s->GetClassName(), "vtkMatrixSolver");
-  EXPECT_TRUE(s->IsA("vtkMatrixSolver"));
-  EXPECT_TRUE(s->IsA("vtkObject"));
-  EXPECT_EQ(s->GetRadius(), 0.0f);
-  EXPECT_EQ(s->GetMax(), 0);
-  EXPECT_EQ(s->GetPointArray(), nullptr);
-  std::ostringstream os;
-  s->Print(os);
-  EXPECT_NE(os.str().find("Radius"), std::string::npos);
-}
