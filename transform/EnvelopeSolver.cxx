@@ -18,6 +18,20 @@ inline void MarkBad(int& errorFlag, int* firstBadRow, int row) {
   }
   errorFlag = 1;
 }
+
+// Row 0 of either factorization: its pivot is the square root of the diagonal, and a
+// non-positive one stops the factorization at once. True when later rows are to be factored.
+bool FactorFirstRow(int n, float* diag, int& errorFlag, int* firstBadRow) {
+  if (n <= 0) {
+    return false;
+  }
+  if (!(diag[0] > 0.0f)) {
+    MarkBad(errorFlag, firstBadRow, 0);
+    return false;
+  }
+  diag[0] = std::sqrt(diag[0]);
+  return n > 1;
+}
 } // namespace
 
 void EnvelopeLowerSolve(int n, const int* xenv, const float* env, const float* diag, float* r) {
@@ -68,14 +82,9 @@ void EnvelopeUpperSolve(int n, const int* xenv, const float* env, const float* d
 
 void EnvelopeFactorPlain(int n, const int* xenv, float* env, float* diag, int& errorFlag,
                          int* firstBadRow) {
-  if (n <= 0) {
+  if (!FactorFirstRow(n, diag, errorFlag, firstBadRow)) {
     return;
   }
-  if (!(diag[0] > 0.0f)) {
-    MarkBad(errorFlag, firstBadRow, 0);
-    return;
-  }
-  diag[0] = std::sqrt(diag[0]);
   for (int i = 1; i < n; ++i) {
     const int b = xenv[i + 1] - xenv[i];
     double t = diag[i];
@@ -104,15 +113,7 @@ void EnvelopeFactorPlain(int n, const int* xenv, float* env, float* diag, int& e
 // every inner product the plain algorithm's up to the order of the additions.
 void EnvelopeFactor(int n, const int* xenv, float* env, float* diag, int& errorFlag,
                     int* firstBadRow) {
-  if (n <= 0) {
-    return;
-  }
-  if (!(diag[0] > 0.0f)) {
-    MarkBad(errorFlag, firstBadRow, 0);
-    return;
-  }
-  diag[0] = std::sqrt(diag[0]);
-  if (n <= 1) {
+  if (!FactorFirstRow(n, diag, errorFlag, firstBadRow)) {
     return;
   }
   constexpr int Rows = 4;
