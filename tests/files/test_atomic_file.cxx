@@ -1,15 +1,13 @@
 // The atomic file writer and the checked reader: success, refusals and failures that must leave
 // the old file untouched and no temporary file behind.
 #include "AtomicFile.h"
+#include "FileSizeLimit.h"
 
 #include <gtest/gtest.h>
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <signal.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -271,23 +269,9 @@ TEST_F(AtomicFileTest, FileSizeLimitInAChildProcessKeepsTheOldFile) {
   // writing the first part, as a full disk would.
   const std::string target = Path("limited.ptt");
   Put(target, "precious\n");
-  const pid_t pid = ::fork();
-  ASSERT_GE(pid, 0);
-  if (pid == 0) {
-    ::signal(SIGXFSZ, SIG_IGN);
-    struct rlimit lim = {4096, 4096};
-    if (::setrlimit(RLIMIT_FSIZE, &lim) != 0)
-      ::_exit(3);
-    std::string reason;
-    const bool ok = WriteFileAtomically(target, std::string(100000, 'y'), &reason);
-    if (ok)
-      ::_exit(1);
-    ::_exit(reason.find(std::strerror(EFBIG)) != std::string::npos ? 0 : 2);
-  }
-  int status = 0;
-  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
-  ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_TRUE(selvane::test::FailsPastFileSizeLimit(4096, [&](std::string& reason) {
+    return WriteFileAtomically(target, std::string(100000, 'y'), &reason);
+  }));
   EXPECT_EQ(Read(target), "precious\n");
   EXPECT_EQ(Entries(Dir), (std::set<std::string>{"limited.ptt"}));
 }

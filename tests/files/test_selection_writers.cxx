@@ -67,11 +67,6 @@ vtkIdType Withdrawn(vtkIdType id) {
 
 // ------------------------------------------------------------------------------ ID files ----
 
-TEST(IdFileWriter, EmptyListsGiveOnlyTheHeader) {
-  EXPECT_EQ(FormatIdFile(IdFileKind::Cells, {}), "# Cells IDs\n");
-  EXPECT_EQ(FormatIdFile(IdFileKind::Points, {}), "# Points IDs\n");
-}
-
 TEST(IdFileWriter, SelectedAndWithdrawnEntries) {
   // The entries 12, -7, 3 give 12, the comment line for 5, and 3.
   EXPECT_EQ(FormatIdFile(IdFileKind::Cells, {12, -7, 3}), "# Cells IDs\n12\n# 5\n3\n");
@@ -95,21 +90,6 @@ TEST(IdFileWriter, StreamFailureIsReported) {
   std::ostringstream os;
   os.setstate(std::ios::badbit);
   EXPECT_FALSE(WriteIdFile(os, IdFileKind::Cells, {1}));
-}
-
-TEST(CellPointsExport, SelectedThenWithdrawn) {
-  // Cell 0 (points 1, 2, 3) selected, then cell 1 (3, 4, 5) withdrawn.
-  auto mesh = SmallMesh();
-  const Entries t = CellPointEntries({0, Withdrawn(1)}, mesh);
-  EXPECT_EQ(t, (Entries{1, 2, 3, Withdrawn(4), Withdrawn(5)}));
-  EXPECT_EQ(FormatIdFile(IdFileKind::Points, t), "# Points IDs\n1\n2\n3\n# 4\n# 5\n");
-}
-
-TEST(CellPointsExport, WithdrawnFirstPromotesInPlace) {
-  // Cell 1 withdrawn, then cell 0 selected: 3 promoted in place, then 1 and 2.
-  auto mesh = SmallMesh();
-  const Entries t = CellPointEntries({Withdrawn(1), 0}, mesh);
-  EXPECT_EQ(FormatIdFile(IdFileKind::Points, t), "# Points IDs\n3\n# 4\n# 5\n1\n2\n");
 }
 
 TEST(CellPointsExport, SharedPointsAppearOnceAndSelectedStaysSelected) {
@@ -149,55 +129,12 @@ TEST(CellPointsExport, ManyCellsInLinearTime) {
 
 // ------------------------------------------------------------------------ Points files ----
 
-TEST(PointsWriter, EmptySelection) {
-  auto pts = SamplePoints();
-  std::string out;
-  ASSERT_TRUE(FormatPointsFile(out, {}, pts));
-  EXPECT_EQ(out, "# Points\n");
-}
-
-TEST(PointsWriter, SelectedAndWithdrawnPoints) {
-  auto pts = SamplePoints();
-  std::string out;
-  ASSERT_TRUE(FormatPointsFile(out, {3, Withdrawn(1), 0}, pts));
-  EXPECT_EQ(out, "# Points\n"
-                 "1.500000 -0.250000 2.000000\n"
-                 "# -1.000000 0.000000 0.000000\n"
-                 "0.000000 0.500000 1.000000\n");
-}
-
 TEST(PointsWriter, EntryOutsideTheModelFails) {
   auto pts = SamplePoints();
   std::string out;
   EXPECT_FALSE(FormatPointsFile(out, {0, 5}, pts));
   EXPECT_FALSE(FormatPointsFile(out, {Withdrawn(9)}, pts));
   EXPECT_FALSE(FormatPointsFile(out, {0}, nullptr));
-}
-
-TEST(TransformationsWriter, EmptySelectionHasHeaderAndBoundsBlock) {
-  auto pts = SamplePoints();
-  std::string out;
-  ASSERT_TRUE(FormatPointTransformationsFile(out, {}, {}, pts));
-  EXPECT_EQ(out, std::string("# Points Transformations\n") + kSampleBounds);
-  // Header plus the ten lines of the bounds block.
-  EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 11);
-}
-
-TEST(TransformationsWriter, BoundsBlockOfABoxFromMinusOneToTwo) {
-  // x from -1 to 2, y from 0 to 1, z from 0 to 3.
-  auto pts = MakePoints({{-1, 0, 0}, {2, 1, 3}});
-  std::string block;
-  AppendBoundsBlock(block, BoundsOf(pts));
-  EXPECT_EQ(block, "# Model Bounds\n"
-                   "-1.000000 0.000000 0.000000 -1.000000 0.000000 0.000000\n"
-                   "2.000000 0.000000 0.000000 2.000000 0.000000 0.000000\n"
-                   "-1.000000 1.000000 0.000000 -1.000000 1.000000 0.000000\n"
-                   "2.000000 1.000000 0.000000 2.000000 1.000000 0.000000\n"
-                   "-1.000000 0.000000 3.000000 -1.000000 0.000000 3.000000\n"
-                   "2.000000 0.000000 3.000000 2.000000 0.000000 3.000000\n"
-                   "-1.000000 1.000000 3.000000 -1.000000 1.000000 3.000000\n"
-                   "2.000000 1.000000 3.000000 2.000000 1.000000 3.000000\n"
-                   "# End model Bounds\n");
 }
 
 TEST(TransformationsWriter, PointLinesWithTargets) {
