@@ -81,28 +81,9 @@ TEST(Envelope, WorkedExample) {
   EXPECT_FLOAT_EQ(r[2], 1.0f);
 }
 
-TEST(Envelope, OneByOne) {
-  EnvelopeSolver s;
-  s.N = 1;
-  s.Xenv = {1, 1};
-  s.Diag = {9.0f};
-  float r[1] = {6.0f};
-  EXPECT_EQ(s.EnvelopeSolve(0, r), 0);
-  EXPECT_FLOAT_EQ(s.Diag[0], 3.0f);
-  EXPECT_FLOAT_EQ(r[0], 6.0f / 9.0f);
-}
-
-TEST(Envelope, IdentityAndZeroRightSide) {
-  EnvelopeSolver s;
-  s.N = 5;
-  s.Xenv = {1, 1, 1, 1, 1, 1};
-  s.Diag.assign(5, 1.0f);
-  float r[5] = {1.5f, -2.0f, 0.0f, 3.25f, 7.0f};
-  const std::vector<float> before(r, r + 5);
-  EXPECT_EQ(s.EnvelopeSolve(0, r), 0);
-  for (int i = 0; i < 5; ++i) {
-    EXPECT_EQ(r[i], before[i]);
-  }
+TEST(Envelope, ZeroRightSideStaysZero) {
+  // The forward substitution skips the leading zeros of the right side; all zeros is the end
+  // case of that skip. (Sizes from 1 and diagonal matrices are in the random comparison.)
   std::mt19937 rng(3);
   EnvelopeSolver t = Load(RandomEnvelopeSpd(40, -1, rng));
   std::vector<float> zero(40, 0.0f);
