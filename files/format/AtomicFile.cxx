@@ -1,5 +1,7 @@
 #include "AtomicFile.h"
 
+#include "InputFile.h"
+
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -268,46 +270,10 @@ bool WriteFileAtomicallyWith(const std::string& target, const TempFileWriter& wr
 }
 
 bool ReadFileContents(const std::string& path, std::string& contents, std::string* reason) {
-  auto fail = [&](int e) {
-    if (reason)
-      *reason = "Cannot read " + Quote(path) + ": " + std::strerror(e);
-    return false;
-  };
-  contents.clear();
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0)
-    return fail(errno);
-  struct stat st;
-  if (::fstat(fd, &st) != 0) {
-    const int e = errno;
-    ::close(fd);
-    return fail(e);
-  }
-  if (S_ISDIR(st.st_mode)) {
-    ::close(fd);
-    return fail(EISDIR);
-  }
-  if (S_ISREG(st.st_mode) && st.st_size > 0)
-    contents.reserve(static_cast<std::size_t>(st.st_size));
-  char buf[1 << 16];
-  for (;;) {
-    const ssize_t n = ::read(fd, buf, sizeof(buf));
-    if (n < 0) {
-      if (errno == EINTR)
-        continue;
-      const int e = errno;
-      ::close(fd);
-      contents.clear();
-      return fail(e);
-    }
-    if (n == 0)
-      break;
-    contents.append(buf, static_cast<std::size_t>(n));
-  }
-  ::close(fd);
+  const InputFileResult read = ReadRegularFile(path, contents);
   if (reason)
-    reason->clear();
-  return true;
+    *reason = read.Ok() ? std::string() : "Cannot read " + Quote(path) + ": " + read.Reason;
+  return read.Ok();
 }
 
 } // namespace selvane::formats

@@ -52,8 +52,9 @@ using TempFileWriter = std::function<bool(const std::string& tempPath, std::stri
 bool WriteFileAtomicallyWith(const std::string& target, const TempFileWriter& writeTemp,
                              std::string* reason = nullptr, const FileOps& ops = PosixFileOps());
 
-// Reads a whole file. Refuses folders and reports read errors (which std::ifstream would give as
-// an empty or short file). Returns false with a reason on failure.
+// Reads a whole regular file (InputFile.h: anything else is refused without blocking) and
+// reports read errors, which std::ifstream would give as an empty or short file. Returns false
+// with a reason naming the path on failure.
 bool ReadFileContents(const std::string& path, std::string& contents,
                       std::string* reason = nullptr);
 

@@ -1,0 +1,60 @@
+// The one way Selvane reads a user's file: one open() of a regular file, an fstat() on that
+// descriptor, and the whole content read into memory from it. Everything that checks or parses
+// the file then works on those bytes, so nothing can change between a check and a read.
+//
+// The open never blocks (O_NONBLOCK: a FIFO with no writer would wait for ever), and anything
+// that is not a regular file (a folder, a device such as /dev/zero or /dev/urandom, a pipe, a
+// socket) is refused with what it is, before a byte is read.
+#ifndef SELVANE_INPUT_FILE_H
+#define SELVANE_INPUT_FILE_H
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace selvane::formats {
+
+enum class InputProblem {
+  None,
+  CannotOpen,  // missing, no permission, a dangling link, ...
+  NotRegular,  // a folder, a device, a pipe or a socket
+  ReadError,   // read() failed, or the file changed size while it was read
+  TooLarge,    // larger than the reader's limit
+  OutOfMemory, // the content could not be held in memory
+};
+
+struct InputFileResult {
+  InputProblem Problem = InputProblem::None;
+  // One line naming the cause without the path, e.g. "it is a folder, not a file" or
+  // "cannot open the file: No such file or directory"; empty on success.
+  std::string Reason;
+  bool Ok() const { return this->Problem == InputProblem::None; }
+};
+
+// What a file of this st_mode is, for messages: "a folder", "a pipe (FIFO)", "a character
+// device", "a block device", "a socket", "not a regular file".
+const char* DescribeFileKind(unsigned mode);
+
+// No limit on the size of the file beyond what memory holds.
+constexpr std::uint64_t NoSizeLimit = ~std::uint64_t(0);
+
+// Reads the whole regular file at path into contents (cleared first; left empty on failure).
+InputFileResult ReadRegularFile(const std::string& path, std::string& contents,
+                                std::uint64_t maxBytes = NoSizeLimit);
+
+// The same into a buffer the caller provides: allocate(size) is called once with the file's
+// size and returns where to put the bytes (nullptr when it cannot allocate: OutOfMemory).
+using InputAllocator = char* (*)(void* context, std::size_t size);
+InputFileResult ReadRegularFileInto(const std::string& path, InputAllocator allocate, void* context,
+                                    std::uint64_t maxBytes = NoSizeLimit);
+
+// Bytes of a UTF-8 byte-order mark at the start of text (3 or 0). Editors on some systems put
+// one before the first line of a text file; every text reader skips it.
+inline std::size_t Utf8BomLength(std::string_view text) {
+  return text.size() >= 3 && text[0] == '\xEF' && text[1] == '\xBB' && text[2] == '\xBF' ? 3 : 0;
+}
+
+} // namespace selvane::formats
+
+#endif
