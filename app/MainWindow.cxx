@@ -5,17 +5,21 @@
 #include "ControlIds.h"
 #include "FileCommands.h"
 #include "InputInterceptor.h"
+#include "KeysHelp.h"
 #include "MainDialog.h"
 #include "MenuLayout.h"
 #include "QtWindowing.h"
 #include "RenderHost.h"
+#include "StatusLine.h"
 #include "TransformCommand.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QHBoxLayout>
+#include <QKeySequence>
 #include <QListWidget>
 #include <QMenuBar>
+#include <QStatusBar>
 
 #include <vector>
 
@@ -33,8 +37,10 @@ MainWindow::MainWindow() {
   layout->addWidget(ViewHost, 1);
   setCentralWidget(central);
   BuildMenu();
+  // The status bar comes below the original client area rather than out of it.
+  const int bars = menuBar()->sizeHint().height() + statusBar()->sizeHint().height();
   setMinimumSize(500, 380);
-  resize(522, 387 + menuBar()->sizeHint().height());
+  resize(522, 387 + bars);
 
   Platform = std::make_unique<QtWindowing>(this, Controls, ViewHost, MenuItems);
   Viewer = std::make_unique<MainDialog>(*Platform);
@@ -45,6 +51,8 @@ MainWindow::MainWindow() {
   About = new AboutWindow(this);
   Platform->SetDialogs(About, SetRadius, MakeTransform);
   Platform->WriteCoordinateFields(Viewer->TargetPosition, Viewer->CurrentPosition);
+  StatusBarLine = new StatusLine(statusBar(), *Viewer);
+  Platform->Rendered = [this] { StatusBarLine->Refresh(); };
   BindCommands();
   BindListBoxes();
   Viewer->InitializeView();
@@ -74,6 +82,11 @@ void MainWindow::BuildMenu() {
     case MenuRow::Item: {
       QAction* action = open.back()->addAction(QString::fromLatin1(row.Text));
       action->setEnabled(!row.Greyed);
+      // Accelerators with Ctrl work as they read; bare keys (Space, R) stay labels, since
+      // those keys belong to the focused field or the view.
+      const QString label = QString::fromLatin1(row.Text).section('\t', 1);
+      if (label.startsWith("Ctrl-") && label != "Ctrl-Space")
+        action->setShortcut(QKeySequence(QString(label).replace('-', '+')));
       const int command = row.Command;
       connect(action, &QAction::triggered, this, [this, command] { RunCommand(command); });
       MenuItems[command] = action;
@@ -101,6 +114,12 @@ void MainWindow::BindCommands() {
   Commands[CmdWireframeSolid] = [](MainDialog& dialog) { dialog.OnWireframeSolid(); };
   Commands[CmdScreenShot] = [](MainDialog& dialog) { dialog.OnScreenShot(); };
   Commands[CmdSetPointer] = [](MainDialog& dialog) { dialog.OnSetPointer(); };
+  Commands[CmdResetCamera] = [](MainDialog& dialog) { dialog.ResetCamera(); };
+  const int views[] = {CmdViewFromPlusX,  CmdViewFromMinusX, CmdViewFromPlusY,
+                       CmdViewFromMinusY, CmdViewFromPlusZ,  CmdViewFromMinusZ};
+  for (int k = 0; k < 6; ++k)
+    Commands[views[k]] = [k](MainDialog& dialog) { dialog.ViewAlong(k / 2, k % 2 ? -1 : 1); };
+  Commands[CmdKeysAndMouse] = [this](MainDialog&) { ShowKeysAndMouse(this); };
   Commands[CmdAbout] = [](MainDialog& dialog) {
     dialog.Windowing.ShowDialog(AuxiliaryDialog::About);
   };

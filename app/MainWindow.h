@@ -16,6 +16,7 @@ class AboutWindow;
 class ControlColumn;
 class MakeTransformWindow;
 class SetRadiusWindow;
+class StatusLine;
 class MainDialog;
 class QtWindowing;
 class RenderHost;
@@ -35,6 +36,7 @@ public:
   AboutWindow* AboutBox() const { return About; }
   SetRadiusWindow* SetRadiusBox() const { return SetRadius; }
   MakeTransformWindow* MakeTransformBox() const { return MakeTransform; }
+  StatusLine* Status() const { return StatusBarLine; }
 
   // Runs a menu command as if its item had been chosen.
   void RunCommand(int command);
@@ -53,6 +55,7 @@ private:
   AboutWindow* About = nullptr;
   SetRadiusWindow* SetRadius = nullptr;
   MakeTransformWindow* MakeTransform = nullptr;
+  StatusLine* StatusBarLine = nullptr;
 };
 
 } // namespace selvane

@@ -47,6 +47,15 @@ enum CommandId : int {
   CmdImportPointsFromCoordinates = 32805,
   CmdClearTransform = 32806,
   CmdClearSelectedPoints = 32807,
+  // Commands of this version beyond the original menu.
+  CmdResetCamera = 32810,
+  CmdViewFromPlusX = 32811,
+  CmdViewFromMinusX = 32812,
+  CmdViewFromPlusY = 32813,
+  CmdViewFromMinusY = 32814,
+  CmdViewFromPlusZ = 32815,
+  CmdViewFromMinusZ = 32816,
+  CmdKeysAndMouse = 32817,
 };
 
 // The menu items a successful Open Model enables, in the order it enables them.

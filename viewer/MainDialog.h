@@ -94,6 +94,10 @@ public:
   void OnScreenShot();
   void OnSetPointer();
   void ApplyPointerRadius();
+  // Frames everything shown, from the current viewing direction.
+  void ResetCamera();
+  // Looks at everything shown from the +axis (sign > 0) or -axis side; axis 0, 1, 2: X, Y, Z.
+  void ViewAlong(int axis, int sign);
 
   // --- file prompt ---
   bool PromptFileName(std::string& path, const std::string& title, unsigned flags,
@@ -106,6 +110,8 @@ public:
   vtkAlgorithmOutput* ModelPipelineEnd() const;
 
   WindowingLayer& Windowing;
+  // The path of the loaded model as the user gave it; empty before the first model.
+  std::string ModelPath;
 
   // Window-side state.
   float TargetPosition[3] = {0, 0, 0};

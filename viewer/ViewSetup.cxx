@@ -1,5 +1,7 @@
 #include "MainDialog.h"
 
+#include "ViewKeys.h"
+
 #include <vtkActor.h>
 #include <vtkDataSetMapper.h>
 #include <vtkNew.h>
@@ -19,6 +21,7 @@ void MainDialog::InitializeView() {
   // view's host control.
   RenderWindow = Windowing.ViewRenderWindow();
   Interactor = Windowing.ViewInteractor();
+  KeepOnlyCameraResetKey(Interactor);
   RenderWindow->AddRenderer(Renderer);
   RenderWindow->Render();
   if (NoModel)

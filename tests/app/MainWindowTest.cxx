@@ -8,6 +8,7 @@
 #include "MenuLayout.h"
 #include "QtWindowing.h"
 #include "RenderHost.h"
+#include "StatusLine.h"
 
 #include "QtTestSupport.h"
 
@@ -17,9 +18,11 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QKeyEvent>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QRegularExpression>
 #include <QTest>
 #include <QVTKOpenGLNativeWidget.h>
 #include <vtkSphereSource.h>
@@ -72,7 +75,7 @@ TEST(MainWindowTest, StartsWithTitleControlsAndStartUpMenu) {
     EXPECT_EQ(action->text(), QString::fromLatin1(row.Text));
     EXPECT_EQ(action->isEnabled(), !row.Greyed) << row.Text;
   }
-  EXPECT_EQ(items, 27);
+  EXPECT_EQ(items, 35);
   for (int enabled : {CmdOpenModel, CmdExit, CmdClearSelectedPoints, CmdSetPointer, CmdAbout})
     EXPECT_TRUE(window.MenuItem(enabled)->isEnabled());
 }
@@ -272,6 +275,35 @@ TEST(FileDialogTest, FiltersMatchBothCasesAndDialogsFollowTheirFlags) {
   auto saveDialog = MakeFileDialog(save, nullptr);
   EXPECT_EQ(saveDialog->acceptMode(), QFileDialog::AcceptSave);
   EXPECT_FALSE(saveDialog->testOption(QFileDialog::DontConfirmOverwrite));
+}
+
+// The status line follows the model and the current cell and point; the Ctrl accelerators the
+// menu shows are real shortcuts; the About box names the program and its version.
+TEST(MainWindowTest, StatusLineAcceleratorsAndAbout) {
+  MainWindow window;
+  window.show();
+  Settle();
+  EXPECT_EQ(window.Status()->ModelText(), "No model");
+
+  ASSERT_TRUE(window.Dialog().OpenModelFile(SampleModel));
+  EXPECT_TRUE(window.Status()->ModelText().startsWith("sample.vtk: 800 points"))
+      << window.Status()->ModelText().toStdString();
+  window.Dialog().SetCurrentCell(7, 1);
+  window.Dialog().Render();
+  const QString current = window.Status()->CurrentText();
+  EXPECT_TRUE(current.startsWith("cell 7, point ")) << current.toStdString();
+  EXPECT_EQ(current, QString("cell 7, point %1").arg(window.Dialog().CurrentPoint));
+  EXPECT_EQ(window.Status()->FractionText(), "deformation 0%");
+
+  EXPECT_EQ(window.MenuItem(CmdOpenModel)->shortcut(), QKeySequence("Ctrl+O"));
+  EXPECT_EQ(window.MenuItem(CmdSaveModelAs)->shortcut(), QKeySequence("Ctrl+S"));
+  // Space belongs to the fields and the view, not to a menu shortcut.
+  EXPECT_TRUE(window.MenuItem(CmdSelectPoint)->shortcut().isEmpty());
+
+  auto* name = window.AboutBox()->findChild<QLabel*>("aboutName");
+  ASSERT_NE(name, nullptr);
+  EXPECT_TRUE(name->text().contains(QRegularExpression("^Selvane \\d+\\.\\d+")))
+      << name->text().toStdString();
 }
 
 } // namespace

@@ -10,11 +10,16 @@
 #include <gtest/gtest.h>
 
 #include <vtkActor.h>
+#include <vtkCallbackCommand.h>
+#include <vtkCamera.h>
+#include <vtkCommand.h>
 #include <vtkFollower.h>
 #include <vtkPolyData.h>
 #include <vtkPolyDataMapper.h>
 #include <vtkPropCollection.h>
 #include <vtkProperty.h>
+#include <vtkRenderWindow.h>
+#include <vtkRenderWindowInteractor.h>
 #include <vtkRenderer.h>
 #include <vtkSphereSource.h>
 #include <vtkVectorText.h>
@@ -174,6 +179,57 @@ TEST_F(DisplayTest, SetPointerResizesTheSphereAndOnlyLaterMarkers) {
   // Opening a model replaces the radius with the one derived from its size.
   OpenBox(1, 1, 1);
   EXPECT_NEAR(Dialog.PointerRadius, 0.002f, 1e-7);
+}
+
+// VTK's single-letter view keys would change the view behind the menu's back; only 'r' is
+// left, and the menu's views look along each axis.
+TEST_F(DisplayTest, ViewKeysOtherThanResetDoNothingAndViewsLookAlongEachAxis) {
+  OpenBox(2, 4, 8);
+  vtkRenderWindowInteractor* interactor = Dialog.Interactor;
+  int exits = 0;
+  auto countExit = vtkSmartPointer<vtkCallbackCommand>::New();
+  countExit->SetClientData(&exits);
+  countExit->SetCallback(
+      [](vtkObject*, unsigned long, void* count, void*) { ++*static_cast<int*>(count); });
+  interactor->AddObserver(vtkCommand::ExitEvent, countExit);
+  vtkCamera* camera = Dialog.Renderer->GetActiveCamera();
+  camera->Dolly(3.0);
+  double before[3];
+  camera->GetPosition(before);
+  for (char key : std::string("3pPeEqQsSwWjJtTcCaAfFuUmM")) {
+    interactor->SetKeyCode(key);
+    interactor->InvokeEvent(vtkCommand::CharEvent);
+  }
+  EXPECT_FALSE(Dialog.RenderWindow->GetStereoRender());
+  EXPECT_EQ(Dialog.ModelActor->GetProperty()->GetRepresentation(), VTK_SURFACE);
+  EXPECT_EQ(exits, 0);
+  double after[3];
+  camera->GetPosition(after);
+  for (int k = 0; k < 3; ++k)
+    EXPECT_DOUBLE_EQ(after[k], before[k]);
+
+  interactor->SetKeyCode('r');
+  interactor->InvokeEvent(vtkCommand::CharEvent);
+  camera->GetPosition(after);
+  EXPECT_GT(std::sqrt(vtkMath::Distance2BetweenPoints(after, before)), 1.0) << "'r' resets";
+
+  const double expected[6][3] = {{-1, 0, 0}, {1, 0, 0},  {0, -1, 0},
+                                 {0, 1, 0},  {0, 0, -1}, {0, 0, 1}};
+  for (int k = 0; k < 6; ++k) {
+    Dialog.ViewAlong(k / 2, k % 2 ? -1 : 1);
+    double direction[3];
+    camera->GetDirectionOfProjection(direction);
+    for (int c = 0; c < 3; ++c)
+      EXPECT_NEAR(direction[c], expected[k][c], 1e-9) << "view " << k;
+    // Every corner of the model is inside the view.
+    for (int corner = 0; corner < 8; ++corner) {
+      Dialog.Renderer->SetWorldPoint(corner & 1 ? 2 : 0, corner & 2 ? 4 : 0, corner & 4 ? 8 : 0, 1);
+      Dialog.Renderer->WorldToView();
+      const double* v = Dialog.Renderer->GetViewPoint();
+      EXPECT_LE(std::fabs(v[0]), 1.0) << "view " << k << ", corner " << corner;
+      EXPECT_LE(std::fabs(v[1]), 1.0) << "view " << k << ", corner " << corner;
+    }
+  }
 }
 
 } // namespace
