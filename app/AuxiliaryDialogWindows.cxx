@@ -50,6 +50,9 @@ AboutWindow::AboutWindow(QWidget* parent) : QDialog(parent) {
   setWindowTitle("");
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(new QLabel("  ", this));
+  auto* name = new QLabel(QString("Selvane %1").arg(SELVANE_VERSION), this);
+  name->setObjectName("aboutName");
+  layout->addWidget(name);
   auto* buttons = OkCancel(this, false);
   connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::hide);
   layout->addWidget(buttons);

@@ -186,6 +186,11 @@ vtkRenderWindowInteractor* QtWindowing::ViewInteractor() {
   return Host->View()->interactor();
 }
 
+void QtWindowing::ViewRendered() {
+  if (Rendered)
+    Rendered();
+}
+
 void QtWindowing::PresentFrame() {
   // A render inside a running handler only draws into the view's buffer; the widget shows it
   // when its paint event runs. Keys and clicks stay queued until the handler ends.

@@ -52,6 +52,10 @@ public:
   vtkRenderWindow* ViewRenderWindow() override;
   vtkRenderWindowInteractor* ViewInteractor() override;
   void PresentFrame() override;
+  void ViewRendered() override;
+
+  // Runs after every render of the view.
+  std::function<void()> Rendered;
 
   // Runs after each presented frame, while the handler that draws the frames still runs
   // (for looking at the view between frames).

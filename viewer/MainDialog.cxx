@@ -122,6 +122,7 @@ void MainDialog::ConnectModel(vtkPolyDataReader* reader) {
 void MainDialog::Render() {
   if (RenderWindow)
     RenderWindow->Render();
+  Windowing.ViewRendered();
 }
 
 } // namespace selvane

@@ -39,6 +39,7 @@ bool MainDialog::OpenModelFile(const std::string& path) {
       return false;
     }
     ConnectModel(reader);
+    ModelPath = path;
   }
   vtkPolyData* model = ModelReader->GetOutput();
 

@@ -70,6 +70,8 @@ public:
   // Puts what the view's last render drew on the screen now, inside a running handler
   // (an animation frame), without handling user input.
   virtual void PresentFrame() = 0;
+  // After every render of the view: the window may show what changed (status line).
+  virtual void ViewRendered() {}
 };
 
 } // namespace selvane

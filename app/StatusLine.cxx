@@ -1,0 +1,57 @@
+#include "StatusLine.h"
+
+#include "MainDialog.h"
+#include "vtkShapeTransform.h"
+
+#include <QFileInfo>
+#include <QLabel>
+#include <QStatusBar>
+#include <vtkPolyData.h>
+
+namespace selvane {
+
+StatusLine::StatusLine(QStatusBar* bar, const MainDialog& viewer)
+    : QObject(bar), Viewer(viewer), Model(new QLabel(bar)), Current(new QLabel(bar)),
+      Fraction(new QLabel(bar)) {
+  Model->setObjectName("statusModel");
+  Current->setObjectName("statusCurrent");
+  Fraction->setObjectName("statusFraction");
+  bar->addWidget(Model, 1);
+  bar->addPermanentWidget(Current);
+  bar->addPermanentWidget(Fraction);
+  Refresh();
+}
+
+QString StatusLine::ModelText() const {
+  vtkPolyData* model = Viewer.Model();
+  if (!model)
+    return "No model";
+  // The file name as the user's file system spells it, without the folder.
+  const QString name = QFileInfo(QFile::decodeName(Viewer.ModelPath.c_str())).fileName();
+  return QString("%1: %L2 points, %L3 cells")
+      .arg(name)
+      .arg(static_cast<qlonglong>(model->GetNumberOfPoints()))
+      .arg(static_cast<qlonglong>(model->GetNumberOfCells()));
+}
+
+QString StatusLine::CurrentText() const {
+  if (!Viewer.Model())
+    return {};
+  auto id = [](int v) { return v < 0 ? QString("none") : QString::number(v); };
+  return QString("cell %1, point %2").arg(id(Viewer.CurrentCell), id(Viewer.CurrentPoint));
+}
+
+QString StatusLine::FractionText() const {
+  if (!Viewer.Model())
+    return {};
+  return QString("deformation %1%")
+      .arg(QString::number(100.0 * Viewer.ShapeTransform->GetFraction(), 'g', 4));
+}
+
+void StatusLine::Refresh() {
+  Model->setText(ModelText());
+  Current->setText(CurrentText());
+  Fraction->setText(FractionText());
+}
+
+} // namespace selvane
