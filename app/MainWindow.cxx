@@ -15,11 +15,15 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QKeySequence>
 #include <QListWidget>
 #include <QMenuBar>
+#include <QScreen>
+#include <QSplitter>
 #include <QStatusBar>
+#include <QStyle>
 
 #include <vector>
 
@@ -31,16 +35,30 @@ MainWindow::MainWindow() {
   auto* layout = new QHBoxLayout(central);
   layout->setContentsMargins(0, 0, 3, 3);
   layout->setSpacing(0);
-  Controls = new ControlColumn(central);
-  ViewHost = new RenderHost(central);
-  layout->addWidget(Controls);
-  layout->addWidget(ViewHost, 1);
+  // The column can be widened against the view; neither can be folded away.
+  auto* splitter = new QSplitter(Qt::Horizontal, central);
+  splitter->setChildrenCollapsible(false);
+  splitter->setHandleWidth(3);
+  Controls = new ControlColumn(splitter);
+  ViewHost = new RenderHost(splitter);
+  splitter->addWidget(Controls);
+  splitter->addWidget(ViewHost);
+  splitter->setStretchFactor(0, 0);
+  splitter->setStretchFactor(1, 1);
+  layout->addWidget(splitter);
   setCentralWidget(central);
   BuildMenu();
-  // The status bar comes below the original client area rather than out of it.
-  const int bars = menuBar()->sizeHint().height() + statusBar()->sizeHint().height();
   setMinimumSize(500, 380);
-  resize(522, 387 + bars);
+  // About two thirds of the screen, centred; never less than the original window.
+  const int bars = menuBar()->sizeHint().height() + statusBar()->sizeHint().height();
+  QSize size(522, 387 + bars);
+  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+    const QRect free = screen->availableGeometry();
+    size = size.expandedTo(free.size() * 2 / 3);
+    setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size, free));
+  } else {
+    resize(size);
+  }
 
   Platform = std::make_unique<QtWindowing>(this, Controls, ViewHost, MenuItems);
   Viewer = std::make_unique<MainDialog>(*Platform);

@@ -16,6 +16,8 @@ StatusLine::StatusLine(QStatusBar* bar, const MainDialog& viewer)
   Model->setObjectName("statusModel");
   Current->setObjectName("statusCurrent");
   Fraction->setObjectName("statusFraction");
+  for (QLabel* label : {Current, Fraction})
+    label->setContentsMargins(12, 0, 4, 0);
   bar->addWidget(Model, 1);
   bar->addPermanentWidget(Current);
   bar->addPermanentWidget(Fraction);

@@ -16,13 +16,16 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QFileDialog>
+#include <QFontMetrics>
 #include <QKeyEvent>
 #include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QRegularExpression>
+#include <QStyle>
 #include <QTest>
 #include <QVTKOpenGLNativeWidget.h>
 #include <vtkSphereSource.h>
@@ -61,7 +64,8 @@ TEST(MainWindowTest, StartsWithTitleControlsAndStartUpMenu) {
     EXPECT_EQ(window.Column()->ListBox(list)->isSortingEnabled(), list != CellPointsList);
   for (int field : {CurrentXField, CurrentYField, CurrentZField}) {
     EXPECT_TRUE(window.Column()->Field(field)->isReadOnly());
-    EXPECT_FALSE(window.Column()->Field(field)->isEnabled());
+    // Greyed and out of the tab order, but its text can be selected and copied.
+    EXPECT_EQ(window.Column()->Field(field)->focusPolicy(), Qt::ClickFocus);
   }
   EXPECT_EQ(window.Column()->Field(TargetXField)->text(), "0");
 
@@ -126,7 +130,7 @@ TEST(MainWindowTest, HoldsItsMinimumSizeAndGrowsTheSelectionLists) {
   EXPECT_EQ(window.Column()->ListBox(SelectedPointsList)->height(), cy - 176);
   EXPECT_EQ(window.Column()->ListBox(SelectedCellsList)->height(), cy - 260);
   EXPECT_EQ(window.Column()->ListBox(CellPointsList)->height(), 61);
-  EXPECT_GT(window.Host()->width(), 900 - ControlColumn::ColumnWidth - 10);
+  EXPECT_GT(window.Host()->width(), 900 - window.Column()->width() - 10);
 }
 
 TEST(MainWindowTest, EnterAndEscapeDoNotCloseTheWindow) {
@@ -304,6 +308,39 @@ TEST(MainWindowTest, StatusLineAcceleratorsAndAbout) {
   ASSERT_NE(name, nullptr);
   EXPECT_TRUE(name->text().contains(QRegularExpression("^Selvane \\d+\\.\\d+")))
       << name->text().toStdString();
+}
+
+// No text of the column is cut: every label's text fits its label, and a coordinate with a
+// sign and six digits fits its field, whatever the font's resolution (the test also runs with
+// 144-dpi fonts).
+TEST(MainWindowTest, ColumnTextIsNeverCut) {
+  MainWindow window;
+  window.show();
+  Settle();
+  for (auto* label : window.Column()->findChildren<QLabel*>()) {
+    const QFontMetrics metrics(label->font());
+    EXPECT_LE(metrics.horizontalAdvance(label->text()), label->contentsRect().width())
+        << label->text().toStdString();
+    EXPECT_LE(metrics.height(), label->contentsRect().height()) << label->text().toStdString();
+  }
+  const float target[3] = {-0.0147535f, -123.457f, -1.23457e-07f};
+  window.Windowing().WriteCoordinateFields(target, target);
+  for (int field :
+       {CurrentXField, CurrentYField, CurrentZField, TargetXField, TargetYField, TargetZField}) {
+    QLineEdit* edit = window.Column()->Field(field);
+    const QFontMetrics metrics(edit->font());
+    // The text area of a line edit is its contents less the style's frame and a margin of 2
+    // pixels each side.
+    const int room =
+        edit->width() - 2 * edit->style()->pixelMetric(QStyle::PM_DefaultFrameWidth) - 4;
+    EXPECT_LE(metrics.horizontalAdvance(edit->text()), room)
+        << edit->text().toStdString() << " in field " << field;
+  }
+  QLineEdit* current = window.Column()->Field(CurrentXField);
+  current->selectAll();
+  current->copy();
+  EXPECT_EQ(QApplication::clipboard()->text(), current->text());
+  EXPECT_EQ(current->text(), "-0.0147535");
 }
 
 } // namespace
