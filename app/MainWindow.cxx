@@ -74,6 +74,7 @@ MainWindow::MainWindow() {
   BindCommands();
   BindListBoxes();
   Viewer->InitializeView();
+  Viewer->KeepMarkersVisible(8);
   qApp->installEventFilter(new InputInterceptor(*this));
 }
 

@@ -94,6 +94,10 @@ public:
   void OnScreenShot();
   void OnSetPointer();
   void ApplyPointerRadius();
+  // From now on markers and the pointing sphere are drawn at least this many pixels wide
+  // (their radii are kept), and the current and selected cells are outlined. The window turns
+  // it on; the scene without it is the plain one.
+  void KeepMarkersVisible(double pixels);
   // Frames everything shown, from the current viewing direction.
   void ResetCamera();
   // Looks at everything shown from the +axis (sign > 0) or -axis side; axis 0, 1, 2: X, Y, Z.
@@ -173,6 +177,7 @@ public:
   int CtrlDown = 0;
   int ShowSolid = 1;
   int ReadTargetFromFields = 1;
+  double MinimumMarkerPixels = 0;
 
   // The auxiliary dialogs' values.
   MakeTransformDialog MakeTransformBox;
@@ -189,6 +194,7 @@ private:
   // The actors of the selections that are not empty, in drawing order.
   void AddSelectionActors();
   void UpdatePickLocator();
+  void UpdateMarkerSizes();
   void MoveHighlightTo(vtkIdType index, int point);
   void RemoveHighlightIfActive();
   void BuildMarkers();

@@ -110,7 +110,7 @@ void vtkPointMarkerSource::DrawMarkers(vtkPolyData* output, vtkIdType pointCount
   *polyOffset++ = 0;
   *lineOffset++ = 0;
   Markers.ForEach([&](vtkIdType, const selvane::PointMarker& marker) {
-    const Sphere& sphere = SphereOfRadius(marker.Radius);
+    const Sphere& sphere = SphereOfRadius(DrawnRadius(marker));
     const Id n = static_cast<Id>(sphere.NumberOfPoints());
     for (Id i = 0; i < n; ++i)
       for (int k = 0; k < 3; ++k) {
@@ -156,7 +156,7 @@ int vtkPointMarkerSource::RequestData(vtkInformation*, vtkInformationVector**,
   // Sizes first, so that every array is allocated once.
   vtkIdType pointCount = 0, triangleCount = 0, triangleIds = 0;
   Markers.ForEach([&](vtkIdType, const selvane::PointMarker& marker) {
-    const Sphere& sphere = SphereOfRadius(marker.Radius);
+    const Sphere& sphere = SphereOfRadius(DrawnRadius(marker));
     pointCount += sphere.NumberOfPoints() + 2;
     triangleCount += static_cast<vtkIdType>(sphere.TriangleSizes.size());
     triangleIds += static_cast<vtkIdType>(sphere.TriangleIds.size());
@@ -169,8 +169,18 @@ int vtkPointMarkerSource::RequestData(vtkInformation*, vtkInformationVector**,
   return 1;
 }
 
+void vtkPointMarkerSource::SetMinimumRadius(float radius) {
+  if (radius == MinimumRadius)
+    return;
+  MinimumRadius = radius;
+  // Spheres made for earlier minimums are not drawn again.
+  Spheres.clear();
+  Modified();
+}
+
 void vtkPointMarkerSource::PrintSelf(ostream& os, vtkIndent indent) {
   Superclass::PrintSelf(os, indent);
+  os << indent << "MinimumRadius: " << MinimumRadius << "\n";
   os << indent << "Markers: " << Markers.Size() << "\n";
   os << indent << "Sphere radii made: " << Spheres.size() << "\n";
 }

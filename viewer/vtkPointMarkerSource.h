@@ -27,6 +27,11 @@ public:
   // The keys of the held markers in drawing order.
   std::vector<vtkIdType> GetMarkerKeys() const;
 
+  // Spheres are drawn with at least this radius (the view keeps markers a few pixels wide);
+  // the markers' own radii are kept. 0 by default.
+  void SetMinimumRadius(float radius);
+  vtkGetMacro(MinimumRadius, float);
+
 protected:
   vtkPointMarkerSource();
   ~vtkPointMarkerSource() override;
@@ -50,7 +55,12 @@ private:
   void DrawMarkers(vtkPolyData* output, vtkIdType pointCount, vtkIdType triangleCount,
                    vtkIdType triangleIds);
 
+  float DrawnRadius(const selvane::PointMarker& marker) const {
+    return marker.Radius < MinimumRadius ? MinimumRadius : marker.Radius;
+  }
+
   selvane::HeldOrder<selvane::PointMarker> Markers;
+  float MinimumRadius = 0;
   // Keyed by the radius's bits, an order that holds for every float, NaN included.
   std::map<std::uint32_t, Sphere> Spheres;
 };

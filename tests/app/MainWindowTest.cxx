@@ -28,6 +28,11 @@
 #include <QStyle>
 #include <QTest>
 #include <QVTKOpenGLNativeWidget.h>
+#include <vtkActor.h>
+#include <vtkCamera.h>
+#include <vtkMath.h>
+#include <vtkPolyData.h>
+#include <vtkRenderer.h>
 #include <vtkSphereSource.h>
 
 using namespace selvane;
@@ -341,6 +346,44 @@ TEST(MainWindowTest, ColumnTextIsNeverCut) {
   current->copy();
   EXPECT_EQ(QApplication::clipboard()->text(), current->text());
   EXPECT_EQ(current->text(), "-0.0147535");
+}
+
+// Markers and the pointing sphere keep a few pixels on screen whatever the model's size: at the
+// default radius (0.2% of the model) they would be a pixel or two wide.
+TEST(MainWindowTest, MarkersStayVisibleAtAnyModelSize) {
+  MainWindow window;
+  window.show();
+  Settle();
+  ASSERT_TRUE(window.Dialog().OpenModelFile(SampleModel));
+  MainDialog& dialog = window.Dialog();
+  // The point nearest the camera, so that nothing of the model hides its marker.
+  vtkPolyData* model = dialog.Model();
+  double eye[3];
+  dialog.Renderer->GetActiveCamera()->GetPosition(eye);
+  vtkIdType nearest = 0;
+  double best = 1e300;
+  for (vtkIdType id = 0; id < model->GetNumberOfPoints(); ++id) {
+    const double d = vtkMath::Distance2BetweenPoints(model->GetPoint(id), eye);
+    if (d < best) {
+      best = d;
+      nearest = id;
+    }
+  }
+  dialog.SetCurrentPoint(static_cast<int>(nearest));
+  dialog.ToggleCurrentPoint();
+  dialog.OnScreenShot(); // only the model and the markers
+  Settle();
+  const QImage view = window.Host()->View()->grabFramebuffer();
+  int marker = 0; // the highlighted marker is azure
+  for (int y = 0; y < view.height(); ++y)
+    for (int x = 0; x < view.width(); ++x) {
+      const QColor c = view.pixelColor(x, y);
+      if (c.blue() > 120 && c.red() < 60 && c.blue() - c.green() > 40)
+        ++marker;
+    }
+  EXPECT_GE(marker, 25) << "the selected point's marker is a visible disc";
+  EXPECT_FLOAT_EQ(dialog.PointMarkers[0].Radius, dialog.PointerRadius) << "its radius is kept";
+  EXPECT_GT(dialog.PointingSphereActor->GetScale()[0], 1.0);
 }
 
 } // namespace
