@@ -50,6 +50,10 @@ void MainDialog::KeepMarkersVisible(double pixels) {
   SelectedCellsActor->GetProperty()->SetEdgeColor(0, 0.45, 0.45);
   SelectedCellsActor->GetProperty()->SetVertexColor(0, 0.45, 0.45);
 
+  // The sphere's growth is for the eye only: framing the camera must not see it, nor an
+  // origin it kept from the previous model.
+  PointingSphereActor->UseBoundsOff();
+
   auto update = vtkSmartPointer<vtkCallbackCommand>::New();
   update->SetClientData(this);
   update->SetCallback([](vtkObject*, unsigned long, void* self, void*) {

@@ -51,6 +51,9 @@ bool MainDialog::OpenModelFile(const std::string& path) {
 
   ClearSelectedCells();
   ClearSelectedPoints();
+  // The previous model's axes and labels leave the scene now: the camera below is framed on
+  // what is in view, which must be the new model alone. BuildAxes sets HasAxes again.
+  HasAxes = 0;
   if (Renderer)
     Renderer->RemoveAllViewProps();
 

@@ -9,6 +9,7 @@
 #include "QtWindowing.h"
 #include "RenderHost.h"
 #include "StatusLine.h"
+#include "TestMeshes.h"
 
 #include "QtTestSupport.h"
 
@@ -118,6 +119,30 @@ TEST(MainWindowTest, DrawsThePlaceholderThenTheOpenedModel) {
     }
   EXPECT_GT(grey, 100);
   EXPECT_GT(pink, 100);
+}
+
+TEST(MainWindowTest, ASecondModelFillsTheViewAsOnAFreshStart) {
+  // A small grid at the origin, then a model hundreds of units across, far from it.
+  const TempDir dir;
+  ASSERT_TRUE(WriteLegacyModel(MakeBoxModel(0, 0, 0, 6, 6, 0, false), dir.File("grid.vtk")));
+  ASSERT_TRUE(WriteLegacyModel(MakeBoxModel(1000, 2000, -500, 1400, 2300, -300, false),
+                               dir.File("large.vtk")));
+  MainWindow fresh;
+  fresh.show();
+  Settle();
+  ASSERT_TRUE(fresh.Dialog().OpenModelFile(dir.File("large.vtk")));
+  const int freshPixels = DrawnPixels(fresh);
+  fresh.hide();
+
+  MainWindow second;
+  second.show();
+  Settle();
+  ASSERT_TRUE(second.Dialog().OpenModelFile(dir.File("grid.vtk")));
+  DrawnPixels(second);
+  ASSERT_TRUE(second.Dialog().OpenModelFile(dir.File("large.vtk")));
+  const int secondPixels = DrawnPixels(second);
+  EXPECT_GT(freshPixels, 2000);
+  EXPECT_NEAR(secondPixels, freshPixels, freshPixels / 20);
 }
 
 TEST(MainWindowTest, HoldsItsMinimumSizeAndGrowsTheSelectionLists) {

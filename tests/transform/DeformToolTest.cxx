@@ -13,10 +13,16 @@
 #include <vtkSphereSource.h>
 #include <vtkTransformPolyDataFilter.h>
 
+#include <algorithm>
+#include <csignal>
 #include <cstdio>
+#include <dirent.h>
 #include <fstream>
 #include <sstream>
+#include <sys/resource.h>
 #include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
 
 using namespace selvane;
 
@@ -27,8 +33,10 @@ struct ToolRun {
   std::string Output; // standard output and standard error
 };
 
-ToolRun Deform(const std::string& arguments) {
-  const std::string command = std::string(SELVANE_DEFORM_TOOL) + " " + arguments + " 2>&1";
+// Runs the tool through the shell; stdoutTo sends its standard output elsewhere.
+ToolRun Deform(const std::string& arguments, const std::string& stdoutTo = "") {
+  const std::string command = std::string(SELVANE_DEFORM_TOOL) + " " + arguments + " 2>&1" +
+                              (stdoutTo.empty() ? "" : " >" + stdoutTo);
   ToolRun run;
   FILE* pipe = popen(command.c_str(), "r");
   char buffer[512];
@@ -124,6 +132,94 @@ TEST_F(DeformToolTest, BadInputEndsWithOneLineAndLeavesTheOutputAlone) {
     EXPECT_NE(run.Output.find("usage: selvane-deform"), std::string::npos);
   }
   EXPECT_EQ(ReadText(Dir.File("out.vtk")), "keep me");
+}
+
+TEST_F(DeformToolTest, NumbersBeyondSinglePrecisionAreRefusedWithTheirCause) {
+  const std::string inputs = Dir.File("model.vtk") + " " + Dir.File("pairs.ptt");
+  const std::string out = " -o " + Dir.File("out.vtk");
+  // Finite as a double, infinite as the float the spline works in.
+  for (const std::string& numbers :
+       {std::string(" --radius 1e300"), std::string(" --radius 0.9 --fraction 1e39"),
+        std::string(" --radius 0.9 --fraction -1e39")}) {
+    const ToolRun run = Deform(inputs + numbers + out);
+    EXPECT_EQ(run.Exit, 2) << numbers << "\n" << run.Output;
+    EXPECT_NE(run.Output.find("larger than single precision holds (3.4e38)"), std::string::npos)
+        << run.Output;
+  }
+  EXPECT_NE(Deform(inputs + " --radius 1e-50" + out).Output.find("smaller than single precision"),
+            std::string::npos);
+  EXPECT_NE(access(Dir.File("out.vtk").c_str(), F_OK), 0);
+
+  // Outside [0, 1] the tool warns and still writes the model.
+  const ToolRun past = Deform(inputs + " --radius 0.9 --fraction 1.5" + out);
+  EXPECT_EQ(past.Exit, 0) << past.Output;
+  EXPECT_NE(past.Output.find("warning: the fraction 1.5 lies outside [0, 1]"), std::string::npos)
+      << past.Output;
+  EXPECT_EQ(access(Dir.File("out.vtk").c_str(), F_OK), 0);
+}
+
+TEST_F(DeformToolTest, AReportThatCannotBeWrittenIsAFailure) {
+  const ToolRun run = Deform(Dir.File("model.vtk") + " " + Dir.File("pairs.ptt") +
+                                 " --radius 0.9 -o " + Dir.File("out.vtk"),
+                             "/dev/full");
+  EXPECT_EQ(run.Exit, 1) << run.Output;
+  EXPECT_NE(run.Output.find("selvane-deform: standard output: No space left on device"),
+            std::string::npos)
+      << run.Output;
+}
+
+std::vector<std::string> FolderEntries(const std::string& folder) {
+  std::vector<std::string> names;
+  DIR* dir = opendir(folder.c_str());
+  while (dir) {
+    const dirent* entry = readdir(dir);
+    if (!entry)
+      break;
+    if (std::string(entry->d_name) != "." && std::string(entry->d_name) != "..")
+      names.push_back(entry->d_name);
+  }
+  if (dir)
+    closedir(dir);
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// The program as a user runs it under `ulimit -f`: the signal keeps its default action, so
+// only the program itself can turn it into a reported write error.
+TEST_F(DeformToolTest, AFileSizeLimitEndsWithAMessageAndNoFileLost) {
+  WriteTextFile(Dir.File("out.vtk"), "keep me");
+  const std::vector<std::string> before = FolderEntries(Dir.Path());
+  const std::string model = Dir.File("model.vtk"), pairs = Dir.File("pairs.ptt"),
+                    output = Dir.File("out.vtk");
+  const TempDir logs;
+  const std::string log = logs.File("messages.txt");
+  std::fflush(nullptr);
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    std::signal(SIGXFSZ, SIG_DFL);
+    // The sphere's file is some 20 kB: it cannot be written within 4 kB.
+    const rlimit limit = {4096, 4096};
+    FILE* messages = std::freopen(log.c_str(), "w", stderr);
+    if (!messages || setrlimit(RLIMIT_FSIZE, &limit) != 0)
+      _exit(99);
+    dup2(fileno(stderr), STDOUT_FILENO);
+    execl(SELVANE_DEFORM_TOOL, SELVANE_DEFORM_TOOL, model.c_str(), pairs.c_str(), "--radius", "0.9",
+          "-o", output.c_str(), static_cast<char*>(nullptr));
+    _exit(98);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  const std::string messages = ReadText(log);
+  ASSERT_FALSE(WIFSIGNALED(status)) << "killed by signal " << WTERMSIG(status);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 1) << messages;
+  const std::string last = messages.substr(messages.rfind("selvane-deform: "));
+  EXPECT_NE(last.find(output), std::string::npos) << messages;
+  // The tool keeps the C locale for its messages, whatever the environment.
+  EXPECT_NE(last.find("File too large"), std::string::npos) << messages;
+  EXPECT_EQ(ReadText(output), "keep me");
+  EXPECT_EQ(FolderEntries(Dir.Path()), before) << "a temporary file was left behind";
 }
 
 } // namespace

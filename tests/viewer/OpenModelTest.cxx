@@ -11,6 +11,9 @@
 #include <gtest/gtest.h>
 
 #include <vtkActor.h>
+#include <vtkCallbackCommand.h>
+#include <vtkCamera.h>
+#include <vtkCommand.h>
 #include <vtkFollower.h>
 #include <vtkIdList.h>
 #include <vtkPoints.h>
@@ -22,6 +25,7 @@
 #include <vtkRenderer.h>
 #include <vtkSphereSource.h>
 
+#include <algorithm>
 #include <vector>
 
 using namespace selvane;
@@ -191,6 +195,67 @@ TEST_F(OpenModelTest, SecondModelReplacesTheFirstAndKeepsTheScalarRangeWithoutSc
   Dialog.ModelMapper->Update();
   EXPECT_EQ(Dialog.ModelMapper->GetInput()->GetNumberOfPoints(), 8);
   EXPECT_EQ(Dialog.ModelMapper->GetInput()->GetPoints()->GetPoint(7)[1], 50);
+}
+
+// What the renderer holds when it draws its first frame after a moment of the test.
+struct FirstFrame {
+  bool Seen = false;
+  std::vector<vtkProp*> Props;
+  double Bounds[6] = {};
+
+  void Watch(vtkRenderer* renderer) {
+    Seen = false;
+    auto callback = vtkSmartPointer<vtkCallbackCommand>::New();
+    callback->SetClientData(this);
+    callback->SetCallback([](vtkObject* caller, unsigned long, void* data, void*) {
+      auto* frame = static_cast<FirstFrame*>(data);
+      auto* drawn = static_cast<vtkRenderer*>(caller);
+      if (frame->Seen)
+        return;
+      frame->Seen = true;
+      frame->Props = PropsOf(drawn);
+      drawn->ComputeVisiblePropBounds(frame->Bounds);
+    });
+    renderer->AddObserver(vtkCommand::StartEvent, callback);
+  }
+};
+
+TEST_F(OpenModelTest, SecondModelIsFramedAsOnAFreshStartWithoutTheOldAxes) {
+  // A small grid at the origin, then a model hundreds of units across, far from it.
+  ASSERT_TRUE(Open(WriteBox("grid.vtk", 6, 6, 0, false)));
+  const std::string large = Dir.File("large.vtk");
+  ASSERT_TRUE(WriteLegacyModel(MakeBoxModel(1000, 2000, -500, 1400, 2300, -300, false), large));
+  const vtkSmartPointer<vtkProp> oldAxes = Dialog.AxesActor.Get();
+  const vtkSmartPointer<vtkProp> oldLabel = Dialog.XLabel.Get();
+  FirstFrame frame;
+  frame.Watch(Dialog.Renderer);
+  ASSERT_TRUE(Open(large));
+
+  ASSERT_TRUE(frame.Seen);
+  for (vtkProp* old : {oldAxes.Get(), oldLabel.Get()})
+    EXPECT_EQ(std::count(frame.Props.begin(), frame.Props.end(), old), 0);
+  // Only the new model (and the pointing sphere and current cell on it) is in view.
+  const double expected[6] = {1000, 1400, 2000, 2300, -500, -300};
+  for (int i = 0; i < 6; ++i)
+    EXPECT_NEAR(frame.Bounds[i], expected[i], 1.0) << "bound " << i;
+
+  FakeWindowing freshWindowing;
+  MainDialog fresh(freshWindowing);
+  fresh.InitializeView();
+  freshWindowing.QueueFileAnswer(large);
+  fresh.OpenModel();
+  vtkCamera* camera = Dialog.Renderer->GetActiveCamera();
+  vtkCamera* freshCamera = fresh.Renderer->GetActiveCamera();
+  // Within the pointing sphere, which still has the previous model's radius at the reset.
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_NEAR(camera->GetPosition()[i], freshCamera->GetPosition()[i], 0.5);
+    EXPECT_NEAR(camera->GetFocalPoint()[i], freshCamera->GetFocalPoint()[i], 0.5);
+  }
+  // The new axes and labels are in the scene for the next frame.
+  const auto props = PropsOf(Dialog.Renderer);
+  EXPECT_NE(Dialog.AxesActor.Get(), oldAxes.Get());
+  EXPECT_EQ(std::count(props.begin(), props.end(), Dialog.AxesActor.Get()), 1);
+  EXPECT_EQ(std::count(props.begin(), props.end(), Dialog.XLabel.Get()), 1);
 }
 
 TEST_F(OpenModelTest, RefusedFilesLeaveEverythingAsItWas) {

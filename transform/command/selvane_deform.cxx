@@ -14,9 +14,12 @@
 #include <vtkTransformPolyDataFilter.h>
 
 #include <cerrno>
+#include <cfloat>
 #include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 namespace {
@@ -58,12 +61,22 @@ std::string ParseArguments(int argc, char** argv, Options& options) {
       if (!hasValue || !ParseNumber(argv[k + 1], value))
         return arg + " needs a number";
       ++k;
+      // The spline works in single precision: a number it cannot hold is refused here.
       if (arg == "--radius") {
-        if (!(value > 0.0) || value > 3.0e38)
+        if (!(value > 0.0))
           return "the radius must be a positive number";
+        if (value > FLT_MAX)
+          return "the radius must be a positive number: " + std::string(argv[k]) +
+                 " is larger than single precision holds (3.4e38)";
+        if (static_cast<float>(value) == 0.0f)
+          return "the radius must be a positive number: " + std::string(argv[k]) +
+                 " is smaller than single precision holds (1.4e-45)";
         options.Radius = value;
         options.HaveRadius = true;
       } else {
+        if (std::fabs(value) > FLT_MAX)
+          return "the fraction " + std::string(argv[k]) +
+                 " is larger than single precision holds (3.4e38)";
         options.Fraction = value;
       }
     } else if (arg == "-o") {
@@ -90,6 +103,9 @@ std::string ParseArguments(int argc, char** argv, Options& options) {
 } // namespace
 
 int main(int argc, char** argv) {
+  // Past a file-size limit a write then fails with EFBIG and is reported, instead of the
+  // signal ending the process silently with a temporary file left behind.
+  std::signal(SIGXFSZ, SIG_IGN);
   for (int k = 1; k < argc; ++k)
     if (std::string(argv[k]) == "-h" || std::string(argv[k]) == "--help") {
       std::printf("%s\n", UsageLine);
@@ -98,6 +114,12 @@ int main(int argc, char** argv) {
   Options options;
   if (const std::string why = ParseArguments(argc, argv, options); !why.empty())
     return Usage(why);
+  if (!(options.Fraction >= 0.0 && options.Fraction <= 1.0))
+    std::fprintf(stderr,
+                 "selvane-deform: warning: the fraction %g lies outside [0, 1]: the model moves "
+                 "%s\n",
+                 options.Fraction,
+                 options.Fraction < 0.0 ? "away from its targets" : "past its targets");
 
   vtkNew<vtkPolyDataReader> reader;
   if (const std::string why = selvane::ReadModelFile(options.Model, reader); !why.empty())
@@ -127,5 +149,9 @@ int main(int argc, char** argv) {
   std::printf("Deformed %lld points by %d correspondences at fraction %g: %s\n",
               static_cast<long long>(deformed->GetNumberOfPoints()), fit.Pairs, options.Fraction,
               options.Output.c_str());
+  // A report that could not be written (a full disk) is a failure, not a success.
+  errno = 0;
+  if (std::fflush(stdout) != 0 || std::ferror(stdout))
+    return Fail("standard output", errno != 0 ? std::strerror(errno) : "a write failed");
   return 0;
 }

@@ -10,7 +10,9 @@
 #include <vtkNew.h>
 
 #include <cerrno>
+#include <cfloat>
 #include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -27,9 +29,27 @@ int Fail(const std::string& file, const std::string& reason) {
   std::fprintf(stderr, "selvane-fit: %s: %s\n", file.c_str(), reason.c_str());
   return 1;
 }
+
+// "" when text is a radius the single-precision spline can use, else the reason.
+std::string ParseRadius(const char* text, double& radius) {
+  char* end = nullptr;
+  errno = 0;
+  radius = std::strtod(text, &end);
+  const std::string positive = "the radius must be a positive number";
+  if (end == text || *end != '\0' || !(radius > 0.0))
+    return positive;
+  if (radius > FLT_MAX)
+    return positive + ": " + text + " is larger than single precision holds (3.4e38)";
+  if (static_cast<float>(radius) == 0.0f)
+    return positive + ": " + text + " is smaller than single precision holds (1.4e-45)";
+  return "";
+}
 } // namespace
 
 int main(int argc, char** argv) {
+  // Past a file-size limit a write then fails with EFBIG and is reported, instead of the
+  // signal ending the process silently.
+  std::signal(SIGXFSZ, SIG_IGN);
   std::string file;
   double radius = 0.0;
   bool haveRadius = false;
@@ -39,20 +59,12 @@ int main(int argc, char** argv) {
       if (k + 1 >= argc) {
         return Usage("--radius needs a value");
       }
-      char* end = nullptr;
-      errno = 0;
-      radius = std::strtod(argv[++k], &end);
-      if (errno != 0 || end == argv[k] || *end != '\0' || !(radius > 0.0) ||
-          !std::isfinite(radius)) {
-        return Usage("the radius must be a positive number");
-      }
+      if (const std::string why = ParseRadius(argv[++k], radius); !why.empty())
+        return Usage(why.c_str());
       haveRadius = true;
     } else if (arg.rfind("--radius=", 0) == 0) {
-      char* end = nullptr;
-      radius = std::strtod(arg.c_str() + 9, &end);
-      if (end == arg.c_str() + 9 || *end != '\0' || !(radius > 0.0) || !std::isfinite(radius)) {
-        return Usage("the radius must be a positive number");
-      }
+      if (const std::string why = ParseRadius(arg.c_str() + 9, radius); !why.empty())
+        return Usage(why.c_str());
       haveRadius = true;
     } else if (arg == "-h" || arg == "--help") {
       std::printf("usage: selvane-fit PAIRS.ptt --radius R\n");
@@ -106,5 +118,9 @@ int main(int argc, char** argv) {
   } catch (const std::exception& e) {
     return Fail(file, e.what());
   }
+  // A report that could not be written (a full disk) is a failure, not a success.
+  errno = 0;
+  if (std::fflush(stdout) != 0 || std::ferror(stdout))
+    return Fail("standard output", errno != 0 ? std::strerror(errno) : "a write failed");
   return 0;
 }
