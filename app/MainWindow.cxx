@@ -116,7 +116,12 @@ void MainWindow::BuildMenu() {
 }
 
 void MainWindow::BindCommands() {
-  Commands[CmdOpenModel] = [](MainDialog& dialog) { dialog.OpenModel(); };
+  // The axes and labels of a new model are built after its first render: one more render
+  // shows them at once rather than at the next camera move.
+  Commands[CmdOpenModel] = [](MainDialog& dialog) {
+    dialog.OpenModel();
+    dialog.Render();
+  };
   Commands[CmdExit] = [this](MainDialog&) { close(); };
   // The selection commands render at once, so the change shows without another event.
   Commands[CmdSelectCell] = [](MainDialog& dialog) {

@@ -5,6 +5,7 @@
 
 #include <vtkActor.h>
 #include <vtkFollower.h>
+#include <vtkLookupTable.h>
 #include <vtkNew.h>
 #include <vtkPolyDataMapper.h>
 #include <vtkProperty.h>
@@ -50,6 +51,16 @@ void MainDialog::BuildAxes(const double bounds[6]) {
                        static_cast<float>(layout.ScaleFactor[2]));
   vtkNew<vtkPolyDataMapper> mapper;
   mapper->SetInputConnection(Axes->GetOutputPort());
+  // The axes' scalars (0, 0.25, 0.5) take their labels' colours: red, blue, green. Through
+  // VTK's default rainbow the y axis was yellow, which vanishes on the white background.
+  vtkNew<vtkLookupTable> colours;
+  colours->SetNumberOfTableValues(3);
+  colours->SetTableRange(0, 0.5);
+  colours->SetTableValue(0, 1, 0, 0);
+  colours->SetTableValue(1, 0, 0, 1);
+  colours->SetTableValue(2, 0, 0.8, 0);
+  mapper->SetLookupTable(colours);
+  mapper->SetScalarRange(0, 0.5);
   AxesActor = vtkSmartPointer<vtkActor>::New();
   AxesActor->SetMapper(mapper);
   const double s = layout.LabelScale;
