@@ -12,9 +12,11 @@
 #include "RenderHost.h"
 #include "StatusLine.h"
 #include "TransformCommand.h"
+#include "WorkRunner.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QCloseEvent>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QKeySequence>
@@ -71,6 +73,9 @@ MainWindow::MainWindow() {
   Platform->WriteCoordinateFields(Viewer->TargetPosition, Viewer->CurrentPosition);
   StatusBarLine = new StatusLine(statusBar(), *Viewer);
   Platform->Rendered = [this] { StatusBarLine->Refresh(); };
+  Runner = new WorkRunner(statusBar());
+  Platform->SetWorkRunner(Runner);
+  connect(Runner, &WorkRunner::BusyChanged, this, &MainWindow::SetBusy);
   BindCommands();
   BindListBoxes();
   Viewer->InitializeView();
@@ -159,7 +164,64 @@ void MainWindow::BindListBoxes() {
   }
 }
 
+namespace {
+
+// Commands that change neither the model nor the selections: they run while work is going on.
+bool RunsWhileBusy(int command) {
+  switch (command) {
+  case CmdExit:
+  case CmdWireframeSolid:
+  case CmdScreenShot:
+  case CmdSetPointer:
+  case CmdAbout:
+  case CmdKeysAndMouse:
+  case CmdResetCamera:
+  case CmdViewFromPlusX:
+  case CmdViewFromMinusX:
+  case CmdViewFromPlusY:
+  case CmdViewFromMinusY:
+  case CmdViewFromPlusZ:
+  case CmdViewFromMinusZ:
+    return true;
+  default:
+    return false;
+  }
+}
+
+} // namespace
+
+bool MainWindow::Busy() const {
+  return Runner && Runner->Busy();
+}
+
+void MainWindow::SetBusy(bool busy) {
+  if (busy) {
+    if (!EnabledBeforeBusy.empty())
+      return;
+    for (const auto& [command, action] : MenuItems) {
+      EnabledBeforeBusy[command] = action->isEnabled();
+      if (!RunsWhileBusy(command))
+        action->setEnabled(false);
+    }
+    return;
+  }
+  // Items the viewer enabled meanwhile (Clear Transform after a fit) come back enabled.
+  for (const auto& [command, enabled] : EnabledBeforeBusy)
+    if (auto* action = MenuItem(command); action && !RunsWhileBusy(command))
+      action->setEnabled(enabled || action->property(EnabledByViewer).toBool());
+  EnabledBeforeBusy.clear();
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+  // A job still running is cancelled and waited for: it holds the viewer's data.
+  if (Runner)
+    Runner->CancelAndWait();
+  QMainWindow::closeEvent(event);
+}
+
 void MainWindow::RunCommand(int command) {
+  if (Busy() && !RunsWhileBusy(command))
+    return;
   auto found = Commands.find(command);
   if (found != Commands.end())
     found->second(*Viewer);

@@ -17,6 +17,7 @@ class ControlColumn;
 class MakeTransformWindow;
 class SetRadiusWindow;
 class StatusLine;
+class WorkRunner;
 class MainDialog;
 class QtWindowing;
 class RenderHost;
@@ -37,14 +38,22 @@ public:
   SetRadiusWindow* SetRadiusBox() const { return SetRadius; }
   MakeTransformWindow* MakeTransformBox() const { return MakeTransform; }
   StatusLine* Status() const { return StatusBarLine; }
+  WorkRunner* Work() const { return Runner; }
+  // True while a background job or an animation runs: commands that would change the model
+  // or the selections wait, the view still turns.
+  bool Busy() const;
 
   // Runs a menu command as if its item had been chosen.
   void RunCommand(int command);
+
+protected:
+  void closeEvent(QCloseEvent* event) override;
 
 private:
   void BuildMenu();
   void BindCommands();
   void BindListBoxes();
+  void SetBusy(bool busy);
 
   ControlColumn* Controls;
   RenderHost* ViewHost;
@@ -56,6 +65,9 @@ private:
   SetRadiusWindow* SetRadius = nullptr;
   MakeTransformWindow* MakeTransform = nullptr;
   StatusLine* StatusBarLine = nullptr;
+  WorkRunner* Runner = nullptr;
+  // The menu items' enabled state before the window became busy.
+  std::map<int, bool> EnabledBeforeBusy;
 };
 
 } // namespace selvane

@@ -1,5 +1,7 @@
 #include "QtWindowing.h"
 
+#include "WorkRunner.h"
+
 #include "AuxiliaryDialogWindows.h"
 #include "ControlColumn.h"
 #include "ControlIds.h"
@@ -118,7 +120,11 @@ bool QtWindowing::ReadCoordinateFields(float target[3], float current[3]) {
 
 void QtWindowing::EnableMenuItem(int command) {
   auto found = MenuItems.find(command);
-  if (found != MenuItems.end())
+  if (found == MenuItems.end())
+    return;
+  // Nothing greys an item again: the window re-enables it after busy work from this mark.
+  found->second->setProperty(EnabledByViewer, true);
+  if (!Runner || !Runner->Busy())
     found->second->setEnabled(true);
 }
 
@@ -184,6 +190,28 @@ vtkRenderWindow* QtWindowing::ViewRenderWindow() {
 
 vtkRenderWindowInteractor* QtWindowing::ViewInteractor() {
   return Host->View()->interactor();
+}
+
+void QtWindowing::RunInBackground(BackgroundJob job) {
+  if (Runner) {
+    Runner->Run(std::move(job));
+    return;
+  }
+  WindowingLayer::RunInBackground(std::move(job));
+}
+
+void QtWindowing::PlayFrames(long long count, std::function<void(long long k)> frame,
+                             std::function<void()> finished) {
+  auto present = [this] {
+    Host->View()->update();
+    if (FramePresented)
+      FramePresented();
+  };
+  if (Runner) {
+    Runner->Play(count, std::move(frame), std::move(finished), present);
+    return;
+  }
+  WindowingLayer::PlayFrames(count, std::move(frame), std::move(finished));
 }
 
 void QtWindowing::ViewRendered() {

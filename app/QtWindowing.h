@@ -20,6 +20,7 @@ class ControlColumn;
 class MakeTransformWindow;
 class RenderHost;
 class SetRadiusWindow;
+class WorkRunner;
 
 // The viewer's window operations on the Qt widgets of the main window.
 class QtWindowing : public WindowingLayer {
@@ -53,6 +54,10 @@ public:
   vtkRenderWindowInteractor* ViewInteractor() override;
   void PresentFrame() override;
   void ViewRendered() override;
+  void RunInBackground(BackgroundJob job) override;
+  void PlayFrames(long long count, std::function<void(long long k)> frame,
+                  std::function<void()> finished) override;
+  void SetWorkRunner(WorkRunner* runner) { Runner = runner; }
 
   // Runs after every render of the view.
   std::function<void()> Rendered;
@@ -71,7 +76,11 @@ private:
   AboutWindow* About = nullptr;
   SetRadiusWindow* SetRadius = nullptr;
   MakeTransformWindow* MakeTransform = nullptr;
+  WorkRunner* Runner = nullptr;
 };
+
+// The property of a menu item's action that says the viewer has enabled it.
+inline constexpr const char* EnabledByViewer = "enabledByViewer";
 
 // Six significant digits, as the coordinate fields show numbers.
 QString FormatCoordinate(float value);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,24 @@ struct FilePromptRequest {
 };
 
 enum class AuxiliaryDialog { MakeTransform, SetRadius, About };
+
+// What long work sees of the window while it runs on a worker thread.
+class WorkProgress {
+public:
+  virtual ~WorkProgress() = default;
+  // Names the stage now running, e.g. "Reading" or "Factoring".
+  virtual void Stage(const std::string& stage) = 0;
+  // True once the user asked to cancel; the work stops at its next check.
+  virtual bool CancelRequested() const = 0;
+};
+
+// Long work: Work runs off the window's thread and touches no viewer state; Done runs on the
+// window's thread afterwards, with completed false when the work was cancelled.
+struct BackgroundJob {
+  std::string Title;
+  std::function<void(WorkProgress&)> Work;
+  std::function<void(bool completed)> Done;
+};
 
 // Everything the viewer logic needs from the window system. The Qt shell implements it
 // for the real window; the tests implement it with a scriptable fake.
@@ -72,6 +91,17 @@ public:
   virtual void PresentFrame() = 0;
   // After every render of the view: the window may show what changed (status line).
   virtual void ViewRendered() {}
+
+  // Runs a job as BackgroundJob says. While it runs, the window keeps answering (the view
+  // can be turned) but commands that would change the model or the selections wait. Without
+  // a window the work runs at once on this thread.
+  virtual void RunInBackground(BackgroundJob job);
+  // Plays an animation: for k = 1 .. count - 1, frame(k) renders frame k, which the window
+  // then presents. The window paces the frames on its event loop (input is handled
+  // between them, and the user may pause or stop); finished runs after the last one, or
+  // after a stop. Without a window every frame is played at once.
+  virtual void PlayFrames(long long count, std::function<void(long long k)> frame,
+                          std::function<void()> finished);
 };
 
 } // namespace selvane

@@ -148,4 +148,30 @@ vtkRenderWindowInteractor* FakeWindowing::ViewInteractor() {
   return Interactor;
 }
 
+namespace {
+
+class FakeProgress : public WorkProgress {
+public:
+  FakeProgress(std::vector<std::string>& stages, const std::string& cancelAt)
+      : Stages(stages), CancelAt(cancelAt) {}
+  void Stage(const std::string& stage) override {
+    Stages.push_back(stage);
+    Cancelled = Cancelled || (!CancelAt.empty() && stage == CancelAt);
+  }
+  bool CancelRequested() const override { return Cancelled; }
+  bool Cancelled = false;
+
+private:
+  std::vector<std::string>& Stages;
+  const std::string& CancelAt;
+};
+
+} // namespace
+
+void FakeWindowing::RunInBackground(BackgroundJob job) {
+  FakeProgress progress(Stages, CancelAtStage);
+  job.Work(progress);
+  job.Done(!progress.Cancelled);
+}
+
 } // namespace selvane

@@ -58,6 +58,13 @@ public:
   vtkRenderWindow* ViewRenderWindow() override;
   vtkRenderWindowInteractor* ViewInteractor() override;
   void PresentFrame() override { PresentedFrames.push_back(Renders); }
+  // Runs the work at once on this thread, then Done; cancels when the work reaches the stage
+  // CancelAtStage names.
+  void RunInBackground(BackgroundJob job) override;
+
+  std::string CancelAtStage;
+  // Stages the jobs reported, in order.
+  std::vector<std::string> Stages;
 
 private:
   std::deque<std::optional<std::string>> FileAnswers;
