@@ -550,7 +550,7 @@ TEST_F(FileCommandsTest, UnreadableImportChangesNothing) {
 
 // ----------------------------------------------------------- Hostile files to import ----
 
-TEST_F(FileCommandsTest, ImportsRefuseWhatIsNotARegularFileAtOnceAndChangeNothing) {
+TEST_F(FileCommandsTest, ImportsRefuseWhatCannotBeReadWholeAtOnceAndChangeNothing) {
   Open(MakeBoxModel(-1, 0, 0, 2, 1, 3, false));
   ToggleCell(4);
   TogglePoint(2);
@@ -563,13 +563,18 @@ TEST_F(FileCommandsTest, ImportsRefuseWhatIsNotARegularFileAtOnceAndChangeNothin
   ASSERT_LT(socketPath.size(), sizeof(address.sun_path));
   std::strcpy(address.sun_path, socketPath.c_str());
   ASSERT_EQ(::bind(sock, reinterpret_cast<sockaddr*>(&address), sizeof(address)), 0);
+  const std::string huge = Dir.File("huge.pts");
+  WriteTextFile(huge, "");
+  ASSERT_EQ(::truncate(huge.c_str(), off_t(1) << 43), 0);
   const std::pair<std::string, std::string> files[] = {
       {Dir.Path(), "it is a folder, not a file"},
       {fifo, "it is a pipe (FIFO), not a file"},
       {"/dev/zero", "it is a character device, not a file"},
       {"/dev/urandom", "it is a character device, not a file"},
       // open() itself refuses a socket.
-      {socketPath, std::string("cannot open the file: ") + std::strerror(ENXIO)}};
+      {socketPath, std::string("cannot open the file: ") + std::strerror(ENXIO)},
+      // A sparse file far larger than memory.
+      {huge, "not enough memory to hold the file (8796093022208 bytes)"}};
   const int commands[] = {CmdImportCellIds, CmdImportPointIds, CmdImportPointsFromCoordinates,
                           CmdImportPointsFromTransformations, CmdImportTransformations};
   for (const auto& [path, reason] : files)

@@ -135,6 +135,17 @@ TEST(Reader, WhatCannotBeOpenedAsAFileIsRefusedAtOnce) {
   ::unlink(fifo.c_str());
 }
 
+TEST(Reader, RunningOutOfMemoryIsReportedAsThat) {
+  // A sparse file far larger than memory: refused as such, not read as a file without pairs.
+  const std::string path = WriteFile("huge.ptt", "");
+  if (::truncate(path.c_str(), off_t(1) << 43) != 0)
+    GTEST_SKIP() << "no sparse file of 8 TiB here";
+  auto r = Read(path, 1.0f, -1);
+  ::unlink(path.c_str());
+  EXPECT_EQ(r->GetErrorKind(), vtkDatReader::NotEnoughMemory);
+  EXPECT_EQ(r->GetErrorMessage(), "not enough memory to hold the file (8796093022208 bytes)");
+}
+
 TEST(Reader, AByteOrderMarkDoesNotCostTheFirstPair) {
   auto r = Read(WriteFile("bom.ptt", "\xEF\xBB\xBF"
                                      "1 2 3 4 5 6\n7 8 9 7 8 9\n"),
