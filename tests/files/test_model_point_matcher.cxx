@@ -43,6 +43,7 @@ TEST(ModelPointMatcher, AgreesWithAScanInIndexOrder) {
     if (i % 5 == 0)
       points->InsertNextPoint(p[0], p[1], p[2]); // a coincident point with a higher index
   }
+  const ModelPointMatcher matcher(points);
   int matched = 0, unmatched = 0;
   for (int q = 0; q < 4000; ++q) {
     double m[3];
@@ -51,7 +52,7 @@ TEST(ModelPointMatcher, AgreesWithAScanInIndexOrder) {
                         static_cast<float>(m[1]) + jitter(rng),
                         static_cast<float>(m[2]) + jitter(rng)};
     const vtkIdType expected = ScanForMatch(points, s);
-    ASSERT_EQ(ModelPointMatcher(points).Find(s), expected) << q;
+    ASSERT_EQ(matcher.Find(s), expected) << q;
     (expected >= 0 ? matched : unmatched) += 1;
   }
   // Both outcomes were exercised.
