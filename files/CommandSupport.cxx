@@ -3,6 +3,7 @@
 #include "AtomicFile.h"
 #include "MainDialog.h"
 #include "SelectionFiles.h"
+#include "TextLines.h"
 
 namespace selvane {
 
@@ -28,6 +29,19 @@ bool ReadImport(MainDialog& dialog, const std::string& path, std::string& conten
     return true;
   dialog.Windowing.ShowMessage("Cannot oper file for reading!\n" + reason);
   return false;
+}
+
+void ShowReadFailure(MainDialog& dialog, const std::string& path, const std::string& reason) {
+  dialog.Windowing.ShowMessage("Cannot oper file for reading!\nCannot read '" + path +
+                               "': " + reason);
+}
+
+bool ShowRefusedFile(MainDialog& dialog, const std::string& path,
+                     const formats::ParseReport& report) {
+  if (report.TooLongLine == 0)
+    return false;
+  ShowReadFailure(dialog, path, formats::DescribeTooLongLine(report.TooLongLine));
+  return true;
 }
 
 void ReportSkippedLines(MainDialog& dialog, const std::string& path,

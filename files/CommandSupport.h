@@ -3,7 +3,9 @@
 #ifndef SELVANE_FILES_COMMAND_SUPPORT_H
 #define SELVANE_FILES_COMMAND_SUPPORT_H
 
+#include <new>
 #include <string>
+#include <string_view>
 
 namespace selvane {
 
@@ -32,6 +34,29 @@ bool ExportText(MainDialog& dialog, const std::string& path, const std::string& 
 // Reads the whole file. On failure the user sees "Cannot oper file for reading!" with the
 // file and the reason.
 bool ReadImport(MainDialog& dialog, const std::string& path, std::string& contents);
+
+// "Cannot oper file for reading!" and a second line "Cannot read '<path>': <reason>".
+void ShowReadFailure(MainDialog& dialog, const std::string& path, const std::string& reason);
+// Shows the refusal of a parsed file (a line longer than the limit); false when there is none.
+bool ShowRefusedFile(MainDialog& dialog, const std::string& path,
+                     const formats::ParseReport& report);
+
+// Reads the whole file and sets content to parse(text). False, after a message naming the file
+// and the reason, when the file cannot be read, is refused, or memory runs out; content is
+// then not to be applied.
+template <class Content, class Parse>
+bool ReadAndParse(MainDialog& dialog, const std::string& path, Parse&& parse, Content& content) {
+  try {
+    std::string text;
+    if (!ReadImport(dialog, path, text))
+      return false;
+    content = parse(std::string_view(text));
+  } catch (const std::bad_alloc&) {
+    ShowReadFailure(dialog, path, "not enough memory to read the file");
+    return false;
+  }
+  return !ShowRefusedFile(dialog, path, content.Report);
+}
 
 // After an import: one message naming the file, how many lines were skipped and why; none
 // when every line counted.

@@ -29,11 +29,10 @@ const FilePrompt ImportPointIdsPrompt = {"Import Points IDs", "Points IDs Files"
 // Reads an ID file with the IDs below count; false (after a message) when it cannot be read.
 bool ReadIds(MainDialog& dialog, const FilePrompt& prompt, vtkIdType count, std::string& path,
              formats::IdFileContent& content) {
-  std::string text;
-  if (!AskPath(dialog, prompt, path) || !ReadImport(dialog, path, text))
-    return false;
-  content = formats::ParseIdFile(text, count);
-  return true;
+  return AskPath(dialog, prompt, path) &&
+         ReadAndParse(
+             dialog, path,
+             [count](std::string_view text) { return formats::ParseIdFile(text, count); }, content);
 }
 
 // The import replaces the selection; every ID toggles, so an ID given twice ends withdrawn.

@@ -20,7 +20,12 @@ ModelPointMatcher::ModelPointMatcher(vtkPoints* points)
   double p[3];
   for (vtkIdType i = 0; i < n; ++i) {
     points->GetPoint(i, p);
-    Cells.emplace_back(Hash(CellOf(p[0]), CellOf(p[1]), CellOf(p[2])), i);
+    const std::int64_t cell[3] = {CellOf(p[0]), CellOf(p[1]), CellOf(p[2])};
+    for (int a = 0; a < 3; ++a) {
+      GridLow[a] = i == 0 ? cell[a] : std::min(GridLow[a], cell[a]);
+      GridHigh[a] = i == 0 ? cell[a] : std::max(GridHigh[a], cell[a]);
+    }
+    Cells.emplace_back(Hash(cell[0], cell[1], cell[2]), i);
   }
   std::sort(Cells.begin(), Cells.end());
 }
@@ -43,14 +48,20 @@ vtkIdType ModelPointMatcher::Find(const float position[3]) const {
   if (Cells.empty())
     return -1;
   const double s[3] = {position[0], position[1], position[2]};
-  // The search box is widened a little beyond the tolerance, and by more than the rounding
-  // of s -+ radius, so that every point within the tolerance lies in one of its cells.
+  // The radius is a little more than the tolerance, so that a point whose computed distance
+  // passes the test lies within it. Rounding is monotonic and every stored point is a double,
+  // so a point m >= s - radius also has m >= fl(s - radius), and its cell number is at least
+  // that of fl(s - radius) (likewise above): the box of the two rounded ends holds every
+  // matching point. It spans at most three cells per axis whatever the magnitude of s (2 *
+  // radius is half a cell, and where the rounding of s -+ radius exceeds the radius both round
+  // to s). Cells beyond those that hold points are empty and are cut off.
   const double radius = std::sqrt(SquaredTolerance) * 1.01;
   std::int64_t lo[3], hi[3];
   for (int a = 0; a < 3; ++a) {
-    const double margin = radius + std::fabs(s[a]) * 1e-15;
-    lo[a] = CellOf(s[a] - margin);
-    hi[a] = CellOf(s[a] + margin);
+    lo[a] = std::max(CellOf(s[a] - radius), GridLow[a]);
+    hi[a] = std::min(CellOf(s[a] + radius), GridHigh[a]);
+    if (lo[a] > hi[a])
+      return -1;
   }
   vtkIdType best = -1;
   double m[3];

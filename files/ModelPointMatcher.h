@@ -18,7 +18,9 @@ namespace selvane {
 // so coincident model points always give the same answer whichever of them was exported.
 //
 // The points are hashed into a uniform grid of cells wider than the tolerance, so a lookup
-// tests only the points of the few cells around the position instead of the whole model.
+// tests only the points of the few cells around the position instead of the whole model: at
+// most three cells per axis, whatever the position's magnitude, and none for a position beyond
+// the cells that hold points.
 class ModelPointMatcher {
 public:
   static constexpr double SquaredTolerance = 9e-07;
@@ -34,6 +36,9 @@ private:
 
   vtkPoints* Points;
   double CellSize;
+  // The lowest and highest cell numbers of the points, per axis.
+  std::int64_t GridLow[3] = {0, 0, 0};
+  std::int64_t GridHigh[3] = {-1, -1, -1};
   // (hash of the grid cell, point index), sorted: a cell's points are contiguous and in
   // index order. Distinct cells may share a hash; the distance test sorts them out.
   std::vector<std::pair<std::uint64_t, vtkIdType>> Cells;

@@ -83,10 +83,13 @@ void ApplyCorrespondences(MainDialog& dialog, formats::PointFileContent& content
 void ImportPoints(MainDialog& dialog, const FilePrompt& prompt, PointImport mode) {
   if (!dialog.Model())
     return;
-  std::string path, text;
-  if (!AskPath(dialog, prompt, path) || !ReadImport(dialog, path, text))
+  std::string path;
+  formats::PointFileContent content;
+  if (!AskPath(dialog, prompt, path) ||
+      !ReadAndParse(
+          dialog, path,
+          [mode](std::string_view text) { return formats::ParsePointFile(text, mode); }, content))
     return;
-  formats::PointFileContent content = formats::ParsePointFile(text, mode);
   ApplyCorrespondences(dialog, content);
   ReportSkippedLines(dialog, path, content.Report);
 }

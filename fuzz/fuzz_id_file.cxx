@@ -2,9 +2,11 @@
 //
 // The first byte picks the model's ID count (so that both empty and huge models are reached);
 // the rest is the file. The string and the stream forms must agree, every ID returned must be
-// in the model, and every line must be accounted for exactly once.
+// in the model, every line must be accounted for exactly once, and a byte-order mark in front
+// must change nothing.
 #include "Check.h"
 #include "FuzzTarget.h"
+#include "InputFile.h"
 #include "SelectionFiles.h"
 
 #include <algorithm>
@@ -46,6 +48,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   SELVANE_FUZZ_CHECK(!report.ReadError);
   (void)fmt::SummarizeSkipped(report);
+
+  SELVANE_FUZZ_CHECK(report.TooLongLine == 0 || parsed.Ids.empty());
+  if (fmt::Utf8BomLength(text) == 0) {
+    // A byte-order mark in front changes nothing.
+    const fmt::IdFileContent marked = fmt::ParseIdFile("\xEF\xBB\xBF" + std::string(text), idCount);
+    SELVANE_FUZZ_CHECK(marked.Ids == parsed.Ids && marked.IdLines == parsed.IdLines);
+    SELVANE_FUZZ_CHECK(SameReport(marked.Report, parsed.Report));
+  }
 
   std::istringstream stream{std::string(text)};
   const fmt::IdFileContent streamed = fmt::ParseIdFile(stream, idCount);

@@ -2,9 +2,11 @@
 //
 // The first byte picks what the import takes from each line; the rest is the file. The string
 // and stream forms must agree, every returned value must be a finite single-precision number,
-// targets must pair with sources, and every line must be accounted for exactly once.
+// targets must pair with sources, every line must be accounted for exactly once, and a
+// byte-order mark in front must change nothing.
 #include "Check.h"
 #include "FuzzTarget.h"
+#include "InputFile.h"
 #include "SelectionFiles.h"
 
 #include <algorithm>
@@ -58,6 +60,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     SELVANE_FUZZ_CHECK(i == 0 || report.Skipped[i - 1].Line < report.Skipped[i].Line);
   }
   (void)fmt::SummarizeSkipped(report);
+
+  SELVANE_FUZZ_CHECK(report.TooLongLine == 0 || parsed.Sources.empty());
+  if (fmt::Utf8BomLength(text) == 0) {
+    // A byte-order mark in front changes nothing.
+    const fmt::PointFileContent marked =
+        fmt::ParsePointFile("\xEF\xBB\xBF" + std::string(text), mode);
+    SELVANE_FUZZ_CHECK(SameValues(marked.Sources, parsed.Sources));
+    SELVANE_FUZZ_CHECK(SameValues(marked.Targets, parsed.Targets));
+    SELVANE_FUZZ_CHECK(marked.SourceLines == parsed.SourceLines &&
+                       marked.BoundsBlockBegin == parsed.BoundsBlockBegin &&
+                       marked.BoundsBlockEnd == parsed.BoundsBlockEnd);
+  }
 
   std::istringstream stream{std::string(text)};
   const fmt::PointFileContent streamed = fmt::ParsePointFile(stream, mode);

@@ -22,10 +22,3 @@ bool ParseCorrespondenceLine(const char* line, float values[6]) {
   uselocale(previous);
   return read == 6;
 }
-
-bool ReadWholeLine(std::istream& in, std::string& line) {
-  if (!std::getline(in, line)) {
-    return false;
-  }
-  return true;
-}

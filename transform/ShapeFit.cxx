@@ -8,7 +8,6 @@
 #include <vtkPoints.h>
 
 #include <exception>
-#include <fstream>
 #include <new>
 
 namespace {
@@ -25,9 +24,14 @@ ShapeFitResult Fit(const std::string& path, float radius, vtkShapeTransform* tra
   reader->SetFileName(path.c_str());
   reader->SetRadius(radius);
   if (reader->ReadDatFile() != 0) {
-    if (!std::ifstream(path).is_open() || reader->GetErrorMessage().empty())
-      return Fail(ShapeFitResult::CannotOpen, "cannot be opened for reading");
-    return Fail(ShapeFitResult::Unreadable, reader->GetErrorMessage());
+    switch (reader->GetErrorKind()) {
+    case vtkDatReader::CannotOpenFile:
+      return Fail(ShapeFitResult::CannotOpen, reader->GetErrorMessage());
+    case vtkDatReader::NotEnoughMemory:
+      return Fail(ShapeFitResult::OutOfMemory, reader->GetErrorMessage());
+    default:
+      return Fail(ShapeFitResult::Unreadable, reader->GetErrorMessage());
+    }
   }
   ShapeFitResult result;
   result.Warning = reader->GetWarningMessage();

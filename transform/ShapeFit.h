@@ -10,14 +10,14 @@ class vtkShapeTransform;
 struct ShapeFitResult {
   enum Outcome {
     Fitted,
-    CannotOpen,  // the file cannot be opened
-    Unreadable,  // opened, but its content was refused
+    CannotOpen,  // the file cannot be opened, or is not a regular file
+    Unreadable,  // opened, but reading failed or its content was refused
     NoPairs,     // no line of six numbers
     Refused,     // the solver refused the correspondences
     OutOfMemory, // an allocation failed
   };
   Outcome Result = Refused;
-  std::string Reason;  // for Unreadable, Refused and OutOfMemory: the cause, one line
+  std::string Reason;  // the cause, one line without the file name
   std::string Warning; // the reader's warning, if any (the fit still happened)
   int Pairs = 0;       // distinct correspondences read
   bool Ok() const { return Result == Fitted; }

@@ -1,17 +1,19 @@
 #include "vtkDatReader.h"
 
 #include "CorrespondenceLine.h"
+#include "InputFile.h"
 #include "SelvaneError.h"
+#include "TextLines.h"
 
 #include <vtkIdList.h>
 #include <vtkObjectFactory.h>
 
 #include <cmath>
 #include <cstdio>
-#include <fstream>
 #include <map>
 #include <new>
 #include <sstream>
+#include <string_view>
 #include <tuple>
 #include <vector>
 
@@ -52,38 +54,69 @@ void vtkDatReader::PrintSelf(ostream& os, vtkIndent indent) {
   os << indent << "Tree: " << this->Tree.GetPointer() << "\n";
 }
 
-int vtkDatReader::ReadDatFile() {
-  this->ErrorMessage.clear();
+int vtkDatReader::Fail(int kind, const std::string& message) {
+  this->ErrorKind = kind;
+  this->ErrorMessage = message;
+  return -1;
+}
+
+bool vtkDatReader::ReadPairs(std::vector<float>& pairs) {
+  namespace formats = selvane::formats;
   const char* name = this->FileName ? this->FileName : "";
-  std::ifstream in(name);
-  if (!this->FileName || !in) {
+  std::string text;
+  const formats::InputFileResult read = formats::ReadRegularFile(name, text);
+  if (!this->FileName || read.Problem == formats::InputProblem::CannotOpen ||
+      read.Problem == formats::InputProblem::NotRegular) {
     std::printf("Cannot open %s!\n", name);
     std::fflush(stdout);
-    this->ErrorMessage = "cannot open the file";
-    return -1;
+    this->Fail(CannotOpenFile, this->FileName ? read.Reason : "no file name given");
+    return false;
+  }
+  if (!read.Ok()) {
+    this->Fail(read.Problem == formats::InputProblem::OutOfMemory ? NotEnoughMemory
+                                                                  : UnreadableContent,
+               read.Reason);
+    return false;
   }
 
-  // Accepted pairs of this file, in file order.
-  std::vector<float> pairs;
-  std::string line;
-  long long lineNumber = 0;
-  while (ReadWholeLine(in, line)) {
-    ++lineNumber;
+  formats::TextLines lines(text);
+  std::string_view view;
+  std::string line; // NUL-terminated for the parser
+  while (lines.Next(view)) {
+    line.assign(view);
     float v[6];
     if (!ParseCorrespondenceLine(line.c_str(), v)) {
       continue;
     }
     for (float x : v) {
       if (!std::isfinite(x)) {
-        std::ostringstream msg;
-        msg << "line " << lineNumber << ": a number is not finite";
-        this->ErrorMessage = msg.str();
-        return -1;
+        this->Fail(UnreadableContent,
+                   "line " + std::to_string(lines.LineNumber()) + ": a number is not finite");
+        return false;
       }
     }
     pairs.insert(pairs.end(), v, v + 6);
   }
-  in.close();
+  if (lines.TooLongLine() > 0) {
+    this->Fail(UnreadableContent, formats::DescribeTooLongLine(lines.TooLongLine()));
+    return false;
+  }
+  return true;
+}
+
+int vtkDatReader::ReadDatFile() {
+  this->ErrorMessage.clear();
+  this->ErrorKind = NoError;
+
+  // Accepted pairs of this file, in file order.
+  std::vector<float> pairs;
+  try {
+    if (!this->ReadPairs(pairs)) {
+      return -1;
+    }
+  } catch (const std::bad_alloc&) {
+    return this->Fail(NotEnoughMemory, "not enough memory to read the file");
+  }
 
   // Merge pairs that share a source: the later line's target wins.
   std::map<std::tuple<float, float, float>, vtkIdType> known;
@@ -138,8 +171,7 @@ int vtkDatReader::ReadDatFile() {
     *array = vtkSmartPointer<vtkFloatArray>::New();
     if (n > 0 && (*array)->SetNumberOfValues(n) == false) {
       vtkErrorMacro("Not enough memory");
-      this->ErrorMessage = "Not enough memory";
-      return -1;
+      return this->Fail(NotEnoughMemory, "Not enough memory");
     }
   }
   for (int i = 0; i < n; ++i) {

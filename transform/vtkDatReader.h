@@ -16,6 +16,7 @@
 #include <vtkSmartPointer.h>
 
 #include <string>
+#include <vector>
 
 class vtkDatReader : public vtkObject {
 public:
@@ -49,12 +50,24 @@ public:
   vtkGetMacro(MergedPairs, int);
   // "" or a one-line warning about merged pairs.
   const std::string& GetWarningMessage() const { return this->WarningMessage; }
-  // "" or the reason of the last failure of ReadDatFile.
+  // "" or the reason of the last failure of ReadDatFile, one line without the file name, e.g.
+  // "it is a folder, not a file" or "line 3: a number is not finite".
   const std::string& GetErrorMessage() const { return this->ErrorMessage; }
 
+  // What the last failure of ReadDatFile was.
+  enum ErrorKinds {
+    NoError = 0,
+    CannotOpenFile,    // missing, no permission, or not a regular file (folder, device, pipe)
+    UnreadableContent, // a read error, a line longer than 1 MiB, a number that is not finite
+    NotEnoughMemory,
+  };
+  vtkGetMacro(ErrorKind, int);
+
   // Reads FileName and builds every result. 0 on success, -1 on failure (the file cannot be
-  // opened: "Cannot open %s!\n" on standard output; or a number that is not finite). A second
-  // call adds the file's pairs to those already read.
+  // opened: "Cannot open %s!\n" on standard output; or its content is refused; or memory runs
+  // out). Only a regular file is read, so a pipe or a device can neither block nor flood the
+  // reader. A second call adds the file's pairs to those already read; a failed call changes
+  // no result.
   int ReadDatFile();
 
   // Breadth-first neighbourhood ordering: position -> point id for the n points. max receives
@@ -82,8 +95,13 @@ protected:
   int MergedPairs = 0;
   std::string WarningMessage;
   std::string ErrorMessage;
+  int ErrorKind = NoError;
 
 private:
+  // Reads the accepted pairs of FileName into pairs (six floats each); false on failure.
+  bool ReadPairs(std::vector<float>& pairs);
+  int Fail(int kind, const std::string& message);
+
   vtkDatReader(const vtkDatReader&) = delete;
   void operator=(const vtkDatReader&) = delete;
 };

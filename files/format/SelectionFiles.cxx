@@ -1,5 +1,7 @@
 #include "SelectionFiles.h"
 
+#include "TextLines.h"
+
 #include <vtkDataSet.h>
 #include <vtkIdList.h>
 #include <vtkPoints.h>
@@ -134,17 +136,15 @@ LineKind Classify(std::string_view line) {
 }
 
 // Calls f(lineNumber, line) for every line of text that is neither blank nor a comment, and
-// comment(lineNumber, line) for every comment; a last line without "\n" counts, an empty
-// remainder after the last "\n" does not. Lines keep a trailing "\r" (a blank to the parsers).
+// comment(lineNumber, line) for every comment, as TextLines splits them (a leading byte-order
+// mark skipped). Lines keep a trailing "\r" (a blank to the parsers). Returns false, with
+// report.TooLongLine set, at a line longer than MaxLineBytes.
 template <class F, class C>
-void ForEachLine(std::string_view text, ParseReport& report, F&& f, C&& comment) {
-  std::size_t start = 0;
-  std::size_t number = 0;
-  while (start < text.size()) {
-    std::size_t nl = text.find('\n', start);
-    std::string_view line =
-        nl == std::string_view::npos ? text.substr(start) : text.substr(start, nl - start);
-    ++number;
+bool ForEachLine(std::string_view text, ParseReport& report, F&& f, C&& comment) {
+  TextLines lines(text);
+  std::string_view line;
+  while (lines.Next(line)) {
+    const std::size_t number = lines.LineNumber();
     ++report.Lines;
     switch (Classify(line)) {
     case LineKind::Blank:
@@ -158,14 +158,20 @@ void ForEachLine(std::string_view text, ParseReport& report, F&& f, C&& comment)
       f(number, line);
       break;
     }
-    if (nl == std::string_view::npos)
-      break;
-    start = nl + 1;
   }
+  report.TooLongLine = lines.TooLongLine();
+  return report.TooLongLine == 0;
 }
 
-template <class F> void ForEachLine(std::string_view text, ParseReport& report, F&& f) {
-  ForEachLine(text, report, f, [](std::size_t, std::string_view) {});
+template <class F> bool ForEachLine(std::string_view text, ParseReport& report, F&& f) {
+  return ForEachLine(text, report, f, [](std::size_t, std::string_view) {});
+}
+
+// What a parse returns for a file with a line that is too long: nothing but that line.
+template <class Content> Content Refused(std::size_t tooLongLine) {
+  Content refused;
+  refused.Report.TooLongLine = tooLongLine;
+  return refused;
 }
 
 // The line without leading and trailing blanks.
@@ -336,27 +342,28 @@ Entries CellPointEntries(const Entries& cellEntries, vtkDataSet* model) {
 
 IdFileContent ParseIdFile(std::string_view text, vtkIdType idCount) {
   IdFileContent result;
-  ForEachLine(text, result.Report, [&](std::size_t number, std::string_view line) {
-    const char* p = line.data();
-    long long value = 0;
-    switch (ScanInt32(p, line.data() + line.size(), value)) {
-    case Scan::None:
-      result.Report.Skipped.push_back({number, SkipReason::NoNumber});
-      return;
-    case Scan::OutOfRange:
-      result.Report.Skipped.push_back({number, SkipReason::NumberOutOfRange});
-      return;
-    case Scan::Ok:
-      break;
-    }
-    if (value < 0 || value >= static_cast<long long>(idCount)) {
-      result.Report.Skipped.push_back({number, SkipReason::IdOutsideModel});
-      return;
-    }
-    result.Ids.push_back(static_cast<vtkIdType>(value));
-    result.IdLines.push_back(number);
-  });
-  return result;
+  const bool whole =
+      ForEachLine(text, result.Report, [&](std::size_t number, std::string_view line) {
+        const char* p = line.data();
+        long long value = 0;
+        switch (ScanInt32(p, line.data() + line.size(), value)) {
+        case Scan::None:
+          result.Report.Skipped.push_back({number, SkipReason::NoNumber});
+          return;
+        case Scan::OutOfRange:
+          result.Report.Skipped.push_back({number, SkipReason::NumberOutOfRange});
+          return;
+        case Scan::Ok:
+          break;
+        }
+        if (value < 0 || value >= static_cast<long long>(idCount)) {
+          result.Report.Skipped.push_back({number, SkipReason::IdOutsideModel});
+          return;
+        }
+        result.Ids.push_back(static_cast<vtkIdType>(value));
+        result.IdLines.push_back(number);
+      });
+  return whole ? result : Refused<IdFileContent>(result.Report.TooLongLine);
 }
 
 IdFileContent ParseIdFile(std::istream& is, vtkIdType idCount) {
@@ -516,7 +523,8 @@ PointFileContent ParsePointFile(std::string_view text, PointImport mode) {
     else if (result.BoundsBlockBegin > 0 && result.BoundsBlockEnd == 0 && text == kModelBoundsEnd)
       result.BoundsBlockEnd = number;
   };
-  ForEachLine(text, result.Report, takeLine, comment);
+  if (!ForEachLine(text, result.Report, takeLine, comment))
+    return Refused<PointFileContent>(result.Report.TooLongLine);
   if (result.BoundsBlockEnd == 0)
     result.BoundsBlockBegin = 0; // an unfinished block is no block
   return result;

@@ -7,9 +7,9 @@
 // whatever the process's locale, with "\n" line ends, so files of earlier versions and of
 // other programs that follow these layouts read the same. The parsers' line rules: a line counts
 // when it starts with the numbers its format needs; leading blanks and a sign are accepted, text
-// after the last number needed is ignored, "#" lines are comments. Every line is read whole
-// whatever its length, and every line that does not count, other than comments and blank lines, is
-// reported with its reason.
+// after the last number needed is ignored, "#" lines are comments. A leading UTF-8 byte-order
+// mark is skipped. Every line that does not count, other than comments and blank lines, is
+// reported with its reason. A line longer than MaxLineBytes (TextLines.h) refuses the whole file.
 #ifndef SELVANE_SELECTION_FILES_H
 #define SELVANE_SELECTION_FILES_H
 
@@ -66,6 +66,9 @@ struct ParseReport {
   std::size_t BlankLines = 0;   // empty or only blanks: ignored silently
   std::vector<SkippedLine> Skipped;
   bool ReadError = false; // the stream failed before its end (what was read is returned)
+  // A line longer than MaxLineBytes: its 1-based number. The file is refused: the parse
+  // returns nothing else.
+  std::size_t TooLongLine = 0;
 };
 
 // One sentence for the message after an import, or "" when no line was skipped, e.g.

@@ -30,7 +30,9 @@
 #include <grp.h>
 #include <sstream>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -544,6 +546,101 @@ TEST_F(FileCommandsTest, UnreadableImportChangesNothing) {
   EXPECT_EQ(Windowing.Messages[1].rfind("Cannot oper file for reading!\n", 0), 0u);
   EXPECT_EQ(ListOf(Dialog.SelectedCellIds), (Ids{4}));
   EXPECT_EQ(ListOf(Dialog.SelectedPointIds), (Ids{2}));
+}
+
+// ----------------------------------------------------------- Hostile files to import ----
+
+TEST_F(FileCommandsTest, ImportsRefuseWhatCannotBeReadWholeAtOnceAndChangeNothing) {
+  Open(MakeBoxModel(-1, 0, 0, 2, 1, 3, false));
+  ToggleCell(4);
+  TogglePoint(2);
+  const std::string fifo = Dir.File("pipe.pts");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const std::string socketPath = Dir.File("socket.cid");
+  const int sock = ::socket(AF_UNIX, SOCK_STREAM, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  ASSERT_LT(socketPath.size(), sizeof(address.sun_path));
+  std::strcpy(address.sun_path, socketPath.c_str());
+  ASSERT_EQ(::bind(sock, reinterpret_cast<sockaddr*>(&address), sizeof(address)), 0);
+  std::vector<std::pair<std::string, std::string>> files = {
+      {Dir.Path(), "it is a folder, not a file"},
+      {fifo, "it is a pipe (FIFO), not a file"},
+      {"/dev/zero", "it is a character device, not a file"},
+      {"/dev/urandom", "it is a character device, not a file"},
+      // open() itself refuses a socket.
+      {socketPath, std::string("cannot open the file: ") + std::strerror(ENXIO)}};
+#if !defined(__SANITIZE_ADDRESS__) // the sanitizer ends the process where operator new throws
+  // A sparse file far larger than memory.
+  const std::string huge = Dir.File("huge.pts");
+  WriteTextFile(huge, "");
+  ASSERT_EQ(::truncate(huge.c_str(), off_t(1) << 43), 0);
+  files.emplace_back(huge, "not enough memory to hold the file (8796093022208 bytes)");
+#endif
+  const int commands[] = {CmdImportCellIds, CmdImportPointIds, CmdImportPointsFromCoordinates,
+                          CmdImportPointsFromTransformations, CmdImportTransformations};
+  for (const auto& [path, reason] : files)
+    for (int command : commands) {
+      Windowing.Messages.clear();
+      // A FIFO without a writer would block open() for ever, the devices never end: the
+      // watchdog ends the test instead of letting it hang.
+      ::alarm(20);
+      Run(command, path);
+      ::alarm(0);
+      ASSERT_EQ(Windowing.Messages.size(), 1u) << path;
+      EXPECT_EQ(Windowing.Messages[0],
+                "Cannot oper file for reading!\nCannot read '" + path + "': " + reason);
+    }
+  ::close(sock);
+  EXPECT_EQ(ListOf(Dialog.SelectedCellIds), (Ids{4}));
+  EXPECT_EQ(ListOf(Dialog.SelectedPointIds), (Ids{2}));
+}
+
+TEST_F(FileCommandsTest, AnOverlongLineRefusesTheWholeImport) {
+  Open(MakeBoxModel(-1, 0, 0, 2, 1, 3, false));
+  ToggleCell(4);
+  TogglePoint(2);
+  const std::string tooLong = std::string(1 << 20, ' ') + "1\n";
+  const std::string cid = Dir.File("long.cid");
+  WriteTextFile(cid, "# Cells IDs\n3\n" + tooLong + "5\n");
+  Run(CmdImportCellIds, cid);
+  const std::string ptt = Dir.File("long.ptt");
+  WriteTextFile(ptt, "-1 0 0 -1 0 0\n" + tooLong);
+  Run(CmdImportTransformations, ptt);
+  ASSERT_EQ(Windowing.Messages.size(), 2u);
+  EXPECT_EQ(Windowing.Messages[0], "Cannot oper file for reading!\nCannot read '" + cid +
+                                       "': line 3 is longer than 1048576 bytes");
+  EXPECT_EQ(Windowing.Messages[1], "Cannot oper file for reading!\nCannot read '" + ptt +
+                                       "': line 2 is longer than 1048576 bytes");
+  EXPECT_EQ(ListOf(Dialog.SelectedCellIds), (Ids{4}));
+  EXPECT_EQ(ListOf(Dialog.SelectedPointIds), (Ids{2}));
+}
+
+TEST_F(FileCommandsTest, AByteOrderMarkDoesNotCostTheFirstLine) {
+  Open(MakeBoxModel(-1, 0, 0, 2, 1, 3, false));
+  const std::string bom = "\xEF\xBB\xBF";
+  Import(CmdImportCellIds, bom + "5\n7\n");
+  EXPECT_EQ(ListOf(Dialog.SelectedCellIds), (Ids{5, 7}));
+  Import(CmdImportPointIds, bom + "6\n");
+  EXPECT_EQ(ListOf(Dialog.SelectedPointIds), (Ids{6}));
+  Import(CmdImportTransformations, bom + "2 1 3 4 5 6\n-1 0 0 -1 0 0\n");
+  EXPECT_EQ(ListOf(Dialog.SelectedPointIds), (Ids{7, 0}));
+  EXPECT_EQ(TargetOf(0), (std::array<float, 3>{4, 5, 6}));
+  EXPECT_TRUE(Windowing.Messages.empty()) << Windowing.Messages.front();
+}
+
+TEST_F(FileCommandsTest, PositionsFarOutsideTheModelAreSkippedAndRealOnesStillMatch) {
+  Open(MakeBoxModel(-1, 0, 0, 2, 1, 3, false));
+  const std::string path = Dir.File("wild.pts");
+  WriteTextFile(path, "# Points\n1e16 1e16 1e16\n2 1 3\n-1e30 -1e30 -1e30\n3e38 -3e38 3e38\n"
+                      "-1 0 0\n2 1e16 3\n");
+  Run(CmdImportPointsFromCoordinates, path);
+  EXPECT_EQ(ListOf(Dialog.SelectedPointIds), (Ids{7, 0}));
+  ASSERT_EQ(Windowing.Messages.size(), 1u);
+  EXPECT_EQ(Windowing.Messages[0],
+            "In '" + path +
+                "', 4 lines were skipped: 4 with a position that matches no model point "
+                "(lines 2, 4, 5, 7).");
 }
 
 TEST_F(FileCommandsTest, SaveModelAsReadsBackExactly) {

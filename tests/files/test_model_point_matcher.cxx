@@ -7,7 +7,11 @@
 #include <vtkNew.h>
 #include <vtkPoints.h>
 
+#include <array>
+#include <cmath>
+#include <limits>
 #include <random>
+#include <vector>
 
 using selvane::ModelPointMatcher;
 
@@ -39,6 +43,7 @@ TEST(ModelPointMatcher, AgreesWithAScanInIndexOrder) {
     if (i % 5 == 0)
       points->InsertNextPoint(p[0], p[1], p[2]); // a coincident point with a higher index
   }
+  const ModelPointMatcher matcher(points);
   int matched = 0, unmatched = 0;
   for (int q = 0; q < 4000; ++q) {
     double m[3];
@@ -47,7 +52,7 @@ TEST(ModelPointMatcher, AgreesWithAScanInIndexOrder) {
                         static_cast<float>(m[1]) + jitter(rng),
                         static_cast<float>(m[2]) + jitter(rng)};
     const vtkIdType expected = ScanForMatch(points, s);
-    ASSERT_EQ(ModelPointMatcher(points).Find(s), expected) << q;
+    ASSERT_EQ(matcher.Find(s), expected) << q;
     (expected >= 0 ? matched : unmatched) += 1;
   }
   // Both outcomes were exercised.
@@ -90,4 +95,32 @@ TEST(ModelPointMatcher, HugeCoordinatesAndEmptyModels) {
   vtkNew<vtkPoints> none;
   EXPECT_EQ(ModelPointMatcher(none).Find(origin), -1);
   EXPECT_EQ(ModelPointMatcher(nullptr).Find(origin), -1);
+}
+
+TEST(ModelPointMatcher, PositionsOfAnyMagnitudeAgreeWithTheScan) {
+  // Model points at very different magnitudes; queries on them, one float step beside them,
+  // and far away from all of them. Each lookup must give the scan's answer (and return at once:
+  // a search box that grew with the magnitude would walk billions of grid cells here).
+  vtkNew<vtkPoints> points;
+  const float magnitudes[] = {0.5f, 3.0e3f, 7.0e6f, 1.0e12f, 1.0e16f, -3.0e30f, 3.0e38f};
+  for (float m : magnitudes)
+    points->InsertNextPoint(m, -m, 0.25f * m);
+  points->InsertNextPoint(1.0, 1.0, 1.0);
+  const ModelPointMatcher matcher(points);
+  std::vector<std::array<float, 3>> queries;
+  for (float m : magnitudes) {
+    queries.push_back({m, -m, 0.25f * m});
+    queries.push_back({std::nextafter(m, 0.0f), -m, 0.25f * m});
+    queries.push_back({std::nextafter(m, std::numeric_limits<float>::infinity()), -m, 0.25f * m});
+    queries.push_back({m, m, m});
+  }
+  for (float wild : {1e16f, -1e30f, 3e38f, -3.4e38f, 1e-30f})
+    queries.push_back({wild, wild, wild});
+  int matched = 0;
+  for (const auto& q : queries) {
+    const vtkIdType expected = ScanForMatch(points, q.data());
+    EXPECT_EQ(matcher.Find(q.data()), expected) << q[0] << " " << q[1] << " " << q[2];
+    matched += expected >= 0;
+  }
+  EXPECT_GE(matched, 7);
 }

@@ -1,6 +1,7 @@
 // Parsers of the selection files: line acceptance and reports.
 #include "EnvironmentLocale.h"
 #include "SelectionFiles.h"
+#include "TextLines.h"
 
 #include "GermanLocale.h"
 
@@ -272,4 +273,46 @@ TEST(PointFileParser, ParsersIgnoreTheUserLocale) {
   const auto r = ParsePointFile("1.5 -2.25 3.125\n1,5 2,5 3,5\n", PointImport::Coordinates);
   EXPECT_EQ(r.Sources, (std::vector<F3>{{1.5f, -2.25f, 3.125f}}));
   EXPECT_EQ(SkippedLines(r.Report, SkipReason::TooFewNumbers), (std::vector<std::size_t>{2}));
+}
+
+// ------------------------------------------------ Byte-order marks and overlong lines ----
+
+TEST(SelectionFileText, ALeadingByteOrderMarkIsSkipped) {
+  const std::string bom = "\xEF\xBB\xBF";
+  const auto ids = ParseIdFile(bom + "7\n8\n", 10);
+  EXPECT_EQ(ids.Ids, (std::vector<vtkIdType>{7, 8}));
+  EXPECT_EQ(ids.IdLines, (std::vector<std::size_t>{1, 2}));
+  EXPECT_TRUE(ids.Report.Skipped.empty());
+  // Only at the very start: elsewhere the same bytes are text that holds no number.
+  const auto later = ParseIdFile("7\n" + bom + "8\n", 10);
+  EXPECT_EQ(SkippedLines(later.Report, SkipReason::NoNumber), (std::vector<std::size_t>{2}));
+
+  const auto points = ParsePointFile(bom + "1 2 3 4 5 6\n", PointImport::Transformations);
+  EXPECT_EQ(points.Sources, (std::vector<F3>{{1, 2, 3}}));
+  EXPECT_EQ(points.Targets, (std::vector<F3>{{4, 5, 6}}));
+  const auto header = ParsePointFile(bom + "# Points\n1 2 3\n", PointImport::Coordinates);
+  EXPECT_EQ(header.Report.CommentLines, 1u);
+  EXPECT_EQ(header.SourceLines, (std::vector<std::size_t>{2}));
+}
+
+TEST(SelectionFileText, ALineLongerThanTheLimitRefusesTheWholeFile) {
+  // A line of exactly the limit still counts.
+  const std::string longest = std::string(MaxLineBytes - 1, ' ') + "5";
+  EXPECT_EQ(ParseIdFile("1\n" + longest + "\n", 10).Ids, (std::vector<vtkIdType>{1, 5}));
+
+  const std::string tooLong = std::string(MaxLineBytes, ' ') + "5";
+  const auto ids = ParseIdFile("1\n2\n" + tooLong + "\n3\n", 10);
+  EXPECT_EQ(ids.Report.TooLongLine, 3u);
+  EXPECT_TRUE(ids.Ids.empty()); // nothing of a refused file is returned
+  std::istringstream stream("1\n" + tooLong);
+  EXPECT_EQ(ParseIdFile(stream, 10).Report.TooLongLine, 2u);
+
+  // The same in point files, with and without a last line end, after a byte-order mark.
+  const auto points = ParsePointFile("\xEF\xBB\xBF"
+                                     "1 2 3\n" +
+                                         tooLong,
+                                     PointImport::Coordinates);
+  EXPECT_EQ(points.Report.TooLongLine, 2u);
+  EXPECT_TRUE(points.Sources.empty());
+  EXPECT_EQ(ParsePointFile("1 2 3\n", PointImport::Coordinates).Report.TooLongLine, 0u);
 }

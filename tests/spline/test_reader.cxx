@@ -8,7 +8,12 @@
 
 #include <vtkMath.h>
 
+#include <cerrno>
+#include <cstring>
 #include <set>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace spline_test;
 
@@ -107,12 +112,62 @@ TEST(Reader, OnlyCommentsGivesEmptyResults) {
   EXPECT_EQ(r->GetMax(), 0);
 }
 
-TEST(Reader, MissingFile) {
-  testing::internal::CaptureStdout();
-  auto r = Read(TempPath("does_not_exist.ptt"), 1.0f, -1);
-  const std::string out = testing::internal::GetCapturedStdout();
-  EXPECT_EQ(out, "Cannot open " + TempPath("does_not_exist.ptt") + "!\n");
-  EXPECT_FALSE(r->GetErrorMessage().empty());
+TEST(Reader, WhatCannotBeOpenedAsAFileIsRefusedAtOnce) {
+  const std::string fifo = TempPath("pipe.ptt");
+  ::unlink(fifo.c_str());
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const std::pair<std::string, std::string> files[] = {
+      {TempPath("does_not_exist.ptt"),
+       std::string("cannot open the file: ") + std::strerror(ENOENT)},
+      {ScratchFolder(), "it is a folder, not a file"},
+      {fifo, "it is a pipe (FIFO), not a file"},
+      {"/dev/zero", "it is a character device, not a file"},
+      {"/dev/urandom", "it is a character device, not a file"}};
+  for (const auto& [path, reason] : files) {
+    testing::internal::CaptureStdout();
+    ::alarm(20); // a blocking open or an endless read ends the test instead of hanging it
+    auto r = Read(path, 1.0f, -1);
+    ::alarm(0);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Cannot open " + path + "!\n");
+    EXPECT_EQ(r->GetErrorKind(), vtkDatReader::CannotOpenFile) << path;
+    EXPECT_EQ(r->GetErrorMessage(), reason);
+  }
+  ::unlink(fifo.c_str());
+}
+
+TEST(Reader, RunningOutOfMemoryIsReportedAsThat) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "the address sanitizer ends the process where operator new would throw";
+#endif
+  // A sparse file far larger than memory: refused as such, not read as a file without pairs.
+  const std::string path = WriteFile("huge.ptt", "");
+  if (::truncate(path.c_str(), off_t(1) << 43) != 0)
+    GTEST_SKIP() << "no sparse file of 8 TiB here";
+  auto r = Read(path, 1.0f, -1);
+  ::unlink(path.c_str());
+  EXPECT_EQ(r->GetErrorKind(), vtkDatReader::NotEnoughMemory);
+  EXPECT_EQ(r->GetErrorMessage(), "not enough memory to hold the file (8796093022208 bytes)");
+}
+
+TEST(Reader, AByteOrderMarkDoesNotCostTheFirstPair) {
+  auto r = Read(WriteFile("bom.ptt", "\xEF\xBB\xBF"
+                                     "1 2 3 4 5 6\n7 8 9 7 8 9\n"),
+                1.0f);
+  ASSERT_EQ(r->GetPointArray()->GetNumberOfPoints(), 2);
+  double p[3];
+  r->GetPointArrayN()->GetPoint(0, p);
+  EXPECT_EQ(p[0], 4.0);
+}
+
+TEST(Reader, AnOverlongLineRefusesTheFileAndKeepsEarlierResults) {
+  auto r = Read(WriteFile("good.ptt", "0 0 0 1 1 1\n"), 1.0f);
+  r->SetFileName(
+      WriteFile("overlong.ptt", "5 5 5 5 5 5\n" + std::string(1 << 20, ' ') + "1 2 3 4 5 6\n")
+          .c_str());
+  EXPECT_EQ(r->ReadDatFile(), -1);
+  EXPECT_EQ(r->GetErrorKind(), vtkDatReader::UnreadableContent);
+  EXPECT_EQ(r->GetErrorMessage(), "line 2 is longer than 1048576 bytes");
+  EXPECT_EQ(r->GetPointArray()->GetNumberOfPoints(), 1);
 }
 
 TEST(Reader, NonFiniteNumberIsRefused) {

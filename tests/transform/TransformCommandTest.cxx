@@ -20,8 +20,12 @@
 #include <vtkSphereSource.h>
 #include <vtkTransformPolyDataFilter.h>
 
+#include <cerrno>
 #include <cmath>
 #include <cstring>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace selvane;
 
@@ -281,10 +285,57 @@ TEST_F(TransformCommandTest, RefusalsAndFailuresShowOneMessageAndChangeNothing) 
 TEST_F(TransformCommandTest, AFailedFirstTransformLeavesClearTransformGreyedAndTheModelAsRead) {
   Open(MakeSphere(0, 16));
   Run(Dir.File("missing.ptt"), 25, 2);
-  ASSERT_EQ(Windowing.Messages, std::vector<std::string>{"Cannot open PTT file for reading!"});
+  ASSERT_EQ(Windowing.Messages.size(), 1u);
+  EXPECT_EQ(Windowing.Messages[0], "Cannot open PTT file for reading!\nCannot read \"" +
+                                       Dir.File("missing.ptt") +
+                                       "\": cannot open the file: " + std::strerror(ENOENT) + ".");
   EXPECT_FALSE(Windowing.EnabledMenuItems.count(CmdClearTransform));
   EXPECT_EQ(Dialog.ShapeTransform->GetState(), vtkShapeTransform::Identity);
   EXPECT_TRUE(SameBits(Shown(), Dialog.Model()->GetPoints()));
+}
+
+TEST_F(TransformCommandTest, HostileCorrespondenceFilesAreRefusedAtOnceWithTheirCause) {
+  Open(MakeSphere(0, 16));
+  Run(Dir.File("lift.ptt"), 5, 1);
+  vtkNew<vtkPoints> shown;
+  shown->DeepCopy(Shown());
+  const std::string fifo = Dir.File("pipe.ptt");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const std::string overlong = Dir.File("overlong.ptt");
+  WriteTextFile(overlong, PairsText(0.3) + std::string((1 << 20) + 1, ' ') + "\n");
+  const std::pair<std::string, std::string> files[] = {
+      {Dir.Path(), "Cannot open PTT file for reading!\nCannot read \"" + Dir.Path() +
+                       "\": it is a folder, not a file."},
+      {fifo, "Cannot open PTT file for reading!\nCannot read \"" + fifo +
+                 "\": it is a pipe (FIFO), not a file."},
+      {"/dev/zero",
+       "Cannot open PTT file for reading!\nCannot read \"/dev/zero\": it is a character device, "
+       "not a file."},
+      {overlong,
+       "Cannot read PTT file \"" + overlong + "\": line 12 is longer than 1048576 bytes."}};
+  for (const auto& [file, expected] : files) {
+    Windowing.Messages.clear();
+    ::alarm(20); // a blocking open or an endless read ends the test instead of hanging it
+    Run(file, 5, 1);
+    ::alarm(0);
+    EXPECT_EQ(Windowing.Messages, std::vector<std::string>{expected});
+    EXPECT_EQ(RendersDuring(), 0);
+  }
+  EXPECT_TRUE(SameBits(Shown(), shown));
+
+  // A byte-order mark before the first pair, the lift of the pole: the pair still counts.
+  const std::string pairs = PairsText(0.3);
+  const std::size_t poleLine = pairs.find("\n0 0 1 ") + 1;
+  WriteTextFile(Dir.File("bom.ptt"),
+                "\xEF\xBB\xBF" + pairs.substr(poleLine) + pairs.substr(0, poleLine));
+  Windowing.Messages.clear();
+  Run(Dir.File("bom.ptt"), 5, 1);
+  EXPECT_TRUE(Windowing.Messages.empty()) << Windowing.Messages.front();
+  const vtkIdType pole = NorthPole();
+  ASSERT_GE(pole, 0);
+  const double lifted = shown->GetPoint(pole)[2];
+  ASSERT_GT(lifted, 1.1); // the lift shows in the last frame
+  EXPECT_NEAR(Shown()->GetPoint(pole)[2], lifted, 1e-4);
 }
 
 TEST(AnimationFractionTest, TriangleWaveForSeveralFrameCounts) {

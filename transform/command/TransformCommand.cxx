@@ -23,7 +23,8 @@ std::string Quoted(const std::string& path) {
 std::string FailureMessage(const ShapeFitResult& fit, const std::string& path) {
   switch (fit.Result) {
   case ShapeFitResult::CannotOpen:
-    return "Cannot open PTT file for reading!";
+    return "Cannot open PTT file for reading!\nCannot read " + Quoted(path) + ": " + fit.Reason +
+           ".";
   case ShapeFitResult::Unreadable:
     return "Cannot read PTT file " + Quoted(path) + ": " + fit.Reason + ".";
   case ShapeFitResult::NoPairs:
