@@ -116,6 +116,8 @@ public:
   vtkRenderWindow* RenderWindow = nullptr;         // owned by the window system
   vtkRenderWindowInteractor* Interactor = nullptr; // owned by the window system
   vtkSmartPointer<vtkPolyDataReader> ModelReader;
+  // The file the model was read from (the reader reads from memory and keeps no file name).
+  std::string ModelFileName;
   // The deformation stage between the reader and the mapper; the identity until a Transform.
   vtkSmartPointer<vtkShapeTransform> ShapeTransform;
   vtkSmartPointer<vtkTransformPolyDataFilter> TransformFilter;
@@ -186,7 +188,7 @@ private:
   void MoveHighlightTo(vtkIdType index, int point);
   void RemoveHighlightIfActive();
   void BuildMarkers();
-  void ConnectModel(vtkPolyDataReader* reader);
+  void ConnectModel(vtkPolyDataReader* reader, const std::string& path);
 };
 
 } // namespace selvane
