@@ -1,5 +1,7 @@
 #include "LegacyVtkScanner.h"
 
+#include "InputFile.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
@@ -1733,7 +1735,7 @@ LegacyVtkScanResult ScanLegacyVtkFile(const std::string& path, std::size_t piece
         ::close(this->Fd);
       }
     }
-  } file{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
+  } file{::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY)};
   if (file.Fd < 0) {
     return failRead(std::string("cannot open the file: ") + std::strerror(errno));
   }
@@ -1742,8 +1744,7 @@ LegacyVtkScanResult ScanLegacyVtkFile(const std::string& path, std::size_t piece
     return failRead(std::string("cannot read the file: ") + std::strerror(errno));
   }
   if (!S_ISREG(st.st_mode)) {
-    return failRead(S_ISDIR(st.st_mode) ? "it is a folder, not a file"
-                                        : "it is not a regular file");
+    return failRead(std::string("it is ") + formats::DescribeFileKind(st.st_mode) + ", not a file");
   }
   ::posix_fadvise(file.Fd, 0, 0, POSIX_FADV_SEQUENTIAL);
   Window window(file.Fd, static_cast<std::uint64_t>(st.st_size), pieceBytes);
