@@ -34,6 +34,7 @@
 #include <thread>
 #include <vector>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -405,6 +406,56 @@ TEST(ChangingFiles, VtkReadsTheBytesThatWereChecked) {
   reader->Update();
   EXPECT_EQ(4, reader->GetOutput()->GetNumberOfPolys());
   EXPECT_EQ(4, reader->GetOutput()->GetNumberOfPoints());
+}
+
+// A file rewritten in place over and over while it is opened: a valid model, then the same
+// model with a lookup table VTK reads without complaint but the scanner refuses (a colour
+// component of 7.5). Every open either gives the valid model or refuses the file; were VTK to
+// read the file by name after the check, the unchecked table would slip through.
+TEST(ChangingFiles, ARewriteDuringTheOpenNeverReachesVtk) {
+  const std::string damaged =
+      Tetra42(TetraPoints(), TetraPolys4(),
+              TetraCellScalars() + "LOOKUP_TABLE default 2\n7.5 0 0 1\n0 0 0 1\n");
+  // Blank lines at the end make both the same length, so the file is never empty or short.
+  std::string valid = Tetra42();
+  valid.append(damaged.size() - valid.size(), '\n');
+  ASSERT_EQ(ModelFileProblem::BadCoordinate,
+            selvane::ScanLegacyVtkBuffer(damaged.data(), damaged.size()).Problem);
+  {
+    vtkNew<vtkPolyDataReader> bare;
+    bare->ReadFromInputStringOn();
+    bare->SetInputString(damaged);
+    bare->Update();
+    ASSERT_NE(nullptr, bare->GetOutput()->GetCellData()->GetScalars()->GetLookupTable());
+  }
+  const std::string path = Folder().Write("rewritten.vtk", valid);
+  std::atomic<bool> done{false};
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+  ASSERT_GE(fd, 0);
+  std::thread writer([&] {
+    for (bool flip = false; !done; flip = !flip) {
+      const std::string& bytes = flip ? damaged : valid; // the same file, new content
+      if (::pwrite(fd, bytes.data(), bytes.size(), 0) < 0) {
+        break;
+      }
+    }
+  });
+  int unchecked = 0;
+  for (int i = 0; i < 1000 && unchecked == 0; ++i) {
+    vtkNew<vtkPolyDataReader> reader;
+    const selvane::ModelFileReadResult result = selvane::ReadModelFileChecked(path, reader);
+    vtkPolyData* model = reader->GetOutput();
+    if (result.Ok()) {
+      unchecked += model->GetNumberOfPolys() != 4 ||
+                   model->GetCellData()->GetScalars()->GetLookupTable() != nullptr;
+    } else {
+      unchecked += model->GetNumberOfPoints() != 0;
+    }
+  }
+  done = true;
+  writer.join();
+  EXPECT_EQ(0, unchecked);
+  ::close(fd);
 }
 
 // ---- valid files ------------------------------------------------------------------------
