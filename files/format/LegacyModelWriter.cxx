@@ -243,7 +243,7 @@ std::string FirstUnwritablePoint(vtkPoints* points) {
       char buffer[32];
       const std::string text(ExactText(v, buffer));
       return "point " + std::to_string(i) + " has the coordinate " + text +
-             (std::isfinite(v) ? ", outside single-precision range" : ", which is not a number") +
+             (std::isfinite(v) ? ", outside single-precision range" : ", which is not finite") +
              "; no file was written";
     }
   return {};
