@@ -29,7 +29,7 @@ QString StatusLine::ModelText() const {
   if (!model)
     return "No model";
   // The file name as the user's file system spells it, without the folder.
-  const QString name = QFileInfo(QFile::decodeName(Viewer.ModelPath.c_str())).fileName();
+  const QString name = QFileInfo(QFile::decodeName(Viewer.ModelFileName.c_str())).fileName();
   return QString("%1: %L2 points, %L3 cells")
       .arg(name)
       .arg(static_cast<qlonglong>(model->GetNumberOfPoints()))

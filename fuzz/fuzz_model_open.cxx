@@ -1,13 +1,17 @@
-// Fuzz target: the model-opening path of Open Model (our scanner, then VTK's legacy reader and
-// our validation of its output), on a file holding the input.
+// Fuzz target: the model-opening path of Open Model (the file read once into memory, our
+// scanner on those bytes, then VTK's legacy reader on the same bytes and our validation of its
+// output), on a file holding the input.
 //
 // Besides not crashing: the scan of the file (read in pieces, the size of which the first byte
 // picks, so that tokens and binary blocks straddle piece boundaries) must agree with the scan
-// of the same bytes in memory, and a refused file must leave an empty model behind.
+// of the same bytes in memory; the open must agree with the scan of the bytes after any UTF-8
+// byte-order mark; the reader is never left with a file name; and a refused file must leave an
+// empty model behind.
 #include "Check.h"
 #include "FuzzTarget.h"
 #include "TempFile.h"
 
+#include "InputFile.h"
 #include "LegacyVtkScanner.h"
 #include "ModelFileReader.h"
 
@@ -33,15 +37,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   SELVANE_FUZZ_CHECK(inMemory.Reason == inPieces.Reason);
   SELVANE_FUZZ_CHECK(inMemory.Ok() == inMemory.Reason.empty());
 
+  const std::size_t bom = selvane::formats::Utf8BomLength(std::string_view(body, bodySize));
+  const selvane::LegacyVtkScanResult opened =
+      bom == 0 ? inMemory : selvane::ScanLegacyVtkBuffer(body + bom, bodySize - bom);
+
   auto reader = vtkSmartPointer<vtkPolyDataReader>::New();
   const selvane::ModelFileReadResult read = selvane::ReadModelFileChecked(path, reader);
   SELVANE_FUZZ_CHECK(read.Ok() == read.Reason.empty());
-  SELVANE_FUZZ_CHECK(read.Ok() || inMemory.Ok() || read.Problem == inMemory.Problem);
+  SELVANE_FUZZ_CHECK(read.Ok() || opened.Ok() || read.Problem == opened.Problem);
+  SELVANE_FUZZ_CHECK(reader->GetFileName() == nullptr);
   if (read.Ok()) {
-    SELVANE_FUZZ_CHECK(inMemory.Ok());
+    SELVANE_FUZZ_CHECK(opened.Ok());
     vtkPolyData* model = reader->GetOutput();
-    SELVANE_FUZZ_CHECK(model->GetNumberOfPoints() == inMemory.NumberOfPoints);
-    SELVANE_FUZZ_CHECK(model->GetNumberOfCells() == inMemory.NumberOfCells());
+    SELVANE_FUZZ_CHECK(model->GetNumberOfPoints() == opened.NumberOfPoints);
+    SELVANE_FUZZ_CHECK(model->GetNumberOfCells() == opened.NumberOfCells());
   } else {
     SELVANE_FUZZ_CHECK(reader->GetOutput()->GetNumberOfPoints() == 0);
   }

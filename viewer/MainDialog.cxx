@@ -114,8 +114,9 @@ vtkAlgorithmOutput* MainDialog::ModelPipelineEnd() const {
   return TransformFilter->GetOutputPort();
 }
 
-void MainDialog::ConnectModel(vtkPolyDataReader* reader) {
+void MainDialog::ConnectModel(vtkPolyDataReader* reader, const std::string& path) {
   ModelReader = reader;
+  ModelFileName = path;
   TransformFilter->SetInputConnection(ModelReader->GetOutputPort());
 }
 

@@ -114,8 +114,6 @@ public:
   vtkAlgorithmOutput* ModelPipelineEnd() const;
 
   WindowingLayer& Windowing;
-  // The path of the loaded model as the user gave it; empty before the first model.
-  std::string ModelPath;
 
   // Window-side state.
   float TargetPosition[3] = {0, 0, 0};
@@ -126,6 +124,8 @@ public:
   vtkRenderWindow* RenderWindow = nullptr;         // owned by the window system
   vtkRenderWindowInteractor* Interactor = nullptr; // owned by the window system
   vtkSmartPointer<vtkPolyDataReader> ModelReader;
+  // The file the model was read from (the reader reads from memory and keeps no file name).
+  std::string ModelFileName;
   // The deformation stage between the reader and the mapper; the identity until a Transform.
   vtkSmartPointer<vtkShapeTransform> ShapeTransform;
   vtkSmartPointer<vtkTransformPolyDataFilter> TransformFilter;
@@ -198,7 +198,7 @@ private:
   void MoveHighlightTo(vtkIdType index, int point);
   void RemoveHighlightIfActive();
   void BuildMarkers();
-  void ConnectModel(vtkPolyDataReader* reader);
+  void ConnectModel(vtkPolyDataReader* reader, const std::string& path);
 };
 
 } // namespace selvane

@@ -28,8 +28,7 @@ void MainDialog::OpenModel() {
 
 bool MainDialog::OpenModelFile(const std::string& path) {
   // The file already loaded is not read again; everything else about opening still happens.
-  const char* loaded = ModelReader->GetFileName();
-  const bool sameFile = !NoModel && loaded && path == loaded;
+  const bool sameFile = !NoModel && path == ModelFileName;
   if (!sameFile) {
     // A fresh reader per attempt: a refused file leaves the loaded model untouched.
     auto reader = vtkSmartPointer<vtkPolyDataReader>::New();
@@ -38,8 +37,7 @@ bool MainDialog::OpenModelFile(const std::string& path) {
       Windowing.ShowMessage("Cannot open model \"" + path + "\": " + reason);
       return false;
     }
-    ConnectModel(reader);
-    ModelPath = path;
+    ConnectModel(reader, path);
   }
   vtkPolyData* model = ModelReader->GetOutput();
 

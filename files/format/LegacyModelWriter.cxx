@@ -3,17 +3,27 @@
 #include "AtomicFile.h"
 
 #include <vtkCallbackCommand.h>
+#include <vtkCellArray.h>
+#include <vtkCellData.h>
 #include <vtkCommand.h>
+#include <vtkDataArray.h>
+#include <vtkDoubleArray.h>
 #include <vtkErrorCode.h>
+#include <vtkFieldData.h>
+#include <vtkFloatArray.h>
 #include <vtkNew.h>
 #include <vtkObjectFactory.h>
+#include <vtkPointData.h>
 #include <vtkPoints.h>
 #include <vtkPolyData.h>
 #include <vtkPolyDataWriter.h>
 
 #include <cerrno>
+#include <charconv>
+#include <cmath>
 #include <cstring>
 #include <fcntl.h>
+#include <limits>
 #include <locale>
 #include <ostream>
 #include <streambuf>
@@ -109,7 +119,26 @@ private:
   CheckedFileBuffer Buffer;
 };
 
-// The legacy writer, writing its file through a CheckedFileStream.
+// Shortest decimal text that reads back as exactly v (locale-independent).
+template <typename T> std::string_view ExactText(T v, char (&buffer)[32]) {
+  const auto r = std::to_chars(buffer, buffer + sizeof(buffer), v);
+  return std::string_view(buffer, static_cast<std::size_t>(r.ptr - buffer));
+}
+
+template <typename T> void WriteExactValues(ostream& out, const T* values, vtkIdType count) {
+  char buffer[32];
+  for (vtkIdType i = 0; i < count; ++i) {
+    out << ExactText(values[i], buffer);
+    // Nine values to a line, as VTK lays out its arrays.
+    out << ((i + 1) % 9 == 0 ? '\n' : ' ');
+  }
+}
+
+// The legacy writer with exact coordinates: VTK prints float points with six significant
+// digits and double points with eleven; here each coordinate is written in the shortest form
+// that reads back as the same float or double, in the point type of the model. Everything else
+// (header, cells, point, cell and field data) is VTK's own. With a file name the file is written
+// through a CheckedFileStream.
 class vtkCheckedPolyDataWriter : public vtkPolyDataWriter {
 public:
   static vtkCheckedPolyDataWriter* New();
@@ -135,17 +164,129 @@ protected:
   vtkCheckedPolyDataWriter() = default;
   ~vtkCheckedPolyDataWriter() override = default;
 
+  // vtkPolyDataWriter::WriteData with the points written exactly (ASCII only; RunLegacyWriter
+  // never asks for BINARY).
+  void WriteData() override {
+    vtkPolyData* input = this->GetInput();
+    ostream* fp = this->OpenVTKFile();
+    if (!fp || !this->WriteHeader(fp)) {
+      if (fp) {
+        vtkErrorMacro("Could not write the header");
+        this->CloseVTKFile(fp);
+      }
+      return;
+    }
+    *fp << "DATASET POLYDATA\n";
+    bool ok = this->WriteDataSetData(fp, input) && this->WriteExactPoints(*fp, input->GetPoints());
+    vtkCellArray* cells[4] = {input->GetVerts(), input->GetLines(), input->GetPolys(),
+                              input->GetStrips()};
+    const char* labels[4] = {"VERTICES", "LINES", "POLYGONS", "TRIANGLE_STRIPS"};
+    for (int k = 0; k < 4 && ok; ++k)
+      if (cells[k])
+        ok = this->WriteCells(fp, cells[k], labels[k]) != 0;
+    ok = ok && this->WriteCellData(fp, input) && this->WritePointData(fp, input);
+    if (!ok || fp->fail()) {
+      vtkErrorMacro("Error writing the model");
+      if (this->GetErrorCode() == vtkErrorCode::NoError)
+        this->SetErrorCode(vtkErrorCode::UnknownError);
+    }
+    this->CloseVTKFile(fp);
+  }
+
 private:
   vtkCheckedPolyDataWriter(const vtkCheckedPolyDataWriter&) = delete;
   void operator=(const vtkCheckedPolyDataWriter&) = delete;
+
+  bool WriteExactPoints(ostream& out, vtkPoints* points) {
+    char buffer[32];
+    if (!points) {
+      out << "POINTS 0 float\n";
+      return true;
+    }
+    vtkSmartPointer<vtkDataArray> data = points->GetData();
+    if (!vtkFloatArray::FastDownCast(data) && !vtkDoubleArray::FastDownCast(data)) {
+      auto exact = vtkSmartPointer<vtkDoubleArray>::New();
+      exact->DeepCopy(data); // integer types convert to double without loss
+      data = exact;
+    }
+    const vtkIdType n = points->GetNumberOfPoints();
+    out << "POINTS " << ExactText(static_cast<long long>(n), buffer);
+    if (auto* f = vtkFloatArray::FastDownCast(data)) {
+      out << " float\n";
+      WriteExactValues(out, f->GetPointer(0), 3 * n);
+    } else {
+      out << " double\n";
+      WriteExactValues(out, vtkDoubleArray::FastDownCast(data)->GetPointer(0), 3 * n);
+    }
+    out << '\n';
+    return !out.fail();
+  }
 
   int FileError = 0;
 };
 
 vtkStandardNewMacro(vtkCheckedPolyDataWriter);
 
-// Runs writer on data with double points (a shallow copy: the caller's data stays as it is), as
-// ASCII file version 4.2. Returns false with VTK's reason when the writer fails.
+// A coordinate the legacy reader cannot take back: not finite, or beyond single-precision
+// range (Open Model refuses those). Returns the reason naming the first such point, or "".
+std::string FirstUnwritablePoint(vtkPoints* points) {
+  if (!points)
+    return {};
+  const double limit = static_cast<double>(std::numeric_limits<float>::max());
+  vtkDataArray* data = points->GetData();
+  const vtkIdType n = points->GetNumberOfPoints();
+  for (vtkIdType i = 0; i < n; ++i)
+    for (int c = 0; c < 3; ++c) {
+      const double v = data->GetComponent(i, c);
+      if (std::isfinite(v) && std::fabs(v) <= limit)
+        continue;
+      char buffer[32];
+      const std::string text(ExactText(v, buffer));
+      return "point " + std::to_string(i) + " has the coordinate " + text +
+             (std::isfinite(v) ? ", outside single-precision range" : ", which is not finite") +
+             "; no file was written";
+    }
+  return {};
+}
+
+// A value that is not finite in a floating-point array of the point, cell or field data:
+// Open Model refuses such files. Returns the reason naming the array and tuple, or "".
+std::string FirstNonFiniteValue(vtkFieldData* arrays, const char* where) {
+  if (!arrays)
+    return {};
+  for (int a = 0; a < arrays->GetNumberOfArrays(); ++a) {
+    vtkDataArray* array = vtkArrayDownCast<vtkDataArray>(arrays->GetAbstractArray(a));
+    if (!array || (array->GetDataType() != VTK_FLOAT && array->GetDataType() != VTK_DOUBLE))
+      continue;
+    const int components = array->GetNumberOfComponents();
+    for (vtkIdType t = 0; t < array->GetNumberOfTuples(); ++t)
+      for (int c = 0; c < components; ++c) {
+        const double v = array->GetComponent(t, c);
+        if (std::isfinite(v))
+          continue;
+        char buffer[32];
+        return std::string("the ") + where + " array '" +
+               (array->GetName() ? array->GetName() : "") + "' has the value " +
+               std::string(ExactText(v, buffer)) + " at tuple " + std::to_string(t) +
+               "; no file was written";
+      }
+  }
+  return {};
+}
+
+std::string Unwritable(vtkPolyData* data) {
+  std::string why = FirstUnwritablePoint(data->GetPoints());
+  if (why.empty())
+    why = FirstNonFiniteValue(data->GetPointData(), "point data");
+  if (why.empty())
+    why = FirstNonFiniteValue(data->GetCellData(), "cell data");
+  if (why.empty())
+    why = FirstNonFiniteValue(data->GetFieldData(), "field data");
+  return why;
+}
+
+// Runs writer on data (a shallow copy: the caller's data stays as it is), as ASCII file version
+// 4.2. Returns false with VTK's reason when the writer fails.
 bool RunLegacyWriter(vtkPolyDataWriter* writer, vtkPolyData* data, std::string& reason) {
   reason.clear();
   if (!data) {
@@ -154,12 +295,6 @@ bool RunLegacyWriter(vtkPolyDataWriter* writer, vtkPolyData* data, std::string& 
   }
   vtkNew<vtkPolyData> copy;
   copy->ShallowCopy(data);
-  if (vtkPoints* points = data->GetPoints()) {
-    vtkNew<vtkPoints> exact;
-    exact->SetDataTypeToDouble();
-    exact->DeepCopy(points); // converts float to double without loss
-    copy->SetPoints(exact);
-  }
   std::string vtkReason;
   vtkNew<vtkCallbackCommand> onError;
   onError->SetCallback(&KeepFirstError);
@@ -184,7 +319,9 @@ bool RunLegacyWriter(vtkPolyDataWriter* writer, vtkPolyData* data, std::string& 
 
 bool FormatLegacyPolyData(vtkPolyData* data, std::string& out, std::string& reason) {
   out.clear();
-  vtkNew<vtkPolyDataWriter> writer;
+  if (data && !(reason = Unwritable(data)).empty())
+    return false;
+  vtkNew<vtkCheckedPolyDataWriter> writer;
   writer->WriteToOutputStringOn();
   if (!RunLegacyWriter(writer, data, reason))
     return false;
@@ -195,6 +332,11 @@ bool FormatLegacyPolyData(vtkPolyData* data, std::string& out, std::string& reas
 bool WriteLegacyPolyDataFile(vtkPolyData* data, const std::string& path, std::string& reason) {
   if (!data) {
     reason = "Cannot write '" + path + "': there is no model to write";
+    return false;
+  }
+  // Checked before anything is created: the old file stays as it is.
+  if (const std::string why = Unwritable(data); !why.empty()) {
+    reason = "Cannot write '" + path + "': " + why;
     return false;
   }
   // Streamed into the temporary file rather than built in memory first: a large model's text

@@ -1,9 +1,13 @@
 // Writing polygonal data as legacy VTK files for Save Model As and Export Cells (VTK).
 //
 // The files are ASCII, file version 4.2 (readable by tools built on VTK 8 and older, which
-// cannot read VTK 9's default 5.1). VTK prints float coordinates with six significant digits,
-// which would move the points of a saved model; the points are written as double instead, so
-// every coordinate reads back exactly.
+// cannot read VTK 9's default 5.1). VTK prints float coordinates with six significant digits
+// and double ones with eleven, which would move the points of a saved model; the points are
+// written in their own type (float or double) in the shortest form that reads back exactly.
+//
+// A model with a coordinate that is not finite or lies beyond single-precision range, or a
+// floating-point point, cell or field data value that is not finite, is not written at all:
+// Open Model would refuse the file. The reason names the first such point or value.
 #ifndef SELVANE_LEGACY_MODEL_WRITER_H
 #define SELVANE_LEGACY_MODEL_WRITER_H
 

@@ -1,5 +1,7 @@
 #include "LegacyVtkScanner.h"
 
+#include "InputFile.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
@@ -68,6 +70,19 @@ constexpr std::uint64_t Here = std::numeric_limits<std::uint64_t>::max();
 // Selvane's IDs are 32-bit signed integers; no count may exceed this.
 constexpr std::int64_t MaxCount = std::numeric_limits<std::int32_t>::max();
 constexpr double FloatMax = static_cast<double>(std::numeric_limits<float>::max());
+
+// Every product and sum of counts a file declares goes through these: on overflow they give the
+// largest value, which Fits refuses as more than any file holds, so no declared count can wrap
+// around into one that passes.
+constexpr std::uint64_t Saturated = std::numeric_limits<std::uint64_t>::max();
+inline std::uint64_t SatMul(std::uint64_t a, std::uint64_t b) {
+  std::uint64_t r;
+  return __builtin_mul_overflow(a, b, &r) ? Saturated : r;
+}
+inline std::uint64_t SatAdd(std::uint64_t a, std::uint64_t b) {
+  std::uint64_t r;
+  return __builtin_add_overflow(a, b, &r) ? Saturated : r;
+}
 
 enum class Kind { Bit, Int, Float, Double };
 
@@ -649,13 +664,14 @@ private:
   bool Fits(std::uint64_t values, const TypeInfo& type) {
     std::uint64_t need;
     if (values > (std::uint64_t(1) << 56)) {
-      return this->Fail(ModelFileProblem::TooLarge, this->Block + " declares " +
-                                                        std::to_string(values) +
-                                                        " values, more than any file holds");
+      return this->Fail(ModelFileProblem::TooLarge,
+                        this->Block + " declares " +
+                            (values == Saturated ? "more" : std::to_string(values)) +
+                            " values, more than any file holds");
     }
     if (this->Binary) {
       need = type.TheKind == Kind::Bit ? (values + 7) / 8
-                                       : values * static_cast<std::uint64_t>(type.Bytes);
+                                       : SatMul(values, static_cast<std::uint64_t>(type.Bytes));
     } else {
       need = values == 0 ? 0 : 2 * values - 1; // a digit and a separator per value
     }
@@ -879,7 +895,7 @@ private:
         }
       });
     } else {
-      ok = this->Skip(values * static_cast<std::uint64_t>(type.Bytes));
+      ok = this->Skip(SatMul(values, static_cast<std::uint64_t>(type.Bytes)));
     }
     return ok && this->AfterArray(type, this->Components);
   }
@@ -968,7 +984,9 @@ private:
           --count.N;
         }
         std::int64_t keys = 0;
-        if (!ParseInteger(count, keys) || keys < 1 || keys > 16) {
+        // VTK writes "INFORMATION 0" for an array whose information holds only keys it does
+        // not write (a cached per-component range, for one).
+        if (!ParseInteger(count, keys) || keys < 0 || keys > 16) {
           return this->Fail(ModelFileProblem::Unsupported,
                             "an INFORMATION line that cannot be checked", this->Offset(s));
         }
@@ -1185,7 +1203,8 @@ private:
     if (!type || !this->DataStart()) {
       return false;
     }
-    if (!this->Array(static_cast<std::uint64_t>(n) * 3, *type, Check::Coordinate, NoInteger(), 3)) {
+    if (!this->Array(SatMul(static_cast<std::uint64_t>(n), 3), *type, Check::Coordinate,
+                     NoInteger(), 3)) {
       return false;
     }
     this->Points = this->Result.NumberOfPoints = n;
@@ -1267,7 +1286,8 @@ private:
     if (cells == 0) {
       return this->Fail(ModelFileProblem::BadCell, this->Block + " declares no cells");
     }
-    if (size < cells * (kind.MinIds + 1)) {
+    if (static_cast<std::uint64_t>(size) <
+        SatMul(static_cast<std::uint64_t>(cells), static_cast<std::uint64_t>(kind.MinIds + 1))) {
       return this->Fail(ModelFileProblem::BadCell,
                         this->Block + " declares " + std::to_string(cells) +
                             " cells in a list of only " + std::to_string(size) + " values");
@@ -1334,7 +1354,8 @@ private:
     if (offsets < 2) {
       return this->Fail(ModelFileProblem::BadCell, this->Block + " declares no cells");
     }
-    if (size < (offsets - 1) * kind.MinIds) {
+    if (static_cast<std::uint64_t>(size) <
+        SatMul(static_cast<std::uint64_t>(offsets - 1), static_cast<std::uint64_t>(kind.MinIds))) {
       return this->Fail(ModelFileProblem::BadCell,
                         this->Block + " declares " + std::to_string(offsets - 1) +
                             " cells in only " + std::to_string(size) + " point IDs");
@@ -1355,7 +1376,8 @@ private:
     }
     const TypeInfo* offsetType = this->CellArrayType(t);
     if (!offsetType || !this->DataStart() ||
-        !this->Fits(static_cast<std::uint64_t>(offsets + size), *offsetType)) {
+        !this->Fits(SatAdd(static_cast<std::uint64_t>(offsets), static_cast<std::uint64_t>(size)),
+                    *offsetType)) {
       return false;
     }
     std::int64_t index = 0;
@@ -1365,6 +1387,15 @@ private:
       if (index == 0 && v != 0) {
         return this->Fail(ModelFileProblem::BadCell,
                           this->Block + ": the offsets start at " + std::to_string(v) + ", not 0",
+                          at);
+      }
+      // Every offset lies in [0, size], so the difference below cannot overflow whatever the
+      // file holds (values near 2^63 once wrapped around into valid-looking cell sizes).
+      if (v < 0 || v > size) {
+        return this->Fail(ModelFileProblem::BadCell,
+                          this->Block + ": offset " + std::to_string(v) + " of cell " +
+                              std::to_string(index) + " is outside 0 to the connectivity size " +
+                              std::to_string(size),
                           at);
       }
       if (index > 0 && v - previous < minIds) {
@@ -1479,8 +1510,8 @@ private:
       if (!type || !this->DataStart()) {
         return false;
       }
-      std::uint64_t values =
-          static_cast<std::uint64_t>(components) * static_cast<std::uint64_t>(tuples);
+      const std::uint64_t values =
+          SatMul(static_cast<std::uint64_t>(components), static_cast<std::uint64_t>(tuples));
       if (!this->Array(values, *type, Check::Finite, NoInteger(), static_cast<int>(components))) {
         return false;
       }
@@ -1568,8 +1599,8 @@ private:
       if (!this->Word(t, "the lookup table name") || !this->DataStart()) {
         return false;
       }
-      return this->Array(tuples * static_cast<std::uint64_t>(components), *type, Check::Finite,
-                         NoInteger(), static_cast<int>(components));
+      return this->Array(SatMul(tuples, static_cast<std::uint64_t>(components)), *type,
+                         Check::Finite, NoInteger(), static_cast<int>(components));
     }
     if (keyword.Is("lookup_table")) {
       std::int64_t size = 0;
@@ -1586,10 +1617,10 @@ private:
       static const TypeInfo Bytes = {"unsigned_char", Kind::Int, 1, false, 0, 255};
       const TypeInfo& type = this->Binary ? Bytes : Colour;
       // VTK reads the table directly: no METADATA may follow it.
-      if (!this->Fits(4 * static_cast<std::uint64_t>(size), type)) {
+      if (!this->Fits(SatMul(4, static_cast<std::uint64_t>(size)), type)) {
         return false;
       }
-      return this->ColourValues(4 * static_cast<std::uint64_t>(size));
+      return this->ColourValues(SatMul(4, static_cast<std::uint64_t>(size)));
     }
     if (keyword.Is("color_scalars")) {
       std::int64_t components = 0;
@@ -1605,7 +1636,7 @@ private:
       }
       static const TypeInfo Colour = {"float", Kind::Float, 4, false, 0, 0};
       static const TypeInfo Bytes = {"unsigned_char", Kind::Int, 1, false, 0, 255};
-      return this->Array(tuples * static_cast<std::uint64_t>(components),
+      return this->Array(SatMul(tuples, static_cast<std::uint64_t>(components)),
                          this->Binary ? Bytes : Colour, Check::UnitInterval, NoInteger(),
                          static_cast<int>(components));
     }
@@ -1642,7 +1673,7 @@ private:
     if (!type || !this->DataStart()) {
       return false;
     }
-    return this->Array(tuples * components, *type, Check::Finite, NoInteger(),
+    return this->Array(SatMul(tuples, components), *type, Check::Finite, NoInteger(),
                        static_cast<int>(components));
   }
 
@@ -1704,7 +1735,7 @@ LegacyVtkScanResult ScanLegacyVtkFile(const std::string& path, std::size_t piece
         ::close(this->Fd);
       }
     }
-  } file{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
+  } file{::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY)};
   if (file.Fd < 0) {
     return failRead(std::string("cannot open the file: ") + std::strerror(errno));
   }
@@ -1713,8 +1744,7 @@ LegacyVtkScanResult ScanLegacyVtkFile(const std::string& path, std::size_t piece
     return failRead(std::string("cannot read the file: ") + std::strerror(errno));
   }
   if (!S_ISREG(st.st_mode)) {
-    return failRead(S_ISDIR(st.st_mode) ? "it is a folder, not a file"
-                                        : "it is not a regular file");
+    return failRead(std::string("it is ") + formats::DescribeFileKind(st.st_mode) + ", not a file");
   }
   ::posix_fadvise(file.Fd, 0, 0, POSIX_FADV_SEQUENTIAL);
   Window window(file.Fd, static_cast<std::uint64_t>(st.st_size), pieceBytes);

@@ -64,8 +64,10 @@ struct LegacyVtkScanResult {
 constexpr std::size_t LegacyVtkScanPieceBytes = std::size_t(1) << 20;
 
 // Scans the file at `path`, read once from start to end in pieces of `pieceBytes` into one
-// reused buffer (a file that changes meanwhile is refused, never a crash). The piece size
-// changes nothing but the number of reads.
+// reused buffer (a file that changes meanwhile is refused, never a crash; anything but a
+// regular file is refused without blocking). The piece size changes nothing but the number of
+// reads. Open Model does not use it (ModelFileReader.h scans the bytes it gives VTK); it finds
+// exactly what ScanLegacyVtkBuffer finds on the same bytes.
 LegacyVtkScanResult ScanLegacyVtkFile(const std::string& path,
                                       std::size_t pieceBytes = LegacyVtkScanPieceBytes);
 

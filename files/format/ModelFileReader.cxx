@@ -1,8 +1,11 @@
 #include "ModelFileReader.h"
 
+#include "InputFile.h"
+
 #include <vtkCallbackCommand.h>
 #include <vtkCellArray.h>
 #include <vtkCellData.h>
+#include <vtkCharArray.h>
 #include <vtkCommand.h>
 #include <vtkDataArray.h>
 #include <vtkDoubleArray.h>
@@ -16,6 +19,7 @@
 #include <vtkSmartPointer.h>
 
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <vector>
 
@@ -149,7 +153,16 @@ bool CellsOk(ArrayT* offsets, ArrayT* connectivity, vtkIdType points, int minIds
   if (o[0] != 0 || o[nOffsets - 1] != nConn) {
     return false;
   }
-  bool tooFew = false; // no early exit, so that the loop vectorises
+  // Every offset in [0, nConn] first, so that the differences below cannot overflow; no early
+  // exit, so that the loops vectorise.
+  bool outside = false;
+  for (vtkIdType i = 1; i < nOffsets; ++i) {
+    outside |= static_cast<unsigned long long>(o[i]) > static_cast<unsigned long long>(nConn);
+  }
+  if (outside) {
+    return false;
+  }
+  bool tooFew = false;
   for (vtkIdType i = 1; i < nOffsets; ++i) {
     tooFew |= o[i] - o[i - 1] < minIds;
   }
@@ -250,13 +263,55 @@ ModelFileReadResult Failure(ModelFileProblem problem, const std::string& reason)
   return r;
 }
 
+// Gives the file's bytes a home in the character array VTK's reader reads from.
+char* AllocateInCharArray(void* context, std::size_t size) {
+  auto* array = static_cast<vtkCharArray*>(context);
+  if (size > static_cast<std::size_t>(std::numeric_limits<vtkIdType>::max()) ||
+      !array->SetNumberOfValues(static_cast<vtkIdType>(size))) {
+    return nullptr;
+  }
+  return size == 0 ? nullptr : array->GetPointer(0);
+}
+
+// The whole file in a character array, without a leading UTF-8 byte-order mark.
+formats::InputFileResult ReadIntoCharArray(const std::string& path, vtkCharArray* bytes) {
+  // An allocation that fails is reported by VTK too; that report is ours to give.
+  const int display = vtkObject::GetGlobalWarningDisplay();
+  vtkObject::GlobalWarningDisplayOff();
+  formats::InputFileResult read = formats::ReadRegularFileInto(path, AllocateInCharArray, bytes);
+  vtkObject::SetGlobalWarningDisplay(display);
+  if (!read.Ok()) {
+    bytes->Initialize();
+    return read;
+  }
+  const vtkIdType size = bytes->GetNumberOfValues();
+  const std::size_t bom = size == 0 ? 0
+                                    : formats::Utf8BomLength(std::string_view(
+                                          bytes->GetPointer(0), static_cast<std::size_t>(size)));
+  if (bom > 0) {
+    char* data = bytes->GetPointer(0);
+    std::memmove(data, data + bom, static_cast<std::size_t>(size) - bom);
+    bytes->SetNumberOfValues(size - static_cast<vtkIdType>(bom));
+  }
+  return read;
+}
+
 } // namespace
 
 ModelFileReadResult ReadModelFileChecked(const std::string& path, vtkPolyDataReader* reader) {
   if (!reader) {
     return Failure(ModelFileProblem::CannotRead, "no reader was given");
   }
-  const LegacyVtkScanResult scan = ScanLegacyVtkFile(path);
+  // The file is read once; the scanner checks those bytes and VTK's reader is given the very
+  // same ones, so a file replaced or rewritten meanwhile cannot slip anything past the check.
+  auto bytes = vtkSmartPointer<vtkCharArray>::New();
+  const formats::InputFileResult input = ReadIntoCharArray(path, bytes);
+  if (!input.Ok()) {
+    return Failure(ModelFileProblem::CannotRead, input.Reason);
+  }
+  const vtkIdType size = bytes->GetNumberOfValues();
+  const LegacyVtkScanResult scan =
+      ScanLegacyVtkBuffer(size > 0 ? bytes->GetPointer(0) : "", static_cast<std::size_t>(size));
   if (!scan.Ok()) {
     return Failure(scan.Problem, scan.Reason);
   }
@@ -264,7 +319,11 @@ ModelFileReadResult ReadModelFileChecked(const std::string& path, vtkPolyDataRea
   MessageLog log;
   {
     ScopedVtkMessageCapture capture(reader, log);
-    reader->SetFileName(path.c_str());
+    // The reader keeps the array (not a file name): should the pipeline run it again, it reads
+    // the checked bytes again rather than whatever the file holds by then.
+    reader->SetFileName(nullptr);
+    reader->SetInputArray(bytes);
+    reader->ReadFromInputStringOn();
     reader->Update();
   }
 

@@ -1,10 +1,12 @@
 // Safe opening of legacy VTK polygonal data files for Open Model.
 //
-// The file is scanned by our strict scanner first (LegacyVtkScanner.h); only a file that
-// passed is given to VTK's reader. The read runs with every error and warning VTK reports
-// captured (observers on the reader and a scoped replacement of vtkOutputWindow), and its
-// output is validated again: a model with points and cells, finite coordinates in float
-// range, every cell's point IDs in range, polygons of at least 3 IDs.
+// The file is read once into memory (InputFile.h: only a regular file, never blocking; a
+// leading UTF-8 byte-order mark is dropped), those bytes are scanned by our strict scanner
+// (LegacyVtkScanner.h), and only bytes that passed are given to VTK's reader, from memory: the
+// reader never opens the file itself, so nothing it reads was left unchecked. The read runs with
+// every error and warning VTK reports captured (observers on the reader and a scoped replacement of
+// vtkOutputWindow), and its output is validated again: a model with points and cells, finite
+// coordinates in float range, every cell's point IDs in range, polygons of at least 3 IDs.
 #pragma once
 
 #include "LegacyVtkScanner.h"
@@ -13,11 +15,9 @@
 
 class vtkPolyDataReader;
 
-namespace selvane
-{
+namespace selvane {
 
-struct ModelFileReadResult
-{
+struct ModelFileReadResult {
   ModelFileProblem Problem = ModelFileProblem::None;
   std::string Reason; // one line without the path; empty on success
   bool Ok() const { return this->Problem == ModelFileProblem::None; }

@@ -24,14 +24,18 @@
 #include <vtkPolyDataWriter.h>
 
 #include <atomic>
+#include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <random>
 #include <thread>
 #include <vector>
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace modelcheck;
@@ -91,6 +95,19 @@ std::string Replace(std::string s, const std::string& what, const std::string& w
     throw std::runtime_error("test fixture: '" + what + "' not found");
   }
   return s.replace(at, what.size(), with);
+}
+
+// The tetrahedron as BINARY 5.1 with offsets 0, about 2^63, about -2^63, 9, 12.
+std::string OverflowingOffsetsBinary() {
+  const std::string whole = TetraBinary51();
+  Bytes offsets;
+  for (std::int64_t v : {std::int64_t(0), std::int64_t(8463400594852282431),
+                         std::int64_t(-9223371761976868800), std::int64_t(9), std::int64_t(12)}) {
+    offsets.I64(v);
+  }
+  std::string bytes = whole;
+  const std::size_t at = whole.find("OFFSETS vtktypeint64\n") + 21;
+  return bytes.replace(at, offsets.Data.size(), offsets.Data);
 }
 
 std::vector<DamagedCase> DamagedCorpus() {
@@ -182,6 +199,26 @@ std::vector<DamagedCase> DamagedCorpus() {
                Tetra51(points, Replace(TetraPolys5(), "0 3 6 9 12\n", "0 3 6 9 11\n")),
                P::BadCell});
   c.push_back({"no_cells_declared", Tetra42(points, "POLYGONS 0 0\n", ""), P::BadCell});
+  // Overflow: offsets near 2^63 whose differences once wrapped around into valid cell sizes,
+  // and counts whose products exceed 64 bits.
+  c.push_back({"offsets_near_2_63",
+               Tetra51(points, Replace(TetraPolys5(), "0 3 6 9 12\n",
+                                       "0 8463400594852282431 -9223371761976868800 9 12\n")),
+               P::BadCell});
+  c.push_back({"offsets_near_2_63_binary", OverflowingOffsetsBinary(), P::BadCell});
+  c.push_back(
+      {"offset_largest_int64",
+       Tetra51(points, Replace(TetraPolys5(), "0 3 6 9 12\n", "0 9223372036854775807 6 9 12\n")),
+       P::BadCell});
+  c.push_back({"field_components_times_tuples",
+               Tetra42(points, TetraPolys4(), "FIELD f 1\nbig 2147483647 2147483647 float\n0\n"),
+               P::TooLarge});
+  c.push_back({"cells_times_ids_4_x", Tetra42(points, "POLYGONS 2147483647 2147483647\n3 0 1 2\n"),
+               P::BadCell});
+  c.push_back({"lookup_table_of_2_31_entries",
+               Tetra42(points, TetraPolys4(),
+                       TetraCellScalars() + "LOOKUP_TABLE default 2147483647\n0 0 0 1\n"),
+               P::TooLarge});
   c.push_back(
       {"coordinate_nan", Tetra42(Replace(points, "0 0 1\n", "0 nan 1\n")), P::BadCoordinate});
   c.push_back(
@@ -299,6 +336,7 @@ TEST_P(DamagedModel, IsRefusedBeforeVtkWithAReasonOfTheRightKind) {
   EXPECT_EQ(std::string::npos, result.Reason.find(path)) << result.Reason;
   // The scanner refused the file: VTK's reader was never given it.
   EXPECT_EQ(nullptr, reader->GetFileName());
+  EXPECT_EQ(nullptr, reader->GetInputArray());
   EXPECT_EQ(result.Reason, selvane::ReadModelFile(path, vtkNew<vtkPolyDataReader>()));
 }
 
@@ -321,13 +359,103 @@ TEST(DamagedModelPrefixes, EveryTruncationIsRefusedOrComplete) {
   }
 }
 
-TEST(DamagedModelFiles, MissingFileAndFolderCannotBeRead) {
-  vtkNew<vtkPolyDataReader> reader;
+// ---- files that are not regular files, and files that change -------------------------------
+
+TEST(NonRegularFiles, AreRefusedWithWhatTheyAreWithoutBlocking) {
+  const std::string fifo = (Folder().Path / "pipe.vtk").string();
+  ASSERT_EQ(0, ::mkfifo(fifo.c_str(), 0600));
   const std::string missing = (Folder().Path / "no-such-model.vtk").string();
-  EXPECT_EQ(ModelFileProblem::CannotRead, selvane::ReadModelFileChecked(missing, reader).Problem);
-  EXPECT_EQ(ModelFileProblem::CannotRead,
-            selvane::ReadModelFileChecked(Folder().Path.string(), reader).Problem);
+  const struct {
+    std::string Path;
+    const char* Expected;
+  } cases[] = {{missing, "cannot open the file"},
+               {Folder().Path.string(), "a folder"},
+               {fifo, "a pipe (FIFO)"},
+               {"/dev/zero", "a character device"}};
+  for (const auto& c : cases) {
+    // A FIFO without a writer must not make the open wait: run it aside and give it a moment.
+    auto read = std::async(std::launch::async, [&] {
+      vtkNew<vtkPolyDataReader> reader;
+      selvane::ModelFileReadResult result = selvane::ReadModelFileChecked(c.Path, reader);
+      EXPECT_EQ(nullptr, reader->GetFileName());
+      EXPECT_EQ(nullptr, reader->GetInputArray());
+      return result;
+    });
+    if (read.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
+      ADD_FAILURE() << c.Path << ": the open blocked";
+      std::ofstream unblock(c.Path); // lets the waiting open go on
+      read.wait();
+      continue;
+    }
+    const selvane::ModelFileReadResult result = read.get();
+    EXPECT_EQ(ModelFileProblem::CannotRead, result.Problem) << c.Path;
+    EXPECT_NE(std::string::npos, result.Reason.find(c.Expected)) << result.Reason;
+  }
+}
+
+// VTK's reader reads the checked bytes from memory and never the file: a file rewritten after
+// the check (here with a damaged model, between the open and a second run of the reader)
+// cannot reach it.
+TEST(ChangingFiles, VtkReadsTheBytesThatWereChecked) {
+  const std::string path = Folder().Write("changing.vtk", Tetra42());
+  vtkNew<vtkPolyDataReader> reader;
+  ASSERT_EQ("", selvane::ReadModelFile(path, reader));
   EXPECT_EQ(nullptr, reader->GetFileName());
+  Folder().Write("changing.vtk", Header("4.2") + TetraPoints() + "POLYGONS 1 4\n3 0 1 999999\n");
+  reader->Modified();
+  reader->Update();
+  EXPECT_EQ(4, reader->GetOutput()->GetNumberOfPolys());
+  EXPECT_EQ(4, reader->GetOutput()->GetNumberOfPoints());
+}
+
+// A file rewritten in place over and over while it is opened: a valid model, then the same
+// model with a lookup table VTK reads without complaint but the scanner refuses (a colour
+// component of 7.5). Every open either gives the valid model or refuses the file; were VTK to
+// read the file by name after the check, the unchecked table would slip through.
+TEST(ChangingFiles, ARewriteDuringTheOpenNeverReachesVtk) {
+  const std::string damaged =
+      Tetra42(TetraPoints(), TetraPolys4(),
+              TetraCellScalars() + "LOOKUP_TABLE default 2\n7.5 0 0 1\n0 0 0 1\n");
+  // Blank lines at the end make both the same length, so the file is never empty or short.
+  std::string valid = Tetra42();
+  valid.append(damaged.size() - valid.size(), '\n');
+  ASSERT_EQ(ModelFileProblem::BadCoordinate,
+            selvane::ScanLegacyVtkBuffer(damaged.data(), damaged.size()).Problem);
+  {
+    vtkNew<vtkPolyDataReader> bare;
+    bare->ReadFromInputStringOn();
+    bare->SetInputString(damaged);
+    bare->Update();
+    ASSERT_NE(nullptr, bare->GetOutput()->GetCellData()->GetScalars()->GetLookupTable());
+  }
+  const std::string path = Folder().Write("rewritten.vtk", valid);
+  std::atomic<bool> done{false};
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+  ASSERT_GE(fd, 0);
+  std::thread writer([&] {
+    for (bool flip = false; !done; flip = !flip) {
+      const std::string& bytes = flip ? damaged : valid; // the same file, new content
+      if (::pwrite(fd, bytes.data(), bytes.size(), 0) < 0) {
+        break;
+      }
+    }
+  });
+  int unchecked = 0;
+  for (int i = 0; i < 1000 && unchecked == 0; ++i) {
+    vtkNew<vtkPolyDataReader> reader;
+    const selvane::ModelFileReadResult result = selvane::ReadModelFileChecked(path, reader);
+    vtkPolyData* model = reader->GetOutput();
+    if (result.Ok()) {
+      unchecked += model->GetNumberOfPolys() != 4 ||
+                   model->GetCellData()->GetScalars()->GetLookupTable() != nullptr;
+    } else {
+      unchecked += model->GetNumberOfPoints() != 0;
+    }
+  }
+  done = true;
+  writer.join();
+  EXPECT_EQ(0, unchecked);
+  ::close(fd);
 }
 
 // ---- valid files ------------------------------------------------------------------------
@@ -353,6 +481,13 @@ std::vector<ValidCase> ValidCorpus() {
   c.push_back({"binary_5_1_double_points_lookup_table", TetraBinary51(), 4, 4, 0, true});
   c.push_back({"crlf_4_2", ToCrlf(Tetra42()), 4, 4, 0, true});
   c.push_back({"crlf_5_1", ToCrlf(Tetra51()), 4, 4, 0, true});
+  // A UTF-8 byte-order mark before the header, as some editors write it.
+  c.push_back({"utf8_bom_4_2", "\xEF\xBB\xBF" + Tetra42(), 4, 4, 0, true});
+  c.push_back({"utf8_bom_crlf_5_1", "\xEF\xBB\xBF" + ToCrlf(Tetra51()), 4, 4, 0, true});
+  c.push_back({"utf8_bom_binary_5_1", "\xEF\xBB\xBF" + TetraBinary51(), 4, 4, 0, true});
+  c.push_back({"metadata_information_0",
+               Tetra42(points, TetraPolys4(), TetraCellScalars() + "METADATA\nINFORMATION 0\n\n"),
+               4, 4, 0, true});
   c.push_back(
       {"lower_case_keywords",
        "# vtk DataFile Version 4.2\nt\nascii\ndataset polydata\n"
@@ -637,9 +772,9 @@ protected:
   int ReadMeshSimple(const std::string& name, vtkDataObject* output) override {
     const int result = this->Superclass::ReadMeshSimple(name, output);
     if (this->Mode == 0) {
-      vtkWarningMacro("Reading truncated line for file: " << this->GetFileName());
+      vtkWarningMacro("Reading truncated line");
     } else if (this->Mode == 1) {
-      vtkGenericWarningMacro("Generic trouble with " << this->GetFileName());
+      vtkGenericWarningMacro("Generic trouble with the file");
     } else {
       vtkErrorMacro("Error reading ascii data!");
     }
