@@ -19,7 +19,11 @@ ShapeFitResult Fail(ShapeFitResult::Outcome outcome, const std::string& reason) 
   return result;
 }
 
-ShapeFitResult Fit(const std::string& path, float radius, vtkShapeTransform* transform) {
+ShapeFitResult Fit(const std::string& path, float radius, vtkShapeTransform* transform,
+                   const FitStages& stages) {
+  auto next = [&stages](const char* stage) { return !stages || stages(stage); };
+  if (!next("Reading and ordering"))
+    return Fail(ShapeFitResult::Cancelled, "cancelled");
   vtkNew<vtkDatReader> reader;
   reader->SetFileName(path.c_str());
   reader->SetRadius(radius);
@@ -40,6 +44,8 @@ ShapeFitResult Fit(const std::string& path, float radius, vtkShapeTransform* tra
     return Fail(ShapeFitResult::NoPairs,
                 "holds no correspondences (lines of six numbers: source x y z, target x y z)");
 
+  if (!next("Assembling and factoring"))
+    return Fail(ShapeFitResult::Cancelled, "cancelled");
   vtkNew<vtkMatrixSolver> solver;
   solver->SetRadius(radius);
   solver->SetInputsFromReader(reader);
@@ -58,9 +64,9 @@ ShapeFitResult Fit(const std::string& path, float radius, vtkShapeTransform* tra
 } // namespace
 
 ShapeFitResult FitShapeTransform(const std::string& path, float radius,
-                                 vtkShapeTransform* transform) {
+                                 vtkShapeTransform* transform, const FitStages& stages) {
   try {
-    return Fit(path, radius, transform);
+    return Fit(path, radius, transform, stages);
   } catch (const std::bad_alloc&) {
     return Fail(ShapeFitResult::OutOfMemory, "not enough memory");
   } catch (const std::exception& e) {

@@ -3,6 +3,7 @@
 // command and selvane-deform, so both deform by the same field.
 #pragma once
 
+#include <functional>
 #include <string>
 
 class vtkShapeTransform;
@@ -15,6 +16,7 @@ struct ShapeFitResult {
     NoPairs,     // no line of six numbers
     Refused,     // the solver refused the correspondences
     OutOfMemory, // an allocation failed
+    Cancelled,   // the caller stopped the fit between two stages
   };
   Outcome Result = Refused;
   std::string Reason;  // the cause, one line without the file name
@@ -23,8 +25,12 @@ struct ShapeFitResult {
   bool Ok() const { return Result == Fitted; }
 };
 
+// Called before each stage of a fit with its name ("Reading and ordering", "Assembling and
+// factoring"); returning false stops the fit there with the outcome Cancelled.
+using FitStages = std::function<bool(const char* stage)>;
+
 // Reads path with the given radius of support, solves, and on success gives the fit to
 // transform (SetParameters; Fraction and Modified are the caller's). On any failure the
 // transform is left as it was. The solver's report goes to standard output.
 ShapeFitResult FitShapeTransform(const std::string& path, float radius,
-                                 vtkShapeTransform* transform);
+                                 vtkShapeTransform* transform, const FitStages& stages = {});

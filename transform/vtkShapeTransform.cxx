@@ -235,6 +235,24 @@ vtkAbstractTransform* vtkShapeTransform::MakeTransform() {
   return vtkShapeTransform::New();
 }
 
+void vtkShapeTransform::TakeFit(vtkShapeTransform* other) {
+  if (!other || other == this)
+    return;
+  const float fraction = this->Fraction;
+  this->InternalDeepCopy(other);
+  this->Fraction = fraction;
+  this->Displacements.swap(other->Displacements);
+  this->DisplacementsValid = other->DisplacementsValid;
+  this->CacheInput = other->CacheInput;
+  this->CacheCount = other->CacheCount;
+  this->CacheTime = other->CacheTime;
+  this->CacheFills += other->CacheFills;
+  other->DisplacementsValid = false;
+  other->CacheInput = nullptr;
+  other->CacheCount = -1;
+  other->CacheTime = 0;
+}
+
 void vtkShapeTransform::InternalDeepCopy(vtkAbstractTransform* transform) {
   auto* other = vtkShapeTransform::SafeDownCast(transform);
   if (!other || other == this)

@@ -40,6 +40,12 @@ public:
   bool SetParameters(float radius, vtkPoints* centres, vtkFloatArray* coeffX, vtkFloatArray* coeffY,
                      vtkFloatArray* coeffZ, vtkIntArray* unList, vtkPointLocator* tree);
 
+  // Takes over other's fit and the displacements it cached (other keeps the fit but loses the
+  // cache): a fit made and first evaluated on a worker thread becomes this transform's in one
+  // step, without evaluating the field again. Fraction is the caller's, as after
+  // SetParameters.
+  void TakeFit(vtkShapeTransform* other);
+
   // Share of the displacement applied; 0 shows the points as they came in.
   vtkSetMacro(Fraction, float);
   vtkGetMacro(Fraction, float);

@@ -18,6 +18,7 @@
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTest>
 #include <QTimer>
 #include <QVTKOpenGLNativeWidget.h>
 
@@ -89,6 +90,10 @@ TEST(TransformAnimationTest, EachFrameOfTheAnimationIsShown) {
   box->CycleCountField()->setText("1");
   AnswerFileDialog(QString::fromStdString(dir.File("shift.ptt")));
   box->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+  // The fit runs on a worker thread and the frames on a timer: wait for both.
+  for (int turn = 0; turn < 600 && (window.Busy() || frames.size() < 2); ++turn)
+    QTest::qWait(10);
+  EXPECT_FALSE(window.Busy());
 
   ASSERT_TRUE(window.Windowing().Messages.empty()) << window.Windowing().Messages.front();
   EXPECT_FALSE(box->isVisible());

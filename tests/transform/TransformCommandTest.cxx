@@ -23,6 +23,9 @@
 #include <cerrno>
 #include <cmath>
 #include <cstring>
+#include <set>
+#include <string>
+#include <vector>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -196,9 +199,9 @@ TEST_F(TransformCommandTest, NoFramesWhenFramesTimesCyclesIsAtMostOne) {
     EXPECT_TRUE(Windowing.Messages.empty());
     EXPECT_EQ(RendersDuring(), 0) << frames << " x " << cycles;
     EXPECT_TRUE(Windowing.PresentedFrames.empty());
-    EXPECT_EQ(Dialog.ShapeTransform->GetState(), vtkShapeTransform::Parameterised);
+    // The first evaluation of the model's points ran with the fit, off the window's thread.
+    EXPECT_EQ(Dialog.ShapeTransform->GetState(), vtkShapeTransform::Evaluated);
   }
-  // The first evaluation comes with the next render, after the reader and solver are gone.
   Dialog.Render();
   EXPECT_EQ(Dialog.ShapeTransform->GetState(), vtkShapeTransform::Evaluated);
   EXPECT_TRUE(SameBits(Shown(), Dialog.Model()->GetPoints()));
@@ -348,6 +351,38 @@ TEST(AnimationFractionTest, TriangleWaveForSeveralFrameCounts) {
   EXPECT_EQ(CheckTransformValues(0.5f, 25, 2), "");
   EXPECT_EQ(CheckTransformValues(0.5f, 1, 1), "");
   EXPECT_NE(CheckTransformValues(INFINITY, 25, 2), "");
+}
+
+// The fit and the first evaluation run as a background job in stages; Cancel at any stage
+// leaves the model, the transform, its Fraction and the menu exactly as before.
+TEST_F(TransformCommandTest, CancelAtAnyStageLeavesEverythingAsBefore) {
+  Open(MakeSphere(0, 16));
+  Run(Dir.File("lift.ptt"), 3, 1);
+  EXPECT_EQ(Windowing.Stages, (std::vector<std::string>{"Reading and ordering",
+                                                        "Assembling and factoring", "Evaluating"}));
+  vtkShapeTransform* transform = Dialog.ShapeTransform;
+  const float fraction = transform->GetFraction();
+  vtkPoints* centres = transform->GetPointArray();
+  const std::set<int> menu = Windowing.EnabledMenuItems;
+  vtkNew<vtkPoints> before;
+  before->DeepCopy(Shown());
+
+  for (const char* stage : {"Reading and ordering", "Assembling and factoring", "Evaluating"}) {
+    Windowing.CancelAtStage = stage;
+    Run(Dir.File("lift2.ptt"), 5, 2);
+    EXPECT_TRUE(Windowing.Messages.empty()) << stage;
+    EXPECT_EQ(RendersDuring(), 0) << stage;
+    EXPECT_EQ(transform->GetFraction(), fraction) << stage;
+    EXPECT_EQ(transform->GetPointArray(), centres) << stage;
+    EXPECT_EQ(transform->GetState(), vtkShapeTransform::Evaluated) << stage;
+    EXPECT_EQ(Windowing.EnabledMenuItems, menu) << stage;
+    EXPECT_TRUE(SameBits(Shown(), before)) << stage;
+  }
+  // Not cancelled, the same file now takes effect.
+  Windowing.CancelAtStage.clear();
+  Run(Dir.File("lift2.ptt"), 5, 1);
+  EXPECT_NE(transform->GetPointArray(), centres);
+  EXPECT_EQ(Windowing.PresentedFrames.size(), 4u);
 }
 
 } // namespace

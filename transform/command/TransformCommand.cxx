@@ -5,8 +5,12 @@
 #include "ShapeFit.h"
 #include "vtkShapeTransform.h"
 
+#include <vtkPoints.h>
+#include <vtkSmartPointer.h>
+
 #include <cmath>
 #include <cstdio>
+#include <memory>
 
 namespace selvane {
 
@@ -73,26 +77,59 @@ void RunTransform(MainDialog& dialog) {
                              true))
     return;
 
-  const ShapeFitResult fit = FitShapeTransform(path, radius, dialog.ShapeTransform);
-  if (!fit.Ok()) {
-    dialog.Windowing.ShowMessage(FailureMessage(fit, path));
-    return;
-  }
-  if (!fit.Warning.empty())
-    std::printf("%s: %s\n", path.c_str(), fit.Warning.c_str());
+  // The fit and the first evaluation of the model's points run off the window's thread, into
+  // a transform of their own: the model, the shown transform and its Fraction stay as they are
+  // until the work has completed, and stay so for good when it is cancelled.
+  struct Outcome {
+    ShapeFitResult Fit;
+    vtkSmartPointer<vtkShapeTransform> Transform = vtkSmartPointer<vtkShapeTransform>::New();
+  };
+  auto outcome = std::make_shared<Outcome>();
+  vtkSmartPointer<vtkPoints> modelPoints = dialog.ModelPoints;
+  BackgroundJob job;
+  job.Title = "Transform";
+  job.Work = [outcome, path, radius, modelPoints](WorkProgress& progress) {
+    outcome->Fit =
+        FitShapeTransform(path, radius, outcome->Transform, [&progress](const char* stage) {
+          progress.Stage(stage);
+          return !progress.CancelRequested();
+        });
+    if (!outcome->Fit.Ok() || !modelPoints)
+      return;
+    progress.Stage("Evaluating");
+    if (progress.CancelRequested())
+      return;
+    // Fills the displacement cache for the model's points (read only here).
+    auto deformed = vtkSmartPointer<vtkPoints>::New();
+    outcome->Transform->TransformPoints(modelPoints, deformed);
+  };
+  job.Done = [&dialog, outcome, path, frames, cycles](bool completed) {
+    if (!completed || outcome->Fit.Result == ShapeFitResult::Cancelled)
+      return;
+    const ShapeFitResult& fit = outcome->Fit;
+    if (!fit.Ok()) {
+      dialog.Windowing.ShowMessage(FailureMessage(fit, path));
+      return;
+    }
+    if (!fit.Warning.empty())
+      std::printf("%s: %s\n", path.c_str(), fit.Warning.c_str());
 
-  dialog.Windowing.EnableMenuItem(CmdClearTransform);
-  vtkShapeTransform* transform = dialog.ShapeTransform;
-  transform->SetFraction(0.0f);
-  transform->Modified();
-
-  const long long frameCount = static_cast<long long>(frames) * cycles;
-  for (long long k = 1; k < frameCount; ++k) {
-    transform->SetFraction(AnimationFraction(k, frames));
+    dialog.Windowing.EnableMenuItem(CmdClearTransform);
+    vtkShapeTransform* transform = dialog.ShapeTransform;
+    transform->TakeFit(outcome->Transform);
+    transform->SetFraction(0.0f);
     transform->Modified();
-    dialog.Render();
-    dialog.Windowing.PresentFrame();
-  }
+    const long long frameCount = static_cast<long long>(frames) * cycles;
+    dialog.Windowing.PlayFrames(
+        frameCount,
+        [&dialog, frames](long long k) {
+          dialog.ShapeTransform->SetFraction(AnimationFraction(k, frames));
+          dialog.ShapeTransform->Modified();
+          dialog.Render();
+        },
+        nullptr);
+  };
+  dialog.Windowing.RunInBackground(std::move(job));
 }
 
 void OnClearTransform(MainDialog& dialog) {
