@@ -22,6 +22,7 @@
 #include <QKeySequence>
 #include <QListWidget>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QScreen>
 #include <QSplitter>
 #include <QStatusBar>
@@ -213,6 +214,15 @@ void MainWindow::SetBusy(bool busy) {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
+  if (Viewer->HasUnsavedSelections() &&
+      QMessageBox::question(this, windowTitle(),
+                            "The selections have changed since they were last exported.\n"
+                            "Leave without exporting them?",
+                            QMessageBox::Yes | QMessageBox::No,
+                            QMessageBox::No) != QMessageBox::Yes) {
+    event->ignore();
+    return;
+  }
   // A job still running is cancelled and waited for: it holds the viewer's data.
   if (Runner)
     Runner->CancelAndWait();

@@ -50,6 +50,7 @@ void ApplyCellIds(MainDialog& dialog, formats::IdFileContent& content) {
     dialog.ToggleCurrentCell();
   }
   dialog.SetCurrentCell(0, 0);
+  dialog.MarkCellSelectionSaved(); // the list is what the file says
   // The clear operations leave the emptied markers in the scene; drop them before drawing.
   dialog.RefreshScene();
   dialog.Render();
@@ -63,6 +64,7 @@ void ApplyPointIds(MainDialog& dialog, const formats::IdFileContent& content) {
     dialog.ToggleCurrentPoint();
   }
   dialog.SetCurrentCell(0, 0);
+  dialog.MarkPointSelectionSaved(); // the list is what the file says
   // The clear operations leave the emptied markers in the scene; drop them before drawing.
   dialog.RefreshScene();
   dialog.Render();
@@ -72,18 +74,20 @@ void ApplyPointIds(MainDialog& dialog, const formats::IdFileContent& content) {
 
 void OnExportCellIds(MainDialog& dialog) {
   std::string path;
-  if (dialog.Model() && AskPath(dialog, ExportCellIdsPrompt, path))
-    ExportText(
-        dialog, path,
-        formats::FormatIdFile(IdFileKind::Cells, formats::EntriesOf(dialog.SelectedCellIds)));
+  if (dialog.Model() && AskPath(dialog, ExportCellIdsPrompt, path) &&
+      ExportText(
+          dialog, path,
+          formats::FormatIdFile(IdFileKind::Cells, formats::EntriesOf(dialog.SelectedCellIds))))
+    dialog.MarkCellSelectionSaved();
 }
 
 void OnExportPointIds(MainDialog& dialog) {
   std::string path;
-  if (dialog.Model() && AskPath(dialog, ExportPointIdsPrompt, path))
-    ExportText(
-        dialog, path,
-        formats::FormatIdFile(IdFileKind::Points, formats::EntriesOf(dialog.SelectedPointIds)));
+  if (dialog.Model() && AskPath(dialog, ExportPointIdsPrompt, path) &&
+      ExportText(
+          dialog, path,
+          formats::FormatIdFile(IdFileKind::Points, formats::EntriesOf(dialog.SelectedPointIds))))
+    dialog.MarkPointSelectionSaved();
 }
 
 void OnExportCellPointIds(MainDialog& dialog) {
@@ -92,7 +96,8 @@ void OnExportCellPointIds(MainDialog& dialog) {
     return;
   const formats::Entries points =
       formats::CellPointEntries(formats::EntriesOf(dialog.SelectedCellIds), dialog.Model());
-  ExportText(dialog, path, formats::FormatIdFile(IdFileKind::Points, points));
+  if (ExportText(dialog, path, formats::FormatIdFile(IdFileKind::Points, points)))
+    dialog.MarkCellSelectionSaved();
 }
 
 void OnImportCellIds(MainDialog& dialog) {

@@ -75,6 +75,7 @@ void ApplyCorrespondences(MainDialog& dialog, formats::PointFileContent& content
     }
   }
   dialog.SetCurrentCell(0, 0);
+  dialog.MarkPointSelectionSaved(); // the list is what the file says
   // The clear operations leave the emptied markers in the scene; drop them before drawing.
   dialog.RefreshScene();
   dialog.Render();
@@ -111,7 +112,8 @@ void OnExportPoints(MainDialog& dialog) {
     ShowSelectionOutsideModel(dialog, path);
     return;
   }
-  ExportText(dialog, path, text);
+  if (ExportText(dialog, path, text))
+    dialog.MarkPointSelectionSaved();
 }
 
 void OnExportPointTransformations(MainDialog& dialog) {
@@ -124,7 +126,8 @@ void OnExportPointTransformations(MainDialog& dialog) {
     ShowSelectionOutsideModel(dialog, path);
     return;
   }
-  ExportText(dialog, path, text);
+  if (ExportText(dialog, path, text))
+    dialog.MarkPointSelectionSaved();
 }
 
 void OnImportPointsFromCoordinates(MainDialog& dialog) {

@@ -8,7 +8,13 @@
 
 namespace selvane {
 
+bool MainDialog::HasUnsavedSelections() const {
+  return (CellSelectionChanges != CellSelectionSaved && SelectedCellIds->GetNumberOfIds() > 0) ||
+         (PointSelectionChanges != PointSelectionSaved && SelectedPointIds->GetNumberOfIds() > 0);
+}
+
 void MainDialog::ClearSelectedCells() {
+  ++CellSelectionChanges;
   for (int list : {SelectedCellsList, CellPointsList, CellNeighborsList}) {
     Windowing.SelectListBoxEntry(list, -1);
     Windowing.ClearListBox(list);
@@ -20,6 +26,7 @@ void MainDialog::ClearSelectedCells() {
 }
 
 void MainDialog::ClearSelectedPoints() {
+  ++PointSelectionChanges;
   Windowing.SelectListBoxEntry(SelectedPointsList, -1);
   Windowing.ClearListBox(SelectedPointsList);
   PointMarkersAppend->RemoveAllMarkers();

@@ -98,6 +98,13 @@ public:
   // (their radii are kept), and the current and selected cells are outlined. The window turns
   // it on; the scene without it is the plain one.
   void KeepMarkersVisible(double pixels);
+  // Whether a selection list was changed since it was last written to or read from a file
+  // (only a list that holds entries counts): the window asks before it closes on such
+  // changes. The file commands mark a list saved after a successful export or an import.
+  bool HasUnsavedSelections() const;
+  void MarkCellSelectionSaved() { CellSelectionSaved = CellSelectionChanges; }
+  void MarkPointSelectionSaved() { PointSelectionSaved = PointSelectionChanges; }
+
   // Frames everything shown, from the current viewing direction.
   void ResetCamera();
   // Looks at everything shown from the +axis (sign > 0) or -axis side; axis 0, 1, 2: X, Y, Z.
@@ -178,6 +185,9 @@ public:
   int ShowSolid = 1;
   int ReadTargetFromFields = 1;
   double MinimumMarkerPixels = 0;
+  // Changes of each selection list, and their count at its last export or import.
+  unsigned long CellSelectionChanges = 0, CellSelectionSaved = 0;
+  unsigned long PointSelectionChanges = 0, PointSelectionSaved = 0;
 
   // The auxiliary dialogs' values.
   MakeTransformDialog MakeTransformBox;

@@ -41,6 +41,7 @@ void MainDialog::ToggleCurrentCell() {
     return;
   const std::string text = std::to_string(c);
   const vtkIdType i = FindSelectedCell(c);
+  ++CellSelectionChanges;
   if (i >= 0 && SelectedCellIds->GetId(i) == c) {
     SelectedCellIds->SetId(i, Withdrawn(c));
     SelectedCellsAppend->RemoveCell(c);
@@ -78,6 +79,7 @@ void MainDialog::ToggleCurrentPoint() {
   const int p = CurrentPoint;
   if (p < 0)
     return;
+  ++PointSelectionChanges;
   const vtkIdType i = FindSelectedPoint(p);
   if (i >= 0 && SelectedPointIds->GetId(i) == Withdrawn(p)) {
     // The old marker comes back unless the target changed meanwhile.

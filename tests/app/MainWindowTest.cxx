@@ -25,9 +25,12 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QStyle>
 #include <QTest>
+#include <QTimer>
 #include <QVTKOpenGLNativeWidget.h>
 #include <vtkActor.h>
 #include <vtkCamera.h>
@@ -409,6 +412,50 @@ TEST(MainWindowTest, MarkersStayVisibleAtAnyModelSize) {
   EXPECT_GE(marker, 25) << "the selected point's marker is a visible disc";
   EXPECT_FLOAT_EQ(dialog.PointMarkers[0].Radius, dialog.PointerRadius) << "its radius is kept";
   EXPECT_GT(dialog.PointingSphereActor->GetScale()[0], 1.0);
+}
+
+// Leaving with selections not written to a file asks first; after an export it does not.
+TEST(MainWindowTest, ExitAsksWhenSelectionsChangedSinceTheirExport) {
+  MainWindow window;
+  window.show();
+  Settle();
+  ASSERT_TRUE(window.Dialog().OpenModelFile(SampleModel));
+  window.RunCommand(CmdExit); // nothing selected: closes at once
+  Settle();
+  EXPECT_FALSE(window.isVisible());
+
+  window.show();
+  Settle();
+  window.Dialog().ToggleCurrentPoint();
+  int asked = 0;
+  auto answer = [&](QMessageBox::StandardButton button) {
+    QTimer::singleShot(50, [&asked, button] {
+      if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+        ++asked;
+        box->button(button)->click();
+      }
+    });
+  };
+  answer(QMessageBox::No);
+  window.RunCommand(CmdExit);
+  Settle();
+  EXPECT_EQ(asked, 1);
+  EXPECT_TRUE(window.isVisible()) << "No keeps the window";
+
+  window.Dialog().MarkPointSelectionSaved(); // as an export does
+  window.RunCommand(CmdExit);
+  Settle();
+  EXPECT_EQ(asked, 1);
+  EXPECT_FALSE(window.isVisible());
+
+  window.show();
+  Settle();
+  window.Dialog().ToggleCurrentPoint(); // withdrawn: a change again
+  answer(QMessageBox::Yes);
+  window.RunCommand(CmdExit);
+  Settle();
+  EXPECT_EQ(asked, 2);
+  EXPECT_FALSE(window.isVisible());
 }
 
 } // namespace

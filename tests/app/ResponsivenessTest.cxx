@@ -117,8 +117,8 @@ TEST_F(ResponsivenessTest, TheEventLoopKeepsTurningDuringALongFit) {
   QElapsedTimer clock;
   qint64 last = 0, longest = 0, busyFor = 0;
   bool measuring = false;
-  // Gaps count from the moment the prompt is answered: a fit run on the window's thread
-  // shows as one long gap there.
+  // Gaps count from the moment the prompt is answered to the first frame: a fit run on the
+  // window's thread shows as one long gap there.
   Answered = [&] {
     measuring = true;
     last = clock.elapsed();
@@ -131,6 +131,12 @@ TEST_F(ResponsivenessTest, TheEventLoopKeepsTurningDuringALongFit) {
       longest = std::max(longest, now - last);
     last = now;
   });
+  // The fit ends where the animation's first frame is shown; frames are renders of their own.
+  Window.Windowing().FramePresented = [&] {
+    if (measuring)
+      longest = std::max(longest, clock.elapsed() - last);
+    measuring = false;
+  };
   clock.start();
   ticks.start();
   StartTransform();
@@ -143,8 +149,8 @@ TEST_F(ResponsivenessTest, TheEventLoopKeepsTurningDuringALongFit) {
   QTest::qWait(20); // one more tick after the end
   busyFor = clock.elapsed() - started;
   ticks.stop();
-  std::printf("%d pairs: busy for %lld ms, longest gap between events %lld ms\n", PairCount(),
-              static_cast<long long>(busyFor), static_cast<long long>(longest));
+  std::printf("%d pairs: busy for %lld ms, longest gap between events during the fit %lld ms\n",
+              PairCount(), static_cast<long long>(busyFor), static_cast<long long>(longest));
   EXPECT_FALSE(Window.Busy());
   EXPECT_TRUE(Window.Windowing().Messages.empty());
   EXPECT_TRUE(Window.MenuItem(CmdClearTransform)->isEnabled());

@@ -315,8 +315,10 @@ TEST_F(FileCommandsTest, IdRoundTripsAndToggles) {
   ToggleCell(2);
   ToggleCell(5);
   ToggleCell(2);
+  EXPECT_TRUE(Dialog.HasUnsavedSelections());
   const std::string cid = Dir.File("cells.cid");
   Run(CmdExportCellIds, cid);
+  EXPECT_FALSE(Dialog.HasUnsavedSelections()) << "exported";
   Dialog.ClearSelectedCells();
   Run(CmdImportCellIds, cid);
   EXPECT_EQ(ListOf(Dialog.SelectedCellIds), (Ids{9, 5}));
@@ -328,6 +330,9 @@ TEST_F(FileCommandsTest, IdRoundTripsAndToggles) {
   EXPECT_EQ(ListOf(Dialog.SelectedCellIds), (Ids{Withdrawn(7), 3}));
   Import(CmdImportPointIds, "# Points IDs\n4\n1\n4 trailing\n4\n");
   EXPECT_EQ(ListOf(Dialog.SelectedPointIds), (Ids{4, 1}));
+  EXPECT_FALSE(Dialog.HasUnsavedSelections()) << "the lists are what the files say";
+  TogglePoint(2);
+  EXPECT_TRUE(Dialog.HasUnsavedSelections());
   double p4[3];
   Dialog.ModelPoints->GetPoint(4, p4);
   EXPECT_EQ(TargetOf(0), (std::array<float, 3>{-1, 0, 3}));
@@ -412,6 +417,7 @@ TEST_F(FileCommandsTest, FailedExportsKeepTheOldFileAndSaySo) {
   const std::string folder = Dir.File("folder.pts");
   std::filesystem::create_directory(folder);
   Run(CmdExportPoints, folder);
+  EXPECT_TRUE(Dialog.HasUnsavedSelections()) << "a failed export saves nothing";
   ASSERT_EQ(Windowing.Messages.size(), 1u);
   EXPECT_EQ(Windowing.Messages[0].rfind("Cannot oper file for write!\n", 0), 0u);
   EXPECT_NE(Windowing.Messages[0].find(folder), std::string::npos) << Windowing.Messages[0];
