@@ -75,6 +75,11 @@ bool InputInterceptor::OnKeyPress(QObject*, QEvent* event) {
   const MainDialog::Key key = ViewerKey(keyEvent->key());
   if (!dialog.InterceptsKey(key, Window.Host()->HasFocus == 1))
     return false;
+  // While work runs the selections stay as they are: Space waits like the Select commands.
+  if (key == MainDialog::Key::Space && Window.Busy()) {
+    event->accept();
+    return true;
+  }
   // A consumed key must not reach the focused control in any form.
   if (event->type() != QEvent::KeyPress) {
     event->accept();

@@ -17,6 +17,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QFile>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QKeySequence>
@@ -74,6 +75,9 @@ MainWindow::MainWindow() {
   Platform->WriteCoordinateFields(Viewer->TargetPosition, Viewer->CurrentPosition);
   StatusBarLine = new StatusLine(statusBar(), *Viewer);
   Platform->Rendered = [this] { StatusBarLine->Refresh(); };
+  Platform->StatusShown = [this](const std::string& text) {
+    StatusBarLine->ShowNote(QFile::decodeName(text.c_str()));
+  };
   Runner = new WorkRunner(statusBar());
   Platform->SetWorkRunner(Runner);
   connect(Runner, &WorkRunner::BusyChanged, this, &MainWindow::SetBusy);

@@ -149,8 +149,14 @@ bool QtWindowing::AskFileName(const FilePromptRequest& request, std::string& cho
   return true;
 }
 
+void QtWindowing::ShowStatus(const std::string& text) {
+  if (StatusShown)
+    StatusShown(text);
+}
+
 void QtWindowing::ShowMessage(const std::string& text) {
   Messages.push_back(text);
+  ShowStatus(text.substr(0, text.find('\n')));
   if (MessagesToStandardError) {
     std::cerr << "selvane: " << text << '\n';
     return;

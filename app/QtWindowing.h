@@ -48,6 +48,7 @@ public:
   void SelectAllText(int field) override;
   bool AskFileName(const FilePromptRequest& request, std::string& chosen) override;
   void ShowMessage(const std::string& text) override;
+  void ShowStatus(const std::string& text) override;
   void ShowDialog(AuxiliaryDialog dialog) override;
   void RefreshDialog(AuxiliaryDialog dialog) override;
   vtkRenderWindow* ViewRenderWindow() override;
@@ -61,6 +62,8 @@ public:
 
   // Runs after every render of the view.
   std::function<void()> Rendered;
+  // Shows a command's note, and the first line of every message, on the status line.
+  std::function<void(const std::string&)> StatusShown;
 
   // Runs after each presented frame, while the handler that draws the frames still runs
   // (for looking at the view between frames).

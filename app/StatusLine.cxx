@@ -11,14 +11,17 @@
 namespace selvane {
 
 StatusLine::StatusLine(QStatusBar* bar, const MainDialog& viewer)
-    : QObject(bar), Viewer(viewer), Model(new QLabel(bar)), Current(new QLabel(bar)),
-      Fraction(new QLabel(bar)) {
+    : QObject(bar), Viewer(viewer), Model(new QLabel(bar)), Note(new QLabel(bar)),
+      Current(new QLabel(bar)), Fraction(new QLabel(bar)) {
   Model->setObjectName("statusModel");
   Current->setObjectName("statusCurrent");
   Fraction->setObjectName("statusFraction");
   for (QLabel* label : {Current, Fraction})
     label->setContentsMargins(12, 0, 4, 0);
-  bar->addWidget(Model, 1);
+  Note->setObjectName("statusNote");
+  Note->setContentsMargins(12, 0, 4, 0);
+  bar->addWidget(Model);
+  bar->addWidget(Note, 1);
   bar->addPermanentWidget(Current);
   bar->addPermanentWidget(Fraction);
   Refresh();
@@ -48,6 +51,14 @@ QString StatusLine::FractionText() const {
     return {};
   return QString("deformation %1%")
       .arg(QString::number(100.0 * Viewer.ShapeTransform->GetFraction(), 'g', 4));
+}
+
+void StatusLine::ShowNote(const QString& text) {
+  Note->setText(text);
+}
+
+QString StatusLine::NoteText() const {
+  return Note->text();
 }
 
 void StatusLine::Refresh() {

@@ -16,6 +16,9 @@ class StatusLine : public QObject {
 public:
   StatusLine(QStatusBar* bar, const MainDialog& viewer);
   void Refresh();
+  // The last note or message, until the next one.
+  void ShowNote(const QString& text);
+  QString NoteText() const;
 
   QString ModelText() const;
   QString CurrentText() const;
@@ -24,6 +27,7 @@ public:
 private:
   const MainDialog& Viewer;
   QLabel* Model;
+  QLabel* Note;
   QLabel* Current;
   QLabel* Fraction;
 };

@@ -1,5 +1,7 @@
 #include "CommandSupport.h"
 
+#include <algorithm>
+
 #include "AtomicFile.h"
 #include "MainDialog.h"
 #include "SelectionFiles.h"
@@ -15,10 +17,17 @@ bool AskPath(MainDialog& dialog, const FilePrompt& prompt, std::string& path) {
                                prompt.Extension, prompt.Open);
 }
 
-bool ExportText(MainDialog& dialog, const std::string& path, const std::string& contents) {
+std::string CountOf(std::size_t count, const char* singular, const char* plural) {
+  return std::to_string(count) + " " + (count == 1 ? singular : plural);
+}
+
+bool ExportText(MainDialog& dialog, const std::string& path, const std::string& contents,
+                const std::string& what) {
   std::string reason;
-  if (formats::WriteFileAtomically(path, contents, &reason))
+  if (formats::WriteFileAtomically(path, contents, &reason)) {
+    dialog.Windowing.ShowStatus("Exported " + what + " to " + path);
     return true;
+  }
   dialog.Windowing.ShowMessage("Cannot oper file for write!\n" + reason);
   return false;
 }
@@ -49,6 +58,10 @@ void ReportSkippedLines(MainDialog& dialog, const std::string& path,
   const std::string summary = formats::SummarizeSkipped(report);
   if (!summary.empty())
     dialog.Windowing.ShowMessage("In '" + path + "', " + summary);
+  const std::size_t entries = report.Lines - report.CommentLines - report.BlankLines;
+  const std::size_t taken = entries - std::min(entries, report.Skipped.size());
+  dialog.Windowing.ShowStatus("Imported " + std::to_string(taken) + " of " +
+                              std::to_string(entries) + " lines from " + path);
 }
 
 } // namespace selvane

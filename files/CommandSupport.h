@@ -3,6 +3,7 @@
 #ifndef SELVANE_FILES_COMMAND_SUPPORT_H
 #define SELVANE_FILES_COMMAND_SUPPORT_H
 
+#include <cstddef>
 #include <new>
 #include <string>
 #include <string_view>
@@ -24,12 +25,17 @@ struct FilePrompt {
   bool Open;               // open mode (the file must exist) or save mode
 };
 
+// "1 cell ID", "12 cell IDs".
+std::string CountOf(std::size_t count, const char* singular, const char* plural);
+
 // Asks for a path; false when the user cancels.
 bool AskPath(MainDialog& dialog, const FilePrompt& prompt, std::string& path);
 
 // Replaces path with contents through a checked temporary file. On failure the old file is
 // untouched and the user sees "Cannot oper file for write!" with the file and the reason.
-bool ExportText(MainDialog& dialog, const std::string& path, const std::string& contents);
+// On success the status line says what was exported ("Exported <what> to <path>").
+bool ExportText(MainDialog& dialog, const std::string& path, const std::string& contents,
+                const std::string& what);
 
 // Reads the whole file. On failure the user sees "Cannot oper file for reading!" with the
 // file and the reason.
@@ -58,8 +64,8 @@ bool ReadAndParse(MainDialog& dialog, const std::string& path, Parse&& parse, Co
   return !ShowRefusedFile(dialog, path, content.Report);
 }
 
-// After an import: one message naming the file, how many lines were skipped and why; none
-// when every line counted.
+// After an import: one message naming the file, how many lines were skipped and why, none
+// when every line counted; and on the status line how many entry lines were taken.
 void ReportSkippedLines(MainDialog& dialog, const std::string& path,
                         const formats::ParseReport& report);
 

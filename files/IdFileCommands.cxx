@@ -74,19 +74,21 @@ void ApplyPointIds(MainDialog& dialog, const formats::IdFileContent& content) {
 
 void OnExportCellIds(MainDialog& dialog) {
   std::string path;
-  if (dialog.Model() && AskPath(dialog, ExportCellIdsPrompt, path) &&
-      ExportText(
-          dialog, path,
-          formats::FormatIdFile(IdFileKind::Cells, formats::EntriesOf(dialog.SelectedCellIds))))
+  if (!dialog.Model() || !AskPath(dialog, ExportCellIdsPrompt, path))
+    return;
+  const formats::Entries cells = formats::EntriesOf(dialog.SelectedCellIds);
+  if (ExportText(dialog, path, formats::FormatIdFile(IdFileKind::Cells, cells),
+                 CountOf(cells.size(), "cell ID", "cell IDs")))
     dialog.MarkCellSelectionSaved();
 }
 
 void OnExportPointIds(MainDialog& dialog) {
   std::string path;
-  if (dialog.Model() && AskPath(dialog, ExportPointIdsPrompt, path) &&
-      ExportText(
-          dialog, path,
-          formats::FormatIdFile(IdFileKind::Points, formats::EntriesOf(dialog.SelectedPointIds))))
+  if (!dialog.Model() || !AskPath(dialog, ExportPointIdsPrompt, path))
+    return;
+  const formats::Entries points = formats::EntriesOf(dialog.SelectedPointIds);
+  if (ExportText(dialog, path, formats::FormatIdFile(IdFileKind::Points, points),
+                 CountOf(points.size(), "point ID", "point IDs")))
     dialog.MarkPointSelectionSaved();
 }
 
@@ -96,7 +98,8 @@ void OnExportCellPointIds(MainDialog& dialog) {
     return;
   const formats::Entries points =
       formats::CellPointEntries(formats::EntriesOf(dialog.SelectedCellIds), dialog.Model());
-  if (ExportText(dialog, path, formats::FormatIdFile(IdFileKind::Points, points)))
+  if (ExportText(dialog, path, formats::FormatIdFile(IdFileKind::Points, points),
+                 CountOf(points.size(), "point ID", "point IDs") + " of the selected cells"))
     dialog.MarkCellSelectionSaved();
 }
 

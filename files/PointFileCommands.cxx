@@ -112,7 +112,8 @@ void OnExportPoints(MainDialog& dialog) {
     ShowSelectionOutsideModel(dialog, path);
     return;
   }
-  if (ExportText(dialog, path, text))
+  if (ExportText(dialog, path, text,
+                 CountOf(dialog.SelectedPointIds->GetNumberOfIds(), "point", "points")))
     dialog.MarkPointSelectionSaved();
 }
 
@@ -126,7 +127,9 @@ void OnExportPointTransformations(MainDialog& dialog) {
     ShowSelectionOutsideModel(dialog, path);
     return;
   }
-  if (ExportText(dialog, path, text))
+  if (ExportText(dialog, path, text,
+                 CountOf(dialog.SelectedPointIds->GetNumberOfIds(), "point transformation",
+                         "point transformations")))
     dialog.MarkPointSelectionSaved();
 }
 

@@ -78,6 +78,9 @@ public:
   // Modal file-path prompt; true with the chosen path when the user confirmed.
   virtual bool AskFileName(const FilePromptRequest& request, std::string& chosen) = 0;
   virtual void ShowMessage(const std::string& text) = 0;
+  // A short note of what a command did ("Exported 12 point IDs to ..."), for a status line;
+  // no box, nothing to answer.
+  virtual void ShowStatus(const std::string&) {}
 
   virtual void ShowDialog(AuxiliaryDialog dialog) = 0;
   // Refreshes a dialog's fields from its values (also while it is shown).

@@ -176,4 +176,39 @@ TEST_F(ResponsivenessTest, CancelLeavesTheModelTheTransformAndTheMenuAsBefore) {
   EXPECT_TRUE(Window.Windowing().Messages.empty());
 }
 
+// The animation plays on a timer: Pause holds it at its frame with the window answering,
+// Resume goes on, Stop ends it where it is.
+TEST_F(ResponsivenessTest, PauseResumeAndStopTheAnimation) {
+  MainDialog& dialog = Window.Dialog();
+  int frames = 0;
+  Window.Windowing().FramePresented = [&] { ++frames; };
+  dialog.MakeTransformBox.SupportRadius = static_cast<float>(Radius);
+  dialog.MakeTransformBox.FrameCount = 200;
+  dialog.MakeTransformBox.CycleCount = 2;
+  QTimer::singleShot(0, [this] { AnswerPrompt(); });
+  RunTransform(dialog);
+  for (int turn = 0; turn < 30000 && frames < 3; ++turn)
+    QTest::qWait(5);
+  ASSERT_GE(frames, 3);
+  Window.Work()->PauseButton()->click();
+  const int paused = frames;
+  const float fraction = dialog.ShapeTransform->GetFraction();
+  QTest::qWait(200);
+  EXPECT_EQ(frames, paused);
+  EXPECT_EQ(dialog.ShapeTransform->GetFraction(), fraction);
+  EXPECT_TRUE(Window.Busy());
+  Window.Work()->PauseButton()->click(); // resume
+  for (int turn = 0; turn < 30000 && frames < paused + 3; ++turn)
+    QTest::qWait(5);
+  EXPECT_GE(frames, paused + 3);
+  Window.Work()->StopButton()->click();
+  Settle();
+  const int stopped = frames;
+  EXPECT_FALSE(Window.Busy());
+  EXPECT_LT(stopped, 399);
+  QTest::qWait(100);
+  EXPECT_EQ(frames, stopped);
+  EXPECT_TRUE(Window.MenuItem(CmdClearTransform)->isEnabled());
+}
+
 } // namespace

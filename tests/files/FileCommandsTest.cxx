@@ -319,6 +319,7 @@ TEST_F(FileCommandsTest, IdRoundTripsAndToggles) {
   const std::string cid = Dir.File("cells.cid");
   Run(CmdExportCellIds, cid);
   EXPECT_FALSE(Dialog.HasUnsavedSelections()) << "exported";
+  EXPECT_EQ(Windowing.Statuses.back(), "Exported 3 cell IDs to " + cid);
   Dialog.ClearSelectedCells();
   Run(CmdImportCellIds, cid);
   EXPECT_EQ(ListOf(Dialog.SelectedCellIds), (Ids{9, 5}));
@@ -326,7 +327,10 @@ TEST_F(FileCommandsTest, IdRoundTripsAndToggles) {
   EXPECT_EQ(Dialog.CurrentCell, 0);
 
   // An ID twice ends withdrawn, a third time restores it.
-  Import(CmdImportCellIds, "# Cells IDs\n7\n 7 \n3\n");
+  Import(CmdImportCellIds, "# Cells IDs\n7\n 7 \nseven\n3\n");
+  EXPECT_EQ(Windowing.Statuses.back().rfind("Imported 3 of 4 lines from ", 0), 0u)
+      << Windowing.Statuses.back();
+  Windowing.Messages.clear(); // the skipped line's report
   EXPECT_EQ(ListOf(Dialog.SelectedCellIds), (Ids{Withdrawn(7), 3}));
   Import(CmdImportPointIds, "# Points IDs\n4\n1\n4 trailing\n4\n");
   EXPECT_EQ(ListOf(Dialog.SelectedPointIds), (Ids{4, 1}));

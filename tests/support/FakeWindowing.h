@@ -34,6 +34,7 @@ public:
   int TextSelectedField = 0;
   std::vector<FilePromptRequest> Prompts;
   std::vector<std::string> Messages;
+  std::vector<std::string> Statuses;
   std::vector<AuxiliaryDialog> ShownDialogs;
   std::vector<AuxiliaryDialog> RefreshedDialogs;
   int RenderCount() const { return Renders; }
@@ -53,6 +54,7 @@ public:
   void SelectAllText(int field) override { TextSelectedField = field; }
   bool AskFileName(const FilePromptRequest& request, std::string& chosen) override;
   void ShowMessage(const std::string& text) override { Messages.push_back(text); }
+  void ShowStatus(const std::string& text) override { Statuses.push_back(text); }
   void ShowDialog(AuxiliaryDialog dialog) override { ShownDialogs.push_back(dialog); }
   void RefreshDialog(AuxiliaryDialog dialog) override { RefreshedDialogs.push_back(dialog); }
   vtkRenderWindow* ViewRenderWindow() override;
