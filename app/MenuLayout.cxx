@@ -30,6 +30,7 @@ const std::vector<MenuRow>& MainMenuLayout() {
       {R::EndSubMenu, 0, nullptr, false},
       {R::Separator, 0, nullptr, false},
       {R::Item, CmdTransform, "Transform", true},
+      {R::Item, CmdTransformSelectedPoints, "Transform Selected Points...", true},
       {R::Item, CmdClearTransform, "Clear Transform", true},
       {R::Item, CmdExit, "E&xit\tAlt-F4", false},
       {R::EndSubMenu, 0, nullptr, false},

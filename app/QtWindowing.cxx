@@ -119,6 +119,9 @@ bool QtWindowing::ReadCoordinateFields(float target[3], float current[3]) {
 }
 
 void QtWindowing::EnableMenuItem(int command) {
+  for (const auto& [item, companion] : EnabledTogether)
+    if (item == command)
+      EnableMenuItem(companion);
   auto found = MenuItems.find(command);
   if (found == MenuItems.end())
     return;

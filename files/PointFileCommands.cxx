@@ -25,14 +25,6 @@ const FilePrompt ImportPointsPrompt = {"Import Points", "Points Files", "*.PTS",
 const FilePrompt ImportTransformationsPrompt = {
     "Import Points Transformations", "Points Transformations Files", "*.PTT", ".ptt", true};
 
-// The target stored with each entry of the selected points.
-std::vector<formats::Point3> MarkerTargets(MainDialog& dialog) {
-  std::vector<formats::Point3> targets;
-  for (const PointMarker& marker : dialog.PointMarkers)
-    targets.push_back({marker.Target[0], marker.Target[1], marker.Target[2]});
-  return targets;
-}
-
 // Restores ReadTargetFromFields when the import ends, however it ends.
 class TargetsFromImport {
 public:
@@ -122,8 +114,7 @@ void OnExportPointTransformations(MainDialog& dialog) {
   if (!dialog.Model() || !AskPath(dialog, ExportTransformationsPrompt, path))
     return;
   std::string text;
-  if (!formats::FormatPointTransformationsFile(text, formats::EntriesOf(dialog.SelectedPointIds),
-                                               MarkerTargets(dialog), dialog.ModelPoints)) {
+  if (!dialog.FormatSelectedPointTransformations(text)) {
     ShowSelectionOutsideModel(dialog, path);
     return;
   }

@@ -19,13 +19,17 @@ ShapeFitResult Fail(ShapeFitResult::Outcome outcome, const std::string& reason) 
   return result;
 }
 
-ShapeFitResult Fit(const std::string& path, float radius, vtkShapeTransform* transform,
-                   const FitStages& stages) {
+// Reads the pairs from path, or from text when path is null.
+ShapeFitResult Fit(const std::string* path, const std::string& text, float radius,
+                   vtkShapeTransform* transform, const FitStages& stages) {
   auto next = [&stages](const char* stage) { return !stages || stages(stage); };
   if (!next("Reading and ordering"))
     return Fail(ShapeFitResult::Cancelled, "cancelled");
   vtkNew<vtkDatReader> reader;
-  reader->SetFileName(path.c_str());
+  if (path)
+    reader->SetFileName(path->c_str());
+  else
+    reader->SetInputText(text);
   reader->SetRadius(radius);
   if (reader->ReadDatFile() != 0) {
     switch (reader->GetErrorKind()) {
@@ -61,16 +65,26 @@ ShapeFitResult Fit(const std::string& path, float radius, vtkShapeTransform* tra
   return result;
 }
 
-} // namespace
-
-ShapeFitResult FitShapeTransform(const std::string& path, float radius,
-                                 vtkShapeTransform* transform, const FitStages& stages) {
+ShapeFitResult FitGuarded(const std::string* path, const std::string& text, float radius,
+                          vtkShapeTransform* transform, const FitStages& stages) {
   try {
-    return Fit(path, radius, transform, stages);
+    return Fit(path, text, radius, transform, stages);
   } catch (const std::bad_alloc&) {
     return Fail(ShapeFitResult::OutOfMemory, "not enough memory");
   } catch (const std::exception& e) {
     // The numerical code raises its allocation failures with their message.
     return Fail(ShapeFitResult::OutOfMemory, e.what());
   }
+}
+
+} // namespace
+
+ShapeFitResult FitShapeTransform(const std::string& path, float radius,
+                                 vtkShapeTransform* transform, const FitStages& stages) {
+  return FitGuarded(&path, std::string(), radius, transform, stages);
+}
+
+ShapeFitResult FitShapeTransformToText(const std::string& text, float radius,
+                                       vtkShapeTransform* transform, const FitStages& stages) {
+  return FitGuarded(nullptr, text, radius, transform, stages);
 }

@@ -34,3 +34,6 @@ using FitStages = std::function<bool(const char* stage)>;
 // transform is left as it was. The solver's report goes to standard output.
 ShapeFitResult FitShapeTransform(const std::string& path, float radius,
                                  vtkShapeTransform* transform, const FitStages& stages = {});
+// The same fit from pairs given as the text of a correspondence file.
+ShapeFitResult FitShapeTransformToText(const std::string& text, float radius,
+                                       vtkShapeTransform* transform, const FitStages& stages = {});

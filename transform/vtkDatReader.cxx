@@ -62,6 +62,8 @@ int vtkDatReader::Fail(int kind, const std::string& message) {
 
 bool vtkDatReader::ReadPairs(std::vector<float>& pairs) {
   namespace formats = selvane::formats;
+  if (this->HasInputText)
+    return this->ParsePairs(this->InputText, pairs);
   const char* name = this->FileName ? this->FileName : "";
   std::string text;
   const formats::InputFileResult read = formats::ReadRegularFile(name, text);
@@ -78,7 +80,11 @@ bool vtkDatReader::ReadPairs(std::vector<float>& pairs) {
                read.Reason);
     return false;
   }
+  return this->ParsePairs(text, pairs);
+}
 
+bool vtkDatReader::ParsePairs(const std::string& text, std::vector<float>& pairs) {
+  namespace formats = selvane::formats;
   formats::TextLines lines(text);
   std::string_view view;
   std::string line; // NUL-terminated for the parser

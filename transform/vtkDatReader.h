@@ -45,6 +45,14 @@ public:
   vtkSetStringMacro(FileName);
   vtkGetStringMacro(FileName);
 
+  // Pairs given as the text a file would hold (the selected points' transformations, made in
+  // memory): read instead of FileName while set, by the same rules.
+  void SetInputText(std::string text) {
+    this->InputText = std::move(text);
+    this->HasInputText = true;
+    this->Modified();
+  }
+
   // Number of accepted lines whose source repeated an earlier one (their target replaced the
   // earlier target), summed over the calls of ReadDatFile.
   vtkGetMacro(MergedPairs, int);
@@ -85,6 +93,8 @@ protected:
   vtkSmartPointer<vtkPolyData> PointData;
   vtkSmartPointer<vtkPointLocator> Tree;
   char* FileName = nullptr;
+  std::string InputText;
+  bool HasInputText = false;
   vtkSmartPointer<vtkIntArray> List;
   vtkSmartPointer<vtkIntArray> UnList;
   vtkSmartPointer<vtkFloatArray> BX;
@@ -100,6 +110,7 @@ protected:
 private:
   // Reads the accepted pairs of FileName into pairs (six floats each); false on failure.
   bool ReadPairs(std::vector<float>& pairs);
+  bool ParsePairs(const std::string& text, std::vector<float>& pairs);
   int Fail(int kind, const std::string& message);
 
   vtkDatReader(const vtkDatReader&) = delete;

@@ -20,6 +20,8 @@ struct MakeTransformDialog {
   float SupportRadius = 0.5f;
   int FrameCount = 25;
   int CycleCount = 2;
+  // OK fits the selected points and their targets instead of asking for a file.
+  bool FromSelectedPoints = false;
 };
 
 } // namespace selvane

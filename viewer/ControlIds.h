@@ -56,6 +56,7 @@ enum CommandId : int {
   CmdViewFromPlusZ = 32815,
   CmdViewFromMinusZ = 32816,
   CmdKeysAndMouse = 32817,
+  CmdTransformSelectedPoints = 32818,
 };
 
 // The menu items a successful Open Model enables, in the order it enables them.
@@ -76,5 +77,7 @@ inline constexpr int ModelMenuItems[] = {CmdSaveModelAs,
                                          CmdWireframeSolid,
                                          CmdSelectCell,
                                          CmdSelectPoint};
+// This version's own items that the window enables together with one of the items above.
+inline constexpr int EnabledTogether[][2] = {{CmdTransform, CmdTransformSelectedPoints}};
 
 } // namespace selvane

@@ -76,6 +76,9 @@ public:
   // The marker of the current point with the current target and pointer radius.
   PointMarker BuildPointMarker() const;
   void OnClearSelectedPoints();
+  // The selected points with their targets as Export Points Transformations writes them (the
+  // model's bounds block first); false when a selected point is not in the model.
+  bool FormatSelectedPointTransformations(std::string& text) const;
   // Index of the entry of id in a selection list, active or withdrawn; -1 when absent.
   vtkIdType FindSelectedCell(int cell) const;
   vtkIdType FindSelectedPoint(int point) const;

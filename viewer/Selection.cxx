@@ -1,5 +1,7 @@
 #include "MainDialog.h"
 
+#include "SelectionFiles.h"
+
 #include "ControlIds.h"
 #include "vtkPointMarkerSource.h"
 #include "vtkSelectedCellsSource.h"
@@ -129,6 +131,15 @@ PointMarker MainDialog::BuildPointMarker() const {
 void MainDialog::OnClearSelectedPoints() {
   ClearSelectedPoints();
   Render();
+}
+
+bool MainDialog::FormatSelectedPointTransformations(std::string& text) const {
+  std::vector<formats::Point3> targets;
+  targets.reserve(PointMarkers.size());
+  for (const PointMarker& marker : PointMarkers)
+    targets.push_back({marker.Target[0], marker.Target[1], marker.Target[2]});
+  return formats::FormatPointTransformationsFile(text, formats::EntriesOf(SelectedPointIds),
+                                                 targets, ModelPoints);
 }
 
 } // namespace selvane

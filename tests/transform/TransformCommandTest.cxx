@@ -4,6 +4,7 @@
 #include "ControlIds.h"
 #include "EnvironmentLocale.h"
 #include "FakeWindowing.h"
+#include "FileCommands.h"
 #include "MainDialog.h"
 #include "ShapeFit.h"
 #include "TestMeshes.h"
@@ -383,6 +384,68 @@ TEST_F(TransformCommandTest, CancelAtAnyStageLeavesEverythingAsBefore) {
   Run(Dir.File("lift2.ptt"), 5, 1);
   EXPECT_NE(transform->GetPointArray(), centres);
   EXPECT_EQ(Windowing.PresentedFrames.size(), 4u);
+}
+
+// Transform Selected Points fits what Export Points Transformations would write, without the
+// file: the same displacements, bit for bit, as exporting and choosing File > Transform.
+TEST_F(TransformCommandTest, TransformingTheSelectedPointsEqualsExportingThemFirst) {
+  Open(MakeSphere(0, 16));
+  const struct {
+    int Point;
+    const char *X, *Y, *Z;
+  } picks[] = {{static_cast<int>(NorthPole()), "0", "0.1", "1.4"},
+               {40, "0.3", "-0.2", "0.5"},
+               {77, "1", "1", "0"}};
+  for (const auto& pick : picks) {
+    Dialog.SetCurrentPoint(pick.Point);
+    Windowing.FieldTexts[TargetXField] = pick.X;
+    Windowing.FieldTexts[TargetYField] = pick.Y;
+    Windowing.FieldTexts[TargetZField] = pick.Z;
+    Dialog.ToggleCurrentPoint();
+  }
+  CommandTable commands;
+  AddFileCommands(commands);
+  AddTransformCommands(commands);
+  const std::string ptt = Dir.File("selected.ptt");
+  Windowing.QueueFileAnswer(ptt);
+  commands.at(CmdExportPointTransformations)(Dialog);
+  ASSERT_TRUE(Windowing.Messages.empty()) << Windowing.Messages.front();
+
+  auto displacements = [this] {
+    std::vector<float> all;
+    float d[3];
+    for (vtkIdType i = 0; i < Dialog.Model()->GetNumberOfPoints(); ++i) {
+      EXPECT_TRUE(Dialog.ShapeTransform->GetDisplacement(i, d));
+      all.insert(all.end(), d, d + 3);
+    }
+    return all;
+  };
+  Run(ptt, 4, 1, 0.8f);
+  ASSERT_TRUE(Windowing.Messages.empty()) << Windowing.Messages.front();
+  const std::vector<float> fromFile = displacements();
+  vtkNew<vtkPoints> shownFromFile;
+  shownFromFile->DeepCopy(Shown());
+  const std::size_t prompts = Windowing.Prompts.size();
+
+  commands.at(CmdClearTransform)(Dialog);
+  commands.at(CmdTransformSelectedPoints)(Dialog);
+  EXPECT_EQ(Windowing.ShownDialogs.back(), AuxiliaryDialog::MakeTransform);
+  Dialog.MakeTransformBox.SupportRadius = 0.8f;
+  Dialog.MakeTransformBox.FrameCount = 4;
+  Dialog.MakeTransformBox.CycleCount = 1;
+  RendersBefore = Windowing.RenderCount();
+  RunTransform(Dialog); // the box's OK
+  ASSERT_TRUE(Windowing.Messages.empty()) << Windowing.Messages.front();
+  EXPECT_EQ(Windowing.Prompts.size(), prompts) << "no file is asked for";
+  EXPECT_EQ(RendersDuring(), 3);
+  const std::vector<float> direct = displacements();
+  ASSERT_EQ(direct.size(), fromFile.size());
+  EXPECT_EQ(std::memcmp(direct.data(), fromFile.data(), direct.size() * sizeof(float)), 0);
+  EXPECT_TRUE(SameBits(Shown(), shownFromFile));
+
+  // File > Transform asks for its file again.
+  commands.at(CmdTransform)(Dialog);
+  EXPECT_FALSE(Dialog.MakeTransformBox.FromSelectedPoints);
 }
 
 } // namespace

@@ -23,21 +23,20 @@ std::string Quoted(const std::string& path) {
   return "\"" + path + "\"";
 }
 
-// The one message for a failed fit.
-std::string FailureMessage(const ShapeFitResult& fit, const std::string& path) {
+// The one message for a failed fit; source is the quoted file name or "the selected points".
+std::string FailureMessage(const ShapeFitResult& fit, const std::string& source) {
   switch (fit.Result) {
   case ShapeFitResult::CannotOpen:
-    return "Cannot open PTT file for reading!\nCannot read " + Quoted(path) + ": " + fit.Reason +
-           ".";
+    return "Cannot open PTT file for reading!\nCannot read " + source + ": " + fit.Reason + ".";
   case ShapeFitResult::Unreadable:
-    return "Cannot read PTT file " + Quoted(path) + ": " + fit.Reason + ".";
+    return "Cannot read PTT file " + source + ": " + fit.Reason + ".";
   case ShapeFitResult::NoPairs:
-    return "The file " + Quoted(path) + " " + fit.Reason + ".";
+    return "The file " + source + " " + fit.Reason + ".";
   case ShapeFitResult::OutOfMemory:
-    return "Not enough memory to compute a transformation from " + Quoted(path) + " (" +
-           fit.Reason + ").";
+    return "Not enough memory to compute a transformation from " + source + " (" + fit.Reason +
+           ").";
   default:
-    return "Cannot compute a transformation from " + Quoted(path) + ": " + fit.Reason + ".";
+    return "Cannot compute a transformation from " + source + ": " + fit.Reason + ".";
   }
 }
 
@@ -60,6 +59,14 @@ std::string CheckTransformValues(float radius, int frames, int cycles) {
 }
 
 void OnTransform(MainDialog& dialog) {
+  dialog.MakeTransformBox.FromSelectedPoints = false;
+  dialog.Windowing.ShowDialog(AuxiliaryDialog::MakeTransform);
+}
+
+void OnTransformSelectedPoints(MainDialog& dialog) {
+  if (!dialog.Model())
+    return;
+  dialog.MakeTransformBox.FromSelectedPoints = true;
   dialog.Windowing.ShowDialog(AuxiliaryDialog::MakeTransform);
 }
 
@@ -72,10 +79,26 @@ void RunTransform(MainDialog& dialog) {
     return;
   }
 
-  std::string path;
-  if (!dialog.PromptFileName(path, "Open Data File", HideReadOnly, CorrespondenceFilters, ".ptt",
-                             true))
-    return;
+  // The pairs come from a file, or from the selected points as exported to one: the same
+  // text, so the same fit bit for bit.
+  const bool fromSelection = dialog.MakeTransformBox.FromSelectedPoints;
+  std::string path, text, source;
+  if (fromSelection) {
+    if (!dialog.Model())
+      return;
+    if (!dialog.FormatSelectedPointTransformations(text)) {
+      dialog.Windowing.ShowMessage(
+          "Cannot compute a transformation from the selected points: a selected point is not "
+          "in the model.");
+      return;
+    }
+    source = "the selected points";
+  } else {
+    if (!dialog.PromptFileName(path, "Open Data File", HideReadOnly, CorrespondenceFilters, ".ptt",
+                               true))
+      return;
+    source = Quoted(path);
+  }
 
   // The fit and the first evaluation of the model's points run off the window's thread, into
   // a transform of their own: the model, the shown transform and its Fraction stay as they are
@@ -88,12 +111,13 @@ void RunTransform(MainDialog& dialog) {
   vtkSmartPointer<vtkPoints> modelPoints = dialog.ModelPoints;
   BackgroundJob job;
   job.Title = "Transform";
-  job.Work = [outcome, path, radius, modelPoints](WorkProgress& progress) {
-    outcome->Fit =
-        FitShapeTransform(path, radius, outcome->Transform, [&progress](const char* stage) {
-          progress.Stage(stage);
-          return !progress.CancelRequested();
-        });
+  job.Work = [outcome, fromSelection, path, text, radius, modelPoints](WorkProgress& progress) {
+    const FitStages stages = [&progress](const char* stage) {
+      progress.Stage(stage);
+      return !progress.CancelRequested();
+    };
+    outcome->Fit = fromSelection ? FitShapeTransformToText(text, radius, outcome->Transform, stages)
+                                 : FitShapeTransform(path, radius, outcome->Transform, stages);
     if (!outcome->Fit.Ok() || !modelPoints)
       return;
     progress.Stage("Evaluating");
@@ -103,16 +127,18 @@ void RunTransform(MainDialog& dialog) {
     auto deformed = vtkSmartPointer<vtkPoints>::New();
     outcome->Transform->TransformPoints(modelPoints, deformed);
   };
-  job.Done = [&dialog, outcome, path, frames, cycles](bool completed) {
+  // The warning goes to standard output under the file's name, as the reader's report does.
+  const std::string printed = fromSelection ? source : path;
+  job.Done = [&dialog, outcome, printed, source, frames, cycles](bool completed) {
     if (!completed || outcome->Fit.Result == ShapeFitResult::Cancelled)
       return;
     const ShapeFitResult& fit = outcome->Fit;
     if (!fit.Ok()) {
-      dialog.Windowing.ShowMessage(FailureMessage(fit, path));
+      dialog.Windowing.ShowMessage(FailureMessage(fit, source));
       return;
     }
     if (!fit.Warning.empty())
-      std::printf("%s: %s\n", path.c_str(), fit.Warning.c_str());
+      std::printf("%s: %s\n", printed.c_str(), fit.Warning.c_str());
 
     dialog.Windowing.EnableMenuItem(CmdClearTransform);
     vtkShapeTransform* transform = dialog.ShapeTransform;
@@ -141,6 +167,7 @@ void OnClearTransform(MainDialog& dialog) {
 void AddTransformCommands(CommandTable& commands) {
   commands[CmdTransform] = OnTransform;
   commands[CmdClearTransform] = OnClearTransform;
+  commands[CmdTransformSelectedPoints] = OnTransformSelectedPoints;
 }
 
 } // namespace selvane

@@ -12,8 +12,12 @@ class MainDialog;
 
 // Shows the Make Transform box; its OK runs RunTransform.
 void OnTransform(MainDialog& dialog);
+// Shows the Make Transform box for a fit of the selected points and their targets, with the
+// model's bounds pinned as an export of them holds them; no file is asked for.
+void OnTransformSelectedPoints(MainDialog& dialog);
 // Takes radius, frames and cycles from the Make Transform box, asks for the correspondence
-// file, fits the spline, hands it to the shape transform and animates it.
+// file (or takes the selected points), fits the spline, hands it to the shape transform and
+// animates it.
 void RunTransform(MainDialog& dialog);
 // Shows the model undeformed (Fraction 0); the fit stays for later.
 void OnClearTransform(MainDialog& dialog);
