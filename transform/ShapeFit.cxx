@@ -20,7 +20,8 @@ ShapeFitResult Fail(ShapeFitResult::Outcome outcome, const std::string& reason) 
   return result;
 }
 
-ShapeFitResult Fit(const std::string& path, float radius, vtkShapeTransform* transform) {
+ShapeFitResult Fit(const std::string& path, float radius, vtkShapeTransform* transform,
+                   int solverPath) {
   vtkNew<vtkDatReader> reader;
   reader->SetFileName(path.c_str());
   reader->SetRadius(radius);
@@ -39,8 +40,10 @@ ShapeFitResult Fit(const std::string& path, float radius, vtkShapeTransform* tra
   vtkNew<vtkMatrixSolver> solver;
   solver->SetRadius(radius);
   solver->SetInputsFromReader(reader);
+  solver->SetPath(solverPath);
   if (solver->Solve() != 1)
     return Fail(ShapeFitResult::Refused, solver->GetStatusMessage());
+  result.SolverWarning = solver->GetWarningMessage();
 
   // The transform keeps its own references; the reader and the solver go when this returns.
   if (!transform->SetParameters(reader->GetRadius(), reader->GetPointArray(),
@@ -54,9 +57,9 @@ ShapeFitResult Fit(const std::string& path, float radius, vtkShapeTransform* tra
 } // namespace
 
 ShapeFitResult FitShapeTransform(const std::string& path, float radius,
-                                 vtkShapeTransform* transform) {
+                                 vtkShapeTransform* transform, int solverPath) {
   try {
-    return Fit(path, radius, transform);
+    return Fit(path, radius, transform, solverPath);
   } catch (const std::bad_alloc&) {
     return Fail(ShapeFitResult::OutOfMemory, "not enough memory");
   } catch (const std::exception& e) {

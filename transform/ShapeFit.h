@@ -21,10 +21,13 @@ struct ShapeFitResult {
   std::string Warning; // the reader's warning, if any (the fit still happened)
   int Pairs = 0;       // distinct correspondences read
   bool Ok() const { return Result == Fitted; }
+  // "" or the solver's warning: the fit misses its sources beyond the tolerance.
+  std::string SolverWarning;
 };
 
 // Reads path with the given radius of support, solves, and on success gives the fit to
 // transform (SetParameters; Fraction and Modified are the caller's). On any failure the
-// transform is left as it was. The solver's report goes to standard output.
+// transform is left as it was. The solver's report goes to standard output. solverPath: a
+// vtkMatrixSolver path (0 = the automatic choice).
 ShapeFitResult FitShapeTransform(const std::string& path, float radius,
-                                 vtkShapeTransform* transform);
+                                 vtkShapeTransform* transform, int solverPath = 0);
