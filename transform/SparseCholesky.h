@@ -39,6 +39,10 @@ public:
   double FactorNonzeros() const { return Nonzeros; }
   double FactorFlops() const { return Flops; }
   std::uint64_t RequiredBytes() const { return Required; }
+  // Seconds of the last Factor: the fill-reducing ordering and symbolic analysis, then the
+  // numerical factorisation.
+  double AnalyseSeconds() const { return Analyse; }
+  double FactoriseSeconds() const { return Factorise; }
 
 private:
   struct State;
@@ -47,6 +51,8 @@ private:
   double Nonzeros = 0.0;
   double Flops = 0.0;
   std::uint64_t Required = 0;
+  double Analyse = 0.0;
+  double Factorise = 0.0;
 };
 
 // Memory this process may still take: MemAvailable of /proc/meminfo, bounded by the address

@@ -92,13 +92,14 @@ SparseFitResult SolveRadialSystemSparse(const RadialSystem& system) {
 
     const auto factorStart = Clock::now();
     SparseCholesky cholesky;
-    result.AvailableBytes = AvailableMemoryBytes();
+    result.AvailableBytes = system.AvailableBytes;
     const SparseCholesky::Outcome outcome = cholesky.Factor(
         n, std::move(start), std::move(row), std::move(value), result.AvailableBytes);
     result.FactorNonzeros = cholesky.FactorNonzeros();
     result.FactorFlops = cholesky.FactorFlops();
     result.RequiredBytes = cholesky.RequiredBytes();
-    result.FactorTime = Seconds(factorStart);
+    result.AnalyseTime = cholesky.AnalyseSeconds();
+    result.FactorTime = Seconds(factorStart) - result.AnalyseTime;
     switch (outcome) {
     case SparseCholesky::Factored:
       break;

@@ -18,6 +18,7 @@ struct RadialSystem {
   const CentreSpan* Span = nullptr; // Rank 2 or 3
   const float* Differences[3] = {nullptr, nullptr, nullptr};
   double Radius = 0.0;
+  std::uint64_t AvailableBytes = 0; // the factor may take this much
   std::int64_t Size() const { return static_cast<std::int64_t>(Coords->size() / 3); }
 };
 
@@ -30,7 +31,7 @@ struct SparseFitResult {
   double MatrixNonzeros = 0.0;      // upper triangle with the diagonal
   double FactorNonzeros = 0.0;
   double FactorFlops = 0.0;
-  double AssemblyTime = 0.0, FactorTime = 0.0, SolveTime = 0.0;
+  double AssemblyTime = 0.0, AnalyseTime = 0.0, FactorTime = 0.0, SolveTime = 0.0;
   std::vector<double> Coefficients[3]; // n + 4 each
 };
 

@@ -103,7 +103,13 @@ void vtkMatrixSolver::PrintSelf(ostream& os, vtkIndent indent) {
   os << indent << "Path: " << this->Path << " (used: " << this->PathUsed << ")\n";
   os << indent << "EnvelopeWorkCrossover: " << this->EnvelopeWorkCrossover << "\n";
   os << indent << "ResidualTolerance: " << this->ResidualTolerance << "\n";
+  os << indent << "MemoryLimit: " << this->MemoryLimit << "\n";
   os << indent << "Status: " << this->Status << " " << this->StatusMessage << "\n";
+}
+
+std::uint64_t vtkMatrixSolver::MemoryForFactor() const {
+  return this->MemoryLimit > 0.0 ? static_cast<std::uint64_t>(this->MemoryLimit)
+                                 : selvane::AvailableMemoryBytes();
 }
 
 int vtkMatrixSolver::Refuse(int status, const std::string& message) {
@@ -332,7 +338,7 @@ int vtkMatrixSolver::SolveByEnvelope(const std::vector<double>& x, const CentreS
     // The envelope, the factor's shadow rows and the polynomial blocks, before any of it is
     // allocated.
     const std::uint64_t need = 4ull * static_cast<std::uint64_t>(count) + 80ull * n;
-    const std::uint64_t available = selvane::AvailableMemoryBytes();
+    const std::uint64_t available = this->MemoryForFactor();
     if (need > available) {
       std::ostringstream msg;
       msg << "the envelope factor of " << n << " centres needs " << MiB(need)
@@ -500,6 +506,7 @@ int vtkMatrixSolver::SolveBySparse(const std::vector<double>& x, const CentreSpa
   system.Differences[1] = this->BY->GetPointer(0);
   system.Differences[2] = this->BZ->GetPointer(0);
   system.Radius = this->Radius;
+  system.AvailableBytes = this->MemoryForFactor();
   const selvane::SparseFitResult fit = selvane::SolveRadialSystemSparse(system);
   this->ConstructionTime = fit.AssemblyTime;
   this->EnvelopeSize = neighbours.EnvelopeEntries;
@@ -536,7 +543,8 @@ int vtkMatrixSolver::SolveBySparse(const std::vector<double>& x, const CentreSpa
   std::cout << "Constructing time: " << fit.AssemblyTime << " sec." << std::endl;
   std::cout << "Size of matrix A is (" << n << "*" << n << "): " << fit.MatrixNonzeros
             << " nonzeros in the upper triangle; factor: " << fit.FactorNonzeros << " nonzeros, "
-            << fit.FactorFlops << " flops, " << MiB(fit.RequiredBytes) << " MiB." << std::endl;
+            << fit.FactorFlops << " flops, " << MiB(fit.RequiredBytes) << " MiB; ordering "
+            << fit.AnalyseTime << " sec., factor " << fit.FactorTime << " sec." << std::endl;
   for (int axis = 0; axis < 3; ++axis) {
     out[axis] = NewCoefficients(static_cast<int>(n + 4));
     float* f = out[axis]->GetPointer(0);
@@ -548,7 +556,7 @@ int vtkMatrixSolver::SolveBySparse(const std::vector<double>& x, const CentreSpa
       }
     }
   }
-  this->SolvingTime = fit.FactorTime + fit.SolveTime;
+  this->SolvingTime = fit.AnalyseTime + fit.FactorTime + fit.SolveTime;
   std::cout << "Solving time: " << this->SolvingTime << " sec." << std::endl;
   return 1;
 }

@@ -93,6 +93,9 @@ public:
   // at or below this (measured on this machine with bench_spline).
   vtkSetMacro(EnvelopeWorkCrossover, double);
   vtkGetMacro(EnvelopeWorkCrossover, double);
+  // Bytes the factor may take; 0 (the default): the memory available on the machine.
+  vtkSetMacro(MemoryLimit, double);
+  vtkGetMacro(MemoryLimit, double);
   // A residual at the sources above this times the diagonal of the centres' bounding box
   // counts as imprecise.
   vtkSetMacro(ResidualTolerance, double);
@@ -127,6 +130,7 @@ protected:
 
   int Refuse(int status, const std::string& message);
   // The two paths: 1 and the coefficients in out, or 0 after Refuse.
+  std::uint64_t MemoryForFactor() const;
   int SolveByEnvelope(const std::vector<double>& x, const CentreSpan& span,
                       vtkSmartPointer<vtkFloatArray> out[3]);
   int SolveBySparse(const std::vector<double>& x, const CentreSpan& span,
@@ -153,8 +157,9 @@ protected:
   std::int64_t EnvelopeSize = 0;
   int Path = AutomaticPath;
   int PathUsed = AutomaticPath;
-  double EnvelopeWorkCrossover = 2.0e8;
+  double EnvelopeWorkCrossover = 3.0e8;
   double ResidualTolerance = 1.0e-5;
+  double MemoryLimit = 0.0;
   double SourceResidual = 0.0;
   double ResidualLimit = 0.0;
   std::string WarningMessage;
