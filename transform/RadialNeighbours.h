@@ -1,13 +1,12 @@
 // The couplings of the radial system: for every centre i (by position) the earlier centres
 // j < i, at most `window` positions back, that lie closer than the radius. Found through a
-// grid of cells of edge R, so the cost grows with the number of couplings, not with the
-// window. Distances are taken as the envelope assembly takes them (double differences of
-// the single-precision coordinates), so both solver paths see one matrix.
+// grid of cells (edge R, larger for thinly spread centres), so the cost grows with the number
+// of couplings, not with the window. Distances are taken as the envelope assembly takes them
+// (double differences of the single-precision coordinates), so both solver paths see one matrix.
 #pragma once
 
 #include <cmath>
 #include <cstdint>
-#include <string>
 #include <vector>
 
 namespace selvane {
@@ -24,10 +23,9 @@ struct RadialNeighbours {
   std::int64_t Couplings() const { return static_cast<std::int64_t>(Index.size()); }
 };
 
-// coords: 3 * n doubles by position. Returns false with a reason when the extent of the
-// centres, counted in radii, is beyond what a grid index can hold.
-bool FindRadialNeighbours(const std::vector<double>& coords, double radius, std::int64_t window,
-                          RadialNeighbours& out, std::string& reason);
+// coords: 3 * n finite doubles by position.
+void FindRadialNeighbours(const std::vector<double>& coords, double radius, std::int64_t window,
+                          RadialNeighbours& out);
 
 inline double SquaredDistance(const double* a, const double* b) {
   const double dx = a[0] - b[0], dy = a[1] - b[1], dz = a[2] - b[2];

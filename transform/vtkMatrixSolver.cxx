@@ -189,14 +189,8 @@ int vtkMatrixSolver::Solve() {
   this->PolynomialRank = span.Rank;
 
   selvane::RadialNeighbours neighbours;
-  std::string why;
-  bool found = false;
-  Allocate("Not enough memory to find the neighbours of the centres", [&] {
-    found = selvane::FindRadialNeighbours(x, this->Radius, this->Max, neighbours, why);
-  });
-  if (!found) {
-    return this->Refuse(TooLarge, why);
-  }
+  Allocate("Not enough memory to find the neighbours of the centres",
+           [&] { selvane::FindRadialNeighbours(x, this->Radius, this->Max, neighbours); });
   int path = this->Path;
   std::ostringstream reason;
   if (path == AutomaticPath) {

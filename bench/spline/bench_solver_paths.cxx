@@ -51,8 +51,7 @@ double RunCholmod(vtkDatReader* reader, double radius, bool amdOnly, double& fac
     }
   }
   selvane::RadialNeighbours nb;
-  std::string why;
-  selvane::FindRadialNeighbours(x, radius, reader->GetMax(), nb, why);
+  selvane::FindRadialNeighbours(x, radius, reader->GetMax(), nb);
   cholmod_common c;
   cholmod_l_start(&c);
   if (amdOnly) {
