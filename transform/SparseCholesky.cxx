@@ -20,6 +20,8 @@ namespace {
 // Smallest pivot of the factor, relative to the largest, that still counts as positive:
 // below it the solution's relative error (about eps / ratio^2) reaches 1e-3.
 constexpr double PivotRatioLimit = 3e-7;
+// Flops per factor nonzero of the AMD ordering above which METIS is tried as well.
+constexpr double MetisFlopsPerNonzero = 2000.0;
 
 // One cholmod_common per factor: started on construction, finished on destruction.
 struct Common {
@@ -28,10 +30,10 @@ struct Common {
     cholmod_l_start(&C);
     C.print = 0; // failures are reported through Outcome, not printed
     C.supernodal = CHOLMOD_SUPERNODAL;
-    // AMD alone: on surface-sampled sets of 100,000 to 300,000 pairs it orders in a quarter
+    // AMD first: on surface-sampled sets of 100,000 to 1,000,000 pairs it orders in a quarter
     // of METIS's time for about 1.4x the factor's nonzeros, and the supernodal kernels absorb
-    // the extra flops; the default (AMD, then METIS too when AMD's factor looks dense) spends
-    // most of its time in METIS there.
+    // the extra flops; CHOLMOD's default (METIS as well once AMD's flops per nonzero pass
+    // 500) spends most of its time in METIS there. See Factor for when METIS is tried.
     C.nmethods = 1;
     C.method[0].ordering = CHOLMOD_AMD;
     C.postorder = 1;
@@ -104,10 +106,24 @@ SparseCholesky::Outcome SparseCholesky::Factor(std::int64_t n,
 
   const auto analyseStart = std::chrono::steady_clock::now();
   FactorPtr l(cholmod_l_analyze(a.get(), c), FactorFree{c});
-  Analyse = Since(analyseStart);
   if (!l) {
     return c->status == CHOLMOD_OUT_OF_MEMORY ? OutOfMemory : Failed;
   }
+  // A dense AMD factor (over 2,000 flops per nonzero: the evenly sampled sphere from 300,000
+  // pairs on) pays for METIS's nested dissection; the cheaper of the two is kept.
+  if (c->fl > MetisFlopsPerNonzero * c->lnz) {
+    const double amdFlops = c->fl, amdNonzeros = c->lnz;
+    c->method[0].ordering = CHOLMOD_METIS;
+    FactorPtr nested(cholmod_l_analyze(a.get(), c), FactorFree{c});
+    c->method[0].ordering = CHOLMOD_AMD;
+    if (nested && c->fl < amdFlops) {
+      l = std::move(nested);
+    } else {
+      c->fl = amdFlops;
+      c->lnz = amdNonzeros;
+    }
+  }
+  Analyse = Since(analyseStart);
   Nonzeros = c->lnz;
   Flops = c->fl;
   // The supernodal factor's values plus CHOLMOD's workspace, about one more factor column
