@@ -7,9 +7,9 @@
 #include <cstddef>
 
 namespace {
-inline int Bandwidth(const int* xenv, int i) {
-  const int b = xenv[i + 1] - xenv[i];
-  return b > i ? i : b;
+inline int Bandwidth(const std::int64_t* xenv, int i) {
+  const std::int64_t b = xenv[i + 1] - xenv[i];
+  return b > i ? i : static_cast<int>(b);
 }
 
 inline void MarkBad(int& errorFlag, int* firstBadRow, int row) {
@@ -34,7 +34,8 @@ bool FactorFirstRow(int n, float* diag, int& errorFlag, int* firstBadRow) {
 }
 } // namespace
 
-void EnvelopeLowerSolve(int n, const int* xenv, const float* env, const float* diag, float* r) {
+void EnvelopeLowerSolve(int n, const std::int64_t* xenv, const float* env, const float* diag,
+                        float* r) {
   if (n <= 0) {
     return;
   }
@@ -44,10 +45,7 @@ void EnvelopeLowerSolve(int n, const int* xenv, const float* env, const float* d
   }
   int h = 0;
   for (int i = p; i < n; ++i) {
-    int b = xenv[i + 1] - xenv[i];
-    if (b >= i + 1) {
-      b = i;
-    }
+    const int b = Bandwidth(xenv, i);
     const int l = i - b;
     double s = r[i];
     r[i] = 0.0f;
@@ -61,17 +59,15 @@ void EnvelopeLowerSolve(int n, const int* xenv, const float* env, const float* d
   }
 }
 
-void EnvelopeUpperSolve(int n, const int* xenv, const float* env, const float* diag, float* r) {
+void EnvelopeUpperSolve(int n, const std::int64_t* xenv, const float* env, const float* diag,
+                        float* r) {
   for (int i = n - 1; i >= 0; --i) {
     if (r[i] == 0.0f) {
       continue;
     }
     const float s = r[i] / diag[i];
     r[i] = s;
-    int b = xenv[i + 1] - xenv[i];
-    if (b >= i + 1) {
-      b = i;
-    }
+    const int b = Bandwidth(xenv, i);
     const float* row = env + (xenv[i + 1] - 1 - b);
     float* target = r + (i - b);
     for (int k = 0; k < b; ++k) {
@@ -80,13 +76,13 @@ void EnvelopeUpperSolve(int n, const int* xenv, const float* env, const float* d
   }
 }
 
-void EnvelopeFactorPlain(int n, const int* xenv, float* env, float* diag, int& errorFlag,
+void EnvelopeFactorPlain(int n, const std::int64_t* xenv, float* env, float* diag, int& errorFlag,
                          int* firstBadRow) {
   if (!FactorFirstRow(n, diag, errorFlag, firstBadRow)) {
     return;
   }
   for (int i = 1; i < n; ++i) {
-    const int b = xenv[i + 1] - xenv[i];
+    const int b = static_cast<int>(xenv[i + 1] - xenv[i]);
     double t = diag[i];
     if (b > 0) {
       const int f = i - b;
@@ -111,7 +107,7 @@ void EnvelopeFactorPlain(int n, const int* xenv, float* env, float* diag, int& e
 // read once per four rows instead of once per row. The solved segments are mirrored in double
 // shadow vectors (exact copies of the stored floats, zero outside the segment), which makes
 // every inner product the plain algorithm's up to the order of the additions.
-void EnvelopeFactor(int n, const int* xenv, float* env, float* diag, int& errorFlag,
+void EnvelopeFactor(int n, const std::int64_t* xenv, float* env, float* diag, int& errorFlag,
                     int* firstBadRow) {
   if (!FactorFirstRow(n, diag, errorFlag, firstBadRow)) {
     return;
@@ -130,7 +126,7 @@ void EnvelopeFactor(int n, const int* xenv, float* env, float* diag, int& errorF
     for (int m = 0; m < count; ++m) {
       const int i = i0 + m;
       first[m] = i - Bandwidth(xenv, i);
-      segment[m] = static_cast<std::ptrdiff_t>(xenv[i] - 1) - first[m];
+      segment[m] = static_cast<std::ptrdiff_t>(xenv[i] - 1 - first[m]);
       f = std::min(f, first[m]);
     }
     // Columns before the block: all four rows at once.

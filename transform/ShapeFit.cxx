@@ -21,7 +21,7 @@ ShapeFitResult Fail(ShapeFitResult::Outcome outcome, const std::string& reason) 
 
 // Reads the pairs from path, or from text when path is null.
 ShapeFitResult Fit(const std::string* path, const std::string& text, float radius,
-                   vtkShapeTransform* transform, const FitStages& stages) {
+                   vtkShapeTransform* transform, const FitStages& stages, int solverPath) {
   auto next = [&stages](const char* stage) { return !stages || stages(stage); };
   if (!next("Reading and ordering"))
     return Fail(ShapeFitResult::Cancelled, "cancelled");
@@ -53,8 +53,10 @@ ShapeFitResult Fit(const std::string* path, const std::string& text, float radiu
   vtkNew<vtkMatrixSolver> solver;
   solver->SetRadius(radius);
   solver->SetInputsFromReader(reader);
+  solver->SetPath(solverPath);
   if (solver->Solve() != 1)
     return Fail(ShapeFitResult::Refused, solver->GetStatusMessage());
+  result.SolverWarning = solver->GetWarningMessage();
 
   // The transform keeps its own references; the reader and the solver go when this returns.
   if (!transform->SetParameters(reader->GetRadius(), reader->GetPointArray(),
@@ -66,9 +68,9 @@ ShapeFitResult Fit(const std::string* path, const std::string& text, float radiu
 }
 
 ShapeFitResult FitGuarded(const std::string* path, const std::string& text, float radius,
-                          vtkShapeTransform* transform, const FitStages& stages) {
+                          vtkShapeTransform* transform, const FitStages& stages, int solverPath) {
   try {
-    return Fit(path, text, radius, transform, stages);
+    return Fit(path, text, radius, transform, stages, solverPath);
   } catch (const std::bad_alloc&) {
     return Fail(ShapeFitResult::OutOfMemory, "not enough memory");
   } catch (const std::exception& e) {
@@ -80,11 +82,13 @@ ShapeFitResult FitGuarded(const std::string* path, const std::string& text, floa
 } // namespace
 
 ShapeFitResult FitShapeTransform(const std::string& path, float radius,
-                                 vtkShapeTransform* transform, const FitStages& stages) {
-  return FitGuarded(&path, std::string(), radius, transform, stages);
+                                 vtkShapeTransform* transform, const FitStages& stages,
+                                 int solverPath) {
+  return FitGuarded(&path, std::string(), radius, transform, stages, solverPath);
 }
 
 ShapeFitResult FitShapeTransformToText(const std::string& text, float radius,
-                                       vtkShapeTransform* transform, const FitStages& stages) {
-  return FitGuarded(nullptr, text, radius, transform, stages);
+                                       vtkShapeTransform* transform, const FitStages& stages,
+                                       int solverPath) {
+  return FitGuarded(nullptr, text, radius, transform, stages, solverPath);
 }

@@ -23,6 +23,8 @@ struct ShapeFitResult {
   std::string Warning; // the reader's warning, if any (the fit still happened)
   int Pairs = 0;       // distinct correspondences read
   bool Ok() const { return Result == Fitted; }
+  // "" or the solver's warning: the fit misses its sources beyond the tolerance.
+  std::string SolverWarning;
 };
 
 // Called before each stage of a fit with its name ("Reading and ordering", "Assembling and
@@ -31,9 +33,12 @@ using FitStages = std::function<bool(const char* stage)>;
 
 // Reads path with the given radius of support, solves, and on success gives the fit to
 // transform (SetParameters; Fraction and Modified are the caller's). On any failure the
-// transform is left as it was. The solver's report goes to standard output.
+// transform is left as it was. The solver's report goes to standard output. solverPath: a
+// vtkMatrixSolver path (0 = the automatic choice).
 ShapeFitResult FitShapeTransform(const std::string& path, float radius,
-                                 vtkShapeTransform* transform, const FitStages& stages = {});
+                                 vtkShapeTransform* transform, const FitStages& stages = {},
+                                 int solverPath = 0);
 // The same fit from pairs given as the text of a correspondence file.
 ShapeFitResult FitShapeTransformToText(const std::string& text, float radius,
-                                       vtkShapeTransform* transform, const FitStages& stages = {});
+                                       vtkShapeTransform* transform, const FitStages& stages = {},
+                                       int solverPath = 0);

@@ -3,12 +3,18 @@
 #include "CentreSpan.h"
 #include "EnvelopeSolver.h"
 #include "FloatMatrix.h"
+#include "RadialNeighbours.h"
 #include "SelvaneError.h"
 #include "SmallSystem.h"
+#include "SourceResidual.h"
+#include "SparseCholesky.h"
+#include "SparseRadialFit.h"
 #include "vtkDatReader.h"
 
 #include <vtkObjectFactory.h>
 
+#include <algorithm>
+#include <cfloat>
 #include <chrono>
 #include <cmath>
 #include <cstddef>
@@ -44,6 +50,18 @@ vtkSmartPointer<vtkFloatArray> NewCoefficients(int size) {
     }
   });
   return a;
+}
+
+// The largest coordinate whose square stays inside the single-precision range.
+const double CoordinateLimit = std::sqrt(static_cast<double>(FLT_MAX));
+
+std::uint64_t MiB(std::uint64_t bytes) {
+  return (bytes + (1u << 20) - 1) >> 20;
+}
+
+const char* PathName(int path) {
+  return path == vtkMatrixSolver::SparsePath ? "sparse Cholesky (CHOLMOD, supernodal, double)"
+                                             : "envelope (single precision)";
 }
 } // namespace
 
@@ -82,7 +100,16 @@ void vtkMatrixSolver::PrintSelf(ostream& os, vtkIndent indent) {
   os << indent << "BZ: " << this->BZ.GetPointer() << "\n";
   os << indent << "Radius: " << this->Radius << "\n";
   os << indent << "Max: " << this->Max << "\n";
+  os << indent << "Path: " << this->Path << " (used: " << this->PathUsed << ")\n";
+  os << indent << "EnvelopeWorkCrossover: " << this->EnvelopeWorkCrossover << "\n";
+  os << indent << "ResidualTolerance: " << this->ResidualTolerance << "\n";
+  os << indent << "MemoryLimit: " << this->MemoryLimit << "\n";
   os << indent << "Status: " << this->Status << " " << this->StatusMessage << "\n";
+}
+
+std::uint64_t vtkMatrixSolver::MemoryForFactor() const {
+  return this->MemoryLimit > 0.0 ? static_cast<std::uint64_t>(this->MemoryLimit)
+                                 : selvane::AvailableMemoryBytes();
 }
 
 int vtkMatrixSolver::Refuse(int status, const std::string& message) {
@@ -99,6 +126,10 @@ int vtkMatrixSolver::Solve() {
   this->Status = NotSolved;
   this->StatusMessage.clear();
   this->PolynomialRank = 0;
+  this->PathUsed = AutomaticPath;
+  this->WarningMessage.clear();
+  this->SourceResidual = 0.0;
+  this->ResidualLimit = 0.0;
 
   // Inputs.
   if (!this->PointArray || !this->List || !this->BX || !this->BY || !this->BZ) {
@@ -135,6 +166,19 @@ int vtkMatrixSolver::Solve() {
       x[3 * k + a] = static_cast<float>(p[a]);
     }
   }
+  // A coordinate whose square leaves the single-precision range makes every distance and
+  // every principal direction meaningless (the other centres collapse onto one line).
+  for (int k = 0; k < n; ++k) {
+    for (int a = 0; a < 3; ++a) {
+      if (!(std::fabs(x[3 * static_cast<size_t>(k) + a]) <= CoordinateLimit)) {
+        std::ostringstream msg;
+        msg << "the source of pair " << list[k] + 1 << " (" << x[3 * static_cast<size_t>(k)] << " "
+            << x[3 * static_cast<size_t>(k) + 1] << " " << x[3 * static_cast<size_t>(k) + 2]
+            << ") has a coordinate too large for the arithmetic (beyond " << CoordinateLimit << ")";
+        return this->Refuse(CoordinateTooLarge, msg.str());
+      }
+    }
+  }
   const CentreSpan span = ComputeCentreSpan(x);
   if (span.Rank == 0) {
     return this->Refuse(TooFewCentres, "fewer than three distinct centres (all at one position)");
@@ -142,11 +186,95 @@ int vtkMatrixSolver::Solve() {
   if (span.Rank == 1) {
     return this->Refuse(CollinearCentres, "the centres lie on one line");
   }
+  this->PolynomialRank = span.Rank;
+
+  selvane::RadialNeighbours neighbours;
+  Allocate("Not enough memory to find the neighbours of the centres",
+           [&] { selvane::FindRadialNeighbours(x, this->Radius, this->Max, neighbours); });
+  int path = this->Path;
+  std::ostringstream reason;
+  if (path == AutomaticPath) {
+    path = neighbours.EnvelopeWork <= this->EnvelopeWorkCrossover ? EnvelopePath : SparsePath;
+    reason << "automatic: envelope work " << neighbours.EnvelopeWork
+           << (path == EnvelopePath ? " <= " : " > ") << this->EnvelopeWorkCrossover;
+  } else {
+    reason << "forced";
+  }
+  std::cout << "Solver: " << PathName(path) << " (" << reason.str() << ")." << std::endl;
+
+  vtkSmartPointer<vtkFloatArray> coefficients[3];
+  const int solved = path == EnvelopePath ? this->SolveByEnvelope(x, span, coefficients)
+                                          : this->SolveBySparse(x, span, neighbours, coefficients);
+  if (!solved) {
+    return 0;
+  }
+  this->PathUsed = path;
+
+  // The residual at the sources, against the extent of the model.
+  double lo[3] = {x[0], x[1], x[2]}, hi[3] = {x[0], x[1], x[2]};
+  for (size_t k = 0; k < x.size(); k += 3) {
+    for (int a = 0; a < 3; ++a) {
+      lo[a] = std::min(lo[a], x[k + a]);
+      hi[a] = std::max(hi[a], x[k + a]);
+    }
+  }
+  const double extent =
+      std::sqrt((hi[0] - lo[0]) * (hi[0] - lo[0]) + (hi[1] - lo[1]) * (hi[1] - lo[1]) +
+                (hi[2] - lo[2]) * (hi[2] - lo[2]));
+  this->ResidualLimit = this->ResidualTolerance * extent;
+  const float* differences[3] = {this->BX->GetPointer(0), this->BY->GetPointer(0),
+                                 this->BZ->GetPointer(0)};
+  auto check = [&]() {
+    const float* c[3] = {coefficients[0]->GetPointer(0), coefficients[1]->GetPointer(0),
+                         coefficients[2]->GetPointer(0)};
+    return selvane::ComputeSourceResidual(x, neighbours, this->Radius, c, differences);
+  };
+  selvane::SourceResidual residual = check();
+  if (!(residual.Worst <= this->ResidualLimit) && path == EnvelopePath &&
+      this->Path == AutomaticPath) {
+    std::cout << "Residual at the sources " << residual.Worst << " exceeds " << this->ResidualLimit
+              << ": solving again in double." << std::endl;
+    std::cout << "Solver: " << PathName(SparsePath) << " (precision)." << std::endl;
+    if (!this->SolveBySparse(x, span, neighbours, coefficients)) {
+      return 0;
+    }
+    this->PathUsed = SparsePath;
+    residual = check();
+  }
+  this->SourceResidual = residual.Worst;
+  if (!(residual.Worst <= this->ResidualLimit)) {
+    const size_t k = static_cast<size_t>(residual.WorstPosition);
+    std::ostringstream msg;
+    msg << "warning: the fit misses its sources by up to " << residual.Worst << " (tolerance "
+        << this->ResidualLimit << "), worst at pair " << list[k] + 1 << " (source " << x[3 * k]
+        << " " << x[3 * k + 1] << " " << x[3 * k + 2]
+        << "); centres too close together for their different targets?";
+    this->WarningMessage = msg.str();
+  }
+
+  auto centres = vtkSmartPointer<vtkPoints>::New();
+  centres->SetDataTypeToFloat();
+  centres->SetNumberOfPoints(n);
+  for (int k = 0; k < n; ++k) {
+    centres->SetPoint(k, x[3 * static_cast<size_t>(k)], x[3 * static_cast<size_t>(k) + 1],
+                      x[3 * static_cast<size_t>(k) + 2]);
+  }
+  this->Centres = centres;
+  this->SplineCoeffX = coefficients[0];
+  this->SplineCoeffY = coefficients[1];
+  this->SplineCoeffZ = coefficients[2];
+  this->Status = Ok;
+  this->StatusMessage = "ok";
+  this->Modified();
+  return 1;
+}
+
+int vtkMatrixSolver::SolveByEnvelope(const std::vector<double>& x, const CentreSpan& span,
+                                     vtkSmartPointer<vtkFloatArray> out[3]) {
+  const int n = static_cast<int>(x.size() / 3);
+  const int* list = this->List->GetPointer(0);
   const int rank = span.Rank;
   const int columns = rank + 1; // polynomial columns used: 1 and the spanned directions
-  this->PolynomialRank = rank;
-
-  // Set-up.
   EnvelopeSolver solver;
   solver.N = n;
   Allocate("Not enough memory to allocate Diag", [&] { solver.Diag.assign(n, 1.0f); });
@@ -182,9 +310,7 @@ int vtkMatrixSolver::Solve() {
   const double radius = this->Radius;
   const double radius2 = radius * radius;
   auto distance2 = [&x](int i, int j) {
-    const double dx = x[3 * i] - x[3 * j], dy = x[3 * i + 1] - x[3 * j + 1],
-                 dz = x[3 * i + 2] - x[3 * j + 2];
-    return dx * dx + dy * dy + dz * dz;
+    return selvane::SquaredDistance(&x[3 * static_cast<size_t>(i)], &x[3 * static_cast<size_t>(j)]);
   };
   // Pass 1: first coupled column of every row, hence the exact envelope size.
   std::vector<int> firstColumn;
@@ -200,10 +326,19 @@ int vtkMatrixSolver::Solve() {
     }
     firstColumn[i] = j0;
     count += i - j0;
-    if (count + 1 > 2147483647LL) {
-      throw SelvaneError("Not enough memory to allocate Env");
+    solver.Xenv[i + 1] = count + 1;
+  }
+  {
+    // The envelope, the factor's shadow rows and the polynomial blocks, before any of it is
+    // allocated.
+    const std::uint64_t need = 4ull * static_cast<std::uint64_t>(count) + 80ull * n;
+    const std::uint64_t available = this->MemoryForFactor();
+    if (need > available) {
+      std::ostringstream msg;
+      msg << "the envelope factor of " << n << " centres needs " << MiB(need)
+          << " MiB of memory and " << MiB(available) << " MiB are available";
+      return this->Refuse(TooLarge, msg.str());
     }
-    solver.Xenv[i + 1] = static_cast<int>(count + 1);
   }
   // Pass 2: the entries, phi(r) = (1 - r/R)^2 for r < R, 0.0 otherwise (branch-free over
   // coordinate arrays, so that the compiler vectorises it).
@@ -283,7 +418,7 @@ int vtkMatrixSolver::Solve() {
     S[3][3] = 1.0f; // the missing direction: its coefficient is 0
   }
 
-  vtkSmartPointer<vtkFloatArray> coefficients[3];
+  vtkSmartPointer<vtkFloatArray>* coefficients = out;
   vtkFloatArray* differences[3] = {this->BX, this->BY, this->BZ};
   for (int axis = 0; axis < 3; ++axis) {
     coefficients[axis] = NewCoefficients(n + 4);
@@ -349,19 +484,73 @@ int vtkMatrixSolver::Solve() {
   }
   this->SolvingTime = Seconds(solvingStart);
   std::cout << "Solving time: " << this->SolvingTime << " sec." << std::endl;
+  return 1;
+}
 
-  auto centres = vtkSmartPointer<vtkPoints>::New();
-  centres->SetDataTypeToFloat();
-  centres->SetNumberOfPoints(n);
-  for (int k = 0; k < n; ++k) {
-    centres->SetPoint(k, x[3 * k], x[3 * k + 1], x[3 * k + 2]);
+int vtkMatrixSolver::SolveBySparse(const std::vector<double>& x, const CentreSpan& span,
+                                   const selvane::RadialNeighbours& neighbours,
+                                   vtkSmartPointer<vtkFloatArray> out[3]) {
+  const std::int64_t n = static_cast<std::int64_t>(x.size() / 3);
+  const int* list = this->List->GetPointer(0);
+  selvane::RadialSystem system;
+  system.Coords = &x;
+  system.Neighbours = &neighbours;
+  system.Span = &span;
+  system.Differences[0] = this->BX->GetPointer(0);
+  system.Differences[1] = this->BY->GetPointer(0);
+  system.Differences[2] = this->BZ->GetPointer(0);
+  system.Radius = this->Radius;
+  system.AvailableBytes = this->MemoryForFactor();
+  const selvane::SparseFitResult fit = selvane::SolveRadialSystemSparse(system);
+  this->ConstructionTime = fit.AssemblyTime;
+  this->EnvelopeSize = neighbours.EnvelopeEntries;
+  switch (fit.Result) {
+  case selvane::SparseFitResult::Ok:
+    break;
+  case selvane::SparseFitResult::NotPositiveDefinite: {
+    const size_t k = static_cast<size_t>(fit.BadPosition);
+    std::ostringstream msg;
+    msg << "the radial-function matrix is not positive definite: the pivot of row "
+        << fit.BadPosition << " (point " << list[k] << " at " << x[3 * k] << " " << x[3 * k + 1]
+        << " " << x[3 * k + 2] << ") is not positive; centres closer together than the "
+        << "arithmetic can separate at radius " << this->Radius << "?";
+    return this->Refuse(NotPositiveDefinite, msg.str());
   }
-  this->Centres = centres;
-  this->SplineCoeffX = coefficients[0];
-  this->SplineCoeffY = coefficients[1];
-  this->SplineCoeffZ = coefficients[2];
-  this->Status = Ok;
-  this->StatusMessage = "ok";
-  this->Modified();
+  case selvane::SparseFitResult::SingularPolynomial:
+    return this->Refuse(SingularPolynomial, "the 4x4 system of the linear part is singular");
+  case selvane::SparseFitResult::TooLarge: {
+    std::ostringstream msg;
+    msg << "the sparse factor of " << n << " centres (" << fit.FactorNonzeros << " nonzeros) needs "
+        << MiB(fit.RequiredBytes) << " MiB of memory and " << MiB(fit.AvailableBytes)
+        << " MiB are available";
+    return this->Refuse(TooLarge, msg.str());
+  }
+  case selvane::SparseFitResult::OutOfMemory: {
+    std::ostringstream msg;
+    msg << "not enough memory for the sparse factor of " << n << " centres (" << fit.FactorNonzeros
+        << " nonzeros, about " << MiB(fit.RequiredBytes) << " MiB)";
+    throw SelvaneError(msg.str());
+  }
+  default:
+    return this->Refuse(NotPositiveDefinite, "the sparse factorisation failed");
+  }
+  std::cout << "Constructing time: " << fit.AssemblyTime << " sec." << std::endl;
+  std::cout << "Size of matrix A is (" << n << "*" << n << "): " << fit.MatrixNonzeros
+            << " nonzeros in the upper triangle; factor: " << fit.FactorNonzeros << " nonzeros, "
+            << fit.FactorFlops << " flops, " << MiB(fit.RequiredBytes) << " MiB; ordering "
+            << fit.AnalyseTime << " sec., factor " << fit.FactorTime << " sec." << std::endl;
+  for (int axis = 0; axis < 3; ++axis) {
+    out[axis] = NewCoefficients(static_cast<int>(n + 4));
+    float* f = out[axis]->GetPointer(0);
+    const std::vector<double>& c = fit.Coefficients[axis];
+    for (std::int64_t k = 0; k < n + 4; ++k) {
+      f[k] = static_cast<float>(c[k]);
+      if (!std::isfinite(f[k])) {
+        return this->Refuse(NotFinite, "a spline coefficient is not a finite number");
+      }
+    }
+  }
+  this->SolvingTime = fit.AnalyseTime + fit.FactorTime + fit.SolveTime;
+  std::cout << "Solving time: " << this->SolvingTime << " sec." << std::endl;
   return 1;
 }

@@ -1,7 +1,13 @@
 // vtkMatrixSolver: fits, for each axis, an interpolating spline of compactly
 // supported radial functions phi(r) = (1 - r/R)^2 (r < R) plus a linear polynomial to the
-// differences source - target, by envelope Cholesky factorisation of the radial matrix in the
-// reader's neighbourhood order and elimination of the polynomial part through a 4x4 system.
+// differences source - target, by Cholesky factorisation of the radial matrix and
+// elimination of the polynomial part through a 4x4 system. Two paths: the envelope
+// factorisation in single precision in the reader's neighbourhood order (fast while the
+// envelope stays narrow), and a supernodal sparse factorisation in double with a
+// fill-reducing ordering (SparseRadialFit) for larger systems. After every solve the residual
+// at the sources is checked; when it exceeds ResidualTolerance times the extent of the
+// centres the automatic choice solves again in double, and what still misses is reported in
+// WarningMessage naming the worst pair.
 //
 // Outputs are reference-counted VTK objects that outlive the solver: SplineCoeffX/Y/Z
 // (n + 4 floats: radial weights by position, then d0 d1 d2 d3 of d0 + d1 x + d2 y + d3 z) and
@@ -17,8 +23,13 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 class vtkDatReader;
+struct CentreSpan;
+namespace selvane {
+struct RadialNeighbours;
+}
 
 class vtkMatrixSolver : public vtkObject {
 public:
@@ -34,7 +45,15 @@ public:
     CollinearCentres,    // the centres lie on one line
     NotPositiveDefinite, // the envelope factorisation met a pivot that is not positive
     SingularPolynomial,  // the 4x4 system of the polynomial part is singular
-    NotFinite            // a coefficient came out infinite or not a number
+    NotFinite,           // a coefficient came out infinite or not a number
+    TooLarge,            // the factor would not fit in the memory there is
+    CoordinateTooLarge   // a coordinate beyond what the arithmetic can square
+  };
+
+  enum PathChoice {
+    AutomaticPath = 0, // the envelope while its work stays under EnvelopeWorkCrossover
+    EnvelopePath = 1,
+    SparsePath = 2
   };
 
   // Borrows every input from a reader that has read its file: centres, order, Max and the
@@ -67,11 +86,33 @@ public:
   vtkSetMacro(Max, int);
   vtkGetMacro(Max, int);
 
+  // Which path Solve takes; Automatic by default.
+  vtkSetClampMacro(Path, int, AutomaticPath, SparsePath);
+  vtkGetMacro(Path, int);
+  // The automatic choice takes the envelope while the sum of its squared row bandwidths stays
+  // at or below this (measured on this machine with bench_spline).
+  vtkSetMacro(EnvelopeWorkCrossover, double);
+  vtkGetMacro(EnvelopeWorkCrossover, double);
+  // Bytes the factor may take; 0 (the default): the memory available on the machine.
+  vtkSetMacro(MemoryLimit, double);
+  vtkGetMacro(MemoryLimit, double);
+  // A residual at the sources above this times the diagonal of the centres' bounding box
+  // counts as imprecise.
+  vtkSetMacro(ResidualTolerance, double);
+  vtkGetMacro(ResidualTolerance, double);
+
   // 1 when SplineCoeffX/Y/Z hold the fit, 0 when the fit was refused (see Status). Writes the
   // report lines to standard output. Allocation failures throw SelvaneError.
   int Solve();
 
   int GetStatus() const { return this->Status; }
+  // The path that produced the coefficients of the last successful Solve.
+  int GetPathUsed() const { return this->PathUsed; }
+  // "" or one line: the fit misses its sources by more than the tolerance.
+  const std::string& GetWarningMessage() const { return this->WarningMessage; }
+  // Largest |s(source) - (source - target)| of the last fit, and its tolerance.
+  double GetSourceResidual() const { return this->SourceResidual; }
+  double GetResidualLimit() const { return this->ResidualLimit; }
   const std::string& GetStatusMessage() const { return this->StatusMessage; }
 
   // Made by Solve: the centres in position order (centre k = point List[k]).
@@ -88,6 +129,13 @@ protected:
   ~vtkMatrixSolver() override;
 
   int Refuse(int status, const std::string& message);
+  // The two paths: 1 and the coefficients in out, or 0 after Refuse.
+  std::uint64_t MemoryForFactor() const;
+  int SolveByEnvelope(const std::vector<double>& x, const CentreSpan& span,
+                      vtkSmartPointer<vtkFloatArray> out[3]);
+  int SolveBySparse(const std::vector<double>& x, const CentreSpan& span,
+                    const selvane::RadialNeighbours& neighbours,
+                    vtkSmartPointer<vtkFloatArray> out[3]);
 
   vtkSmartPointer<vtkPoints> PointArray;
   vtkSmartPointer<vtkFloatArray> SplineCoeffX;
@@ -107,6 +155,14 @@ protected:
   double ConstructionTime = 0.0;
   double SolvingTime = 0.0;
   std::int64_t EnvelopeSize = 0;
+  int Path = AutomaticPath;
+  int PathUsed = AutomaticPath;
+  double EnvelopeWorkCrossover = 3.0e8;
+  double ResidualTolerance = 1.0e-5;
+  double MemoryLimit = 0.0;
+  double SourceResidual = 0.0;
+  double ResidualLimit = 0.0;
+  std::string WarningMessage;
 
 private:
   vtkMatrixSolver(const vtkMatrixSolver&) = delete;

@@ -6,6 +6,7 @@
 #include <vtkObjectFactory.h>
 #include <vtkPointLocator.h>
 #include <vtkPoints.h>
+#include <vtkSMPTools.h>
 
 #include <algorithm>
 #include <cstring>
@@ -112,21 +113,24 @@ bool vtkShapeTransform::FillCache(vtkPoints* inPts) {
   }
   float* d = this->Displacements.data();
   const float* in = FloatCoordinates(inPts);
-  for (vtkIdType i = 0; i < n; ++i) {
-    double x[3], di[3];
-    if (in) {
-      x[0] = in[3 * i];
-      x[1] = in[3 * i + 1];
-      x[2] = in[3 * i + 2];
-    } else {
-      inPts->GetPoint(i, x);
+  // Points are independent: the first evaluation of a large model uses every core.
+  vtkSMPTools::For(0, n, 4096, [&](vtkIdType first, vtkIdType last) {
+    for (vtkIdType i = first; i < last; ++i) {
+      double x[3], di[3];
+      if (in) {
+        x[0] = in[3 * i];
+        x[1] = in[3 * i + 1];
+        x[2] = in[3 * i + 2];
+      } else {
+        inPts->GetPoint(i, x);
+      }
+      if (this->Field.Evaluate(x, di)) {
+        d[3 * i] = static_cast<float>(di[0]);
+        d[3 * i + 1] = static_cast<float>(di[1]);
+        d[3 * i + 2] = static_cast<float>(di[2]);
+      }
     }
-    if (this->Field.Evaluate(x, di)) {
-      d[3 * i] = static_cast<float>(di[0]);
-      d[3 * i + 1] = static_cast<float>(di[1]);
-      d[3 * i + 2] = static_cast<float>(di[2]);
-    }
-  }
+  });
   this->CacheInput = inPts->GetData();
   this->CacheCount = n;
   this->CacheTime = inPts->GetMTime();

@@ -11,6 +11,7 @@
 #include <vtkNew.h>
 #include <vtkPoints.h>
 #include <vtkPolyData.h>
+#include <vtkSMPTools.h>
 #include <vtkThinPlateSplineTransform.h>
 #include <vtkTransformPolyDataFilter.h>
 
@@ -140,24 +141,36 @@ int main(int argc, char** argv) {
     duplicate->DeepCopy(data);
   });
 
-  vtkNew<vtkThinPlateSplineTransform> thinPlate;
-  thinPlate->SetSourceLandmarks(sources);
-  thinPlate->SetTargetLandmarks(targets);
-  thinPlate->SetBasisToR();
-  vtkNew<vtkTransformPolyDataFilter> thinFilter;
-  thinFilter->SetTransform(thinPlate);
-  thinFilter->SetInputData(sheet);
-  start = std::chrono::steady_clock::now();
-  thinFilter->Update();
-  const double thin = Seconds(start);
+  // The thin-plate spline solves a dense system of the pairs: 10,000 pairs already take
+  // 800 MB, so it is a baseline for the smaller sets only.
+  double thin = -1.0;
+  if (pairs <= 10000) {
+    vtkNew<vtkThinPlateSplineTransform> thinPlate;
+    thinPlate->SetSourceLandmarks(sources);
+    thinPlate->SetTargetLandmarks(targets);
+    thinPlate->SetBasisToR();
+    vtkNew<vtkTransformPolyDataFilter> thinFilter;
+    thinFilter->SetTransform(thinPlate);
+    thinFilter->SetInputData(sheet);
+    start = std::chrono::steady_clock::now();
+    thinFilter->Update();
+    thin = Seconds(start);
+  }
 
+  std::printf("evaluation threads            %s backend, %d threads\n", vtkSMPTools::GetBackend(),
+              vtkSMPTools::GetEstimatedNumberOfThreads());
   std::printf("fit (read + solve)           %9.3f ms\n", fitTime * 1e3);
   std::printf("first evaluation (pipeline)  %9.3f ms\n", first * 1e3);
   std::printf("cached frame (pipeline)      %9.3f ms (median of 21)\n", cached * 1e3);
   std::printf("copy of the point array      %9.3f ms (median of 21)\n", copy * 1e3);
-  std::printf("thin-plate spline (pipeline) %9.3f ms\n", thin * 1e3);
-  std::printf("thin-plate / first evaluation: %.1fx (target >= 8x)\n", thin / first);
+  if (thin >= 0.0) {
+    std::printf("thin-plate spline (pipeline) %9.3f ms\n", thin * 1e3);
+    std::printf("thin-plate / first evaluation: %.1fx (target >= 8x)\n", thin / first);
+  } else {
+    std::printf("thin-plate spline: not run (more than 10,000 pairs)\n");
+  }
   std::printf("cached frame / copy:           %.2fx (target <= 3x)\n", cached / copy);
   std::printf("first evaluation under 1 s:    %s\n", first < 1.0 ? "yes" : "no");
+  std::printf("first evaluation under 2 s:    %s\n", first < 2.0 ? "yes" : "no");
   return 0;
 }

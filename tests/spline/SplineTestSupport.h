@@ -5,6 +5,7 @@
 #include "EnvironmentLocale.h"
 
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -21,7 +22,7 @@ struct EnvelopeMatrix {
   int n = 0;
   std::vector<double> dense; // n * n, row major
   std::vector<float> diag;
-  std::vector<int> xenv;
+  std::vector<std::int64_t> xenv;
   std::vector<float> env;
 };
 
@@ -61,7 +62,7 @@ inline EnvelopeMatrix RandomEnvelopeSpd(int n, int maxBand, std::mt19937& rng,
     for (int j = i - band[i]; j < i; ++j) {
       m.env.push_back(static_cast<float>(m.dense[static_cast<size_t>(i) * n + j]));
     }
-    m.xenv.push_back(static_cast<int>(m.env.size()) + 1);
+    m.xenv.push_back(static_cast<std::int64_t>(m.env.size()) + 1);
   }
   return m;
 }

@@ -230,7 +230,7 @@ TEST(Envelope, SubstitutionsClipWideRows) {
   s.Env = {99.0f, 0.5f}; // row 1 claims two columns; only the last one is inside
   s.Diag = {1.0f, 1.0f};
   float r[2] = {1.0f, 1.0f};
-  std::vector<int> wide = {1, 1, 3};
+  std::vector<std::int64_t> wide = {1, 1, 3};
   EnvelopeLowerSolve(2, wide.data(), s.Env.data(), s.Diag.data(), r);
   EXPECT_FLOAT_EQ(r[0], 1.0f);
   EXPECT_FLOAT_EQ(r[1], 0.5f);

@@ -24,10 +24,11 @@ struct Fitted {
   std::string out;
 };
 
-Fitted FitFile(const std::string& path, float radius, int maxOverride = -1) {
+Fitted FitFile(const std::string& file, float radius, int maxOverride = -1,
+               int path = vtkMatrixSolver::AutomaticPath) {
   Fitted f;
   f.reader = vtkSmartPointer<vtkDatReader>::New();
-  f.reader->SetFileName(path.c_str());
+  f.reader->SetFileName(file.c_str());
   f.reader->SetRadius(radius);
   EXPECT_EQ(f.reader->ReadDatFile(), 0);
   f.solver = vtkSmartPointer<vtkMatrixSolver>::New();
@@ -38,6 +39,7 @@ Fitted FitFile(const std::string& path, float radius, int maxOverride = -1) {
   f.solver->SetBX(f.reader->GetBX());
   f.solver->SetBY(f.reader->GetBY());
   f.solver->SetBZ(f.reader->GetBZ());
+  f.solver->SetPath(path);
   testing::internal::CaptureStdout();
   f.result = f.solver->Solve();
   f.out = testing::internal::GetCapturedStdout();
@@ -45,8 +47,8 @@ Fitted FitFile(const std::string& path, float radius, int maxOverride = -1) {
 }
 
 Fitted FitPairs(const std::string& name, const std::vector<Pair>& pairs, float radius,
-                int maxOverride = -1) {
-  return FitFile(WritePairs(name, pairs), radius, maxOverride);
+                int maxOverride = -1, int path = vtkMatrixSolver::AutomaticPath) {
+  return FitFile(WritePairs(name, pairs), radius, maxOverride, path);
 }
 
 double Residual(const Fitted& f) {
@@ -247,7 +249,8 @@ TEST(Solver, MissingInputsAreRefused) {
 
 TEST(Solver, ReportLines) {
   std::mt19937 rng(113);
-  const Fitted f = FitPairs("report.ptt", RandomPairs(300, rng), 0.2f);
+  const Fitted f =
+      FitPairs("report.ptt", RandomPairs(300, rng), 0.2f, -1, vtkMatrixSolver::EnvelopePath);
   ASSERT_EQ(f.result, 1);
   const long long n = 300;
   const long long e = 4 * (f.solver->GetEnvelopeSize() + 2 * n);
@@ -255,13 +258,16 @@ TEST(Solver, ReportLines) {
                             std::to_string(e >> 20) +
                             " MiB) <= 360000 bytes (0 MiB) if stored "
                             "as full matrix.\n";
-  // Three lines: "Constructing time: T sec., (0 relocations).", line 2, "Solving time: T sec."
+  // The path, then three lines: "Constructing time: T sec., (0 relocations).", line 2,
+  // "Solving time: T sec."
   std::vector<std::string> lines;
   std::istringstream in(f.out);
   for (std::string l; std::getline(in, l);) {
     lines.push_back(l + "\n");
   }
-  ASSERT_EQ(lines.size(), 3u) << f.out;
+  ASSERT_EQ(lines.size(), 4u) << f.out;
+  EXPECT_EQ(lines[0], "Solver: envelope (single precision) (forced).\n");
+  lines.erase(lines.begin());
   const auto isTime = [](const std::string& t) {
     return !t.empty() && t.find_first_not_of("0123456789.e+-") == std::string::npos;
   };
@@ -280,7 +286,8 @@ TEST(Solver, ReportLines) {
 TEST(Solver, LargeSizesUseSixtyFourBitByteCounts) {
   // 4 n^2 overflows 32 bits from n = 32768 on; the report must not wrap.
   std::mt19937 rng(127);
-  const Fitted f = FitPairs("big.ptt", RandomPairs(40000, rng), 0.02f);
+  const Fitted f =
+      FitPairs("big.ptt", RandomPairs(40000, rng), 0.02f, -1, vtkMatrixSolver::EnvelopePath);
   ASSERT_EQ(f.result, 1) << f.solver->GetStatusMessage();
   EXPECT_NE(f.out.find("<= 6400000000 bytes (6103 MiB)"), std::string::npos) << f.out;
   EXPECT_LT(Residual(f), 2e-5);

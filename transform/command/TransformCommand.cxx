@@ -139,6 +139,11 @@ void RunTransform(MainDialog& dialog) {
     }
     if (!fit.Warning.empty())
       std::printf("%s: %s\n", printed.c_str(), fit.Warning.c_str());
+    if (!fit.SolverWarning.empty()) {
+      std::printf("%s: %s\n", printed.c_str(), fit.SolverWarning.c_str());
+      dialog.Windowing.ShowMessage("The transformation from " + source +
+                                   " is imprecise: " + fit.SolverWarning + ".");
+    }
 
     dialog.Windowing.EnableMenuItem(CmdClearTransform);
     vtkShapeTransform* transform = dialog.ShapeTransform;

@@ -1,4 +1,4 @@
-// selvane-deform MODEL.vtk PAIRS.ptt --radius R [--fraction F] -o OUT.vtk
+// selvane-deform MODEL.vtk PAIRS.ptt --radius R [--fraction F] [--solver PATH] -o OUT.vtk
 // Deforms a model by the spline fitted to a correspondence file, as the Transform command
 // shows it at the given fraction (default 1: every source point carried to its target), and
 // writes the result as a legacy VTK file whose coordinates read back exactly. Prints the
@@ -6,6 +6,7 @@
 #include "LegacyModelWriter.h"
 #include "ModelFileReader.h"
 #include "ShapeFit.h"
+#include "SolverPathOption.h"
 #include "vtkShapeTransform.h"
 
 #include <vtkNew.h>
@@ -24,8 +25,8 @@
 
 namespace {
 
-const char* const UsageLine =
-    "usage: selvane-deform MODEL.vtk PAIRS.ptt --radius R [--fraction F] -o OUT.vtk";
+const char* const UsageLine = "usage: selvane-deform MODEL.vtk PAIRS.ptt --radius R [--fraction F] "
+                              "[--solver auto|envelope|sparse] -o OUT.vtk";
 
 int Usage(const std::string& why) {
   std::fprintf(stderr, "selvane-deform: %s\n%s\n", why.c_str(), UsageLine);
@@ -49,6 +50,7 @@ struct Options {
   std::string Model, Pairs, Output;
   double Radius = 0.0, Fraction = 1.0;
   bool HaveRadius = false;
+  int SolverPath = 0;
 };
 
 // "" when the arguments are complete, else the reason.
@@ -79,6 +81,10 @@ std::string ParseArguments(int argc, char** argv, Options& options) {
                  " is larger than single precision holds (3.4e38)";
         options.Fraction = value;
       }
+    } else if (arg == "--solver") {
+      if (!hasValue || !selvane::ParseSolverPath(argv[k + 1], options.SolverPath))
+        return std::string("--solver needs ") + selvane::SolverPathValues;
+      ++k;
     } else if (arg == "-o") {
       if (!hasValue)
         return "-o needs a file name";
@@ -126,12 +132,14 @@ int main(int argc, char** argv) {
     return Fail(options.Model, why);
 
   vtkNew<vtkShapeTransform> transform;
-  const ShapeFitResult fit =
-      FitShapeTransform(options.Pairs, static_cast<float>(options.Radius), transform);
+  const ShapeFitResult fit = FitShapeTransform(options.Pairs, static_cast<float>(options.Radius),
+                                               transform, {}, options.SolverPath);
   if (!fit.Ok())
     return Fail(options.Pairs, fit.Reason);
   if (!fit.Warning.empty())
     std::printf("%s\n", fit.Warning.c_str());
+  if (!fit.SolverWarning.empty())
+    std::printf("%s: %s\n", options.Pairs.c_str(), fit.SolverWarning.c_str());
   transform->SetFraction(static_cast<float>(options.Fraction));
   transform->Modified();
 

@@ -1,8 +1,9 @@
-// selvane-fit PAIRS.ptt --radius R
+// selvane-fit PAIRS.ptt --radius R [--solver auto|envelope|sparse]
 // Reads a correspondence file, fits the spline, prints the solver's report
 // lines, any warning, and the residual of the fit: the largest |s(source) - (source - target)|
 // over the sources. Exits with 1 and one line "selvane-fit: FILE: reason" on bad input.
 #include "SelvaneError.h"
+#include "SolverPathOption.h"
 #include "SplineFit.h"
 #include "vtkDatReader.h"
 #include "vtkMatrixSolver.h"
@@ -20,7 +21,10 @@
 
 namespace {
 int Usage(const char* why) {
-  std::fprintf(stderr, "selvane-fit: %s\nusage: selvane-fit PAIRS.ptt --radius R\n", why);
+  std::fprintf(stderr,
+               "selvane-fit: %s\nusage: selvane-fit PAIRS.ptt --radius R "
+               "[--solver auto|envelope|sparse]\n",
+               why);
   return 2;
 }
 
@@ -53,6 +57,7 @@ int main(int argc, char** argv) {
   std::string file;
   double radius = 0.0;
   bool haveRadius = false;
+  int solverPath = vtkMatrixSolver::AutomaticPath;
   for (int k = 1; k < argc; ++k) {
     const std::string arg = argv[k];
     if (arg == "--radius" || arg == "-r") {
@@ -66,8 +71,12 @@ int main(int argc, char** argv) {
       if (const std::string why = ParseRadius(arg.c_str() + 9, radius); !why.empty())
         return Usage(why.c_str());
       haveRadius = true;
+    } else if (arg == "--solver") {
+      if (k + 1 >= argc || !selvane::ParseSolverPath(argv[++k], solverPath)) {
+        return Usage((std::string("--solver needs ") + selvane::SolverPathValues).c_str());
+      }
     } else if (arg == "-h" || arg == "--help") {
-      std::printf("usage: selvane-fit PAIRS.ptt --radius R\n");
+      std::printf("usage: selvane-fit PAIRS.ptt --radius R [--solver auto|envelope|sparse]\n");
       return 0;
     } else if (file.empty() && (arg.empty() || arg[0] != '-')) {
       file = arg;
@@ -103,12 +112,16 @@ int main(int argc, char** argv) {
     vtkNew<vtkMatrixSolver> solver;
     solver->SetRadius(static_cast<float>(radius));
     solver->SetInputsFromReader(reader);
+    solver->SetPath(solverPath);
     if (solver->Solve() != 1) {
       return Fail(file, "fit refused: " + solver->GetStatusMessage());
     }
     if (solver->GetPolynomialRank() == 2) {
       std::printf("note: the sources lie in one plane; the linear part has no component "
                   "across it\n");
+    }
+    if (!solver->GetWarningMessage().empty()) {
+      std::printf("%s\n", solver->GetWarningMessage().c_str());
     }
     const SplineFit fit = MakeSplineFit(reader, solver);
     const double residual = FitResidual(fit, reader->GetPointArrayN());
