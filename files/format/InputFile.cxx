@@ -1,12 +1,17 @@
 #include "InputFile.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
 #include <new>
 #include <stdexcept>
+#include <utility>
+#include <vector>
 
 #include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/sendfile.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -86,9 +91,13 @@ const char* DescribeFileKind(unsigned mode) {
   return "not a regular file";
 }
 
-InputFileResult ReadRegularFileInto(const std::string& path, InputAllocator allocate, void* context,
-                                    std::uint64_t maxBytes) {
-  Descriptor file{::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY)};
+namespace {
+
+// Opens path without blocking and checks it is a regular file of at most maxBytes; its size in
+// size.
+InputFileResult OpenRegular(const std::string& path, std::uint64_t maxBytes, Descriptor& file,
+                            std::uint64_t& size) {
+  file.Fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
   if (file.Fd < 0)
     return Problem(InputProblem::CannotOpen,
                    std::string("cannot open the file: ") + std::strerror(errno));
@@ -99,7 +108,7 @@ InputFileResult ReadRegularFileInto(const std::string& path, InputAllocator allo
   if (!S_ISREG(st.st_mode))
     return Problem(InputProblem::NotRegular,
                    std::string("it is ") + DescribeFileKind(st.st_mode) + ", not a file");
-  const auto size = static_cast<std::uint64_t>(st.st_size);
+  size = static_cast<std::uint64_t>(st.st_size);
   if (size > maxBytes)
     return Problem(InputProblem::TooLarge, "the file is " + std::to_string(size) +
                                                " bytes long, more than the " +
@@ -108,11 +117,164 @@ InputFileResult ReadRegularFileInto(const std::string& path, InputAllocator allo
     return Problem(InputProblem::OutOfMemory,
                    "not enough memory to hold the file (" + std::to_string(size) + " bytes)");
   ::posix_fadvise(file.Fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+  return {};
+}
+
+InputFileResult ReadFailure(int error) {
+  return Problem(InputProblem::ReadError,
+                 std::string("cannot read the file: ") + std::strerror(error));
+}
+
+// Copies size bytes of from, starting at offset, to the end of to; then makes sure nothing
+// follows. sendfile copies in the kernel; where it cannot (an old kernel or an odd file
+// system), read and write do.
+InputFileResult CopyExactly(int from, int to, off_t offset, std::uint64_t size) {
+  std::uint64_t have = 0;
+  bool kernelCopy = true;
+  std::vector<char> buffer;
+  while (have < size) {
+    const std::size_t want =
+        static_cast<std::size_t>(std::min<std::uint64_t>(size - have, std::uint64_t(1) << 30));
+    ssize_t got = -1;
+    if (kernelCopy) {
+      off_t at = offset + static_cast<off_t>(have);
+      got = ::sendfile(to, from, &at, want);
+      if (got < 0 && (errno == EINVAL || errno == ENOSYS) && have == 0) {
+        kernelCopy = false;
+        buffer.resize(std::size_t(1) << 20);
+        continue;
+      }
+    } else {
+      got = ::pread(from, buffer.data(), std::min(want, buffer.size()),
+                    offset + static_cast<off_t>(have));
+      if (got > 0) {
+        for (ssize_t put = 0; put < got;) {
+          const ssize_t wrote =
+              ::write(to, buffer.data() + put, static_cast<std::size_t>(got - put));
+          if (wrote < 0 && errno == EINTR)
+            continue;
+          if (wrote < 0)
+            return ReadFailure(errno);
+          put += wrote;
+        }
+      }
+    }
+    if (got < 0 && errno == EINTR)
+      continue;
+    if (got < 0)
+      return errno == ENOMEM || errno == ENOSPC
+                 ? Problem(InputProblem::OutOfMemory, "not enough memory to hold the file (" +
+                                                          std::to_string(size) + " bytes)")
+                 : ReadFailure(errno);
+    if (got == 0)
+      return Problem(InputProblem::ReadError, "the file became shorter while it was read");
+    have += static_cast<std::uint64_t>(got);
+  }
+  char extra;
+  for (;;) {
+    const ssize_t got = ::pread(from, &extra, 1, offset + static_cast<off_t>(size));
+    if (got < 0 && errno == EINTR)
+      continue;
+    if (got < 0)
+      return ReadFailure(errno);
+    if (got > 0)
+      return Problem(InputProblem::ReadError, "the file grew while it was read");
+    return {};
+  }
+}
+
+} // namespace
+
+InputFileResult ReadRegularFileInto(const std::string& path, InputAllocator allocate, void* context,
+                                    std::uint64_t maxBytes) {
+  Descriptor file{-1};
+  std::uint64_t size = 0;
+  if (InputFileResult opened = OpenRegular(path, maxBytes, file, size); !opened.Ok())
+    return opened;
   char* data = allocate(context, static_cast<std::size_t>(size));
   if (!data && size > 0)
     return Problem(InputProblem::OutOfMemory,
                    "not enough memory to hold the file (" + std::to_string(size) + " bytes)");
   return ReadExactly(file.Fd, data, static_cast<std::size_t>(size));
+}
+
+SealedFileCopy::~SealedFileCopy() {
+  this->Reset();
+}
+
+SealedFileCopy::SealedFileCopy(SealedFileCopy&& other) noexcept
+    : Fd(std::exchange(other.Fd, -1)), Map(std::exchange(other.Map, nullptr)),
+      Size(std::exchange(other.Size, 0)) {}
+
+SealedFileCopy& SealedFileCopy::operator=(SealedFileCopy&& other) noexcept {
+  if (this != &other) {
+    this->Reset();
+    this->Fd = std::exchange(other.Fd, -1);
+    this->Map = std::exchange(other.Map, nullptr);
+    this->Size = std::exchange(other.Size, 0);
+  }
+  return *this;
+}
+
+void SealedFileCopy::Reset() {
+  if (this->Map)
+    ::munmap(this->Map, this->Size);
+  if (this->Fd >= 0)
+    ::close(this->Fd);
+  this->Fd = -1;
+  this->Map = nullptr;
+  this->Size = 0;
+}
+
+std::string SealedFileCopy::ProcPath() const {
+  return "/proc/self/fd/" + std::to_string(this->Fd);
+}
+
+InputFileResult CopyRegularFileSealed(const std::string& path, SealedFileCopy& copy,
+                                      bool skipUtf8Bom, std::uint64_t maxBytes) {
+  copy.Reset();
+  Descriptor file{-1};
+  std::uint64_t size = 0;
+  if (InputFileResult opened = OpenRegular(path, maxBytes, file, size); !opened.Ok())
+    return opened;
+  // Whether the file starts with a mark is decided on bytes read before the copy; the file may
+  // change meanwhile, but only the copy is ever checked and read, so that changes nothing but
+  // which bytes are refused.
+  off_t start = 0;
+  if (skipUtf8Bom && size >= 3) {
+    char head[3];
+    ssize_t got;
+    do
+      got = ::pread(file.Fd, head, 3, 0);
+    while (got < 0 && errno == EINTR);
+    if (got < 0)
+      return ReadFailure(errno);
+    if (got == 3 && Utf8BomLength(std::string_view(head, 3)) == 3) {
+      start = 3;
+      size -= 3;
+    }
+  }
+  SealedFileCopy made;
+  made.Fd = ::memfd_create("selvane-input", MFD_CLOEXEC | MFD_ALLOW_SEALING);
+  if (made.Fd < 0)
+    return Problem(InputProblem::OutOfMemory,
+                   std::string("cannot make room for the file: ") + std::strerror(errno));
+  if (InputFileResult copied = CopyExactly(file.Fd, made.Fd, start, size); !copied.Ok())
+    return copied;
+  if (::fcntl(made.Fd, F_ADD_SEALS, F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_WRITE | F_SEAL_SEAL) != 0)
+    return ReadFailure(errno);
+  if (size > 0) {
+    made.Size = static_cast<std::size_t>(size);
+    void* map = ::mmap(nullptr, made.Size, PROT_READ, MAP_SHARED | MAP_POPULATE, made.Fd, 0);
+    if (map == MAP_FAILED) {
+      made.Size = 0;
+      return Problem(InputProblem::OutOfMemory,
+                     std::string("cannot map the file into memory: ") + std::strerror(errno));
+    }
+    made.Map = map;
+  }
+  copy = std::move(made);
+  return {};
 }
 
 InputFileResult ReadRegularFile(const std::string& path, std::string& contents,

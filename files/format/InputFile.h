@@ -49,6 +49,42 @@ using InputAllocator = char* (*)(void* context, std::size_t size);
 InputFileResult ReadRegularFileInto(const std::string& path, InputAllocator allocate, void* context,
                                     std::uint64_t maxBytes = NoSizeLimit);
 
+// A private copy of a regular file's content in an anonymous memory file (memfd), sealed
+// against every write, shrink and growth once filled: whatever reads it, by its descriptor, by
+// its name under /proc/self/fd or through Bytes(), sees the same bytes for as long as it lives,
+// whatever happens to the user's file meanwhile. The descriptor and the read-only mapping are
+// closed with the object.
+class SealedFileCopy {
+public:
+  SealedFileCopy() = default;
+  ~SealedFileCopy();
+  SealedFileCopy(SealedFileCopy&& other) noexcept;
+  SealedFileCopy& operator=(SealedFileCopy&& other) noexcept;
+  SealedFileCopy(const SealedFileCopy&) = delete;
+  SealedFileCopy& operator=(const SealedFileCopy&) = delete;
+
+  int Descriptor() const { return this->Fd; }
+  // "/proc/self/fd/N": a name any file reader can open to read the copy from its start.
+  std::string ProcPath() const;
+  std::string_view Bytes() const {
+    return std::string_view(static_cast<const char*>(this->Map), this->Size);
+  }
+
+private:
+  friend InputFileResult CopyRegularFileSealed(const std::string&, SealedFileCopy&, bool,
+                                               std::uint64_t);
+  void Reset();
+  int Fd = -1;
+  void* Map = nullptr;
+  std::size_t Size = 0;
+};
+
+// Copies the regular file at path (opened as ReadRegularFileInto does) into copy, without its
+// leading UTF-8 byte-order mark when skipUtf8Bom. The copy is made in the kernel from the
+// file's cache. On failure copy is left empty.
+InputFileResult CopyRegularFileSealed(const std::string& path, SealedFileCopy& copy,
+                                      bool skipUtf8Bom, std::uint64_t maxBytes = NoSizeLimit);
+
 // Bytes of a UTF-8 byte-order mark at the start of text (3 or 0). Editors on some systems put
 // one before the first line of a text file; every text reader skips it.
 inline std::size_t Utf8BomLength(std::string_view text) {

@@ -263,37 +263,35 @@ ModelFileReadResult Failure(ModelFileProblem problem, const std::string& reason)
   return r;
 }
 
-// Gives the file's bytes a home in the character array VTK's reader reads from.
-char* AllocateInCharArray(void* context, std::size_t size) {
-  auto* array = static_cast<vtkCharArray*>(context);
-  if (size > static_cast<std::size_t>(std::numeric_limits<vtkIdType>::max()) ||
-      !array->SetNumberOfValues(static_cast<vtkIdType>(size))) {
-    return nullptr;
-  }
-  return size == 0 ? nullptr : array->GetPointer(0);
+// Keeps the sealed copy a reader reads by name for as long as that reader lives: the
+// pipeline may run the reader again at any time, and its file name must then still lead to the
+// checked bytes, never to a closed (and perhaps reused) descriptor. It is an observer of an
+// event nothing sends, because observers are owned by the object they observe.
+class SealedCopyKeeper : public vtkCommand {
+public:
+  static SealedCopyKeeper* New() { return new SealedCopyKeeper; }
+  vtkTypeMacro(SealedCopyKeeper, vtkCommand);
+  void Execute(vtkObject*, unsigned long, void*) override {}
+  formats::SealedFileCopy Copy;
+};
+constexpr unsigned long KeepSealedCopyEvent = vtkCommand::UserEvent + 0x5e1;
+
+// Points the reader at the sealed copy by name, and ties the copy's life to the reader's.
+void ReadFromSealedCopy(vtkPolyDataReader* reader, formats::SealedFileCopy copy) {
+  auto keeper = vtkSmartPointer<SealedCopyKeeper>::New();
+  keeper->Copy = std::move(copy);
+  reader->SetInputArray(nullptr);
+  reader->ReadFromInputStringOff();
+  reader->SetFileName(keeper->Copy.ProcPath().c_str());
+  reader->RemoveObservers(KeepSealedCopyEvent);
+  reader->AddObserver(KeepSealedCopyEvent, keeper);
 }
 
-// The whole file in a character array, without a leading UTF-8 byte-order mark.
-formats::InputFileResult ReadIntoCharArray(const std::string& path, vtkCharArray* bytes) {
-  // An allocation that fails is reported by VTK too; that report is ours to give.
-  const int display = vtkObject::GetGlobalWarningDisplay();
-  vtkObject::GlobalWarningDisplayOff();
-  formats::InputFileResult read = formats::ReadRegularFileInto(path, AllocateInCharArray, bytes);
-  vtkObject::SetGlobalWarningDisplay(display);
-  if (!read.Ok()) {
-    bytes->Initialize();
-    return read;
-  }
-  const vtkIdType size = bytes->GetNumberOfValues();
-  const std::size_t bom = size == 0 ? 0
-                                    : formats::Utf8BomLength(std::string_view(
-                                          bytes->GetPointer(0), static_cast<std::size_t>(size)));
-  if (bom > 0) {
-    char* data = bytes->GetPointer(0);
-    std::memmove(data, data + bom, static_cast<std::size_t>(size) - bom);
-    bytes->SetNumberOfValues(size - static_cast<vtkIdType>(bom));
-  }
-  return read;
+// The reader reads nothing any more, and lets go of a copy it kept.
+void Detach(vtkPolyDataReader* reader) {
+  reader->SetFileName(nullptr);
+  reader->SetInputArray(nullptr);
+  reader->RemoveObservers(KeepSealedCopyEvent);
 }
 
 } // namespace
@@ -302,33 +300,34 @@ ModelFileReadResult ReadModelFileChecked(const std::string& path, vtkPolyDataRea
   if (!reader) {
     return Failure(ModelFileProblem::CannotRead, "no reader was given");
   }
-  // The file is read once; the scanner checks those bytes and VTK's reader is given the very
-  // same ones, so a file replaced or rewritten meanwhile cannot slip anything past the check.
-  auto bytes = vtkSmartPointer<vtkCharArray>::New();
-  const formats::InputFileResult input = ReadIntoCharArray(path, bytes);
+  // The file is copied once into a sealed memory file; the scanner checks those bytes and VTK's
+  // reader reads that same file by name, so a file replaced or rewritten meanwhile cannot slip
+  // anything past the check. Reading by name spares the two copies VTK makes of an in-memory
+  // input.
+  Detach(reader);
+  formats::SealedFileCopy copy;
+  const formats::InputFileResult input = formats::CopyRegularFileSealed(path, copy, true);
   if (!input.Ok()) {
     return Failure(ModelFileProblem::CannotRead, input.Reason);
   }
-  const vtkIdType size = bytes->GetNumberOfValues();
+  const std::string_view bytes = copy.Bytes();
   const LegacyVtkScanResult scan =
-      ScanLegacyVtkBuffer(size > 0 ? bytes->GetPointer(0) : "", static_cast<std::size_t>(size));
+      ScanLegacyVtkBuffer(bytes.empty() ? "" : bytes.data(), bytes.size());
   if (!scan.Ok()) {
     return Failure(scan.Problem, scan.Reason);
   }
 
+  const std::string copyPath = copy.ProcPath();
   MessageLog log;
   {
     ScopedVtkMessageCapture capture(reader, log);
-    // The reader keeps the array (not a file name): should the pipeline run it again, it reads
-    // the checked bytes again rather than whatever the file holds by then.
-    reader->SetFileName(nullptr);
-    reader->SetInputArray(bytes);
-    reader->ReadFromInputStringOn();
+    ReadFromSealedCopy(reader, std::move(copy));
     reader->Update();
   }
 
   vtkPolyData* output = reader->GetOutput();
-  auto fail = [output](ModelFileProblem problem, const std::string& reason) {
+  auto fail = [output, reader](ModelFileProblem problem, const std::string& reason) {
+    Detach(reader);
     if (output) {
       output->Initialize(); // never leave a half-read model behind
     }
@@ -336,7 +335,7 @@ ModelFileReadResult ReadModelFileChecked(const std::string& path, vtkPolyDataRea
   };
   if (!log.Messages.empty()) {
     return fail(ModelFileProblem::ReaderReported,
-                "VTK's reader reported: " + CleanVtkMessage(log.Messages.front(), path));
+                "VTK's reader reported: " + CleanVtkMessage(log.Messages.front(), copyPath));
   }
   if (reader->GetErrorCode() != 0) {
     return fail(ModelFileProblem::ReaderReported, "VTK's reader failed to read the file");
