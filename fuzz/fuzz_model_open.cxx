@@ -4,7 +4,8 @@
 //
 // Besides not crashing: the scan of the file (read in pieces, the size of which the first byte
 // picks, so that tokens and binary blocks straddle piece boundaries) must agree with the scan
-// of the same bytes in memory; the open must agree with the scan of the bytes after any UTF-8
+// of the same bytes in memory, and so must the scan that reads along while the file is copied
+// into memory; the open must agree with the scan of the bytes after any UTF-8
 // byte-order mark; a refused file leaves the reader without a file name and an empty model
 // behind; and an opened model holds only IDs in range, finite coordinates in single-precision
 // range and finite cell scalars (which the reader checks again only in ASCII files).
@@ -84,6 +85,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::size_t bom = selvane::formats::Utf8BomLength(std::string_view(body, bodySize));
   const selvane::LegacyVtkScanResult opened =
       bom == 0 ? inMemory : selvane::ScanLegacyVtkBuffer(body + bom, bodySize - bom);
+
+  // The scan that reads along while the file is copied finds the same.
+  selvane::LegacyVtkScanResult alongTheCopy;
+  selvane::formats::SealedFileCopy copy;
+  const selvane::formats::InputFileResult copied = selvane::formats::CopyRegularFileSealed(
+      path, copy, true, selvane::formats::NoSizeLimit,
+      [&](const char* data, std::size_t size, selvane::formats::CopyProgress& progress) {
+        alongTheCopy = selvane::ScanLegacyVtkBuffer(data, size, progress);
+        return true;
+      });
+  SELVANE_FUZZ_CHECK(copied.Ok());
+  SELVANE_FUZZ_CHECK(copy.Bytes() == std::string_view(body + bom, bodySize - bom));
+  SELVANE_FUZZ_CHECK(alongTheCopy.Problem == opened.Problem);
+  SELVANE_FUZZ_CHECK(alongTheCopy.Reason == opened.Reason);
 
   auto reader = vtkSmartPointer<vtkPolyDataReader>::New();
   const selvane::ModelFileReadResult read = selvane::ReadModelFileChecked(path, reader);

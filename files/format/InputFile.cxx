@@ -1,11 +1,15 @@
 #include "InputFile.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 #include <new>
 #include <stdexcept>
+#include <system_error>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -128,13 +132,14 @@ InputFileResult ReadFailure(int error) {
 // Copies size bytes of from, starting at offset, to the end of to; then makes sure nothing
 // follows. sendfile copies in the kernel; where it cannot (an old kernel or an odd file
 // system), read and write do.
-InputFileResult CopyExactly(int from, int to, off_t offset, std::uint64_t size) {
+InputFileResult CopyExactly(int from, int to, off_t offset, std::uint64_t size,
+                            const std::function<bool(std::uint64_t)>& copied) {
   std::uint64_t have = 0;
   bool kernelCopy = true;
   std::vector<char> buffer;
   while (have < size) {
     const std::size_t want =
-        static_cast<std::size_t>(std::min<std::uint64_t>(size - have, std::uint64_t(1) << 30));
+        static_cast<std::size_t>(std::min<std::uint64_t>(size - have, std::uint64_t(2) << 20));
     ssize_t got = -1;
     if (kernelCopy) {
       off_t at = offset + static_cast<off_t>(have);
@@ -169,6 +174,8 @@ InputFileResult CopyExactly(int from, int to, off_t offset, std::uint64_t size) 
     if (got == 0)
       return Problem(InputProblem::ReadError, "the file became shorter while it was read");
     have += static_cast<std::uint64_t>(got);
+    if (!copied(have))
+      return {};
   }
   char extra;
   for (;;) {
@@ -196,6 +203,21 @@ InputFileResult ReadRegularFileInto(const std::string& path, InputAllocator allo
     return Problem(InputProblem::OutOfMemory,
                    "not enough memory to hold the file (" + std::to_string(size) + " bytes)");
   return ReadExactly(file.Fd, data, static_cast<std::size_t>(size));
+}
+
+std::uint64_t CopyProgress::WaitFor(std::uint64_t n) {
+  std::unique_lock<std::mutex> hold(this->Lock);
+  this->Changed.wait(hold, [&] { return this->Done >= n || this->Stopped; });
+  return this->Done;
+}
+
+void CopyProgress::Publish(std::uint64_t done, bool stopped) {
+  {
+    std::lock_guard<std::mutex> hold(this->Lock);
+    this->Done = std::max(this->Done, done);
+    this->Stopped = this->Stopped || stopped;
+  }
+  this->Changed.notify_all();
 }
 
 SealedFileCopy::~SealedFileCopy() {
@@ -231,7 +253,8 @@ std::string SealedFileCopy::ProcPath() const {
 }
 
 InputFileResult CopyRegularFileSealed(const std::string& path, SealedFileCopy& copy,
-                                      bool skipUtf8Bom, std::uint64_t maxBytes) {
+                                      bool skipUtf8Bom, std::uint64_t maxBytes,
+                                      const CopyConsumer& consume) {
   copy.Reset();
   Descriptor file{-1};
   std::uint64_t size = 0;
@@ -259,13 +282,16 @@ InputFileResult CopyRegularFileSealed(const std::string& path, SealedFileCopy& c
   if (made.Fd < 0)
     return Problem(InputProblem::OutOfMemory,
                    std::string("cannot make room for the file: ") + std::strerror(errno));
-  if (InputFileResult copied = CopyExactly(file.Fd, made.Fd, start, size); !copied.Ok())
-    return copied;
-  if (::fcntl(made.Fd, F_ADD_SEALS, F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_WRITE | F_SEAL_SEAL) != 0)
-    return ReadFailure(errno);
+  // The copy gets its final size first, so that it can be mapped and read while it fills.
   if (size > 0) {
+    if (size > static_cast<std::uint64_t>(std::numeric_limits<off_t>::max()) ||
+        ::ftruncate(made.Fd, static_cast<off_t>(size)) != 0)
+      return Problem(InputProblem::OutOfMemory,
+                     "not enough memory to hold the file (" + std::to_string(size) + " bytes)");
     made.Size = static_cast<std::size_t>(size);
-    void* map = ::mmap(nullptr, made.Size, PROT_READ, MAP_SHARED | MAP_POPULATE, made.Fd, 0);
+    // Private and read-only: it still shows the file's pages as they fill, and a shared mapping
+    // of a writable descriptor would forbid the write seal.
+    void* map = ::mmap(nullptr, made.Size, PROT_READ, MAP_PRIVATE, made.Fd, 0);
     if (map == MAP_FAILED) {
       made.Size = 0;
       return Problem(InputProblem::OutOfMemory,
@@ -273,7 +299,52 @@ InputFileResult CopyRegularFileSealed(const std::string& path, SealedFileCopy& c
     }
     made.Map = map;
   }
-  copy = std::move(made);
+  InputFileResult copied;
+  bool complete = true;
+  CopyProgress progress;
+  std::atomic<bool> givenUp{false};
+  auto copyAll = [&] {
+    copied = CopyExactly(file.Fd, made.Fd, start, size, [&](std::uint64_t done) {
+      progress.Publish(done, false);
+      return !givenUp.load(std::memory_order_relaxed);
+    });
+    progress.Publish(0, true);
+  };
+  std::thread copier;
+  if (consume) {
+    try {
+      // The copy is made on another thread while consume reads on this one, each on its own
+      // core.
+      copier = std::thread(copyAll);
+    } catch (const std::system_error&) {
+      copyAll(); // no thread to be had: one after the other
+    }
+  } else {
+    copyAll();
+  }
+  if (consume) {
+    // Joined on every path out; given up unless consume asked for the rest (an exception too).
+    struct Join {
+      std::thread& Thread;
+      std::atomic<bool>& GivenUp;
+      bool Keep = false;
+      ~Join() {
+        if (!this->Keep)
+          this->GivenUp = true;
+        if (this->Thread.joinable())
+          this->Thread.join();
+      }
+    } join{copier, givenUp};
+    join.Keep =
+        consume(made.Size > 0 ? static_cast<const char*>(made.Map) : "", made.Size, progress);
+    complete = join.Keep;
+  }
+  if (!copied.Ok())
+    return copied;
+  if (::fcntl(made.Fd, F_ADD_SEALS, F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_WRITE | F_SEAL_SEAL) != 0)
+    return ReadFailure(errno);
+  if (complete)
+    copy = std::move(made);
   return {};
 }
 

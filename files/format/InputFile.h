@@ -8,8 +8,11 @@
 #ifndef SELVANE_INPUT_FILE_H
 #define SELVANE_INPUT_FILE_H
 
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <mutex>
 #include <string>
 #include <string_view>
 
@@ -49,6 +52,33 @@ using InputAllocator = char* (*)(void* context, std::size_t size);
 InputFileResult ReadRegularFileInto(const std::string& path, InputAllocator allocate, void* context,
                                     std::uint64_t maxBytes = NoSizeLimit);
 
+class SealedFileCopy;
+class CopyProgress;
+// Reads a copy while it is being made: data (size bytes) fills from its start, as progress says.
+// Returns whether the copy is still wanted.
+using CopyConsumer =
+    std::function<bool(const char* data, std::size_t size, CopyProgress& progress)>;
+InputFileResult CopyRegularFileSealed(const std::string& path, SealedFileCopy& copy,
+                                      bool skipUtf8Bom, std::uint64_t maxBytes,
+                                      const CopyConsumer& consume);
+
+// How far a copy being made by another thread has come.
+class CopyProgress {
+public:
+  // Blocks until at least n bytes are in place or the copy stopped (done, failed or given up);
+  // returns how many bytes are in place. Those bytes never change afterwards.
+  std::uint64_t WaitFor(std::uint64_t n);
+
+private:
+  friend InputFileResult CopyRegularFileSealed(const std::string&, SealedFileCopy&, bool,
+                                               std::uint64_t, const CopyConsumer&);
+  void Publish(std::uint64_t done, bool stopped);
+  std::mutex Lock;
+  std::condition_variable Changed;
+  std::uint64_t Done = 0;
+  bool Stopped = false;
+};
+
 // A private copy of a regular file's content in an anonymous memory file (memfd), sealed
 // against every write, shrink and growth once filled: whatever reads it, by its descriptor, by
 // its name under /proc/self/fd or through Bytes(), sees the same bytes for as long as it lives,
@@ -72,7 +102,7 @@ public:
 
 private:
   friend InputFileResult CopyRegularFileSealed(const std::string&, SealedFileCopy&, bool,
-                                               std::uint64_t);
+                                               std::uint64_t, const CopyConsumer&);
   void Reset();
   int Fd = -1;
   void* Map = nullptr;
@@ -81,9 +111,12 @@ private:
 
 // Copies the regular file at path (opened as ReadRegularFileInto does) into copy, without its
 // leading UTF-8 byte-order mark when skipUtf8Bom. The copy is made in the kernel from the
-// file's cache. On failure copy is left empty.
+// file's cache, by another thread while consume (when given) reads the bytes already copied on
+// this one; when consume no longer wants it, the copy is given up and left empty (no error).
+// On failure copy is left empty, and what consume found is not to be trusted.
 InputFileResult CopyRegularFileSealed(const std::string& path, SealedFileCopy& copy,
-                                      bool skipUtf8Bom, std::uint64_t maxBytes = NoSizeLimit);
+                                      bool skipUtf8Bom, std::uint64_t maxBytes = NoSizeLimit,
+                                      const CopyConsumer& consume = nullptr);
 
 // Bytes of a UTF-8 byte-order mark at the start of text (3 or 0). Editors on some systems put
 // one before the first line of a text file; every text reader skips it.

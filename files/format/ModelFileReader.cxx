@@ -311,14 +311,18 @@ ModelFileReadResult ReadModelFileChecked(const std::string& path, vtkPolyDataRea
   // anything past the check. Reading by name spares the two copies VTK makes of an in-memory
   // input.
   Detach(reader);
+  // The scanner reads along while the copy is made.
   formats::SealedFileCopy copy;
-  const formats::InputFileResult input = formats::CopyRegularFileSealed(path, copy, true);
+  LegacyVtkScanResult scan;
+  const formats::InputFileResult input = formats::CopyRegularFileSealed(
+      path, copy, true, formats::NoSizeLimit,
+      [&scan](const char* data, std::size_t size, formats::CopyProgress& progress) {
+        scan = ScanLegacyVtkBuffer(data, size, progress);
+        return scan.Ok();
+      });
   if (!input.Ok()) {
     return Failure(ModelFileProblem::CannotRead, input.Reason);
   }
-  const std::string_view bytes = copy.Bytes();
-  const LegacyVtkScanResult scan =
-      ScanLegacyVtkBuffer(bytes.empty() ? "" : bytes.data(), bytes.size());
   if (!scan.Ok()) {
     return Failure(scan.Problem, scan.Reason);
   }
