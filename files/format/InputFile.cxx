@@ -15,6 +15,7 @@
 
 #include <fcntl.h>
 #include <sys/mman.h>
+#include <sys/resource.h>
 #include <sys/sendfile.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -277,10 +278,17 @@ InputFileResult CopyRegularFileSealed(const std::string& path, SealedFileCopy& c
       size -= 3;
     }
   }
+  // A file size limit applies to memory files too, and going past it raises SIGXFSZ.
+  struct rlimit limit;
+  if (::getrlimit(RLIMIT_FSIZE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY &&
+      size > static_cast<std::uint64_t>(limit.rlim_cur))
+    return Problem(InputProblem::NoMemoryFile,
+                   "the file size limit leaves no room for a copy of the file in memory");
   SealedFileCopy made;
   made.Fd = ::memfd_create("selvane-input", MFD_CLOEXEC | MFD_ALLOW_SEALING);
   if (made.Fd < 0)
-    return Problem(InputProblem::OutOfMemory,
+    return Problem(errno == ENOSYS || errno == EINVAL ? InputProblem::NoMemoryFile
+                                                      : InputProblem::OutOfMemory,
                    std::string("cannot make room for the file: ") + std::strerror(errno));
   // The copy gets its final size first, so that it can be mapped and read while it fills.
   if (size > 0) {

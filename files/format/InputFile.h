@@ -20,11 +20,13 @@ namespace selvane::formats {
 
 enum class InputProblem {
   None,
-  CannotOpen,  // missing, no permission, a dangling link, ...
-  NotRegular,  // a folder, a device, a pipe or a socket
-  ReadError,   // read() failed, or the file changed size while it was read
-  TooLarge,    // larger than the reader's limit
-  OutOfMemory, // the content could not be held in memory
+  CannotOpen,   // missing, no permission, a dangling link, ...
+  NotRegular,   // a folder, a device, a pipe or a socket
+  ReadError,    // read() failed, or the file changed size while it was read
+  TooLarge,     // larger than the reader's limit
+  OutOfMemory,  // the content could not be held in memory
+  NoMemoryFile, // CopyRegularFileSealed only: no memory file can be made here (a file size
+                // limit, a kernel without memfd); nothing was read
 };
 
 struct InputFileResult {

@@ -269,6 +269,39 @@ ModelFileReadResult Failure(ModelFileProblem problem, const std::string& reason)
   return r;
 }
 
+// Gives the file's bytes a home in the character array VTK's reader reads from.
+char* AllocateInCharArray(void* context, std::size_t size) {
+  auto* array = static_cast<vtkCharArray*>(context);
+  if (size > static_cast<std::size_t>(std::numeric_limits<vtkIdType>::max()) ||
+      !array->SetNumberOfValues(static_cast<vtkIdType>(size))) {
+    return nullptr;
+  }
+  return size == 0 ? nullptr : array->GetPointer(0);
+}
+
+// The whole file in a character array, without a leading UTF-8 byte-order mark.
+formats::InputFileResult ReadIntoCharArray(const std::string& path, vtkCharArray* bytes) {
+  // An allocation that fails is reported by VTK too; that report is ours to give.
+  const int display = vtkObject::GetGlobalWarningDisplay();
+  vtkObject::GlobalWarningDisplayOff();
+  formats::InputFileResult read = formats::ReadRegularFileInto(path, AllocateInCharArray, bytes);
+  vtkObject::SetGlobalWarningDisplay(display);
+  if (!read.Ok()) {
+    bytes->Initialize();
+    return read;
+  }
+  const vtkIdType size = bytes->GetNumberOfValues();
+  const std::size_t bom = size == 0 ? 0
+                                    : formats::Utf8BomLength(std::string_view(
+                                          bytes->GetPointer(0), static_cast<std::size_t>(size)));
+  if (bom > 0) {
+    char* data = bytes->GetPointer(0);
+    std::memmove(data, data + bom, static_cast<std::size_t>(size) - bom);
+    bytes->SetNumberOfValues(size - static_cast<vtkIdType>(bom));
+  }
+  return read;
+}
+
 // Keeps the sealed copy a reader reads by name for as long as that reader lives: the
 // pipeline may run the reader again at any time, and its file name must then still lead to the
 // checked bytes, never to a closed (and perhaps reused) descriptor. It is an observer of an
@@ -300,41 +333,9 @@ void Detach(vtkPolyDataReader* reader) {
   reader->RemoveObservers(KeepSealedCopyEvent);
 }
 
-} // namespace
-
-ModelFileReadResult ReadModelFileChecked(const std::string& path, vtkPolyDataReader* reader) {
-  if (!reader) {
-    return Failure(ModelFileProblem::CannotRead, "no reader was given");
-  }
-  // The file is copied once into a sealed memory file; the scanner checks those bytes and VTK's
-  // reader reads that same file by name, so a file replaced or rewritten meanwhile cannot slip
-  // anything past the check. Reading by name spares the two copies VTK makes of an in-memory
-  // input.
-  Detach(reader);
-  // The scanner reads along while the copy is made.
-  formats::SealedFileCopy copy;
-  LegacyVtkScanResult scan;
-  const formats::InputFileResult input = formats::CopyRegularFileSealed(
-      path, copy, true, formats::NoSizeLimit,
-      [&scan](const char* data, std::size_t size, formats::CopyProgress& progress) {
-        scan = ScanLegacyVtkBuffer(data, size, progress);
-        return scan.Ok();
-      });
-  if (!input.Ok()) {
-    return Failure(ModelFileProblem::CannotRead, input.Reason);
-  }
-  if (!scan.Ok()) {
-    return Failure(scan.Problem, scan.Reason);
-  }
-
-  const std::string copyPath = copy.ProcPath();
-  MessageLog log;
-  {
-    ScopedVtkMessageCapture capture(reader, log);
-    ReadFromSealedCopy(reader, std::move(copy));
-    reader->Update();
-  }
-
+// VTK's output held against what the scanner found.
+ModelFileReadResult CheckOutput(vtkPolyDataReader* reader, const LegacyVtkScanResult& scan,
+                                const MessageLog& log, const std::string& path) {
   vtkPolyData* output = reader->GetOutput();
   auto fail = [output, reader](ModelFileProblem problem, const std::string& reason) {
     Detach(reader);
@@ -345,7 +346,7 @@ ModelFileReadResult ReadModelFileChecked(const std::string& path, vtkPolyDataRea
   };
   if (!log.Messages.empty()) {
     return fail(ModelFileProblem::ReaderReported,
-                "VTK's reader reported: " + CleanVtkMessage(log.Messages.front(), copyPath));
+                "VTK's reader reported: " + CleanVtkMessage(log.Messages.front(), path));
   }
   if (reader->GetErrorCode() != 0) {
     return fail(ModelFileProblem::ReaderReported, "VTK's reader failed to read the file");
@@ -392,6 +393,71 @@ ModelFileReadResult ReadModelFileChecked(const std::string& path, vtkPolyDataRea
     }
   }
   return ModelFileReadResult();
+}
+
+// Where no memory file can be made: the file read into an array once, and VTK given that
+// array (which it copies twice before reading). The reader keeps the array: should the
+// pipeline run it again, it reads the checked bytes again.
+ModelFileReadResult ReadThroughMemory(const std::string& path, vtkPolyDataReader* reader) {
+  auto bytes = vtkSmartPointer<vtkCharArray>::New();
+  const formats::InputFileResult input = ReadIntoCharArray(path, bytes);
+  if (!input.Ok()) {
+    return Failure(ModelFileProblem::CannotRead, input.Reason);
+  }
+  const vtkIdType size = bytes->GetNumberOfValues();
+  const LegacyVtkScanResult scan =
+      ScanLegacyVtkBuffer(size > 0 ? bytes->GetPointer(0) : "", static_cast<std::size_t>(size));
+  if (!scan.Ok()) {
+    return Failure(scan.Problem, scan.Reason);
+  }
+  MessageLog log;
+  {
+    ScopedVtkMessageCapture capture(reader, log);
+    reader->SetInputArray(bytes);
+    reader->ReadFromInputStringOn();
+    reader->Update();
+  }
+  return CheckOutput(reader, scan, log, path);
+}
+
+} // namespace
+
+ModelFileReadResult ReadModelFileChecked(const std::string& path, vtkPolyDataReader* reader) {
+  if (!reader) {
+    return Failure(ModelFileProblem::CannotRead, "no reader was given");
+  }
+  // The file is copied once into a sealed memory file; the scanner checks those bytes and VTK's
+  // reader reads that same file by name, so a file replaced or rewritten meanwhile cannot slip
+  // anything past the check. Reading by name spares the two copies VTK makes of an in-memory
+  // input.
+  Detach(reader);
+  // The scanner reads along while the copy is made.
+  formats::SealedFileCopy copy;
+  LegacyVtkScanResult scan;
+  const formats::InputFileResult input = formats::CopyRegularFileSealed(
+      path, copy, true, formats::NoSizeLimit,
+      [&scan](const char* data, std::size_t size, formats::CopyProgress& progress) {
+        scan = ScanLegacyVtkBuffer(data, size, progress);
+        return scan.Ok();
+      });
+  if (input.Problem == formats::InputProblem::NoMemoryFile) {
+    return ReadThroughMemory(path, reader);
+  }
+  if (!input.Ok()) {
+    return Failure(ModelFileProblem::CannotRead, input.Reason);
+  }
+  if (!scan.Ok()) {
+    return Failure(scan.Problem, scan.Reason);
+  }
+
+  const std::string copyPath = copy.ProcPath();
+  MessageLog log;
+  {
+    ScopedVtkMessageCapture capture(reader, log);
+    ReadFromSealedCopy(reader, std::move(copy));
+    reader->Update();
+  }
+  return CheckOutput(reader, scan, log, copyPath);
 }
 
 std::string ReadModelFile(const std::string& path, vtkPolyDataReader* reader) {
