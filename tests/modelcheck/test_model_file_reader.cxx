@@ -34,8 +34,12 @@
 #include <thread>
 #include <vector>
 
+#include <csignal>
+
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace modelcheck;
@@ -436,6 +440,28 @@ TEST(ChangingFiles, VtkReadsTheBytesThatWereChecked) {
   reader = nullptr;
   EXPECT_EQ(open - 1, OpenDescriptors());
   EXPECT_EQ(-1, ::fcntl(fd, F_GET_SEALS));
+}
+
+// A file size limit applies to memory files too (and going past it raises SIGXFSZ, which ends
+// the program): under a limit smaller than the file, the checked bytes reach VTK from memory.
+TEST(ChangingFiles, UnderAFileSizeLimitTheCheckedBytesReachVtkFromMemory) {
+  const std::string path = Folder().Write("limited.vtk", Tetra42());
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    std::signal(SIGXFSZ, SIG_DFL);
+    const rlimit limit{16, 16};
+    vtkNew<vtkPolyDataReader> reader;
+    const bool ok = ::setrlimit(RLIMIT_FSIZE, &limit) == 0 &&
+                    selvane::ReadModelFile(path, reader).empty() &&
+                    reader->GetFileName() == nullptr && reader->GetInputArray() != nullptr &&
+                    reader->GetOutput()->GetNumberOfPolys() == 4;
+    ::_exit(ok ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(child, ::waitpid(child, &status, 0));
+  ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+  EXPECT_EQ(0, WEXITSTATUS(status));
 }
 
 // A file rewritten in place over and over while it is opened: a valid model, then the same
