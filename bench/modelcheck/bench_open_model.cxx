@@ -8,7 +8,8 @@
 // 5.1 into FOLDER (default: a new folder under the system's temporary folder, removed at the
 // end), and for each file prints the best of REPEATS (default 5) runs of: our scanner alone on
 // the bytes in memory, a bare vtkPolyDataReader (SetFileName + Update), and ReadModelFile
-// (one read of the file into memory, scan, VTK's read of those bytes, validation), with the
+// (one copy of the file into a sealed memory file, scanned while it is copied, VTK's read of
+// that memory file, validation), with the
 // ratio of the checked read to the bare read; and the peak memory each of the two reads adds
 // (the rise of the high-water mark of a fresh process that does nothing else), with their
 // ratio.

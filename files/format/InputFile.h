@@ -8,8 +8,11 @@
 #ifndef SELVANE_INPUT_FILE_H
 #define SELVANE_INPUT_FILE_H
 
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <mutex>
 #include <string>
 #include <string_view>
 
@@ -17,11 +20,13 @@ namespace selvane::formats {
 
 enum class InputProblem {
   None,
-  CannotOpen,  // missing, no permission, a dangling link, ...
-  NotRegular,  // a folder, a device, a pipe or a socket
-  ReadError,   // read() failed, or the file changed size while it was read
-  TooLarge,    // larger than the reader's limit
-  OutOfMemory, // the content could not be held in memory
+  CannotOpen,   // missing, no permission, a dangling link, ...
+  NotRegular,   // a folder, a device, a pipe or a socket
+  ReadError,    // read() failed, or the file changed size while it was read
+  TooLarge,     // larger than the reader's limit
+  OutOfMemory,  // the content could not be held in memory
+  NoMemoryFile, // CopyRegularFileSealed only: no memory file can be made here (a file size
+                // limit, a kernel without memfd); nothing was read
 };
 
 struct InputFileResult {
@@ -48,6 +53,72 @@ InputFileResult ReadRegularFile(const std::string& path, std::string& contents,
 using InputAllocator = char* (*)(void* context, std::size_t size);
 InputFileResult ReadRegularFileInto(const std::string& path, InputAllocator allocate, void* context,
                                     std::uint64_t maxBytes = NoSizeLimit);
+
+class SealedFileCopy;
+class CopyProgress;
+// Reads a copy while it is being made: data (size bytes) fills from its start, as progress says.
+// Returns whether the copy is still wanted.
+using CopyConsumer =
+    std::function<bool(const char* data, std::size_t size, CopyProgress& progress)>;
+InputFileResult CopyRegularFileSealed(const std::string& path, SealedFileCopy& copy,
+                                      bool skipUtf8Bom, std::uint64_t maxBytes,
+                                      const CopyConsumer& consume);
+
+// How far a copy being made by another thread has come.
+class CopyProgress {
+public:
+  // Blocks until at least n bytes are in place or the copy stopped (done, failed or given up);
+  // returns how many bytes are in place. Those bytes never change afterwards.
+  std::uint64_t WaitFor(std::uint64_t n);
+
+private:
+  friend InputFileResult CopyRegularFileSealed(const std::string&, SealedFileCopy&, bool,
+                                               std::uint64_t, const CopyConsumer&);
+  void Publish(std::uint64_t done, bool stopped);
+  std::mutex Lock;
+  std::condition_variable Changed;
+  std::uint64_t Done = 0;
+  bool Stopped = false;
+};
+
+// A private copy of a regular file's content in an anonymous memory file (memfd), sealed
+// against every write, shrink and growth once filled: whatever reads it, by its descriptor, by
+// its name under /proc/self/fd or through Bytes(), sees the same bytes for as long as it lives,
+// whatever happens to the user's file meanwhile. The descriptor and the read-only mapping are
+// closed with the object.
+class SealedFileCopy {
+public:
+  SealedFileCopy() = default;
+  ~SealedFileCopy();
+  SealedFileCopy(SealedFileCopy&& other) noexcept;
+  SealedFileCopy& operator=(SealedFileCopy&& other) noexcept;
+  SealedFileCopy(const SealedFileCopy&) = delete;
+  SealedFileCopy& operator=(const SealedFileCopy&) = delete;
+
+  int Descriptor() const { return this->Fd; }
+  // "/proc/self/fd/N": a name any file reader can open to read the copy from its start.
+  std::string ProcPath() const;
+  std::string_view Bytes() const {
+    return std::string_view(static_cast<const char*>(this->Map), this->Size);
+  }
+
+private:
+  friend InputFileResult CopyRegularFileSealed(const std::string&, SealedFileCopy&, bool,
+                                               std::uint64_t, const CopyConsumer&);
+  void Reset();
+  int Fd = -1;
+  void* Map = nullptr;
+  std::size_t Size = 0;
+};
+
+// Copies the regular file at path (opened as ReadRegularFileInto does) into copy, without its
+// leading UTF-8 byte-order mark when skipUtf8Bom. The copy is made in the kernel from the
+// file's cache, by another thread while consume (when given) reads the bytes already copied on
+// this one; when consume no longer wants it, the copy is given up and left empty (no error).
+// On failure copy is left empty, and what consume found is not to be trusted.
+InputFileResult CopyRegularFileSealed(const std::string& path, SealedFileCopy& copy,
+                                      bool skipUtf8Bom, std::uint64_t maxBytes = NoSizeLimit,
+                                      const CopyConsumer& consume = nullptr);
 
 // Bytes of a UTF-8 byte-order mark at the start of text (3 or 0). Editors on some systems put
 // one before the first line of a text file; every text reader skips it.

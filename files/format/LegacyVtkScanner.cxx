@@ -213,6 +213,10 @@ class Window {
 public:
   Window(const char* data, std::size_t size) : P(data), End(data + size), Size(size), Data(data) {}
 
+  // A buffer that fills from its start while it is scanned.
+  Window(const char* data, std::size_t size, formats::CopyProgress& progress)
+      : P(data), End(data), Size(size), Data(data), Progress(&progress) {}
+
   Window(int fd, std::uint64_t size, std::size_t piece)
       : Size(size), Fd(fd), Piece(std::max<std::size_t>(piece, 1)),
         Storage(this->Piece + MaxLookahead) {
@@ -231,7 +235,8 @@ public:
 
   // True when no byte follows the ones at hand.
   bool Complete() const {
-    return this->Fd < 0 || this->Ended || this->Offset(this->End) >= this->Size;
+    return (this->Fd < 0 && !this->Progress) || this->Ended ||
+           this->Offset(this->End) >= this->Size;
   }
 
   std::uint64_t Offset(const char* at) const {
@@ -268,6 +273,7 @@ private:
   const char* Data = nullptr; // start of the window; at Base in the file
   std::uint64_t Base = 0;
   int Fd = -1;
+  formats::CopyProgress* Progress = nullptr;
   std::size_t Piece = 0;
   std::vector<char> Storage; // Piece + MaxLookahead bytes
   bool Ended = false;
@@ -275,6 +281,16 @@ private:
   int ReadError = 0;
 
   bool Refill(std::size_t n) {
+    if (this->Progress) {
+      // Everything copied so far is at hand; nothing before P moves.
+      if (!this->Ended) {
+        const std::uint64_t need = std::min(this->Size, this->Offset(this->P) + n);
+        const std::uint64_t have = std::min(this->Size, this->Progress->WaitFor(need));
+        this->End = this->Data + have;
+        this->Ended = have < need || have == this->Size;
+      }
+      return static_cast<std::size_t>(this->End - this->P) >= n;
+    }
     std::size_t kept = static_cast<std::size_t>(this->End - this->P);
     if (this->Fd < 0 || this->Ended) {
       return kept >= n;
@@ -1715,6 +1731,14 @@ private:
 LegacyVtkScanResult ScanLegacyVtkBuffer(const char* data, std::size_t size) {
   LegacyVtkScanResult result;
   Window window(data, size);
+  Scanner(window, result).Run();
+  return result;
+}
+
+LegacyVtkScanResult ScanLegacyVtkBuffer(const char* data, std::size_t size,
+                                        formats::CopyProgress& progress) {
+  LegacyVtkScanResult result;
+  Window window(data, size, progress);
   Scanner(window, result).Run();
   return result;
 }

@@ -17,6 +17,10 @@
 
 namespace selvane {
 
+namespace formats {
+class CopyProgress;
+}
+
 // The kind of problem a model file has; tests and callers group reasons by it.
 enum class ModelFileProblem {
   None,
@@ -73,5 +77,11 @@ LegacyVtkScanResult ScanLegacyVtkFile(const std::string& path,
 
 // Scans a file already in memory.
 LegacyVtkScanResult ScanLegacyVtkBuffer(const char* data, std::size_t size);
+
+// Scans a file while another thread copies it into memory: data fills from its start as
+// progress says. Finds what ScanLegacyVtkBuffer finds on the complete bytes (a copy that stops
+// early looks like a shorter file).
+LegacyVtkScanResult ScanLegacyVtkBuffer(const char* data, std::size_t size,
+                                        formats::CopyProgress& progress);
 
 } // namespace selvane

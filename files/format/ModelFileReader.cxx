@@ -142,8 +142,9 @@ std::string CleanVtkMessage(std::string text, const std::string& path) {
   return best.empty() ? "an unspecified problem" : best;
 }
 
+// With perValue false, only the first and last offsets are checked.
 template <typename ArrayT>
-bool CellsOk(ArrayT* offsets, ArrayT* connectivity, vtkIdType points, int minIds) {
+bool CellsOk(ArrayT* offsets, ArrayT* connectivity, vtkIdType points, int minIds, bool perValue) {
   const vtkIdType nOffsets = offsets->GetNumberOfValues();
   const vtkIdType nConn = connectivity->GetNumberOfValues();
   if (nOffsets == 0) {
@@ -152,6 +153,9 @@ bool CellsOk(ArrayT* offsets, ArrayT* connectivity, vtkIdType points, int minIds
   const auto* o = offsets->GetPointer(0);
   if (o[0] != 0 || o[nOffsets - 1] != nConn) {
     return false;
+  }
+  if (!perValue) {
+    return true;
   }
   // Every offset in [0, nConn] first, so that the differences below cannot overflow; no early
   // exit, so that the loops vectorise.
@@ -177,14 +181,16 @@ bool CellsOk(ArrayT* offsets, ArrayT* connectivity, vtkIdType points, int minIds
   return ok;
 }
 
-bool CellArrayOk(vtkCellArray* cells, vtkIdType points, int minIds) {
+bool CellArrayOk(vtkCellArray* cells, vtkIdType points, int minIds, bool perValue) {
   if (!cells) {
     return true;
   }
   if (cells->IsStorage64Bit()) {
-    return CellsOk(cells->GetOffsetsArray64(), cells->GetConnectivityArray64(), points, minIds);
+    return CellsOk(cells->GetOffsetsArray64(), cells->GetConnectivityArray64(), points, minIds,
+                   perValue);
   }
-  return CellsOk(cells->GetOffsetsArray32(), cells->GetConnectivityArray32(), points, minIds);
+  return CellsOk(cells->GetOffsetsArray32(), cells->GetConnectivityArray32(), points, minIds,
+                 perValue);
 }
 
 template <typename T> bool FiniteFloatRange(const T* v, vtkIdType n) {
@@ -296,39 +302,43 @@ formats::InputFileResult ReadIntoCharArray(const std::string& path, vtkCharArray
   return read;
 }
 
-} // namespace
+// Keeps the sealed copy a reader reads by name for as long as that reader lives: the
+// pipeline may run the reader again at any time, and its file name must then still lead to the
+// checked bytes, never to a closed (and perhaps reused) descriptor. It is an observer of an
+// event nothing sends, because observers are owned by the object they observe.
+class SealedCopyKeeper : public vtkCommand {
+public:
+  static SealedCopyKeeper* New() { return new SealedCopyKeeper; }
+  vtkTypeMacro(SealedCopyKeeper, vtkCommand);
+  void Execute(vtkObject*, unsigned long, void*) override {}
+  formats::SealedFileCopy Copy;
+};
+constexpr unsigned long KeepSealedCopyEvent = vtkCommand::UserEvent + 0x5e1;
 
-ModelFileReadResult ReadModelFileChecked(const std::string& path, vtkPolyDataReader* reader) {
-  if (!reader) {
-    return Failure(ModelFileProblem::CannotRead, "no reader was given");
-  }
-  // The file is read once; the scanner checks those bytes and VTK's reader is given the very
-  // same ones, so a file replaced or rewritten meanwhile cannot slip anything past the check.
-  auto bytes = vtkSmartPointer<vtkCharArray>::New();
-  const formats::InputFileResult input = ReadIntoCharArray(path, bytes);
-  if (!input.Ok()) {
-    return Failure(ModelFileProblem::CannotRead, input.Reason);
-  }
-  const vtkIdType size = bytes->GetNumberOfValues();
-  const LegacyVtkScanResult scan =
-      ScanLegacyVtkBuffer(size > 0 ? bytes->GetPointer(0) : "", static_cast<std::size_t>(size));
-  if (!scan.Ok()) {
-    return Failure(scan.Problem, scan.Reason);
-  }
+// Points the reader at the sealed copy by name, and ties the copy's life to the reader's.
+void ReadFromSealedCopy(vtkPolyDataReader* reader, formats::SealedFileCopy copy) {
+  auto keeper = vtkSmartPointer<SealedCopyKeeper>::New();
+  keeper->Copy = std::move(copy);
+  reader->SetInputArray(nullptr);
+  reader->ReadFromInputStringOff();
+  reader->SetFileName(keeper->Copy.ProcPath().c_str());
+  reader->RemoveObservers(KeepSealedCopyEvent);
+  reader->AddObserver(KeepSealedCopyEvent, keeper);
+}
 
-  MessageLog log;
-  {
-    ScopedVtkMessageCapture capture(reader, log);
-    // The reader keeps the array (not a file name): should the pipeline run it again, it reads
-    // the checked bytes again rather than whatever the file holds by then.
-    reader->SetFileName(nullptr);
-    reader->SetInputArray(bytes);
-    reader->ReadFromInputStringOn();
-    reader->Update();
-  }
+// The reader reads nothing any more, and lets go of a copy it kept.
+void Detach(vtkPolyDataReader* reader) {
+  reader->SetFileName(nullptr);
+  reader->SetInputArray(nullptr);
+  reader->RemoveObservers(KeepSealedCopyEvent);
+}
 
+// VTK's output held against what the scanner found.
+ModelFileReadResult CheckOutput(vtkPolyDataReader* reader, const LegacyVtkScanResult& scan,
+                                const MessageLog& log, const std::string& path) {
   vtkPolyData* output = reader->GetOutput();
-  auto fail = [output](ModelFileProblem problem, const std::string& reason) {
+  auto fail = [output, reader](ModelFileProblem problem, const std::string& reason) {
+    Detach(reader);
     if (output) {
       output->Initialize(); // never leave a half-read model behind
     }
@@ -355,12 +365,20 @@ ModelFileReadResult ReadModelFileChecked(const std::string& path, vtkPolyDataRea
   if (points == 0 || output->GetNumberOfCells() == 0) {
     return fail(ModelFileProblem::NoGeometry, "the model has no points or no cells");
   }
-  if (!CoordinatesOk(output->GetPoints())) {
+  // In a BINARY file, VTK's values are the very bytes the scanner checked one by one (IDs in
+  // range, cell sizes, finite coordinates and scalars), at the places the counts above confirm:
+  // going through them all again would cost a sizeable share of the read (the fuzzer checks
+  // that this holds). In an ASCII file VTK parses the numbers itself, which may differ from our
+  // parsing, so every value is checked again.
+  const bool perValue = !scan.Binary;
+  if (perValue && !CoordinatesOk(output->GetPoints())) {
     return fail(ModelFileProblem::BadCoordinate,
                 "the model has a coordinate that is not finite or outside single-precision range");
   }
-  if (!CellArrayOk(output->GetVerts(), points, 1) || !CellArrayOk(output->GetLines(), points, 2) ||
-      !CellArrayOk(output->GetPolys(), points, 3) || !CellArrayOk(output->GetStrips(), points, 3)) {
+  if (!CellArrayOk(output->GetVerts(), points, 1, perValue) ||
+      !CellArrayOk(output->GetLines(), points, 2, perValue) ||
+      !CellArrayOk(output->GetPolys(), points, 3, perValue) ||
+      !CellArrayOk(output->GetStrips(), points, 3, perValue)) {
     return fail(ModelFileProblem::InvalidOutput,
                 "the model has a cell with a point ID out of range or too few points");
   }
@@ -369,12 +387,77 @@ ModelFileReadResult ReadModelFileChecked(const std::string& path, vtkPolyDataRea
     return fail(ModelFileProblem::InvalidOutput,
                 "the model has point or cell data of the wrong length");
   }
-  if (vtkDataArray* scalars = output->GetCellData()->GetScalars()) {
+  if (vtkDataArray* scalars = perValue ? output->GetCellData()->GetScalars() : nullptr) {
     if (!ScalarsFinite(scalars)) {
       return fail(ModelFileProblem::BadCoordinate, "the cell scalars are not finite");
     }
   }
   return ModelFileReadResult();
+}
+
+// Where no memory file can be made: the file read into an array once, and VTK given that
+// array (which it copies twice before reading). The reader keeps the array: should the
+// pipeline run it again, it reads the checked bytes again.
+ModelFileReadResult ReadThroughMemory(const std::string& path, vtkPolyDataReader* reader) {
+  auto bytes = vtkSmartPointer<vtkCharArray>::New();
+  const formats::InputFileResult input = ReadIntoCharArray(path, bytes);
+  if (!input.Ok()) {
+    return Failure(ModelFileProblem::CannotRead, input.Reason);
+  }
+  const vtkIdType size = bytes->GetNumberOfValues();
+  const LegacyVtkScanResult scan =
+      ScanLegacyVtkBuffer(size > 0 ? bytes->GetPointer(0) : "", static_cast<std::size_t>(size));
+  if (!scan.Ok()) {
+    return Failure(scan.Problem, scan.Reason);
+  }
+  MessageLog log;
+  {
+    ScopedVtkMessageCapture capture(reader, log);
+    reader->SetInputArray(bytes);
+    reader->ReadFromInputStringOn();
+    reader->Update();
+  }
+  return CheckOutput(reader, scan, log, path);
+}
+
+} // namespace
+
+ModelFileReadResult ReadModelFileChecked(const std::string& path, vtkPolyDataReader* reader) {
+  if (!reader) {
+    return Failure(ModelFileProblem::CannotRead, "no reader was given");
+  }
+  // The file is copied once into a sealed memory file; the scanner checks those bytes and VTK's
+  // reader reads that same file by name, so a file replaced or rewritten meanwhile cannot slip
+  // anything past the check. Reading by name spares the two copies VTK makes of an in-memory
+  // input.
+  Detach(reader);
+  // The scanner reads along while the copy is made.
+  formats::SealedFileCopy copy;
+  LegacyVtkScanResult scan;
+  const formats::InputFileResult input = formats::CopyRegularFileSealed(
+      path, copy, true, formats::NoSizeLimit,
+      [&scan](const char* data, std::size_t size, formats::CopyProgress& progress) {
+        scan = ScanLegacyVtkBuffer(data, size, progress);
+        return scan.Ok();
+      });
+  if (input.Problem == formats::InputProblem::NoMemoryFile) {
+    return ReadThroughMemory(path, reader);
+  }
+  if (!input.Ok()) {
+    return Failure(ModelFileProblem::CannotRead, input.Reason);
+  }
+  if (!scan.Ok()) {
+    return Failure(scan.Problem, scan.Reason);
+  }
+
+  const std::string copyPath = copy.ProcPath();
+  MessageLog log;
+  {
+    ScopedVtkMessageCapture capture(reader, log);
+    ReadFromSealedCopy(reader, std::move(copy));
+    reader->Update();
+  }
+  return CheckOutput(reader, scan, log, copyPath);
 }
 
 std::string ReadModelFile(const std::string& path, vtkPolyDataReader* reader) {

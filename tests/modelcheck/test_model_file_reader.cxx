@@ -34,8 +34,12 @@
 #include <thread>
 #include <vector>
 
+#include <csignal>
+
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace modelcheck;
@@ -393,19 +397,71 @@ TEST(NonRegularFiles, AreRefusedWithWhatTheyAreWithoutBlocking) {
   }
 }
 
-// VTK's reader reads the checked bytes from memory and never the file: a file rewritten after
-// the check (here with a damaged model, between the open and a second run of the reader)
-// cannot reach it.
+std::size_t OpenDescriptors() {
+  std::size_t n = 0;
+  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+    ++n;
+  }
+  return n;
+}
+
+// VTK's reader reads the checked bytes from a sealed memory file and never the user's file: a
+// file rewritten after the check (here with a damaged model, between the open and a second run
+// of the reader) cannot reach it; the copy can be neither written nor resized, and it lives as
+// long as the reader and no longer.
 TEST(ChangingFiles, VtkReadsTheBytesThatWereChecked) {
-  const std::string path = Folder().Write("changing.vtk", Tetra42());
-  vtkNew<vtkPolyDataReader> reader;
+  const std::string path = Folder().Write("changing.vtk", "\xEF\xBB\xBF" + Tetra42());
+  auto reader = vtkSmartPointer<vtkPolyDataReader>::New();
   ASSERT_EQ("", selvane::ReadModelFile(path, reader));
-  EXPECT_EQ(nullptr, reader->GetFileName());
+  ASSERT_NE(nullptr, reader->GetFileName());
+  const std::string copy = reader->GetFileName();
+  ASSERT_EQ(0u, copy.rfind("/proc/self/fd/", 0)) << copy;
+  const int fd = std::atoi(copy.c_str() + 14);
+  const int seals = ::fcntl(fd, F_GET_SEALS);
+  EXPECT_EQ(F_SEAL_WRITE | F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_SEAL, seals);
+  EXPECT_EQ(-1, ::write(fd, "x", 1));
+  EXPECT_EQ(-1, ::ftruncate(fd, 0));
+  {
+    std::ifstream in(copy, std::ios::binary);
+    EXPECT_EQ(Tetra42(), std::string(std::istreambuf_iterator<char>(in), {})); // without the mark
+  }
+
   Folder().Write("changing.vtk", Header("4.2") + TetraPoints() + "POLYGONS 1 4\n3 0 1 999999\n");
   reader->Modified();
   reader->Update();
   EXPECT_EQ(4, reader->GetOutput()->GetNumberOfPolys());
   EXPECT_EQ(4, reader->GetOutput()->GetNumberOfPoints());
+
+  // Reading another file with the same reader lets the first copy go, and so does the reader's
+  // end.
+  const std::string other = Folder().Write("other.vtk", Tetra42());
+  ASSERT_EQ("", selvane::ReadModelFile(other, reader));
+  const std::size_t open = OpenDescriptors();
+  reader = nullptr;
+  EXPECT_EQ(open - 1, OpenDescriptors());
+  EXPECT_EQ(-1, ::fcntl(fd, F_GET_SEALS));
+}
+
+// A file size limit applies to memory files too (and going past it raises SIGXFSZ, which ends
+// the program): under a limit smaller than the file, the checked bytes reach VTK from memory.
+TEST(ChangingFiles, UnderAFileSizeLimitTheCheckedBytesReachVtkFromMemory) {
+  const std::string path = Folder().Write("limited.vtk", Tetra42());
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    std::signal(SIGXFSZ, SIG_DFL);
+    const rlimit limit{16, 16};
+    vtkNew<vtkPolyDataReader> reader;
+    const bool ok = ::setrlimit(RLIMIT_FSIZE, &limit) == 0 &&
+                    selvane::ReadModelFile(path, reader).empty() &&
+                    reader->GetFileName() == nullptr && reader->GetInputArray() != nullptr &&
+                    reader->GetOutput()->GetNumberOfPolys() == 4;
+    ::_exit(ok ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(child, ::waitpid(child, &status, 0));
+  ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+  EXPECT_EQ(0, WEXITSTATUS(status));
 }
 
 // A file rewritten in place over and over while it is opened: a valid model, then the same
