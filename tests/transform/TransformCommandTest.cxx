@@ -448,4 +448,20 @@ TEST_F(TransformCommandTest, TransformingTheSelectedPointsEqualsExportingThemFir
   EXPECT_FALSE(Dialog.MakeTransformBox.FromSelectedPoints);
 }
 
+// A fit that misses its sources (two sources a millionth apart with different targets) is
+// still shown, and the window says so in its message box, naming the worst pair.
+TEST_F(TransformCommandTest, AnImpreciseFitIsShownWithAWarning) {
+  Open(MakeSphere(0, 8));
+  WriteTextFile(Dir.File("twins.ptt"), "0 0 0 0 0 0\n10 0 0 10 0 0\n0 10 0 0 10 0\n"
+                                       "0 0 10 0 0 10\n3 3 3 3 3 3\n3.000001 3 3 3 4 3\n");
+  Run(Dir.File("twins.ptt"), 3, 1, 10.0f);
+  ASSERT_EQ(Windowing.Messages.size(), 1u);
+  EXPECT_EQ(Windowing.Messages[0].rfind(
+                "The transformation from \"" + Dir.File("twins.ptt") + "\" is imprecise: ", 0),
+            0u)
+      << Windowing.Messages[0];
+  EXPECT_NE(Windowing.Messages[0].find("pair "), std::string::npos);
+  EXPECT_EQ(Windowing.PresentedFrames.size(), 2u) << "the fit is still shown";
+}
+
 } // namespace
