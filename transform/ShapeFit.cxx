@@ -1,9 +1,12 @@
 #include "ShapeFit.h"
 
+#include "StageEvent.h"
+
 #include "vtkDatReader.h"
 #include "vtkMatrixSolver.h"
 #include "vtkShapeTransform.h"
 
+#include <vtkCallbackCommand.h>
 #include <vtkNew.h>
 #include <vtkPoints.h>
 
@@ -22,16 +25,31 @@ ShapeFitResult Fail(ShapeFitResult::Outcome outcome, const std::string& reason) 
 // Reads the pairs from path, or from text when path is null.
 ShapeFitResult Fit(const std::string* path, const std::string& text, float radius,
                    vtkShapeTransform* transform, const FitStages& stages, int solverPath) {
-  auto next = [&stages](const char* stage) { return !stages || stages(stage); };
-  if (!next("Reading and ordering"))
+  // A stage the reader or the solver starts is passed on; a cancel asked for meanwhile takes
+  // effect when that call returns.
+  bool cancelled = false;
+  auto next = [&stages, &cancelled](const char* stage) {
+    cancelled = cancelled || (stages && !stages(stage));
+    return !cancelled;
+  };
+  vtkNew<vtkCallbackCommand> relay;
+  relay->SetClientData(&next);
+  relay->SetCallback([](vtkObject*, unsigned long, void* client, void* stage) {
+    (*static_cast<decltype(next)*>(client))(static_cast<const char*>(stage));
+  });
+  if (!next("Reading"))
     return Fail(ShapeFitResult::Cancelled, "cancelled");
   vtkNew<vtkDatReader> reader;
+  reader->AddObserver(selvane::StageEvent, relay);
   if (path)
     reader->SetFileName(path->c_str());
   else
     reader->SetInputText(text);
   reader->SetRadius(radius);
-  if (reader->ReadDatFile() != 0) {
+  const int read = reader->ReadDatFile();
+  if (cancelled)
+    return Fail(ShapeFitResult::Cancelled, "cancelled");
+  if (read != 0) {
     switch (reader->GetErrorKind()) {
     case vtkDatReader::CannotOpenFile:
       return Fail(ShapeFitResult::CannotOpen, reader->GetErrorMessage());
@@ -48,13 +66,17 @@ ShapeFitResult Fit(const std::string* path, const std::string& text, float radiu
     return Fail(ShapeFitResult::NoPairs,
                 "holds no correspondences (lines of six numbers: source x y z, target x y z)");
 
-  if (!next("Assembling and factoring"))
+  if (!next("Assembling"))
     return Fail(ShapeFitResult::Cancelled, "cancelled");
   vtkNew<vtkMatrixSolver> solver;
+  solver->AddObserver(selvane::StageEvent, relay);
   solver->SetRadius(radius);
   solver->SetInputsFromReader(reader);
   solver->SetPath(solverPath);
-  if (solver->Solve() != 1)
+  const int solved = solver->Solve();
+  if (cancelled)
+    return Fail(ShapeFitResult::Cancelled, "cancelled");
+  if (solved != 1)
     return Fail(ShapeFitResult::Refused, solver->GetStatusMessage());
   result.SolverWarning = solver->GetWarningMessage();
 

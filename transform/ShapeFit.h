@@ -27,8 +27,9 @@ struct ShapeFitResult {
   std::string SolverWarning;
 };
 
-// Called before each stage of a fit with its name ("Reading and ordering", "Assembling and
-// factoring"); returning false stops the fit there with the outcome Cancelled.
+// Called as each stage of a fit starts, with its name ("Reading", "Ordering", "Assembling",
+// "Factoring"); returning false stops the fit when the running call returns, with the outcome
+// Cancelled.
 using FitStages = std::function<bool(const char* stage)>;
 
 // Reads path with the given radius of support, solves, and on success gives the fit to

@@ -90,6 +90,8 @@ SparseFitResult SolveRadialSystemSparse(const RadialSystem& system) {
     result.MatrixNonzeros = static_cast<double>(at);
     result.AssemblyTime = Seconds(assemblyStart);
 
+    if (system.Factoring)
+      system.Factoring();
     const auto factorStart = Clock::now();
     SparseCholesky cholesky;
     result.AvailableBytes = system.AvailableBytes;

@@ -8,6 +8,7 @@
 #include "RadialNeighbours.h"
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 namespace selvane {
@@ -19,6 +20,7 @@ struct RadialSystem {
   const float* Differences[3] = {nullptr, nullptr, nullptr};
   double Radius = 0.0;
   std::uint64_t AvailableBytes = 0; // the factor may take this much
+  std::function<void()> Factoring;  // called when the assembly is done and factoring starts
   std::int64_t Size() const { return static_cast<std::int64_t>(Coords->size() / 3); }
 };
 

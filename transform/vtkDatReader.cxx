@@ -3,6 +3,7 @@
 #include "CorrespondenceLine.h"
 #include "InputFile.h"
 #include "SelvaneError.h"
+#include "StageEvent.h"
 #include "TextLines.h"
 
 #include <vtkIdList.h>
@@ -124,6 +125,7 @@ int vtkDatReader::ReadDatFile() {
     return this->Fail(NotEnoughMemory, "not enough memory to read the file");
   }
 
+  this->InvokeEvent(selvane::StageEvent, const_cast<char*>("Ordering"));
   // Merge pairs that share a source: the later line's target wins.
   std::map<std::tuple<float, float, float>, vtkIdType> known;
   for (vtkIdType id = 0; id < this->PointArray->GetNumberOfPoints(); ++id) {

@@ -9,6 +9,7 @@
 #include "SourceResidual.h"
 #include "SparseCholesky.h"
 #include "SparseRadialFit.h"
+#include "StageEvent.h"
 #include "vtkDatReader.h"
 
 #include <vtkObjectFactory.h>
@@ -387,6 +388,7 @@ int vtkMatrixSolver::SolveByEnvelope(const std::vector<double>& x, const CentreS
   // Solution.
   const auto solvingStart = Clock::now();
   solver.ErrorFlag = 0;
+  this->InvokeEvent(selvane::StageEvent, const_cast<char*>("Factoring"));
   if (solver.EnvelopeSolve(1, nullptr) != 0) {
     const int row = solver.FirstBadPivot;
     std::ostringstream msg;
@@ -501,6 +503,9 @@ int vtkMatrixSolver::SolveBySparse(const std::vector<double>& x, const CentreSpa
   system.Differences[2] = this->BZ->GetPointer(0);
   system.Radius = this->Radius;
   system.AvailableBytes = this->MemoryForFactor();
+  system.Factoring = [this] {
+    this->InvokeEvent(selvane::StageEvent, const_cast<char*>("Factoring"));
+  };
   const selvane::SparseFitResult fit = selvane::SolveRadialSystemSparse(system);
   this->ConstructionTime = fit.AssemblyTime;
   this->EnvelopeSize = neighbours.EnvelopeEntries;

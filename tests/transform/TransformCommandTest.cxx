@@ -359,8 +359,9 @@ TEST(AnimationFractionTest, TriangleWaveForSeveralFrameCounts) {
 TEST_F(TransformCommandTest, CancelAtAnyStageLeavesEverythingAsBefore) {
   Open(MakeSphere(0, 16));
   Run(Dir.File("lift.ptt"), 3, 1);
-  EXPECT_EQ(Windowing.Stages, (std::vector<std::string>{"Reading and ordering",
-                                                        "Assembling and factoring", "Evaluating"}));
+  const std::vector<std::string> stages = {"Reading", "Ordering", "Assembling", "Factoring",
+                                           "Evaluating"};
+  EXPECT_EQ(Windowing.Stages, stages);
   vtkShapeTransform* transform = Dialog.ShapeTransform;
   const float fraction = transform->GetFraction();
   vtkPoints* centres = transform->GetPointArray();
@@ -368,7 +369,7 @@ TEST_F(TransformCommandTest, CancelAtAnyStageLeavesEverythingAsBefore) {
   vtkNew<vtkPoints> before;
   before->DeepCopy(Shown());
 
-  for (const char* stage : {"Reading and ordering", "Assembling and factoring", "Evaluating"}) {
+  for (const std::string& stage : stages) {
     Windowing.CancelAtStage = stage;
     Run(Dir.File("lift2.ptt"), 5, 2);
     EXPECT_TRUE(Windowing.Messages.empty()) << stage;
