@@ -123,6 +123,44 @@ int vtkMatrixSolver::Refuse(int status, const std::string& message) {
   return 0;
 }
 
+namespace {
+
+// Why the centres look like one line: truly so, or one centre so far from the others that
+// their spread vanishes beside its distance (the rest then merge into one point).
+std::string CollinearReason(const std::vector<double>& x, const int* list) {
+  const size_t n = x.size() / 3;
+  double median[3];
+  for (int a = 0; a < 3; ++a) {
+    std::vector<double> c(n);
+    for (size_t k = 0; k < n; ++k)
+      c[k] = x[3 * k + a];
+    std::nth_element(c.begin(), c.begin() + static_cast<std::ptrdiff_t>(n / 2), c.end());
+    median[a] = c[n / 2];
+  }
+  size_t far = 0;
+  double farthest = -1, nextFarthest = 0;
+  for (size_t k = 0; k < n; ++k) {
+    const double d =
+        std::hypot(x[3 * k] - median[0], x[3 * k + 1] - median[1], x[3 * k + 2] - median[2]);
+    if (d > farthest) {
+      nextFarthest = std::max(nextFarthest, farthest);
+      farthest = d;
+      far = k;
+    } else {
+      nextFarthest = std::max(nextFarthest, d);
+    }
+  }
+  if (!(farthest > 1e4 * nextFarthest))
+    return "the centres lie on one line";
+  std::ostringstream msg;
+  msg << "the source of pair " << list[far] + 1 << " (" << x[3 * far] << " " << x[3 * far + 1]
+      << " " << x[3 * far + 2] << ") lies " << farthest << " from the others, which spread "
+      << nextFarthest << ": beside it they fall on one line";
+  return msg.str();
+}
+
+} // namespace
+
 int vtkMatrixSolver::Solve() {
   this->Status = NotSolved;
   this->StatusMessage.clear();
@@ -185,7 +223,7 @@ int vtkMatrixSolver::Solve() {
     return this->Refuse(TooFewCentres, "fewer than three distinct centres (all at one position)");
   }
   if (span.Rank == 1) {
-    return this->Refuse(CollinearCentres, "the centres lie on one line");
+    return this->Refuse(CollinearCentres, CollinearReason(x, list));
   }
   this->PolynomialRank = span.Rank;
 

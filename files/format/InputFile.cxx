@@ -103,9 +103,16 @@ namespace {
 InputFileResult OpenRegular(const std::string& path, std::uint64_t maxBytes, Descriptor& file,
                             std::uint64_t& size) {
   file.Fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-  if (file.Fd < 0)
+  if (file.Fd < 0) {
+    const int error = errno;
+    // A socket cannot be opened at all: say what it is rather than the system's reason.
+    struct stat st;
+    if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
+      return Problem(InputProblem::NotRegular,
+                     std::string("it is ") + DescribeFileKind(st.st_mode) + ", not a file");
     return Problem(InputProblem::CannotOpen,
-                   std::string("cannot open the file: ") + std::strerror(errno));
+                   std::string("cannot open the file: ") + std::strerror(error));
+  }
   struct stat st;
   if (::fstat(file.Fd, &st) != 0)
     return Problem(InputProblem::ReadError,

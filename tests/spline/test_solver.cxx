@@ -206,6 +206,14 @@ TEST(Solver, DegenerateCentresAreRefused) {
   EXPECT_EQ(f.result, 0);
   EXPECT_EQ(f.solver->GetStatus(), vtkMatrixSolver::CollinearCentres);
   EXPECT_NE(f.solver->GetStatusMessage().find("one line"), std::string::npos);
+  // One centre so far out that beside it the others merge into one point: named as the cause.
+  f = FitFile(WriteFile("far.ptt", "0 0 0 0 0 0\n1 0 0 1 0 0\n0 1 0 0 1 0\n0 0 1 0 0 1\n"
+                                   "1e10 1 1 1e10 1 1\n"),
+              2.0f);
+  EXPECT_EQ(f.solver->GetStatus(), vtkMatrixSolver::CollinearCentres);
+  EXPECT_NE(f.solver->GetStatusMessage().find("the source of pair 5 (1e+10 1 1) lies"),
+            std::string::npos)
+      << f.solver->GetStatusMessage();
   // No centres.
   f = FitFile(WriteFile("none.ptt", "# nothing\n"), 2.0f);
   EXPECT_EQ(f.result, 0);
