@@ -220,8 +220,9 @@ TEST(Solver, DegenerateCentresAreRefused) {
   EXPECT_EQ(f.solver->GetStatus(), vtkMatrixSolver::TooFewCentres);
 }
 
-TEST(Solver, NonPositivePivotIsRefused) {
-  // Duplicated centres given to the solver directly (the reader would merge them).
+// Duplicated centres given to the solver directly (the reader would merge them): both paths
+// refuse the pivot that is not positive, naming where.
+TEST(Solver, NonPositivePivotIsRefusedOnEitherPath) {
   vtkNew<vtkPoints> pts;
   const double c[5][3] = {{0, 0, 0}, {0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, 0, 1}};
   vtkNew<vtkIntArray> list;
@@ -233,20 +234,27 @@ TEST(Solver, NonPositivePivotIsRefused) {
     by->InsertNextValue(0.0f);
     bz->InsertNextValue(0.0f);
   }
-  vtkNew<vtkMatrixSolver> s;
-  s->SetRadius(2.0f);
-  s->SetPointArray(pts);
-  s->SetList(list);
-  s->SetMax(4);
-  s->SetBX(bx);
-  s->SetBY(by);
-  s->SetBZ(bz);
-  testing::internal::CaptureStdout();
-  EXPECT_EQ(s->Solve(), 0);
-  testing::internal::GetCapturedStdout();
-  EXPECT_EQ(s->GetStatus(), vtkMatrixSolver::NotPositiveDefinite);
-  EXPECT_NE(s->GetStatusMessage().find("row 1"), std::string::npos) << s->GetStatusMessage();
-  EXPECT_EQ(s->GetSplineCoeffX(), nullptr);
+  for (int path : {vtkMatrixSolver::EnvelopePath, vtkMatrixSolver::SparsePath}) {
+    vtkNew<vtkMatrixSolver> s;
+    s->SetRadius(2.0f);
+    s->SetPointArray(pts);
+    s->SetList(list);
+    s->SetMax(4);
+    s->SetBX(bx);
+    s->SetBY(by);
+    s->SetBZ(bz);
+    s->SetPath(path);
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(s->Solve(), 0);
+    testing::internal::GetCapturedStdout();
+    EXPECT_EQ(s->GetStatus(), vtkMatrixSolver::NotPositiveDefinite) << path;
+    const std::string& m = s->GetStatusMessage();
+    // Row 1 in the envelope's order; the sparse path names the second twin it met.
+    EXPECT_TRUE(path == vtkMatrixSolver::EnvelopePath ? m.find("row 1") != std::string::npos
+                                                      : m.find(" at 0 0 0)") != std::string::npos)
+        << m;
+    EXPECT_EQ(s->GetSplineCoeffX(), nullptr);
+  }
 }
 
 TEST(Solver, MissingInputsAreRefused) {

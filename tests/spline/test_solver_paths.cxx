@@ -123,40 +123,6 @@ TEST(SolverPaths, AutomaticChoiceFollowsTheEnvelopeWork) {
   EXPECT_LT(RelativeDifference(small, large), 1e-6);
 }
 
-TEST(SolverPaths, SparsePathRefusesANonPositivePivot) {
-  // Duplicated centres given to the solver directly (the reader would merge them).
-  vtkNew<vtkPoints> pts;
-  const double c[5][3] = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {1, 0, 0}, {0, 0, 1}};
-  vtkNew<vtkIntArray> list;
-  vtkNew<vtkFloatArray> bx, by, bz;
-  for (int k = 0; k < 5; ++k) {
-    pts->InsertNextPoint(c[k]);
-    list->InsertNextValue(k);
-    bx->InsertNextValue(0.1f * k);
-    by->InsertNextValue(0.0f);
-    bz->InsertNextValue(0.0f);
-  }
-  vtkNew<vtkMatrixSolver> s;
-  s->SetRadius(2.0f);
-  s->SetPointArray(pts);
-  s->SetList(list);
-  s->SetMax(4);
-  s->SetBX(bx);
-  s->SetBY(by);
-  s->SetBZ(bz);
-  s->SetPath(vtkMatrixSolver::SparsePath);
-  testing::internal::CaptureStdout();
-  EXPECT_EQ(s->Solve(), 0);
-  testing::internal::GetCapturedStdout();
-  EXPECT_EQ(s->GetStatus(), vtkMatrixSolver::NotPositiveDefinite);
-  // Point 1 or point 3: whichever of the two the ordering puts second.
-  const std::string& m = s->GetStatusMessage();
-  EXPECT_TRUE(m.find("(point 1 at 1 0 0)") != std::string::npos ||
-              m.find("(point 3 at 1 0 0)") != std::string::npos)
-      << m;
-  EXPECT_EQ(s->GetSplineCoeffX(), nullptr);
-}
-
 TEST(SolverPaths, TooLargeOrOutOfRangeIsRefusedWithTheReason) {
   std::mt19937 rng(227);
   const float radius = 0.2f;
