@@ -200,6 +200,7 @@ bool MainWindow::Busy() const {
 }
 
 void MainWindow::SetBusy(bool busy) {
+  StatusBarLine->SetBusy(busy);
   if (busy) {
     if (!EnabledBeforeBusy.empty())
       return;

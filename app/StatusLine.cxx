@@ -5,14 +5,18 @@
 
 #include <QFileInfo>
 #include <QLabel>
+#include <QSlider>
 #include <QStatusBar>
 #include <vtkPolyData.h>
 
+#include <cmath>
+
 namespace selvane {
 
-StatusLine::StatusLine(QStatusBar* bar, const MainDialog& viewer)
+StatusLine::StatusLine(QStatusBar* bar, MainDialog& viewer)
     : QObject(bar), Viewer(viewer), Model(new QLabel(bar)), Note(new QLabel(bar)),
-      Current(new QLabel(bar)), Fraction(new QLabel(bar)) {
+      Current(new QLabel(bar)), Fraction(new QLabel(bar)),
+      Slider(new QSlider(Qt::Horizontal, bar)) {
   Model->setObjectName("statusModel");
   Current->setObjectName("statusCurrent");
   Fraction->setObjectName("statusFraction");
@@ -24,6 +28,15 @@ StatusLine::StatusLine(QStatusBar* bar, const MainDialog& viewer)
   bar->addWidget(Note, 1);
   bar->addPermanentWidget(Current);
   bar->addPermanentWidget(Fraction);
+  Slider->setObjectName("deformationSlider");
+  Slider->setRange(0, 100);
+  Slider->setFixedWidth(120);
+  Slider->setToolTip("Deformation shown, 0 to 100%");
+  bar->addPermanentWidget(Slider);
+  connect(Slider, &QSlider::valueChanged, this, [this](int percent) {
+    if (!Refreshing)
+      Viewer.ShowDeformation(static_cast<float>(percent) / 100.0f);
+  });
   Refresh();
 }
 
@@ -61,10 +74,20 @@ QString StatusLine::NoteText() const {
   return Note->text();
 }
 
+void StatusLine::SetBusy(bool busy) {
+  Busy = busy;
+  Refresh();
+}
+
 void StatusLine::Refresh() {
   Model->setText(ModelText());
   Current->setText(CurrentText());
   Fraction->setText(FractionText());
+  const bool fitted = Viewer.Model() && Viewer.ShapeTransform->GetParametersSet();
+  Refreshing = true;
+  Slider->setEnabled(fitted && !Busy);
+  Slider->setValue(static_cast<int>(std::lround(100.0 * Viewer.ShapeTransform->GetFraction())));
+  Refreshing = false;
 }
 
 } // namespace selvane

@@ -4,11 +4,14 @@
 #include "CommandSupport.h"
 #include "LegacyModelWriter.h"
 #include "MainDialog.h"
+#include "vtkShapeTransform.h"
 
 #include <vtkAlgorithm.h>
 #include <vtkAlgorithmOutput.h>
 #include <vtkIdList.h>
 #include <vtkNew.h>
+
+#include <cstdio>
 #include <vtkPolyData.h>
 
 namespace selvane {
@@ -19,9 +22,10 @@ const FilePrompt SaveModelPrompt = {"Save File", "VTK formated Files", "*.VTK", 
 const FilePrompt ExportCellsPrompt = {"Export Cells (VTK)", "VTK formated Files", "*.VTK", ".vtk",
                                       false};
 
-void WriteModelFile(MainDialog& dialog, vtkPolyData* data, const std::string& path) {
+void WriteModelFile(MainDialog& dialog, vtkPolyData* data, const std::string& path,
+                    const std::string& title = std::string()) {
   std::string reason;
-  if (!formats::WriteLegacyPolyDataFile(data, path, reason))
+  if (!formats::WriteLegacyPolyDataFile(data, path, reason, title))
     dialog.Windowing.ShowMessage(reason);
 }
 
@@ -43,7 +47,15 @@ void OnSaveModelAs(MainDialog& dialog) {
     dialog.Windowing.ShowMessage("Cannot write '" + path + "': the model pipeline has no output.");
     return;
   }
-  WriteModelFile(dialog, shown, path);
+  // A deformed shape says in its title line how much of the deformation it holds.
+  const float fraction = dialog.ShapeTransform->GetFraction();
+  std::string title;
+  if (dialog.ShapeTransform->GetParametersSet() && fraction != 0.0f) {
+    char percent[32];
+    std::snprintf(percent, sizeof percent, "%g", 100.0 * fraction);
+    title = std::string("Selvane model, deformation ") + percent + "%";
+  }
+  WriteModelFile(dialog, shown, path, title);
 }
 
 void OnExportCellsVtk(MainDialog& dialog) {

@@ -108,6 +108,9 @@ public:
   void MarkCellSelectionSaved() { CellSelectionSaved = CellSelectionChanges; }
   void MarkPointSelectionSaved() { PointSelectionSaved = PointSelectionChanges; }
 
+  // Shows the deformation of the last Transform at fraction (clamped to 0 to 1) of its full
+  // displacement, from the cached displacements; nothing before a Transform.
+  void ShowDeformation(float fraction);
   // Frames everything shown, from the current viewing direction.
   void ResetCamera();
   // Looks at everything shown from the +axis (sign > 0) or -axis side; axis 0, 1, 2: X, Y, Z.

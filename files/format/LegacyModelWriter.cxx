@@ -329,7 +329,8 @@ bool FormatLegacyPolyData(vtkPolyData* data, std::string& out, std::string& reas
   return true;
 }
 
-bool WriteLegacyPolyDataFile(vtkPolyData* data, const std::string& path, std::string& reason) {
+bool WriteLegacyPolyDataFile(vtkPolyData* data, const std::string& path, std::string& reason,
+                             const std::string& title) {
   if (!data) {
     reason = "Cannot write '" + path + "': there is no model to write";
     return false;
@@ -344,6 +345,8 @@ bool WriteLegacyPolyDataFile(vtkPolyData* data, const std::string& path, std::st
   const auto writeTemp = [&](const std::string& tempPath, std::string& why) {
     vtkNew<vtkCheckedPolyDataWriter> writer;
     writer->SetFileName(tempPath.c_str());
+    if (!title.empty())
+      writer->SetHeader(title.c_str());
     const bool ran = RunLegacyWriter(writer, data, why);
     if (writer->GetFileError() != 0) {
       why = std::strerror(writer->GetFileError());

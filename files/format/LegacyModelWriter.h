@@ -24,7 +24,9 @@ bool FormatLegacyPolyData(vtkPolyData* data, std::string& out, std::string& reas
 
 // FormatLegacyPolyData, then WriteFileAtomically: the target is replaced only by a complete,
 // checked file. On failure the reason names the path.
-bool WriteLegacyPolyDataFile(vtkPolyData* data, const std::string& path, std::string& reason);
+// title, when not empty, replaces VTK's title line ("vtk output").
+bool WriteLegacyPolyDataFile(vtkPolyData* data, const std::string& path, std::string& reason,
+                             const std::string& title = std::string());
 
 } // namespace selvane::formats
 

@@ -28,6 +28,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QSlider>
 #include <QStyle>
 #include <QTest>
 #include <QTimer>
@@ -331,6 +332,7 @@ TEST(MainWindowTest, StatusLineAcceleratorsAndAbout) {
   EXPECT_TRUE(current.startsWith("cell 7, point ")) << current.toStdString();
   EXPECT_EQ(current, QString("cell 7, point %1").arg(window.Dialog().CurrentPoint));
   EXPECT_EQ(window.Status()->FractionText(), "deformation 0%");
+  EXPECT_FALSE(window.Status()->DeformationSlider()->isEnabled()) << "no Transform yet";
 
   EXPECT_EQ(window.MenuItem(CmdOpenModel)->shortcut(), QKeySequence("Ctrl+O"));
   EXPECT_EQ(window.MenuItem(CmdSaveModelAs)->shortcut(), QKeySequence("Ctrl+S"));

@@ -5,6 +5,7 @@
 #include "MainDialog.h"
 #include "MainWindow.h"
 #include "QtWindowing.h"
+#include "StatusLine.h"
 #include "TestMeshes.h"
 #include "TransformCommand.h"
 #include "WorkRunner.h"
@@ -20,6 +21,7 @@
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSlider>
 #include <QTest>
 #include <QTimer>
 
@@ -209,6 +211,13 @@ TEST_F(ResponsivenessTest, PauseResumeAndStopTheAnimation) {
   QTest::qWait(100);
   EXPECT_EQ(frames, stopped);
   EXPECT_TRUE(Window.MenuItem(CmdClearTransform)->isEnabled());
+
+  // The slider shows any share of the deformation once the work is done.
+  QSlider* slider = Window.Status()->DeformationSlider();
+  ASSERT_TRUE(slider->isEnabled());
+  slider->setValue(50);
+  EXPECT_FLOAT_EQ(dialog.ShapeTransform->GetFraction(), 0.5f);
+  EXPECT_EQ(Window.Status()->FractionText(), "deformation 50%");
 }
 
 } // namespace

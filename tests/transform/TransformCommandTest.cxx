@@ -24,6 +24,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstring>
+#include <fstream>
 #include <set>
 #include <string>
 #include <vector>
@@ -463,6 +464,37 @@ TEST_F(TransformCommandTest, AnImpreciseFitIsShownWithAWarning) {
       << Windowing.Messages[0];
   EXPECT_NE(Windowing.Messages[0].find("pair "), std::string::npos);
   EXPECT_EQ(Windowing.PresentedFrames.size(), 2u) << "the fit is still shown";
+}
+
+// After a Transform any share of the deformation can be shown from the cached displacements,
+// and Save Model As writes the shape shown with that share in its title line.
+TEST_F(TransformCommandTest, AnyShareOfTheDeformationIsShownAndSavedAsShown) {
+  Open(MakeSphere(0, 16));
+  Dialog.ShowDeformation(0.5f); // before a Transform: nothing to show
+  EXPECT_EQ(Dialog.ShapeTransform->GetFraction(), 0.0f);
+  Run(Dir.File("lift.ptt"), 3, 1);
+  const int fills = Dialog.ShapeTransform->GetCacheFills();
+  Dialog.ShowDeformation(0.4f);
+  EXPECT_EQ(Dialog.ShapeTransform->GetCacheFills(), fills) << "from the cache";
+  float d[3];
+  const vtkIdType pole = NorthPole();
+  ASSERT_TRUE(Dialog.ShapeTransform->GetDisplacement(pole, d));
+  EXPECT_NEAR(Shown()->GetPoint(pole)[2], 1 - 0.4 * d[2], 1e-6);
+  Dialog.ShowDeformation(7.0f); // clamped
+  EXPECT_EQ(Dialog.ShapeTransform->GetFraction(), 1.0f);
+
+  Dialog.ShowDeformation(0.4f);
+  CommandTable commands;
+  AddFileCommands(commands);
+  const std::string saved = Dir.File("saved.vtk");
+  Windowing.QueueFileAnswer(saved);
+  commands.at(CmdSaveModelAs)(Dialog);
+  ASSERT_TRUE(Windowing.Messages.empty()) << Windowing.Messages.front();
+  std::ifstream in(saved);
+  std::string header, title;
+  std::getline(in, header);
+  std::getline(in, title);
+  EXPECT_EQ(title, "Selvane model, deformation 40%");
 }
 
 } // namespace
