@@ -41,7 +41,8 @@ struct WorkRunner::RunningFrames {
 WorkRunner::WorkRunner(QStatusBar* bar)
     : QObject(bar), StageLabel(new QLabel(bar)), Bar(new QProgressBar(bar)),
       Cancel(new QPushButton("Cancel", bar)), Pause(new QPushButton("Pause", bar)),
-      Stop(new QPushButton("Stop", bar)), FrameTimer(new QTimer(this)) {
+      Stop(new QPushButton("Stop", bar)), FrameTimer(new QTimer(this)),
+      StagePoll(new QTimer(this)) {
   StageLabel->setObjectName("workStage");
   Bar->setRange(0, 0); // the stages have no known length: a busy indicator
   Bar->setMaximumWidth(120);
@@ -72,13 +73,11 @@ WorkRunner::WorkRunner(QStatusBar* bar)
   FrameTimer->setInterval(0);
   connect(FrameTimer, &QTimer::timeout, this, [this] { NextFrame(); });
   // The stage shown follows the worker's.
-  auto* poll = new QTimer(this);
-  poll->setInterval(100);
-  connect(poll, &QTimer::timeout, this, [this] {
+  StagePoll->setInterval(100);
+  connect(StagePoll, &QTimer::timeout, this, [this] {
     if (Job)
       StageLabel->setText(QString::fromStdString(Job->StageNow()));
   });
-  poll->start();
 }
 
 WorkRunner::~WorkRunner() {
@@ -110,12 +109,14 @@ void WorkRunner::Run(BackgroundJob job) {
   connect(Job->Thread.get(), &QThread::finished, this, &WorkRunner::JobEnded, Qt::QueuedConnection);
   ShowControls();
   emit BusyChanged(true);
+  StagePoll->start();
   Job->Thread->start();
 }
 
 void WorkRunner::JobEnded() {
   if (!Job)
     return;
+  StagePoll->stop();
   std::unique_ptr<RunningJob> ended = std::move(Job);
   ended->Thread->wait();
   ShowControls();
@@ -127,6 +128,7 @@ void WorkRunner::JobEnded() {
 }
 
 void WorkRunner::CancelAndWait() {
+  StagePoll->stop();
   if (Job) {
     Job->CancelFlag = true;
     Job->Thread->wait();

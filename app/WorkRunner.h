@@ -56,6 +56,7 @@ private:
   QPushButton* Pause;
   QPushButton* Stop;
   QTimer* FrameTimer;
+  QTimer* StagePoll; // shows the worker's stage while a job runs
   std::unique_ptr<RunningJob> Job;
   std::unique_ptr<RunningFrames> Frames;
 };
