@@ -25,7 +25,7 @@ for n in $sizes; do
   radius=$("$build/bench/spline/bench_solver_paths" --set "$set_name" --n "$n" \
     --write "$tmp/pairs.ptt" | sed 's/.* R \([^,]*\),.*/\1/')
   echo "-- selvane-fit end to end, load: $(cut -d' ' -f1-3 /proc/loadavg)"
-  /usr/bin/time -f '%e %M' -o "$tmp/time" "$build/transform/selvane-fit" "$tmp/pairs.ptt" \
+  /usr/bin/time -f '%e %M' -o "$tmp/time" "$build/tools/selvane-fit" "$tmp/pairs.ptt" \
     --radius "$radius" >"$tmp/fit.out" 2>&1 || true
   grep -e '^Solver' -e '^Size' -e '^Solving' -e '^Residual' -e 'selvane-fit:' "$tmp/fit.out"
   read -r seconds kib <"$tmp/time"

@@ -2,7 +2,7 @@
 #include "AxesLayout.h"
 #include "EnvironmentLocale.h"
 
-#include "../files/GermanLocale.h"
+#include "GermanLocale.h"
 
 #include <gtest/gtest.h>
 
