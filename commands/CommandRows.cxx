@@ -42,6 +42,19 @@ CommandRow Item(int command, const char* text, const char* accelerator, Enabling
   return row;
 }
 
+CommandRow InGroup(CommandRow row, CommandGroup group) {
+  row.Group = group;
+  return row;
+}
+
+CommandRow InFile(CommandRow row) {
+  return InGroup(std::move(row), CommandGroup::File);
+}
+
+CommandRow InTransform(CommandRow row) {
+  return InGroup(std::move(row), CommandGroup::Transform);
+}
+
 CommandRow ItemWith(int command, const char* text, int companion, Handler handler) {
   CommandRow row = Item(command, text, nullptr, Enabling::WithCommand, std::move(handler));
   row.EnabledWith = companion;
@@ -70,34 +83,35 @@ std::vector<CommandRow> BuildRows() {
              dialog.OpenModel();
              dialog.Render();
            }),
-      Item(CmdSaveModelAs, "&Save Model As...", "Ctrl-S", ByViewer, OnSaveModelAs),
+      InFile(Item(CmdSaveModelAs, "&Save Model As...", "Ctrl-S", ByViewer, OnSaveModelAs)),
       Separator(),
       SubMenu("Import"),
-      Item(CmdImportCellIds, "&Cells from IDs...", nullptr, ByViewer, OnImportCellIds),
+      InFile(Item(CmdImportCellIds, "&Cells from IDs...", nullptr, ByViewer, OnImportCellIds)),
       Separator(),
-      Item(CmdImportPointIds, "&Points from IDs...", nullptr, ByViewer, OnImportPointIds),
-      Item(CmdImportPointsFromCoordinates, "Points from point  coordinates...", nullptr, ByViewer,
-           OnImportPointsFromCoordinates),
-      Item(CmdImportPointsFromTransformations, "Points from &transformations...", nullptr, ByViewer,
-           OnImportPointsFromTransformations),
-      Item(CmdImportTransformations, "Transformations from transformations...", nullptr, ByViewer,
-           OnImportTransformations),
+      InFile(Item(CmdImportPointIds, "&Points from IDs...", nullptr, ByViewer, OnImportPointIds)),
+      InFile(Item(CmdImportPointsFromCoordinates, "Points from point  coordinates...", nullptr,
+                  ByViewer, OnImportPointsFromCoordinates)),
+      InFile(Item(CmdImportPointsFromTransformations, "Points from &transformations...", nullptr,
+                  ByViewer, OnImportPointsFromTransformations)),
+      InFile(Item(CmdImportTransformations, "Transformations from transformations...", nullptr,
+                  ByViewer, OnImportTransformations)),
       End(),
       SubMenu("Export"),
-      Item(CmdExportCellsVtk, "&Cells (VTK)...", nullptr, ByViewer, OnExportCellsVtk),
-      Item(CmdExportCellIds, "Cells &IDs...", nullptr, ByViewer, OnExportCellIds),
-      Item(CmdExportCellPointIds, "Cells p&oints IDs...", nullptr, ByViewer, OnExportCellPointIds),
+      InFile(Item(CmdExportCellsVtk, "&Cells (VTK)...", nullptr, ByViewer, OnExportCellsVtk)),
+      InFile(Item(CmdExportCellIds, "Cells &IDs...", nullptr, ByViewer, OnExportCellIds)),
+      InFile(Item(CmdExportCellPointIds, "Cells p&oints IDs...", nullptr, ByViewer,
+                  OnExportCellPointIds)),
       Separator(),
-      Item(CmdExportPoints, "&Points coordinates...", nullptr, ByViewer, OnExportPoints),
-      Item(CmdExportPointIds, "Po&ints IDs...", nullptr, ByViewer, OnExportPointIds),
-      Item(CmdExportPointTransformations, "Points &transformations...", nullptr, ByViewer,
-           OnExportPointTransformations),
+      InFile(Item(CmdExportPoints, "&Points coordinates...", nullptr, ByViewer, OnExportPoints)),
+      InFile(Item(CmdExportPointIds, "Po&ints IDs...", nullptr, ByViewer, OnExportPointIds)),
+      InFile(Item(CmdExportPointTransformations, "Points &transformations...", nullptr, ByViewer,
+                  OnExportPointTransformations)),
       End(),
       Separator(),
-      Item(CmdTransform, "Transform", nullptr, ByViewer, OnTransform),
-      ItemWith(CmdTransformSelectedPoints, "Transform Selected Points...", CmdTransform,
-               OnTransformSelectedPoints),
-      Item(CmdClearTransform, "Clear Transform", nullptr, ByViewer, OnClearTransform),
+      InTransform(Item(CmdTransform, "Transform", nullptr, ByViewer, OnTransform)),
+      InTransform(ItemWith(CmdTransformSelectedPoints, "Transform Selected Points...", CmdTransform,
+                           OnTransformSelectedPoints)),
+      InTransform(Item(CmdClearTransform, "Clear Transform", nullptr, ByViewer, OnClearTransform)),
       Item(CmdExit, "E&xit", "Alt-F4", Always, nullptr, true),
       End(),
 
@@ -168,6 +182,12 @@ const CommandRow* FindCommandRow(int command) {
 void AddCommandHandlers(CommandTable& table) {
   for (const CommandRow& row : CommandRows())
     if (row.RowKind == CommandRow::Item && row.Handler)
+      table[row.Command] = row.Handler;
+}
+
+void AddCommandHandlers(CommandTable& table, CommandGroup group) {
+  for (const CommandRow& row : CommandRows())
+    if (row.RowKind == CommandRow::Item && row.Handler && row.Group == group)
       table[row.Command] = row.Handler;
 }
 

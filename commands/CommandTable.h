@@ -19,6 +19,9 @@ enum class Enabling {
   Never,       // shown greyed, kept for the menu's familiar shape
 };
 
+// The subsystem a command belongs to, for callers that register one subsystem's commands.
+enum class CommandGroup { Viewer, File, Transform };
+
 // One row of the menu bar, top to bottom: a command item, a separator, or a sub-menu opening
 // and closing. An item carries everything about its command, so adding a command is one row.
 struct CommandRow {
@@ -29,6 +32,7 @@ struct CommandRow {
   Enabling EnabledBy = Enabling::Always;
   int EnabledWith = 0;        // Enabling::WithCommand: the item this one follows
   bool RunsWhileBusy = false; // changes neither the model nor the selections
+  CommandGroup Group = CommandGroup::Viewer;
   // Empty for the few items the window itself carries out (Exit, the key help).
   std::function<void(MainDialog&)> Handler;
 };
@@ -41,5 +45,7 @@ const CommandRow* FindCommandRow(int command);
 
 // Registers the handler of every row that has one.
 void AddCommandHandlers(CommandTable& table);
+// Registers the handlers of one group's rows.
+void AddCommandHandlers(CommandTable& table, CommandGroup group);
 
 } // namespace selvane

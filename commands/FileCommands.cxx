@@ -3,7 +3,7 @@
 namespace selvane {
 
 void AddFileCommands(CommandTable& table) {
-  AddCommandHandlers(table);
+  AddCommandHandlers(table, CommandGroup::File);
 }
 
 } // namespace selvane

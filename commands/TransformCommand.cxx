@@ -170,7 +170,7 @@ void OnClearTransform(MainDialog& dialog) {
 }
 
 void AddTransformCommands(CommandTable& commands) {
-  AddCommandHandlers(commands);
+  AddCommandHandlers(commands, CommandGroup::Transform);
 }
 
 } // namespace selvane
