@@ -115,11 +115,18 @@ TEST_F(OpenModelTest, PromptAsksForAVtkFileAndCancelChangesNothing) {
   EXPECT_TRUE(prompt.Flags & FileMustExist);
   EXPECT_TRUE(prompt.Flags & OverwritePrompt);
   EXPECT_EQ(prompt.InitialName, "*.vtk");
-  ASSERT_EQ(prompt.Filters.size(), 2u);
+  // The legacy entry first and "All Files" last, one entry per format and "All models" between.
+  ASSERT_EQ(prompt.Filters.size(), 8u);
   EXPECT_EQ(prompt.Filters[0].Description, "VTK formated Files");
   EXPECT_EQ(prompt.Filters[0].Pattern, "*.VTK");
-  EXPECT_EQ(prompt.Filters[1].Description, "All Files");
-  EXPECT_EQ(prompt.Filters[1].Pattern, "*.*");
+  std::string patterns;
+  for (std::size_t i = 1; i + 2 < prompt.Filters.size(); ++i)
+    patterns += prompt.Filters[i].Pattern + " ";
+  EXPECT_EQ(patterns, "*.VTP *.STL *.PLY *.OBJ *.OFF ");
+  EXPECT_EQ(prompt.Filters[6].Description, "All models");
+  EXPECT_EQ(prompt.Filters[6].Pattern, "*.VTK *.VTP *.STL *.PLY *.OBJ *.OFF");
+  EXPECT_EQ(prompt.Filters[7].Description, "All Files");
+  EXPECT_EQ(prompt.Filters[7].Pattern, "*.*");
   EXPECT_TRUE(Windowing.Messages.empty());
   before.ExpectEqual(ViewerState::Of(Dialog, Windowing));
 }
