@@ -1,5 +1,10 @@
 #include "ModelFormats.h"
 
+#include "ObjModelReader.h"
+#include "OffModelReader.h"
+#include "PlyModelReader.h"
+#include "StlModelReader.h"
+
 #include <vtkPolyData.h>
 #include <vtkPolyDataReader.h>
 #include <vtkSmartPointer.h>
@@ -99,12 +104,17 @@ ModelFileReadResult ReadModel(const std::string& path, vtkPolyData* output) {
                    "VTK XML PolyData (.vtp) files are not supported yet");
 #endif
   case ModelFormat::Stl:
+    read = ReadStlModel(path, output);
+    break;
   case ModelFormat::Ply:
+    read = ReadPlyModel(path, output);
+    break;
   case ModelFormat::Obj:
+    read = ReadObjModel(path, output);
+    break;
   case ModelFormat::Off:
-    // Their readers follow.
-    return Refusal(ModelFileProblem::Unsupported,
-                   "files of this format (\"" + LowerExtension(path) + "\") are not supported yet");
+    read = ReadOffModel(path, output);
+    break;
   case ModelFormat::Unknown:
     return Refusal(ModelFileProblem::Unsupported,
                    "the extension \"" + path.substr(path.find_last_of('.')) +
