@@ -6,8 +6,12 @@
 #include <vtkPoints.h>
 #include <vtkPolyData.h>
 
+#include <vtkTypeInt32Array.h>
+#include <vtkTypeInt64Array.h>
+
 #include <charconv>
 #include <cstdio>
+#include <limits>
 
 namespace selvane::formats {
 
@@ -18,9 +22,29 @@ ModelFileReadResult ModelRefusal(ModelFileProblem problem, std::string reason) {
   return r;
 }
 
-ModelFileReadResult ReadModelBytes(const std::string& path, std::string& bytes) {
-  const InputFileResult read = ReadRegularFile(path, bytes);
+namespace {
+
+struct Allocation {
+  char* Data = nullptr;
+  std::size_t Size = 0;
+};
+
+char* Allocate(void* context, std::size_t size) {
+  auto* allocation = static_cast<Allocation*>(context);
+  allocation->Data = static_cast<char*>(std::malloc(size > 0 ? size : 1));
+  allocation->Size = size;
+  return allocation->Data;
+}
+
+} // namespace
+
+ModelFileReadResult ReadModelBytes(const std::string& path, ModelFileBytes& bytes) {
+  Allocation allocation;
+  const InputFileResult read = ReadRegularFileInto(path, Allocate, &allocation);
+  bytes.Bytes.reset(allocation.Data);
+  bytes.Length = read.Ok() ? allocation.Size : 0;
   if (!read.Ok()) {
+    bytes.Bytes.reset();
     return ModelRefusal(ModelFileProblem::CannotRead, read.Reason);
   }
   return ModelFileReadResult();
@@ -95,24 +119,35 @@ vtkSmartPointer<vtkCellArray> MakeCells(vtkIdTypeArray* offsets, vtkIdTypeArray*
   return cells;
 }
 
-vtkSmartPointer<vtkIdTypeArray> UniformOffsets(vtkIdType cells, vtkIdType size) {
-  auto offsets = vtkSmartPointer<vtkIdTypeArray>::New();
+namespace {
+
+template <typename ArrayT>
+vtkSmartPointer<vtkCellArray> SequentialCellsIn(vtkIdType cells, vtkIdType size) {
+  using Value = typename ArrayT::ValueType;
+  auto offsets = vtkSmartPointer<ArrayT>::New();
   offsets->SetNumberOfValues(cells + 1);
-  vtkIdType* o = offsets->GetPointer(0);
+  Value* o = offsets->GetPointer(0);
   for (vtkIdType i = 0; i <= cells; ++i) {
-    o[i] = i * size;
+    o[i] = static_cast<Value>(i * size);
   }
-  return offsets;
+  auto connectivity = vtkSmartPointer<ArrayT>::New();
+  connectivity->SetNumberOfValues(cells * size);
+  Value* c = cells * size > 0 ? connectivity->GetPointer(0) : nullptr;
+  for (vtkIdType i = 0; i < cells * size; ++i) {
+    c[i] = static_cast<Value>(i);
+  }
+  auto cellArray = vtkSmartPointer<vtkCellArray>::New();
+  cellArray->SetData(offsets, connectivity);
+  return cellArray;
 }
 
-vtkSmartPointer<vtkIdTypeArray> SequentialIds(vtkIdType count) {
-  auto ids = vtkSmartPointer<vtkIdTypeArray>::New();
-  ids->SetNumberOfValues(count);
-  vtkIdType* c = count > 0 ? ids->GetPointer(0) : nullptr;
-  for (vtkIdType i = 0; i < count; ++i) {
-    c[i] = i;
+} // namespace
+
+vtkSmartPointer<vtkCellArray> SequentialCells(vtkIdType cells, vtkIdType size) {
+  if (cells * size <= std::numeric_limits<std::int32_t>::max()) {
+    return SequentialCellsIn<vtkTypeInt32Array>(cells, size);
   }
-  return ids;
+  return SequentialCellsIn<vtkTypeInt64Array>(cells, size);
 }
 
 void SetModelPoints(vtkPolyData* model, vtkDataArray* coordinates) {

@@ -9,6 +9,8 @@
 #include <vtkSmartPointer.h>
 
 #include <cstdint>
+#include <cstdlib>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -19,9 +21,25 @@ namespace selvane::formats {
 
 ModelFileReadResult ModelRefusal(ModelFileProblem problem, std::string reason);
 
-// The whole regular file at path in bytes (as InputFile.h reads it: never blocking, never
-// anything but a regular file).
-ModelFileReadResult ReadModelBytes(const std::string& path, std::string& bytes);
+// The whole content of a model file, in a buffer that is not cleared before the file fills it
+// (a model file may be hundreds of megabytes).
+class ModelFileBytes {
+public:
+  const char* Data() const { return this->Bytes ? this->Bytes.get() : ""; }
+  std::size_t Size() const { return this->Length; }
+
+private:
+  friend ModelFileReadResult ReadModelBytes(const std::string& path, ModelFileBytes& bytes);
+  struct Free {
+    void operator()(char* p) const { std::free(p); }
+  };
+  std::unique_ptr<char, Free> Bytes;
+  std::size_t Length = 0;
+};
+
+// The whole regular file at path (as InputFile.h reads it: never blocking, never anything but
+// a regular file).
+ModelFileReadResult ReadModelBytes(const std::string& path, ModelFileBytes& bytes);
 
 // A number in the text of a file, with '.' as decimal point whatever the locale: an optional
 // sign, digits, an optional fraction and exponent, or nan and inf (which the caller refuses by
@@ -39,11 +57,9 @@ std::string DecimalFigure(double value);
 // A cell array over offsets (cells + 1 values, from 0) and connectivity, taken as they are.
 vtkSmartPointer<vtkCellArray> MakeCells(vtkIdTypeArray* offsets, vtkIdTypeArray* connectivity);
 
-// Offsets 0, size, 2 * size, ... for cells of one size.
-vtkSmartPointer<vtkIdTypeArray> UniformOffsets(vtkIdType cells, vtkIdType size);
-
-// Connectivity 0, 1, 2, ..., count - 1.
-vtkSmartPointer<vtkIdTypeArray> SequentialIds(vtkIdType count);
+// `cells` cells of `size` points each, over points 0, 1, 2, ... in order; 32-bit storage when
+// the IDs fit (half the memory, and as fast to walk).
+vtkSmartPointer<vtkCellArray> SequentialCells(vtkIdType cells, vtkIdType size);
 
 // Points of the model from 3-component float or double coordinates.
 void SetModelPoints(vtkPolyData* model, vtkDataArray* coordinates);

@@ -241,12 +241,12 @@ ModelFileReadResult ReadObjModelBytes(const char* data, std::size_t size, vtkPol
 }
 
 ModelFileReadResult ReadObjModel(const std::string& path, vtkPolyData* output) {
-  std::string bytes;
+  formats::ModelFileBytes bytes;
   if (ModelFileReadResult read = formats::ReadModelBytes(path, bytes); !read.Ok()) {
     output->Initialize();
     return read;
   }
-  return ReadObjModelBytes(bytes.data(), bytes.size(), output);
+  return ReadObjModelBytes(bytes.Data(), bytes.Size(), output);
 }
 
 } // namespace selvane

@@ -278,12 +278,12 @@ ModelFileReadResult ReadOffModelBytes(const char* data, std::size_t size, vtkPol
 }
 
 ModelFileReadResult ReadOffModel(const std::string& path, vtkPolyData* output) {
-  std::string bytes;
+  formats::ModelFileBytes bytes;
   if (ModelFileReadResult read = formats::ReadModelBytes(path, bytes); !read.Ok()) {
     output->Initialize();
     return read;
   }
-  return ReadOffModelBytes(bytes.data(), bytes.size(), output);
+  return ReadOffModelBytes(bytes.Data(), bytes.Size(), output);
 }
 
 } // namespace selvane

@@ -832,12 +832,12 @@ ModelFileReadResult ReadPlyModelBytes(const char* data, std::size_t size, vtkPol
 }
 
 ModelFileReadResult ReadPlyModel(const std::string& path, vtkPolyData* output) {
-  std::string bytes;
+  formats::ModelFileBytes bytes;
   if (ModelFileReadResult read = formats::ReadModelBytes(path, bytes); !read.Ok()) {
     output->Initialize();
     return read;
   }
-  return ReadPlyModelBytes(bytes.data(), bytes.size(), output);
+  return ReadPlyModelBytes(bytes.Data(), bytes.Size(), output);
 }
 
 } // namespace selvane

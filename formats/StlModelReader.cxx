@@ -42,8 +42,7 @@ bool InFloatRange(float v) {
 // The model of triangles * 3 points with coordinates `xyz`, each triangle its own points.
 void BuildTriangles(vtkFloatArray* xyz, vtkIdType triangles, vtkPolyData* output) {
   formats::SetModelPoints(output, xyz);
-  output->SetPolys(formats::MakeCells(formats::UniformOffsets(triangles, 3),
-                                      formats::SequentialIds(3 * triangles)));
+  output->SetPolys(formats::SequentialCells(triangles, 3));
 }
 
 ModelFileReadResult ReadBinary(const unsigned char* data, std::uint32_t count,
@@ -335,12 +334,12 @@ ModelFileReadResult ReadStlModelBytes(const char* data, std::size_t size, vtkPol
 }
 
 ModelFileReadResult ReadStlModel(const std::string& path, vtkPolyData* output) {
-  std::string bytes;
+  formats::ModelFileBytes bytes;
   if (ModelFileReadResult read = formats::ReadModelBytes(path, bytes); !read.Ok()) {
     output->Initialize();
     return read;
   }
-  return ReadStlModelBytes(bytes.data(), bytes.size(), output);
+  return ReadStlModelBytes(bytes.Data(), bytes.Size(), output);
 }
 
 } // namespace selvane
