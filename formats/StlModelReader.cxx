@@ -28,7 +28,7 @@ std::uint32_t LittleUint32(const unsigned char* p) {
          static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
 }
 
-float LittleFloat(const unsigned char* p) {
+[[maybe_unused]] float LittleFloat(const unsigned char* p) {
   const std::uint32_t bits = LittleUint32(p);
   float value;
   std::memcpy(&value, &bits, sizeof value);
