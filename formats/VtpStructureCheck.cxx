@@ -435,11 +435,47 @@ struct ArrayExpectation {
   std::uint64_t Values = 0;
 };
 
+// VTK reads an array's InformationKey children into vectors of their declared length, at the
+// index each value names: the length must be what the file holds and every index inside it.
+void CheckInformationKeys(vtkXMLDataElement* array, const std::string& what) {
+  for (int i = 0; i < array->GetNumberOfNestedElements(); ++i) {
+    vtkXMLDataElement* key = array->GetNestedElement(i);
+    if (std::strcmp(key->GetName(), "InformationKey") != 0) {
+      Refuse(ModelFileProblem::Unsupported, what + " holds a <" +
+                                                std::string(key->GetName()).substr(0, 40) +
+                                                "> element, which is not read");
+    }
+    const int values = key->GetNumberOfNestedElements();
+    const char* lengthText = key->GetAttribute("length");
+    if (!lengthText) {
+      if (values > 0) {
+        Refuse(ModelFileProblem::Malformed, what + " has information values without a length");
+      }
+      continue;
+    }
+    const std::uint64_t length = ParseCount(lengthText, what + "'s information length");
+    if (length > static_cast<std::uint64_t>(values)) {
+      Refuse(ModelFileProblem::Malformed, what + " has information of length " +
+                                              std::to_string(length) + " with " +
+                                              std::to_string(values) + " values");
+    }
+    for (int v = 0; v < values; ++v) {
+      vtkXMLDataElement* value = key->GetNestedElement(v);
+      const char* index = value->GetAttribute("index");
+      if (std::strcmp(value->GetName(), "Value") != 0 || !index ||
+          ParseCount(index, what + "'s information index") >= length) {
+        Refuse(ModelFileProblem::Malformed, what + " has an information value out of place");
+      }
+    }
+  }
+}
+
 // Checks one data array against the bytes that carry it; returns what it holds.
 ArrayContent CheckArray(const FileLayout& layout, vtkXMLDataElement* array,
                         std::uint64_t components, ArrayExpectation expected, bool wantLast,
                         const std::string& what) {
   const WordType& type = ArrayType(array, what);
+  CheckInformationKeys(array, what);
   const char* format = array->GetAttribute("format");
   const std::string f = format ? format : "";
   ArrayChecker checker(layout);

@@ -324,6 +324,29 @@ TEST(DamagedStructure, IsRefusedBeforeVtkReadsIt) {
   ExpectRefused(WriteFile("packer.vtp", Replace(Written({Mode::AppendedRaw, Packing::ZLib, false}),
                                                 "vtkZLibDataCompressor", "vtkOwnCompressor")),
                 ModelFileProblem::Unsupported, "vtkOwnCompressor");
+  // VTK fills information vectors of the declared length at the index each value names.
+  auto withKey = [&](const std::string& length, const std::string& lastIndex) {
+    const std::string key =
+        "<InformationKey name=\"L2_NORM_RANGE\" location=\"vtkDataArray\" length=\"" + length +
+        "\"><Value index=\"0\">1</Value><Value index=\"" + lastIndex +
+        "\">2</Value></InformationKey>";
+    std::string file = raw;
+    const std::size_t end = file.find('>', file.find("<DataArray"));
+    if (file[end - 1] == '/') {
+      file.replace(end - 1, 2, ">" + key + "</DataArray>");
+    } else {
+      file.insert(end + 1, key);
+    }
+    return file;
+  };
+  ExpectRefused(WriteFile("information.vtp", withKey("100000000000", "1")),
+                ModelFileProblem::Malformed, "information");
+  ExpectRefused(WriteFile("index.vtp", withKey("2", "7")), ModelFileProblem::Malformed,
+                "information");
+  vtkNew<vtkPolyData> read;
+  const selvane::ModelFileReadResult sound =
+      selvane::ReadVtpModel(WriteFile("key.vtp", withKey("2", "1")), read);
+  EXPECT_TRUE(sound.Ok()) << sound.Reason;
   ExpectRefused(Folder().Path.string(), ModelFileProblem::CannotRead, "folder");
 }
 
