@@ -1,22 +1,66 @@
 #include "VtpModelReader.h"
 
 #include "InputFile.h"
+#include "MemoryStream.h"
 #include "ModelOutputChecks.h"
 #include "VtkMessageCapture.h"
 #include "VtpStructureCheck.h"
 
 #include <vtkCellData.h>
+#include <vtkObjectFactory.h>
 #include <vtkPointData.h>
 #include <vtkPolyData.h>
 #include <vtkSmartPointer.h>
 #include <vtkXMLPolyDataReader.h>
 
 #include <exception>
+#include <memory>
 #include <new>
 
 namespace selvane {
 
 namespace {
+
+// vtkXMLPolyDataReader reading bytes in memory through a stream over them: its own string input
+// would copy the file twice (into the reader, then into a string stream) before reading it.
+class MemoryXMLPolyDataReader : public vtkXMLPolyDataReader {
+public:
+  static MemoryXMLPolyDataReader* New();
+  vtkTypeMacro(MemoryXMLPolyDataReader, vtkXMLPolyDataReader);
+  void PrintSelf(ostream& os, vtkIndent indent) override {
+    this->Superclass::PrintSelf(os, indent);
+    os << indent << "Bytes: " << this->Bytes.size() << "\n";
+  }
+
+  // The bytes must outlive every update of the reader.
+  void SetBytes(std::string_view bytes) {
+    this->Bytes = bytes;
+    this->ReadFromInputStringOn(); // no file name is needed
+    this->Modified();
+  }
+
+protected:
+  MemoryXMLPolyDataReader() = default;
+  ~MemoryXMLPolyDataReader() override = default;
+
+  int OpenStream() override {
+    this->Memory = std::make_unique<formats::MemoryInputStream>(this->Bytes);
+    this->Stream = this->Memory.get();
+    return 1;
+  }
+  void CloseStream() override {
+    this->Stream = nullptr;
+    this->Memory.reset();
+  }
+
+private:
+  MemoryXMLPolyDataReader(const MemoryXMLPolyDataReader&) = delete;
+  void operator=(const MemoryXMLPolyDataReader&) = delete;
+
+  std::string_view Bytes;
+  std::unique_ptr<formats::MemoryInputStream> Memory;
+};
+vtkStandardNewMacro(MemoryXMLPolyDataReader);
 
 ModelFileReadResult Failure(ModelFileProblem problem, const std::string& reason) {
   ModelFileReadResult r;
@@ -81,13 +125,11 @@ ModelFileReadResult ReadVtpModel(const std::string& path, vtkPolyData* output) {
   if (!check.Ok()) {
     return Failure(check.Problem, check.Reason);
   }
-  auto reader = vtkSmartPointer<vtkXMLPolyDataReader>::New();
+  auto reader = vtkSmartPointer<MemoryXMLPolyDataReader>::New();
   formats::MessageLog log;
   try {
     formats::ScopedVtkMessageCapture capture(reader, log);
-    reader->ReadFromInputStringOn();
-    reader->SetInputString(bytes);
-    std::string().swap(bytes); // the reader holds its own copy
+    reader->SetBytes(bytes);
     reader->Update();
   } catch (const std::bad_alloc&) {
     return Failure(ModelFileProblem::TooLarge, "not enough memory to read the model");

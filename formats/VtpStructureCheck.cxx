@@ -1,5 +1,6 @@
 #include "VtpStructureCheck.h"
 
+#include "MemoryStream.h"
 #include "VtkMessageCapture.h"
 
 #include <vtkBase64Utilities.h>
@@ -13,10 +14,8 @@
 
 #include <charconv>
 #include <cstring>
-#include <istream>
 #include <limits>
 #include <set>
-#include <streambuf>
 #include <vector>
 
 namespace selvane::formats {
@@ -32,36 +31,6 @@ struct Refusal {
 [[noreturn]] void Refuse(ModelFileProblem problem, std::string reason) {
   throw Refusal{problem, std::move(reason)};
 }
-
-// A read-only stream over the bytes in memory, so that VTK's parser sees them without a copy.
-class MemoryStreamBuffer : public std::streambuf {
-public:
-  MemoryStreamBuffer(const char* data, std::size_t size) {
-    char* begin = const_cast<char*>(data); // never written: only get-area functions are used
-    this->setg(begin, begin, begin + size);
-  }
-
-protected:
-  pos_type seekoff(off_type offset, std::ios_base::seekdir dir,
-                   std::ios_base::openmode which) override {
-    if (!(which & std::ios_base::in)) {
-      return pos_type(off_type(-1));
-    }
-    const off_type size = this->egptr() - this->eback();
-    const off_type base = dir == std::ios_base::beg   ? 0
-                          : dir == std::ios_base::cur ? this->gptr() - this->eback()
-                                                      : size;
-    const off_type at = base + offset;
-    if (at < 0 || at > size) {
-      return pos_type(off_type(-1));
-    }
-    this->setg(this->eback(), this->eback() + at, this->egptr());
-    return pos_type(at);
-  }
-  pos_type seekpos(pos_type position, std::ios_base::openmode which) override {
-    return this->seekoff(off_type(position), std::ios_base::beg, which);
-  }
-};
 
 constexpr std::uint64_t CountLimit = std::uint64_t(1) << 62;
 
@@ -120,9 +89,25 @@ constexpr WordType WordTypes[] = {
     {"Float64", 8, false, true},
 };
 
-bool IsBase64Char(unsigned char c) {
-  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '+' ||
-         c == '/';
+struct Base64Alphabet {
+  bool Outside[256] = {};
+  constexpr Base64Alphabet() {
+    for (int c = 0; c < 256; ++c) {
+      Outside[c] = !((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+                     c == '+' || c == '/');
+    }
+  }
+};
+constexpr Base64Alphabet Alphabet;
+
+// Whether n characters are all of the base64 alphabet, without a branch per character (a
+// compressed model's text is tens of megabytes).
+bool AllBase64(const unsigned char* p, std::uint64_t n) {
+  bool outside = false;
+  for (std::uint64_t i = 0; i < n; ++i) {
+    outside |= Alphabet.Outside[p[i]];
+  }
+  return !outside;
 }
 
 // Characters VTK writes for `bytes` bytes encoded on their own (padded to whole quads).
@@ -200,10 +185,7 @@ std::uint64_t CheckSegment(const Segment& segment, std::uint64_t bytes, std::uin
   if (segment.Base64) {
     const std::uint64_t padding = bytes % 3 == 0 ? 0 : 3 - bytes % 3;
     const auto* p = reinterpret_cast<const unsigned char*>(segment.Start);
-    bool ok = true;
-    for (std::uint64_t i = 0; i + padding < chars; ++i) {
-      ok &= IsBase64Char(p[i]);
-    }
+    bool ok = AllBase64(p, chars - padding);
     for (std::uint64_t i = chars - padding; i < chars; ++i) {
       ok &= p[i] == '=';
     }
@@ -740,8 +722,7 @@ VtpCheckResult Check(std::string_view bytes) {
   if (bytes.size() > static_cast<std::size_t>(std::numeric_limits<std::streamsize>::max())) {
     Refuse(ModelFileProblem::TooLarge, "the file is too large");
   }
-  MemoryStreamBuffer buffer(bytes.data(), bytes.size());
-  std::istream stream(&buffer);
+  MemoryInputStream stream(bytes);
   auto parser = vtkSmartPointer<vtkXMLDataParser>::New();
   parser->SetStream(&stream);
   parser->SetIgnoreCharacterData(1); // data are checked in the bytes themselves
