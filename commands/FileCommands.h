@@ -29,7 +29,7 @@ void OnImportTransformations(MainDialog& dialog);
 void OnSaveModelAs(MainDialog& dialog);
 void OnExportCellsVtk(MainDialog& dialog);
 
-// Registers the twelve handlers above under their command numbers.
+// Registers the handlers of the command table, these twelve among them.
 void AddFileCommands(CommandTable& table);
 
 } // namespace selvane
