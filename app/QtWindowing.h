@@ -55,6 +55,7 @@ public:
   vtkRenderWindowInteractor* ViewInteractor() override;
   void PresentFrame() override;
   void ViewRendered() override;
+  void ModelOpened(const std::string& path) override;
   void RunInBackground(BackgroundJob job) override;
   void PlayFrames(long long count, std::function<void(long long k)> frame,
                   std::function<void()> finished) override;
@@ -62,6 +63,12 @@ public:
 
   // Runs after every render of the view.
   std::function<void()> Rendered;
+  // Runs after a model file opened, with its path.
+  std::function<void(const std::string&)> ModelFileOpened;
+  // Where file prompts start: the folder of the file last chosen or opened ("" for Qt's
+  // choice). Runs after a file was chosen in a prompt, with its path.
+  std::function<QString()> PromptFolder;
+  std::function<void(const std::string&)> FileChosen;
   // Shows a command's note, and the first line of every message, on the status line.
   std::function<void(const std::string&)> StatusShown;
 

@@ -4,6 +4,7 @@
 #include "OffModelReader.h"
 #include "PlyModelReader.h"
 #include "StlModelReader.h"
+#include "VtpModelReader.h"
 
 #include <vtkPolyData.h>
 #include <vtkPolyDataReader.h>
@@ -12,11 +13,6 @@
 #include <algorithm>
 #include <cctype>
 
-// The VTK XML PolyData reader lives in its own file; until it is there, .vtp files are refused.
-#if __has_include("VtpModelReader.h")
-#include "VtpModelReader.h"
-#define SELVANE_HAVE_VTP_READER 1
-#endif
 
 namespace selvane {
 
@@ -96,13 +92,8 @@ ModelFileReadResult ReadModel(const std::string& path, vtkPolyData* output) {
     }
     return read;
   case ModelFormat::Vtp:
-#ifdef SELVANE_HAVE_VTP_READER
     read = ReadVtpModel(path, output);
     break;
-#else
-    return Refusal(ModelFileProblem::Unsupported,
-                   "VTK XML PolyData (.vtp) files are not supported yet");
-#endif
   case ModelFormat::Stl:
     read = ReadStlModel(path, output);
     break;

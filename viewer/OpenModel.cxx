@@ -89,6 +89,7 @@ bool MainDialog::OpenModelFile(const std::string& path) {
   BuildAxes(bounds);
 
   RefreshScene();
+  Windowing.ModelOpened(path);
   return true;
 }
 

@@ -94,6 +94,9 @@ public:
   virtual void PresentFrame() = 0;
   // After every render of the view: the window may show what changed (status line).
   virtual void ViewRendered() {}
+  // After a model file opened (from the menu, the command line or the window itself): the
+  // window may show its name and remember it.
+  virtual void ModelOpened(const std::string& /*path*/) {}
 
   // Runs a job as BackgroundJob says. While it runs, the window keeps answering (the view
   // can be turned) but commands that would change the model or the selections wait. Without

@@ -11,6 +11,8 @@
 
 namespace selvane::bench {
 
+// A sphere with bumps of several sizes and a little noise on every point, poles closed by
+// triangle fans.
 vtkSmartPointer<vtkPolyData> BumpySurface(int around, int rings) {
   auto model = vtkSmartPointer<vtkPolyData>::New();
   vtkNew<vtkPoints> points;

@@ -1,4 +1,6 @@
-// The model the format benchmarks open: a surface as a scan looks.
+// The model the file-opening benchmarks read: a closed, bumpy surface with a little noise on
+// every point (as a scanned surface looks: coordinates with all their digits) and region labels
+// on its cells as cell scalars.
 #pragma once
 
 #include <vtkPolyData.h>
@@ -6,9 +8,7 @@
 
 namespace selvane::bench {
 
-// A closed surface of 2 * around * (rings + 1) triangles: a sphere with bumps of several sizes
-// and a little noise on every point, poles closed by triangle fans.
-// Region labels 0..5 are the cell scalars.
+// 2 * around * rings triangles on around * rings + 2 points.
 vtkSmartPointer<vtkPolyData> BumpySurface(int around, int rings);
 
 } // namespace selvane::bench
