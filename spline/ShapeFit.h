@@ -31,9 +31,9 @@ struct ShapeFitResult : Result {
 using FitStages = std::function<bool(const char* stage)>;
 
 // Reads path with the given radius of support, solves, and on success gives the fit to
-// transform (SetParameters; Fraction and Modified are the caller's). On any failure the
-// transform is left as it was. The solver's report goes to standard output. solverPath: a
-// vtkMatrixSolver path (0 = the automatic choice).
+// transform (SetParameters; Fraction is the caller's, and SetFraction marks it modified). On any
+// failure the transform is left as it was. The solver's report goes to standard output. solverPath:
+// a vtkMatrixSolver path (0 = the automatic choice).
 ShapeFitResult FitShapeTransform(const std::string& path, float radius,
                                  vtkShapeTransform* transform, const FitStages& stages = {},
                                  int solverPath = 0);
