@@ -82,7 +82,13 @@ void QtWindowing::DeleteListBoxEntry(int list, int index) {
   QSignalBlocker block(box);
   if (index < 0 || index >= box->count())
     return;
+  // Qt would pass the selection on to the next entry; a deleted selected entry leaves none.
+  const bool wasSelected = box->item(index)->isSelected();
   std::unique_ptr<QListWidgetItem> item(box->takeItem(index));
+  if (wasSelected) {
+    box->clearSelection();
+    box->setCurrentRow(-1);
+  }
   auto& entries = ListEntries[list];
   auto found = entries.find(item->text());
   if (found != entries.end() && found.value() == item.get())

@@ -71,11 +71,9 @@ std::string SaveWindowPicture(MainWindow& window, const std::string& path) {
   if (!encoder.write(picture))
     return "the picture could not be encoded as PNG: " + encoder.errorString().toStdString();
 
-  std::string reason;
-  if (!formats::WriteFileAtomically(
-          path, std::string_view(png.constData(), static_cast<std::size_t>(png.size())), &reason))
-    return reason;
-  return {};
+  return formats::WriteFileAtomically(
+             path, std::string_view(png.constData(), static_cast<std::size_t>(png.size())))
+      .Reason;
 }
 
 } // namespace selvane

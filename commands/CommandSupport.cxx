@@ -23,20 +23,20 @@ std::string CountOf(std::size_t count, const char* singular, const char* plural)
 
 bool ExportText(MainDialog& dialog, const std::string& path, const std::string& contents,
                 const std::string& what) {
-  std::string reason;
-  if (formats::WriteFileAtomically(path, contents, &reason)) {
+  const Result written = formats::WriteFileAtomically(path, contents);
+  if (written) {
     dialog.Windowing.ShowStatus("Exported " + what + " to " + path);
     return true;
   }
-  dialog.Windowing.ShowMessage("Cannot oper file for write!\n" + reason);
+  dialog.Windowing.ShowMessage("Cannot oper file for write!\n" + written.Reason);
   return false;
 }
 
 bool ReadImport(MainDialog& dialog, const std::string& path, std::string& contents) {
-  std::string reason;
-  if (formats::ReadFileContents(path, contents, &reason))
+  const Result read = formats::ReadFileContents(path, contents);
+  if (read)
     return true;
-  dialog.Windowing.ShowMessage("Cannot oper file for reading!\n" + reason);
+  dialog.Windowing.ShowMessage("Cannot oper file for reading!\n" + read.Reason);
   return false;
 }
 

@@ -25,14 +25,14 @@ std::string Quoted(const std::string& path) {
 
 // The one message for a failed fit; source is the quoted file name or "the selected points".
 std::string FailureMessage(const ShapeFitResult& fit, const std::string& source) {
-  switch (fit.Result) {
-  case ShapeFitResult::CannotOpen:
+  switch (fit.Code) {
+  case ErrorCode::CannotOpen:
     return "Cannot open PTT file for reading!\nCannot read " + source + ": " + fit.Reason + ".";
-  case ShapeFitResult::Unreadable:
+  case ErrorCode::Unreadable:
     return "Cannot read PTT file " + source + ": " + fit.Reason + ".";
-  case ShapeFitResult::NoPairs:
+  case ErrorCode::NoData:
     return "The file " + source + " " + fit.Reason + ".";
-  case ShapeFitResult::OutOfMemory:
+  case ErrorCode::OutOfMemory:
     return "Not enough memory to compute a transformation from " + source + " (" + fit.Reason +
            ").";
   default:
@@ -130,7 +130,7 @@ void RunTransform(MainDialog& dialog) {
   // The warning goes to standard output under the file's name, as the reader's report does.
   const std::string printed = fromSelection ? source : path;
   job.Done = [&dialog, outcome, printed, source, frames, cycles](bool completed) {
-    if (!completed || outcome->Fit.Result == ShapeFitResult::Cancelled)
+    if (!completed || outcome->Fit.Code == ErrorCode::Cancelled)
       return;
     const ShapeFitResult& fit = outcome->Fit;
     if (!fit.Ok()) {
@@ -149,13 +149,11 @@ void RunTransform(MainDialog& dialog) {
     vtkShapeTransform* transform = dialog.ShapeTransform;
     transform->TakeFit(outcome->Transform);
     transform->SetFraction(0.0f);
-    transform->Modified();
     const long long frameCount = static_cast<long long>(frames) * cycles;
     dialog.Windowing.PlayFrames(
         frameCount,
         [&dialog, frames](long long k) {
           dialog.ShapeTransform->SetFraction(AnimationFraction(k, frames));
-          dialog.ShapeTransform->Modified();
           dialog.Render();
         },
         nullptr);
@@ -165,7 +163,6 @@ void RunTransform(MainDialog& dialog) {
 
 void OnClearTransform(MainDialog& dialog) {
   dialog.ShapeTransform->SetFraction(0.0f);
-  dialog.ShapeTransform->Modified();
   dialog.Render();
 }
 

@@ -162,10 +162,8 @@ bool Finish(const std::string& tempPath, const Destination& d, const std::string
   return true;
 }
 
-bool Report(bool ok, const std::string& why, std::string* reason) {
-  if (reason)
-    *reason = ok ? std::string() : why;
-  return ok;
+Result Report(bool ok, const std::string& why) {
+  return ok ? Result::Success() : Result::Failure(ErrorCode::CannotWrite, why);
 }
 
 } // namespace
@@ -175,70 +173,70 @@ const FileOps& PosixFileOps() {
   return ops;
 }
 
-bool WriteFileAtomically(const std::string& target, std::string_view contents, std::string* reason,
-                         const FileOps& ops) {
+Result WriteFileAtomically(const std::string& target, std::string_view contents,
+                           const FileOps& ops) {
   std::string why;
   Destination d;
   if (!ResolveDestination(target, d, why))
-    return Report(false, why, reason);
+    return Report(false, why);
   std::string tempPath;
   const int fd = CreateTemporary(d, target, tempPath, why);
   if (fd < 0)
-    return Report(false, why, reason);
+    return Report(false, why);
 
   int error = 0;
   if (!WriteAll(fd, contents, ops, error)) {
     ::close(fd);
     ::unlink(tempPath.c_str());
     Fail(why, target, std::strerror(error));
-    return Report(false, why, reason);
+    return Report(false, why);
   }
   if (ops.Fsync(fd) != 0) {
     error = errno;
     ::close(fd);
     ::unlink(tempPath.c_str());
     Fail(why, target, std::strerror(error));
-    return Report(false, why, reason);
+    return Report(false, why);
   }
   // close(2) releases the descriptor even when it reports an error: never close twice.
   if (ops.Close(fd) != 0) {
     error = errno;
     ::unlink(tempPath.c_str());
     Fail(why, target, std::strerror(error));
-    return Report(false, why, reason);
+    return Report(false, why);
   }
-  return Report(Finish(tempPath, d, target, why), why, reason);
+  return Report(Finish(tempPath, d, target, why), why);
 }
 
-bool WriteFileAtomicallyWith(const std::string& target, const TempFileWriter& writeTemp,
-                             std::string* reason, const FileOps& ops) {
+Result WriteFileAtomicallyWith(const std::string& target, const TempFileWriter& writeTemp,
+                               const FileOps& ops) {
   std::string why;
   Destination d;
   if (!ResolveDestination(target, d, why))
-    return Report(false, why, reason);
+    return Report(false, why);
   std::string tempPath;
   int fd = CreateTemporary(d, target, tempPath, why);
   if (fd < 0)
-    return Report(false, why, reason);
+    return Report(false, why);
   if (::close(fd) != 0) {
     const int e = errno;
     ::unlink(tempPath.c_str());
     Fail(why, target, std::strerror(e));
-    return Report(false, why, reason);
+    return Report(false, why);
   }
 
-  std::string writerReason;
-  bool ok = false;
+  Result written = Result::Failure(ErrorCode::CannotWrite, "");
   try {
-    ok = writeTemp && writeTemp(tempPath, writerReason);
+    if (writeTemp)
+      written = writeTemp(tempPath);
   } catch (...) {
     ::unlink(tempPath.c_str());
     throw;
   }
-  if (!ok) {
+  if (!written) {
     ::unlink(tempPath.c_str());
-    Fail(why, target, writerReason.empty() ? std::string("the writer failed") : writerReason);
-    return Report(false, why, reason);
+    Fail(why, target, written.Reason.empty() ? std::string("the writer failed") : written.Reason);
+    return Report(false, why);
   }
 
   // The writer must have left a regular file at the temporary path (VTK's writer removes its
@@ -251,29 +249,34 @@ bool WriteFileAtomicallyWith(const std::string& target, const TempFileWriter& wr
       ::close(fd);
     ::unlink(tempPath.c_str());
     Fail(why, target, std::string("the written file is missing (") + std::strerror(e) + ")");
-    return Report(false, why, reason);
+    return Report(false, why);
   }
   if (ops.Fsync(fd) != 0) {
     const int e = errno;
     ::close(fd);
     ::unlink(tempPath.c_str());
     Fail(why, target, std::strerror(e));
-    return Report(false, why, reason);
+    return Report(false, why);
   }
   if (ops.Close(fd) != 0) {
     const int e = errno;
     ::unlink(tempPath.c_str());
     Fail(why, target, std::strerror(e));
-    return Report(false, why, reason);
+    return Report(false, why);
   }
-  return Report(Finish(tempPath, d, target, why), why, reason);
+  return Report(Finish(tempPath, d, target, why), why);
 }
 
-bool ReadFileContents(const std::string& path, std::string& contents, std::string* reason) {
+Result ReadFileContents(const std::string& path, std::string& contents) {
   const InputFileResult read = ReadRegularFile(path, contents);
-  if (reason)
-    *reason = read.Ok() ? std::string() : "Cannot read " + Quote(path) + ": " + read.Reason;
-  return read.Ok();
+  if (read.Ok())
+    return Result::Success();
+  const ErrorCode code =
+      read.Problem == InputProblem::CannotOpen || read.Problem == InputProblem::NotRegular
+          ? ErrorCode::CannotOpen
+      : read.Problem == InputProblem::OutOfMemory ? ErrorCode::OutOfMemory
+                                                  : ErrorCode::Unreadable;
+  return Result::Failure(code, "Cannot read " + Quote(path) + ": " + read.Reason);
 }
 
 } // namespace selvane::formats

@@ -21,6 +21,8 @@
 #ifndef SELVANE_ATOMIC_FILE_H
 #define SELVANE_ATOMIC_FILE_H
 
+#include "Result.h"
+
 #include <cstddef>
 #include <functional>
 #include <string>
@@ -38,25 +40,25 @@ struct FileOps {
 // write(2), fsync(2), close(2).
 const FileOps& PosixFileOps();
 
-// Writes contents to target as described above. Returns true on success; on failure returns
-// false and, when reason is given, sets it to a sentence naming the path and the cause, e.g.
+// Writes contents to target as described above. On failure the code is CannotWrite and the
+// reason a sentence naming the path and the cause, e.g.
 // "Cannot write '/home/u/a.pts': No space left on device".
-bool WriteFileAtomically(const std::string& target, std::string_view contents,
-                         std::string* reason = nullptr, const FileOps& ops = PosixFileOps());
+Result WriteFileAtomically(const std::string& target, std::string_view contents,
+                           const FileOps& ops = PosixFileOps());
 
 // For writers that need a path of their own (the VTK writers): writeTemp is called with the path
-// of the new, empty temporary file and must write the whole file there, returning false and
-// setting its reason on failure. The file is then checked (it must still be a regular file),
-// synced and renamed over the target; any failure removes it and leaves the target untouched.
-using TempFileWriter = std::function<bool(const std::string& tempPath, std::string& reason)>;
-bool WriteFileAtomicallyWith(const std::string& target, const TempFileWriter& writeTemp,
-                             std::string* reason = nullptr, const FileOps& ops = PosixFileOps());
+// of the new, empty temporary file and must write the whole file there, or fail with its
+// reason. The file is then checked (it must still be a regular file), synced and renamed over
+// the target; any failure removes it and leaves the target untouched.
+using TempFileWriter = std::function<Result(const std::string& tempPath)>;
+Result WriteFileAtomicallyWith(const std::string& target, const TempFileWriter& writeTemp,
+                               const FileOps& ops = PosixFileOps());
 
 // Reads a whole regular file (InputFile.h: anything else is refused without blocking) and
-// reports read errors, which std::ifstream would give as an empty or short file. Returns false
-// with a reason naming the path on failure.
-bool ReadFileContents(const std::string& path, std::string& contents,
-                      std::string* reason = nullptr);
+// reports read errors, which std::ifstream would give as an empty or short file. On failure
+// the reason names the path ("Cannot read '<path>': <cause>"); the code is CannotOpen for a
+// file that cannot be opened or is no regular file, else Unreadable or OutOfMemory.
+Result ReadFileContents(const std::string& path, std::string& contents);
 
 } // namespace selvane::formats
 

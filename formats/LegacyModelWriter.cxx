@@ -342,19 +342,20 @@ bool WriteLegacyPolyDataFile(vtkPolyData* data, const std::string& path, std::st
   }
   // Streamed into the temporary file rather than built in memory first: a large model's text
   // is several times the size of the model.
-  const auto writeTemp = [&](const std::string& tempPath, std::string& why) {
+  const auto writeTemp = [&](const std::string& tempPath) {
     vtkNew<vtkCheckedPolyDataWriter> writer;
     writer->SetFileName(tempPath.c_str());
     if (!title.empty())
       writer->SetHeader(title.c_str());
+    std::string why;
     const bool ran = RunLegacyWriter(writer, data, why);
-    if (writer->GetFileError() != 0) {
-      why = std::strerror(writer->GetFileError());
-      return false;
-    }
-    return ran;
+    if (writer->GetFileError() != 0)
+      return Result::Failure(ErrorCode::CannotWrite, std::strerror(writer->GetFileError()));
+    return ran ? Result::Success() : Result::Failure(ErrorCode::CannotWrite, why);
   };
-  return WriteFileAtomicallyWith(path, writeTemp, &reason);
+  const Result written = WriteFileAtomicallyWith(path, writeTemp);
+  reason = written.Reason;
+  return written.Ok();
 }
 
 } // namespace selvane::formats

@@ -1,5 +1,6 @@
 #include "SelectionFiles.h"
 
+#include "NumberText.h"
 #include "TextLines.h"
 
 #include <vtkDataSet.h>
@@ -7,121 +8,19 @@
 #include <vtkPoints.h>
 #include <vtkSmartPointer.h>
 
-#include <charconv>
 #include <cmath>
-#include <cstdint>
 #include <istream>
-#include <limits>
 #include <map>
 #include <ostream>
 #include <unordered_map>
 
 namespace selvane::formats {
 
-// ---------------------------------------------------------------------------------------------
-// Numbers
-// ---------------------------------------------------------------------------------------------
-
-void AppendFixed6(std::string& out, double value) {
-  // std::to_chars with a precision formats as printf does in the C locale; 400 bytes hold
-  // DBL_MAX in fixed notation with six decimals.
-  char buf[400];
-  auto res = std::to_chars(buf, buf + sizeof(buf), value, std::chars_format::fixed, 6);
-  out.append(buf, res.ptr);
-}
-
-void AppendDecimal(std::string& out, long long value) {
-  char buf[24];
-  auto res = std::to_chars(buf, buf + sizeof(buf), value);
-  out.append(buf, res.ptr);
-}
-
 namespace {
 
 // isspace in the C locale.
 bool IsBlank(char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
-bool IsDigit(char c) {
-  return c >= '0' && c <= '9';
-}
-
-enum class Scan {
-  Ok,
-  None,      // no number here
-  OutOfRange // a number, too large for its type (consumed)
-};
-
-// "%d": blanks, an optional sign, at least one digit. The value must fit 32 bits.
-Scan ScanInt32(const char*& p, const char* end, long long& value) {
-  const char* q = p;
-  while (q < end && IsBlank(*q))
-    ++q;
-  bool negative = false;
-  if (q < end && (*q == '+' || *q == '-')) {
-    negative = *q == '-';
-    ++q;
-  }
-  if (q == end || !IsDigit(*q))
-    return Scan::None;
-  const char* digits = q;
-  while (q < end && IsDigit(*q))
-    ++q;
-  p = q;
-  unsigned long long magnitude = 0;
-  auto res = std::from_chars(digits, q, magnitude);
-  const unsigned long long limit =
-      negative ? 2147483648ULL
-               : static_cast<unsigned long long>(std::numeric_limits<int32_t>::max());
-  if (res.ec != std::errc() || magnitude > limit)
-    return Scan::OutOfRange;
-  value = negative ? -static_cast<long long>(magnitude) : static_cast<long long>(magnitude);
-  return Scan::Ok;
-}
-
-// "%f": blanks, an optional sign, a decimal floating-point number (or inf / nan), read as a
-// single-precision value, correctly rounded, in the C locale.
-Scan ScanFloat(const char*& p, const char* end, float& value) {
-  const char* q = p;
-  while (q < end && IsBlank(*q))
-    ++q;
-  bool negative = false;
-  if (q < end && (*q == '+' || *q == '-')) {
-    negative = *q == '-';
-    ++q;
-  }
-  if (q < end && (*q == '+' || *q == '-'))
-    return Scan::None;
-  float f = 0.0f;
-  auto res = std::from_chars(q, end, f, std::chars_format::general);
-  if (res.ec == std::errc::invalid_argument)
-    return Scan::None;
-  if (res.ec == std::errc::result_out_of_range) {
-    // Underflow reads as a tiny value or zero (as strtof/scanf do); overflow is refused.
-    double d = 0.0;
-    auto dres = std::from_chars(q, res.ptr, d, std::chars_format::general);
-    if (dres.ec == std::errc() && std::fabs(d) < 1.0) {
-      f = static_cast<float>(d);
-    } else if (dres.ec == std::errc::result_out_of_range) {
-      // Beyond double too: decide by the sign of the exponent.
-      const char* e = q;
-      while (e < res.ptr && *e != 'e' && *e != 'E')
-        ++e;
-      if (e + 1 < res.ptr && e[1] == '-')
-        f = 0.0f;
-      else {
-        p = res.ptr;
-        return Scan::OutOfRange;
-      }
-    } else {
-      p = res.ptr;
-      return Scan::OutOfRange;
-    }
-  }
-  p = res.ptr;
-  value = negative ? -f : f;
-  return Scan::Ok;
 }
 
 enum class LineKind { Blank, Comment, Other };

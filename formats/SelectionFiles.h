@@ -13,6 +13,8 @@
 #ifndef SELVANE_SELECTION_FILES_H
 #define SELVANE_SELECTION_FILES_H
 
+#include "NumberText.h"
+
 #include <vtkType.h>
 
 #include <array>
@@ -28,15 +30,6 @@ class vtkIdList;
 class vtkPoints;
 
 namespace selvane::formats {
-
-// ---------------------------------------------------------------------------------------------
-// Numbers
-// ---------------------------------------------------------------------------------------------
-
-// Appends printf's "%f" of value (fixed, six decimals) in the C numeric locale.
-void AppendFixed6(std::string& out, double value);
-// Appends printf's "%d" of value.
-void AppendDecimal(std::string& out, long long value);
 
 // ---------------------------------------------------------------------------------------------
 // Parse reports

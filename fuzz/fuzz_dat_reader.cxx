@@ -13,6 +13,8 @@
 #include <new>
 #include <vector>
 
+using namespace selvane;
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string path = selvane::fuzz::WriteScratchFile(data, size, ".dat");
   if (path.empty()) {

@@ -1,15 +1,10 @@
 #include "AxesLayout.h"
 
+#include "NumberText.h"
+
 #include <algorithm>
-#include <charconv>
 
 namespace selvane {
-
-std::string FormatFixed6(double value) {
-  char buf[512]; // enough for DBL_MAX in fixed notation with six decimals
-  auto res = std::to_chars(buf, buf + sizeof(buf), value, std::chars_format::fixed, 6);
-  return std::string(buf, res.ptr);
-}
 
 AxesLayout ComputeAxesLayout(const double b[6]) {
   AxesLayout L;
@@ -21,16 +16,16 @@ AxesLayout ComputeAxesLayout(const double b[6]) {
   const double s = L.LargestExtent / 28.0;
   L.LabelScale = s;
 
-  L.Labels[AxesLayout::OriginLabel] = {FormatFixed6(xmin) + " " + FormatFixed6(ymin) + " " +
-                                           FormatFixed6(zmin),
+  L.Labels[AxesLayout::OriginLabel] = {formats::Fixed6(xmin) + " " + formats::Fixed6(ymin) + " " +
+                                           formats::Fixed6(zmin),
                                        {xmin - s, ymin - s, zmin - s},
                                        {1.0, 1.0, 1.0}};
   L.Labels[AxesLayout::XLabel] = {
-      "x " + FormatFixed6(xmax), {xmax - s, ymin - s, zmin - s}, {1.0, 0.0, 0.0}};
+      "x " + formats::Fixed6(xmax), {xmax - s, ymin - s, zmin - s}, {1.0, 0.0, 0.0}};
   L.Labels[AxesLayout::YLabel] = {
-      "y " + FormatFixed6(ymax), {xmin - s, ymax - s, zmin - s}, {0.0, 0.0, 1.0}};
+      "y " + formats::Fixed6(ymax), {xmin - s, ymax - s, zmin - s}, {0.0, 0.0, 1.0}};
   L.Labels[AxesLayout::ZLabel] = {
-      "z " + FormatFixed6(zmax), {xmin - s, ymin - s, zmax - s}, {0.0, 1.0, 0.0}};
+      "z " + formats::Fixed6(zmax), {xmin - s, ymin - s, zmax - s}, {0.0, 1.0, 0.0}};
   return L;
 }
 

@@ -28,9 +28,6 @@ struct AxesLayout {
 // bounds = (xmin, xmax, ymin, ymax, zmin, zmax), as vtkPoints::GetBounds gives them.
 AxesLayout ComputeAxesLayout(const double bounds[6]);
 
-// printf's "%f" (six decimals, fixed) in the C numeric locale, whatever the process locale.
-std::string FormatFixed6(double value);
-
 } // namespace selvane
 
 #endif

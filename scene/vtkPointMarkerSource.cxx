@@ -18,7 +18,9 @@
 #include <cstring>
 #include <limits>
 
-vtkStandardNewMacro(vtkPointMarkerSource);
+namespace selvane {
+
+vtkObjectFactoryNewMacro(vtkPointMarkerSource);
 
 vtkPointMarkerSource::vtkPointMarkerSource() {
   SetNumberOfInputPorts(0);
@@ -26,7 +28,7 @@ vtkPointMarkerSource::vtkPointMarkerSource() {
 
 vtkPointMarkerSource::~vtkPointMarkerSource() = default;
 
-void vtkPointMarkerSource::AddMarker(vtkIdType key, const selvane::PointMarker& marker) {
+void vtkPointMarkerSource::AddMarker(vtkIdType key, const PointMarker& marker) {
   Markers.Add(key, marker);
   Modified();
 }
@@ -46,7 +48,7 @@ void vtkPointMarkerSource::RemoveAllMarkers() {
 std::vector<vtkIdType> vtkPointMarkerSource::GetMarkerKeys() const {
   std::vector<vtkIdType> keys;
   keys.reserve(Markers.Size());
-  Markers.ForEach([&](vtkIdType key, const selvane::PointMarker&) { keys.push_back(key); });
+  Markers.ForEach([&](vtkIdType key, const PointMarker&) { keys.push_back(key); });
   return keys;
 }
 
@@ -109,7 +111,7 @@ void vtkPointMarkerSource::DrawMarkers(vtkPolyData* output, vtkIdType pointCount
   Id firstPoint = 0, nextPolyId = 0, nextLineId = 0;
   *polyOffset++ = 0;
   *lineOffset++ = 0;
-  Markers.ForEach([&](vtkIdType, const selvane::PointMarker& marker) {
+  Markers.ForEach([&](vtkIdType, const PointMarker& marker) {
     const Sphere& sphere = SphereOfRadius(DrawnRadius(marker));
     const Id n = static_cast<Id>(sphere.NumberOfPoints());
     for (Id i = 0; i < n; ++i)
@@ -155,7 +157,7 @@ int vtkPointMarkerSource::RequestData(vtkInformation*, vtkInformationVector**,
     return 1;
   // Sizes first, so that every array is allocated once.
   vtkIdType pointCount = 0, triangleCount = 0, triangleIds = 0;
-  Markers.ForEach([&](vtkIdType, const selvane::PointMarker& marker) {
+  Markers.ForEach([&](vtkIdType, const PointMarker& marker) {
     const Sphere& sphere = SphereOfRadius(DrawnRadius(marker));
     pointCount += sphere.NumberOfPoints() + 2;
     triangleCount += static_cast<vtkIdType>(sphere.TriangleSizes.size());
@@ -184,3 +186,5 @@ void vtkPointMarkerSource::PrintSelf(ostream& os, vtkIndent indent) {
   os << indent << "Markers: " << Markers.Size() << "\n";
   os << indent << "Sphere radii made: " << Spheres.size() << "\n";
 }
+
+} // namespace selvane

@@ -9,17 +9,24 @@
 #include <map>
 #include <vector>
 
-// Draws selected points' markers: for each, the triangles of a sphere of its radius (VTK's
-// default sphere resolution) around its target, then the point and the target joined by a line,
-// with a normal for every point. Markers are kept as plain records under a key and drawn in the
-// order they were added, so 100,000 markers cost no VTK object each.
+namespace selvane {
+
+/**
+ * @class vtkPointMarkerSource
+ * @brief Draws the selected points' markers.
+ *
+ * Draws selected points' markers: for each, the triangles of a sphere of its radius (VTK's
+ * default sphere resolution) around its target, then the point and the target joined by a line,
+ * with a normal for every point. Markers are kept as plain records under a key and drawn in the
+ * order they were added, so 100,000 markers cost no VTK object each.
+ */
 class vtkPointMarkerSource : public vtkPolyDataAlgorithm {
 public:
   static vtkPointMarkerSource* New();
   vtkTypeMacro(vtkPointMarkerSource, vtkPolyDataAlgorithm);
   void PrintSelf(ostream& os, vtkIndent indent) override;
 
-  void AddMarker(vtkIdType key, const selvane::PointMarker& marker);
+  void AddMarker(vtkIdType key, const PointMarker& marker);
   // Lets go of the latest marker held under key; nothing when there is none.
   void RemoveMarker(vtkIdType key);
   void RemoveAllMarkers();
@@ -55,12 +62,14 @@ private:
   void DrawMarkers(vtkPolyData* output, vtkIdType pointCount, vtkIdType triangleCount,
                    vtkIdType triangleIds);
 
-  float DrawnRadius(const selvane::PointMarker& marker) const {
+  float DrawnRadius(const PointMarker& marker) const {
     return marker.Radius < MinimumRadius ? MinimumRadius : marker.Radius;
   }
 
-  selvane::HeldOrder<selvane::PointMarker> Markers;
+  HeldOrder<PointMarker> Markers;
   float MinimumRadius = 0;
   // Keyed by the radius's bits, an order that holds for every float, NaN included.
   std::map<std::uint32_t, Sphere> Spheres;
 };
+
+} // namespace selvane

@@ -10,6 +10,8 @@
 #include <vtkPolyData.h>
 #include <vtkSmartPointer.h>
 
+namespace selvane {
+
 vtkObjectFactoryNewMacro(vtkScaledAxes);
 
 vtkScaledAxes::vtkScaledAxes()
@@ -78,3 +80,5 @@ void vtkScaledAxes::PrintSelf(ostream& os, vtkIndent indent) {
      << this->ScaleFactor[2] << ")\n";
   os << indent << "Symmetric: " << this->Symmetric << "\n";
 }
+
+} // namespace selvane

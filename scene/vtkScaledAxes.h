@@ -1,15 +1,22 @@
-// vtkScaledAxes: a polygonal-data source of three axis lines that start at Origin,
-// one along each coordinate direction, each with its own length (ScaleFactor).
-//
-// On VTK 9 the class derives from vtkPolyDataAlgorithm (VTK 9 has no vtkPolyDataSource) and
-// has no input port; the output is built in RequestData. IsA follows
-// VTK 9's hierarchy: vtkScaledAxes, vtkPolyDataAlgorithm, vtkAlgorithm, vtkObject,
-// vtkObjectBase.
 #ifndef vtkScaledAxes_h
 #define vtkScaledAxes_h
 
 #include <vtkPolyDataAlgorithm.h>
 
+namespace selvane {
+
+/**
+ * @class vtkScaledAxes
+ * @brief Three axis lines from Origin, each with its own length.
+ *
+ * A polygonal-data source of three axis lines that start at Origin,
+ * one along each coordinate direction, each with its own length (ScaleFactor).
+ *
+ * On VTK 9 the class derives from vtkPolyDataAlgorithm (VTK 9 has no vtkPolyDataSource) and
+ * has no input port; the output is built in RequestData. IsA follows
+ * VTK 9's hierarchy: vtkScaledAxes, vtkPolyDataAlgorithm, vtkAlgorithm, vtkObject,
+ * vtkObjectBase.
+ */
 class vtkScaledAxes : public vtkPolyDataAlgorithm {
 public:
   // First asks vtkObjectFactory::CreateInstance("vtkScaledAxes") for an override.
@@ -47,5 +54,7 @@ private:
   vtkScaledAxes(const vtkScaledAxes&) = delete;
   void operator=(const vtkScaledAxes&) = delete;
 };
+
+} // namespace selvane
 
 #endif

@@ -9,21 +9,19 @@
 #include <vtkObjectFactory.h>
 #include <vtkPolyData.h>
 
-#include <algorithm>
+namespace selvane {
 
-vtkStandardNewMacro(vtkSelectedCellsSource);
+vtkObjectFactoryNewMacro(vtkSelectedCellsSource);
 
-vtkSelectedCellsSource::vtkSelectedCellsSource() {
-  SetNumberOfInputPorts(0);
-}
+vtkSelectedCellsSource::vtkSelectedCellsSource() = default;
 
 vtkSelectedCellsSource::~vtkSelectedCellsSource() = default;
 
-void vtkSelectedCellsSource::SetModel(vtkPolyData* model) {
-  if (Model == model)
-    return;
-  Model = model;
-  Modified();
+int vtkSelectedCellsSource::FillInputPortInformation(int port, vtkInformation* info) {
+  if (!Superclass::FillInputPortInformation(port, info))
+    return 0;
+  info->Set(vtkAlgorithm::INPUT_IS_OPTIONAL(), 1);
+  return 1;
 }
 
 void vtkSelectedCellsSource::AddCell(vtkIdType cell) {
@@ -50,26 +48,22 @@ std::vector<vtkIdType> vtkSelectedCellsSource::GetSelectedCells() const {
   return cells;
 }
 
-vtkMTimeType vtkSelectedCellsSource::GetMTime() {
-  const vtkMTimeType own = Superclass::GetMTime();
-  return Model ? std::max(own, Model->GetMTime()) : own;
-}
-
-int vtkSelectedCellsSource::RequestData(vtkInformation*, vtkInformationVector**,
+int vtkSelectedCellsSource::RequestData(vtkInformation*, vtkInformationVector** inputVector,
                                         vtkInformationVector* outputVector) {
+  vtkPolyData* model = vtkPolyData::GetData(inputVector[0]);
   vtkPolyData* output = vtkPolyData::GetData(outputVector);
   output->Initialize();
-  if (!Model || Cells.Size() == 0)
+  if (!model || Cells.Size() == 0)
     return 1;
-  output->SetPoints(Model->GetPoints());
+  output->SetPoints(model->GetPoints());
   vtkNew<vtkCellArray> verts, lines, polys, strips;
-  const vtkIdType modelCells = Model->GetNumberOfCells();
+  const vtkIdType modelCells = model->GetNumberOfCells();
   vtkNew<vtkIdList> ids;
   Cells.ForEach([&](vtkIdType cell, bool) {
     if (cell < 0 || cell >= modelCells)
       return;
-    Model->GetCellPoints(cell, ids);
-    switch (Model->GetCellType(cell)) {
+    model->GetCellPoints(cell, ids);
+    switch (model->GetCellType(cell)) {
     case VTK_VERTEX:
     case VTK_POLY_VERTEX:
       verts->InsertNextCell(ids);
@@ -95,6 +89,7 @@ int vtkSelectedCellsSource::RequestData(vtkInformation*, vtkInformationVector**,
 
 void vtkSelectedCellsSource::PrintSelf(ostream& os, vtkIndent indent) {
   Superclass::PrintSelf(os, indent);
-  os << indent << "Model: " << Model.Get() << "\n";
   os << indent << "Selected cells: " << Cells.Size() << "\n";
 }
+
+} // namespace selvane

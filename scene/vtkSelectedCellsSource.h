@@ -3,22 +3,25 @@
 #include "HeldOrder.h"
 
 #include <vtkPolyDataAlgorithm.h>
-#include <vtkSmartPointer.h>
 
 #include <vector>
 
-// Draws chosen cells of a model: the model's own points, and each chosen cell with its type and
-// point IDs, in the order the cells were chosen (a cell chosen again comes last). Only the IDs
-// are kept, so a selection of 100,000 cells costs no VTK object per cell, and the model's
-// points are shared rather than copied per cell.
+namespace selvane {
+
+/**
+ * @class vtkSelectedCellsSource
+ * @brief Draws chosen cells of the model on input port 0.
+ *
+ * Draws chosen cells of the model on input port 0: the model's own points, and each chosen cell
+ * with its type and point IDs, in the order the cells were chosen (a cell chosen again comes last).
+ * Only the IDs are kept, so a selection of 100,000 cells costs no VTK object per cell, and the
+ * model's points are shared rather than copied per cell.
+ */
 class vtkSelectedCellsSource : public vtkPolyDataAlgorithm {
 public:
   static vtkSelectedCellsSource* New();
   vtkTypeMacro(vtkSelectedCellsSource, vtkPolyDataAlgorithm);
   void PrintSelf(ostream& os, vtkIndent indent) override;
-
-  void SetModel(vtkPolyData* model);
-  vtkPolyData* GetModel() const { return Model; }
 
   void AddCell(vtkIdType cell);
   // Lets go of the latest hold of cell; nothing when it is not held.
@@ -28,19 +31,19 @@ public:
   // The held cells in drawing order.
   std::vector<vtkIdType> GetSelectedCells() const;
 
-  // A change to the model changes the output too.
-  vtkMTimeType GetMTime() override;
-
 protected:
   vtkSelectedCellsSource();
   ~vtkSelectedCellsSource() override;
 
+  // The model is optional: without one nothing is drawn.
+  int FillInputPortInformation(int port, vtkInformation* info) override;
   int RequestData(vtkInformation*, vtkInformationVector**, vtkInformationVector*) override;
 
 private:
   vtkSelectedCellsSource(const vtkSelectedCellsSource&) = delete;
   void operator=(const vtkSelectedCellsSource&) = delete;
 
-  vtkSmartPointer<vtkPolyData> Model;
-  selvane::HeldOrder<bool> Cells;
+  HeldOrder<bool> Cells;
 };
+
+} // namespace selvane

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <utility>
 
+namespace selvane {
+
 namespace {
 // Cyclic Jacobi eigen-decomposition of a symmetric 3x3 matrix: a becomes diagonal, the
 // columns of v are the eigenvectors.
@@ -101,3 +103,5 @@ CentreSpan ComputeCentreSpan(const std::vector<double>& coords, double relativeT
   }
   return span;
 }
+
+} // namespace selvane

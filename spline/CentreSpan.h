@@ -5,6 +5,8 @@
 
 #include <vector>
 
+namespace selvane {
+
 struct CentreSpan {
   int Rank = 0;           // 0 (one position), 1 (a line), 2 (a plane) or 3
   double Centre[3] = {};  // mean of the centres
@@ -15,3 +17,5 @@ struct CentreSpan {
 // coords: 3 * n doubles (x y z per centre). A direction counts as spanned when its spread
 // exceeds relativeTolerance times the largest spread.
 CentreSpan ComputeCentreSpan(const std::vector<double>& coords, double relativeTolerance = 1e-5);
+
+} // namespace selvane

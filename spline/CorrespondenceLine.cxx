@@ -1,24 +1,19 @@
 #include "CorrespondenceLine.h"
 
-#include <clocale>
-#include <cstdio>
-#include <locale.h>
+#include "NumberText.h"
 
-namespace {
+namespace selvane {
 
-// The numbers of a correspondence file always have a decimal point, whatever the user's
-// locale; they are read in the "C" locale, made once and never changed.
-locale_t NumbersLocale() {
-  static const locale_t numbers = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
-  return numbers;
+bool ParseCorrespondenceLine(std::string_view line, float values[6]) {
+  const char* p = line.data();
+  const char* end = p + line.size();
+  for (int k = 0; k < 6; ++k) {
+    // Out of range still counts as a number: its infinity makes the reader refuse the file.
+    if (formats::ScanFloat(p, end, values[k], formats::FloatSyntax::CLibrary) ==
+        formats::Scan::None)
+      return false;
+  }
+  return true;
 }
 
-} // namespace
-
-bool ParseCorrespondenceLine(const char* line, float values[6]) {
-  const locale_t previous = uselocale(NumbersLocale());
-  const int read = std::sscanf(line, "%f %f %f %f %f %f", &values[0], &values[1], &values[2],
-                               &values[3], &values[4], &values[5]);
-  uselocale(previous);
-  return read == 6;
-}
+} // namespace selvane

@@ -32,6 +32,8 @@ inline double Sum(v8d v) {
 #define SELVANE_CLONES
 #endif
 
+namespace selvane {
+
 SELVANE_CLONES
 double DotFloat(const float* a, const float* b, int len) {
   v8d acc0 = {0, 0, 0, 0, 0, 0, 0, 0};
@@ -92,3 +94,5 @@ void DotRows4(const float* a, const double* y0, const double* y1, const double* 
   out[2] = r2;
   out[3] = r3;
 }
+
+} // namespace selvane

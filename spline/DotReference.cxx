@@ -1,6 +1,8 @@
 // Plain, left-to-right versions of the kernels, for the tests.
 #include "DotKernels.h"
 
+namespace selvane {
+
 double DotFloatReference(const float* a, const float* b, int len) {
   double s = 0.0;
   for (int k = 0; k < len; ++k) {
@@ -20,3 +22,5 @@ void DotRows4Reference(const float* a, const double* y0, const double* y1, const
     out[m] = s;
   }
 }
+
+} // namespace selvane

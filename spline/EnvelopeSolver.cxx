@@ -6,6 +6,8 @@
 #include <cmath>
 #include <cstddef>
 
+namespace selvane {
+
 namespace {
 inline int Bandwidth(const std::int64_t* xenv, int i) {
   const std::int64_t b = xenv[i + 1] - xenv[i];
@@ -198,3 +200,5 @@ int EnvelopeSolver::EnvelopeSolve(int mode, float* r) {
   }
   return ErrorFlag;
 }
+
+} // namespace selvane

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <vector>
 
+namespace selvane {
+
 // Factors in place (vectorised, four rows at a time). Sets errorFlag to 1 on a pivot that is
 // not positive; a non-positive first pivot stops at once, a later one leaves that Diag entry
 // at its assembled value and the remaining rows are still factored. firstBadRow, when given,
@@ -38,3 +40,5 @@ public:
   // with the factor in place; any other: nothing. Never clears ErrorFlag; returns it.
   int EnvelopeSolve(int mode, float* r);
 };
+
+} // namespace selvane

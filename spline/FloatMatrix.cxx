@@ -4,6 +4,8 @@
 
 #include <new>
 
+namespace selvane {
+
 FloatMatrix::FloatMatrix(int nrl, int nrh, int ncl, int nch)
     : Nrl(nrl), Nrh(nrh), Ncl(ncl), Nch(nch) {
   const long long rows = static_cast<long long>(nrh) - nrl + 1;
@@ -27,3 +29,5 @@ FloatMatrix::FloatMatrix(int nrl, int nrh, int ncl, int nch)
     Rows[r] = Storage.get() + r * width - ncl;
   }
 }
+
+} // namespace selvane

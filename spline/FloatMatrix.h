@@ -5,6 +5,8 @@
 
 #include <memory>
 
+namespace selvane {
+
 class FloatMatrix {
 public:
   FloatMatrix() = default;
@@ -32,3 +34,5 @@ private:
   std::unique_ptr<float[]> Storage; // all rows, one block
   std::unique_ptr<float*[]> Rows;   // Rows[r - Nrl] points at element (r, 0)
 };
+
+} // namespace selvane

@@ -6,8 +6,15 @@
 #include <stdexcept>
 #include <string>
 
+namespace selvane {
+
 class SelvaneError : public std::runtime_error {
 public:
   explicit SelvaneError(const std::string& message) : std::runtime_error(message) {}
   explicit SelvaneError(const char* message) : std::runtime_error(message) {}
 };
+
+} // namespace selvane
+
+// selvane-fit names it without its namespace.
+using selvane::SelvaneError;

@@ -13,11 +13,13 @@
 #include <exception>
 #include <new>
 
+namespace selvane {
+
 namespace {
 
-ShapeFitResult Fail(ShapeFitResult::Outcome outcome, const std::string& reason) {
+ShapeFitResult Fail(ErrorCode code, const std::string& reason) {
   ShapeFitResult result;
-  result.Result = outcome;
+  result.Code = code;
   result.Reason = reason;
   return result;
 }
@@ -38,9 +40,9 @@ ShapeFitResult Fit(const std::string* path, const std::string& text, float radiu
     (*static_cast<decltype(next)*>(client))(static_cast<const char*>(stage));
   });
   if (!next("Reading"))
-    return Fail(ShapeFitResult::Cancelled, "cancelled");
+    return Fail(ErrorCode::Cancelled, "cancelled");
   vtkNew<vtkDatReader> reader;
-  reader->AddObserver(selvane::StageEvent, relay);
+  reader->AddObserver(StageEvent, relay);
   if (path)
     reader->SetFileName(path->c_str());
   else
@@ -48,44 +50,44 @@ ShapeFitResult Fit(const std::string* path, const std::string& text, float radiu
   reader->SetRadius(radius);
   const int read = reader->ReadDatFile();
   if (cancelled)
-    return Fail(ShapeFitResult::Cancelled, "cancelled");
+    return Fail(ErrorCode::Cancelled, "cancelled");
   if (read != 0) {
     switch (reader->GetErrorKind()) {
     case vtkDatReader::CannotOpenFile:
-      return Fail(ShapeFitResult::CannotOpen, reader->GetErrorMessage());
+      return Fail(ErrorCode::CannotOpen, reader->GetErrorMessage());
     case vtkDatReader::NotEnoughMemory:
-      return Fail(ShapeFitResult::OutOfMemory, reader->GetErrorMessage());
+      return Fail(ErrorCode::OutOfMemory, reader->GetErrorMessage());
     default:
-      return Fail(ShapeFitResult::Unreadable, reader->GetErrorMessage());
+      return Fail(ErrorCode::Unreadable, reader->GetErrorMessage());
     }
   }
   ShapeFitResult result;
   result.Warning = reader->GetWarningMessage();
   result.Pairs = static_cast<int>(reader->GetPointArray()->GetNumberOfPoints());
   if (result.Pairs == 0)
-    return Fail(ShapeFitResult::NoPairs,
+    return Fail(ErrorCode::NoData,
                 "holds no correspondences (lines of six numbers: source x y z, target x y z)");
 
   if (!next("Assembling"))
-    return Fail(ShapeFitResult::Cancelled, "cancelled");
+    return Fail(ErrorCode::Cancelled, "cancelled");
   vtkNew<vtkMatrixSolver> solver;
-  solver->AddObserver(selvane::StageEvent, relay);
+  solver->AddObserver(StageEvent, relay);
   solver->SetRadius(radius);
   solver->SetInputsFromReader(reader);
   solver->SetPath(solverPath);
   const int solved = solver->Solve();
   if (cancelled)
-    return Fail(ShapeFitResult::Cancelled, "cancelled");
+    return Fail(ErrorCode::Cancelled, "cancelled");
   if (solved != 1)
-    return Fail(ShapeFitResult::Refused, solver->GetStatusMessage());
+    return Fail(ErrorCode::Refused, solver->GetStatusMessage());
   result.SolverWarning = solver->GetWarningMessage();
 
   // The transform keeps its own references; the reader and the solver go when this returns.
   if (!transform->SetParameters(reader->GetRadius(), reader->GetPointArray(),
                                 solver->GetSplineCoeffX(), solver->GetSplineCoeffY(),
                                 solver->GetSplineCoeffZ(), reader->GetUnList(), reader->GetTree()))
-    return Fail(ShapeFitResult::Refused, "the fit is incomplete");
-  result.Result = ShapeFitResult::Fitted;
+    return Fail(ErrorCode::Refused, "the fit is incomplete");
+  result.Code = ErrorCode::None;
   return result;
 }
 
@@ -94,10 +96,10 @@ ShapeFitResult FitGuarded(const std::string* path, const std::string& text, floa
   try {
     return Fit(path, text, radius, transform, stages, solverPath);
   } catch (const std::bad_alloc&) {
-    return Fail(ShapeFitResult::OutOfMemory, "not enough memory");
+    return Fail(ErrorCode::OutOfMemory, "not enough memory");
   } catch (const std::exception& e) {
     // The numerical code raises its allocation failures with their message.
-    return Fail(ShapeFitResult::OutOfMemory, e.what());
+    return Fail(ErrorCode::OutOfMemory, e.what());
   }
 }
 
@@ -114,3 +116,5 @@ ShapeFitResult FitShapeTransformToText(const std::string& text, float radius,
                                        int solverPath) {
   return FitGuarded(nullptr, text, radius, transform, stages, solverPath);
 }
+
+} // namespace selvane

@@ -3,26 +3,24 @@
 // command and selvane-deform, so both deform by the same field.
 #pragma once
 
+#include "Result.h"
+
 #include <functional>
 #include <string>
 
+namespace selvane {
+
 class vtkShapeTransform;
 
-struct ShapeFitResult {
-  enum Outcome {
-    Fitted,
-    CannotOpen,  // the file cannot be opened, or is not a regular file
-    Unreadable,  // opened, but reading failed or its content was refused
-    NoPairs,     // no line of six numbers
-    Refused,     // the solver refused the correspondences
-    OutOfMemory, // an allocation failed
-    Cancelled,   // the caller stopped the fit between two stages
-  };
-  Outcome Result = Refused;
-  std::string Reason;  // the cause, one line without the file name
+// Code: CannotOpen (the file cannot be opened, or is not a regular file), Unreadable (opened,
+// but reading failed or its content was refused), NoData (no line of six numbers), Refused
+// (the solver refused the correspondences), OutOfMemory, Cancelled (the caller stopped the
+// fit between two stages). Reason: the cause, one line without the file name.
+struct ShapeFitResult : Result {
+  // Not fitted until the fit says so.
+  ShapeFitResult() { this->Code = ErrorCode::Refused; }
   std::string Warning; // the reader's warning, if any (the fit still happened)
   int Pairs = 0;       // distinct correspondences read
-  bool Ok() const { return Result == Fitted; }
   // "" or the solver's warning: the fit misses its sources beyond the tolerance.
   std::string SolverWarning;
 };
@@ -33,9 +31,9 @@ struct ShapeFitResult {
 using FitStages = std::function<bool(const char* stage)>;
 
 // Reads path with the given radius of support, solves, and on success gives the fit to
-// transform (SetParameters; Fraction and Modified are the caller's). On any failure the
-// transform is left as it was. The solver's report goes to standard output. solverPath: a
-// vtkMatrixSolver path (0 = the automatic choice).
+// transform (SetParameters; Fraction is the caller's, and SetFraction marks it modified). On any
+// failure the transform is left as it was. The solver's report goes to standard output. solverPath:
+// a vtkMatrixSolver path (0 = the automatic choice).
 ShapeFitResult FitShapeTransform(const std::string& path, float radius,
                                  vtkShapeTransform* transform, const FitStages& stages = {},
                                  int solverPath = 0);
@@ -43,3 +41,8 @@ ShapeFitResult FitShapeTransform(const std::string& path, float radius,
 ShapeFitResult FitShapeTransformToText(const std::string& text, float radius,
                                        vtkShapeTransform* transform, const FitStages& stages = {},
                                        int solverPath = 0);
+
+} // namespace selvane
+
+// selvane-deform names the result without its namespace.
+using selvane::ShapeFitResult;

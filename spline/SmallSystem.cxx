@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cmath>
 
+namespace selvane {
+
 void SmallSystemSolver::SolveSmallSystem() {
   HouseholderRows();
   LowerTriangularSolve();
@@ -82,3 +84,5 @@ float SmallSystemSolver::DiagonalRatio() const {
   }
   return hi > 0.0f ? lo / hi : 0.0f;
 }
+
+} // namespace selvane

@@ -3,6 +3,8 @@
 // an object owned by its caller.
 #pragma once
 
+namespace selvane {
+
 class SmallSystemSolver {
 public:
   static constexpr int Order = 4;
@@ -19,3 +21,5 @@ public:
   // Smallest |L(i, i)| divided by the largest, after HouseholderRows (0 for a singular M).
   float DiagonalRatio() const;
 };
+
+} // namespace selvane

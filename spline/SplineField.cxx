@@ -8,6 +8,8 @@
 #include <cmath>
 #include <cstdint>
 
+namespace selvane {
+
 namespace {
 // Grids larger than this many cells per centre are coarsened: a thin spread of centres with a
 // small radius must not allocate a huge, nearly empty grid.
@@ -195,3 +197,5 @@ bool SplineField::EvaluateWithDerivative(const double x[3], double d[3],
                                          double jacobian[3][3]) const {
   return Sum<true>(x, d, jacobian);
 }
+
+} // namespace selvane

@@ -12,6 +12,8 @@ class vtkFloatArray;
 class vtkIntArray;
 class vtkPoints;
 
+namespace selvane {
+
 class SplineField {
 public:
   // Copies the centres (by point id), their coefficients (rows given by unList, then the four
@@ -47,3 +49,5 @@ private:
   std::vector<int> CellStart;  // Dims product + 1 offsets into Centres
   double Linear[3][4] = {};    // per axis: d0 + d1 x + d2 y + d3 z
 };
+
+} // namespace selvane

@@ -10,6 +10,8 @@
 #include <algorithm>
 #include <cmath>
 
+namespace selvane {
+
 SplineFit MakeSplineFit(vtkDatReader* reader, vtkMatrixSolver* solver) {
   SplineFit fit;
   fit.Radius = solver->GetRadius();
@@ -113,3 +115,5 @@ double FitResidual(const SplineFit& fit, vtkPoints* targets) {
   }
   return worst;
 }
+
+} // namespace selvane

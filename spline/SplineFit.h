@@ -10,6 +10,8 @@
 #include <vtkPoints.h>
 #include <vtkSmartPointer.h>
 
+namespace selvane {
+
 class vtkDatReader;
 class vtkMatrixSolver;
 
@@ -35,3 +37,8 @@ void EvaluateSpline(const SplineFit& fit, const double p[3], double d[3],
 
 // Largest |d(source) - (source - target)| over the centres, targets by point id.
 double FitResidual(const SplineFit& fit, vtkPoints* targets);
+
+} // namespace selvane
+
+// selvane-fit names it without its namespace.
+using selvane::SplineFit;

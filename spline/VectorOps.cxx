@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+namespace selvane {
+
 float VectorNorm(const float* x, int m) {
   double s = 0.0;
   for (int k = 0; k < m; ++k) {
@@ -29,3 +31,5 @@ void VectorAxpy(float a, const float* x, float* y, int m) {
     y[k] = y[k] + a * x[k];
   }
 }
+
+} // namespace selvane

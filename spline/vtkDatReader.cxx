@@ -18,6 +18,8 @@
 #include <tuple>
 #include <vector>
 
+namespace selvane {
+
 vtkObjectFactoryNewMacro(vtkDatReader);
 
 namespace {
@@ -62,7 +64,6 @@ int vtkDatReader::Fail(int kind, const std::string& message) {
 }
 
 bool vtkDatReader::ReadPairs(std::vector<float>& pairs) {
-  namespace formats = selvane::formats;
   if (this->HasInputText)
     return this->ParsePairs(this->InputText, pairs);
   const char* name = this->FileName ? this->FileName : "";
@@ -85,14 +86,11 @@ bool vtkDatReader::ReadPairs(std::vector<float>& pairs) {
 }
 
 bool vtkDatReader::ParsePairs(const std::string& text, std::vector<float>& pairs) {
-  namespace formats = selvane::formats;
   formats::TextLines lines(text);
-  std::string_view view;
-  std::string line; // NUL-terminated for the parser
-  while (lines.Next(view)) {
-    line.assign(view);
+  std::string_view line;
+  while (lines.Next(line)) {
     float v[6];
-    if (!ParseCorrespondenceLine(line.c_str(), v)) {
+    if (!ParseCorrespondenceLine(line, v)) {
       continue;
     }
     for (float x : v) {
@@ -125,7 +123,7 @@ int vtkDatReader::ReadDatFile() {
     return this->Fail(NotEnoughMemory, "not enough memory to read the file");
   }
 
-  this->InvokeEvent(selvane::StageEvent, const_cast<char*>("Ordering"));
+  this->InvokeEvent(StageEvent, const_cast<char*>("Ordering"));
   // Merge pairs that share a source: the later line's target wins.
   std::map<std::tuple<float, float, float>, vtkIdType> known;
   for (vtkIdType id = 0; id < this->PointArray->GetNumberOfPoints(); ++id) {
@@ -246,3 +244,5 @@ vtkSmartPointer<vtkIntArray> vtkDatReader::GetWellOderredList(int& max, int n, f
   }
   return result;
 }
+
+} // namespace selvane

@@ -1,10 +1,3 @@
-// vtkDatReader: reads point correspondences (source x y z, target x y z per line),
-// merges pairs that share a source (the later line wins), puts the sources into a point
-// locator, orders them breadth-first by neighbourhood within Radius, and prepares the
-// differences source - target by position.
-//
-// Every result is a reference-counted VTK object: a transform may keep vtkSmartPointers to
-// the points, the locator, List / UnList and the B arrays after the reader is deleted.
 #pragma once
 
 #include <vtkFloatArray.h>
@@ -18,6 +11,20 @@
 #include <string>
 #include <vector>
 
+namespace selvane {
+
+/**
+ * @class vtkDatReader
+ * @brief Reads point correspondences and orders them for the spline solver.
+ *
+ * Reads point correspondences (source x y z, target x y z per line),
+ * merges pairs that share a source (the later line wins), puts the sources into a point
+ * locator, orders them breadth-first by neighbourhood within Radius, and prepares the
+ * differences source - target by position.
+ *
+ * Every result is a reference-counted VTK object: a transform may keep vtkSmartPointers to
+ * the points, the locator, List / UnList and the B arrays after the reader is deleted.
+ */
 class vtkDatReader : public vtkObject {
 public:
   static vtkDatReader* New();
@@ -25,19 +32,19 @@ public:
   void PrintSelf(ostream& os, vtkIndent indent) override;
 
   // Search structure over PointArray; ids are point ids (indices into PointArray).
-  vtkGetObjectMacro(Tree, vtkPointLocator);
+  vtkGetSmartPointerMacro(Tree, vtkPointLocator);
   // Source positions by point id (first occurrence order, duplicates merged).
-  vtkGetObjectMacro(PointArray, vtkPoints);
+  vtkGetSmartPointerMacro(PointArray, vtkPoints);
   // Target positions by point id.
-  vtkGetObjectMacro(PointArrayN, vtkPoints);
+  vtkGetSmartPointerMacro(PointArrayN, vtkPoints);
   // Position -> point id (the neighbourhood order); n entries.
-  vtkGetObjectMacro(List, vtkIntArray);
+  vtkGetSmartPointerMacro(List, vtkIntArray);
   // Point id -> position (the row index of the spline system); n entries.
-  vtkGetObjectMacro(UnList, vtkIntArray);
+  vtkGetSmartPointerMacro(UnList, vtkIntArray);
   // Source minus target by position, per axis; n entries.
-  vtkGetObjectMacro(BX, vtkFloatArray);
-  vtkGetObjectMacro(BY, vtkFloatArray);
-  vtkGetObjectMacro(BZ, vtkFloatArray);
+  vtkGetSmartPointerMacro(BX, vtkFloatArray);
+  vtkGetSmartPointerMacro(BY, vtkFloatArray);
+  vtkGetSmartPointerMacro(BZ, vtkFloatArray);
   vtkSetMacro(Radius, float);
   vtkGetMacro(Radius, float);
   vtkGetMacro(Max, int);
@@ -116,3 +123,8 @@ private:
   vtkDatReader(const vtkDatReader&) = delete;
   void operator=(const vtkDatReader&) = delete;
 };
+
+} // namespace selvane
+
+// selvane-fit names it without its namespace.
+using selvane::vtkDatReader;

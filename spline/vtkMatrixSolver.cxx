@@ -24,6 +24,8 @@
 #include <sstream>
 #include <vector>
 
+namespace selvane {
+
 vtkObjectFactoryNewMacro(vtkMatrixSolver);
 
 namespace {
@@ -110,7 +112,7 @@ void vtkMatrixSolver::PrintSelf(ostream& os, vtkIndent indent) {
 
 std::uint64_t vtkMatrixSolver::MemoryForFactor() const {
   return this->MemoryLimit > 0.0 ? static_cast<std::uint64_t>(this->MemoryLimit)
-                                 : selvane::AvailableMemoryBytes();
+                                 : AvailableMemoryBytes();
 }
 
 int vtkMatrixSolver::Refuse(int status, const std::string& message) {
@@ -227,9 +229,9 @@ int vtkMatrixSolver::Solve() {
   }
   this->PolynomialRank = span.Rank;
 
-  selvane::RadialNeighbours neighbours;
+  RadialNeighbours neighbours;
   Allocate("Not enough memory to find the neighbours of the centres",
-           [&] { selvane::FindRadialNeighbours(x, this->Radius, this->Max, neighbours); });
+           [&] { FindRadialNeighbours(x, this->Radius, this->Max, neighbours); });
   int path = this->Path;
   std::ostringstream reason;
   if (path == AutomaticPath) {
@@ -266,7 +268,7 @@ int vtkMatrixSolver::Solve() {
   auto check = [&]() {
     const float* c[3] = {coefficients[0]->GetPointer(0), coefficients[1]->GetPointer(0),
                          coefficients[2]->GetPointer(0)};
-    return selvane::ComputeSourceResidual(x, neighbours, this->Radius, c, differences);
+    return ComputeSourceResidual(x, neighbours, this->Radius, c, differences);
   };
   selvane::SourceResidual residual = check();
   if (!(residual.Worst <= this->ResidualLimit) && path == EnvelopePath &&
@@ -349,7 +351,7 @@ int vtkMatrixSolver::SolveByEnvelope(const std::vector<double>& x, const CentreS
   const double radius = this->Radius;
   const double radius2 = radius * radius;
   auto distance2 = [&x](int i, int j) {
-    return selvane::SquaredDistance(&x[3 * static_cast<size_t>(i)], &x[3 * static_cast<size_t>(j)]);
+    return SquaredDistance(&x[3 * static_cast<size_t>(i)], &x[3 * static_cast<size_t>(j)]);
   };
   // Pass 1: first coupled column of every row, hence the exact envelope size.
   std::vector<int> firstColumn;
@@ -426,7 +428,7 @@ int vtkMatrixSolver::SolveByEnvelope(const std::vector<double>& x, const CentreS
   // Solution.
   const auto solvingStart = Clock::now();
   solver.ErrorFlag = 0;
-  this->InvokeEvent(selvane::StageEvent, const_cast<char*>("Factoring"));
+  this->InvokeEvent(StageEvent, const_cast<char*>("Factoring"));
   if (solver.EnvelopeSolve(1, nullptr) != 0) {
     const int row = solver.FirstBadPivot;
     std::ostringstream msg;
@@ -528,11 +530,11 @@ int vtkMatrixSolver::SolveByEnvelope(const std::vector<double>& x, const CentreS
 }
 
 int vtkMatrixSolver::SolveBySparse(const std::vector<double>& x, const CentreSpan& span,
-                                   const selvane::RadialNeighbours& neighbours,
+                                   const RadialNeighbours& neighbours,
                                    vtkSmartPointer<vtkFloatArray> out[3]) {
   const std::int64_t n = static_cast<std::int64_t>(x.size() / 3);
   const int* list = this->List->GetPointer(0);
-  selvane::RadialSystem system;
+  RadialSystem system;
   system.Coords = &x;
   system.Neighbours = &neighbours;
   system.Span = &span;
@@ -541,16 +543,14 @@ int vtkMatrixSolver::SolveBySparse(const std::vector<double>& x, const CentreSpa
   system.Differences[2] = this->BZ->GetPointer(0);
   system.Radius = this->Radius;
   system.AvailableBytes = this->MemoryForFactor();
-  system.Factoring = [this] {
-    this->InvokeEvent(selvane::StageEvent, const_cast<char*>("Factoring"));
-  };
-  const selvane::SparseFitResult fit = selvane::SolveRadialSystemSparse(system);
+  system.Factoring = [this] { this->InvokeEvent(StageEvent, const_cast<char*>("Factoring")); };
+  const SparseFitResult fit = SolveRadialSystemSparse(system);
   this->ConstructionTime = fit.AssemblyTime;
   this->EnvelopeSize = neighbours.EnvelopeEntries;
   switch (fit.Result) {
-  case selvane::SparseFitResult::Ok:
+  case SparseFitResult::Ok:
     break;
-  case selvane::SparseFitResult::NotPositiveDefinite: {
+  case SparseFitResult::NotPositiveDefinite: {
     const size_t k = static_cast<size_t>(fit.BadPosition);
     std::ostringstream msg;
     msg << "the radial-function matrix is not positive definite: the pivot of row "
@@ -559,16 +559,16 @@ int vtkMatrixSolver::SolveBySparse(const std::vector<double>& x, const CentreSpa
         << "arithmetic can separate at radius " << this->Radius << "?";
     return this->Refuse(NotPositiveDefinite, msg.str());
   }
-  case selvane::SparseFitResult::SingularPolynomial:
+  case SparseFitResult::SingularPolynomial:
     return this->Refuse(SingularPolynomial, "the 4x4 system of the linear part is singular");
-  case selvane::SparseFitResult::TooLarge: {
+  case SparseFitResult::TooLarge: {
     std::ostringstream msg;
     msg << "the sparse factor of " << n << " centres (" << fit.FactorNonzeros << " nonzeros) needs "
         << MiB(fit.RequiredBytes) << " MiB of memory and " << MiB(fit.AvailableBytes)
         << " MiB are available";
     return this->Refuse(TooLarge, msg.str());
   }
-  case selvane::SparseFitResult::OutOfMemory: {
+  case SparseFitResult::OutOfMemory: {
     std::ostringstream msg;
     msg << "not enough memory for the sparse factor of " << n << " centres (" << fit.FactorNonzeros
         << " nonzeros, about " << MiB(fit.RequiredBytes) << " MiB)";
@@ -597,3 +597,5 @@ int vtkMatrixSolver::SolveBySparse(const std::vector<double>& x, const CentreSpa
   std::cout << "Solving time: " << this->SolvingTime << " sec." << std::endl;
   return 1;
 }
+
+} // namespace selvane

@@ -1,18 +1,3 @@
-// vtkMatrixSolver: fits, for each axis, an interpolating spline of compactly
-// supported radial functions phi(r) = (1 - r/R)^2 (r < R) plus a linear polynomial to the
-// differences source - target, by Cholesky factorisation of the radial matrix and
-// elimination of the polynomial part through a 4x4 system. Two paths: the envelope
-// factorisation in single precision in the reader's neighbourhood order (fast while the
-// envelope stays narrow), and a supernodal sparse factorisation in double with a
-// fill-reducing ordering (SparseRadialFit) for larger systems. After every solve the residual
-// at the sources is checked; when it exceeds ResidualTolerance times the extent of the
-// centres the automatic choice solves again in double, and what still misses is reported in
-// WarningMessage naming the worst pair.
-//
-// Outputs are reference-counted VTK objects that outlive the solver: SplineCoeffX/Y/Z
-// (n + 4 floats: radial weights by position, then d0 d1 d2 d3 of d0 + d1 x + d2 y + d3 z) and
-// the centres in position order. Solve refuses (returns 0, Status != Ok, StatusMessage naming
-// the cause) instead of producing meaningless coefficients.
 #pragma once
 
 #include <vtkFloatArray.h>
@@ -25,12 +10,32 @@
 #include <string>
 #include <vector>
 
+namespace selvane {
+
 class vtkDatReader;
 struct CentreSpan;
-namespace selvane {
 struct RadialNeighbours;
-}
 
+/**
+ * @class vtkMatrixSolver
+ * @brief Fits the spline displacement field to the correspondences.
+ *
+ * Fits, for each axis, an interpolating spline of compactly
+ * supported radial functions phi(r) = (1 - r/R)^2 (r < R) plus a linear polynomial to the
+ * differences source - target, by Cholesky factorisation of the radial matrix and
+ * elimination of the polynomial part through a 4x4 system. Two paths: the envelope
+ * factorisation in single precision in the reader's neighbourhood order (fast while the
+ * envelope stays narrow), and a supernodal sparse factorisation in double with a
+ * fill-reducing ordering (SparseRadialFit) for larger systems. After every solve the residual
+ * at the sources is checked; when it exceeds ResidualTolerance times the extent of the
+ * centres the automatic choice solves again in double, and what still misses is reported in
+ * WarningMessage naming the worst pair.
+ *
+ * Outputs are reference-counted VTK objects that outlive the solver: SplineCoeffX/Y/Z
+ * (n + 4 floats: radial weights by position, then d0 d1 d2 d3 of d0 + d1 x + d2 y + d3 z) and
+ * the centres in position order. Solve refuses (returns 0, Status != Ok, StatusMessage naming
+ * the cause) instead of producing meaningless coefficients.
+ */
 class vtkMatrixSolver : public vtkObject {
 public:
   static vtkMatrixSolver* New();
@@ -134,8 +139,7 @@ protected:
   int SolveByEnvelope(const std::vector<double>& x, const CentreSpan& span,
                       vtkSmartPointer<vtkFloatArray> out[3]);
   int SolveBySparse(const std::vector<double>& x, const CentreSpan& span,
-                    const selvane::RadialNeighbours& neighbours,
-                    vtkSmartPointer<vtkFloatArray> out[3]);
+                    const RadialNeighbours& neighbours, vtkSmartPointer<vtkFloatArray> out[3]);
 
   vtkSmartPointer<vtkPoints> PointArray;
   vtkSmartPointer<vtkFloatArray> SplineCoeffX;
@@ -168,3 +172,8 @@ private:
   vtkMatrixSolver(const vtkMatrixSolver&) = delete;
   void operator=(const vtkMatrixSolver&) = delete;
 };
+
+} // namespace selvane
+
+// selvane-fit names it without its namespace.
+using selvane::vtkMatrixSolver;

@@ -12,7 +12,9 @@
 #include <cstring>
 #include <new>
 
-vtkStandardNewMacro(vtkShapeTransform);
+namespace selvane {
+
+vtkObjectFactoryNewMacro(vtkShapeTransform);
 
 namespace {
 
@@ -50,6 +52,11 @@ void vtkShapeTransform::PrintSelf(ostream& os, vtkIndent indent) {
   os << indent << "Cached displacements: " << this->GetNumberOfDisplacements() << "\n";
   os << indent << "CacheFills: " << this->CacheFills << "\n";
   os << indent << "Tree: " << this->Tree.GetPointer() << "\n";
+}
+
+void vtkShapeTransform::SetFraction(float fraction) {
+  this->Fraction = fraction;
+  this->Modified();
 }
 
 vtkShapeTransform::StateType vtkShapeTransform::GetState() const {
@@ -278,3 +285,5 @@ void vtkShapeTransform::InternalDeepCopy(vtkAbstractTransform* transform) {
   this->CacheCount = -1;
   this->CacheTime = 0;
 }
+
+} // namespace selvane

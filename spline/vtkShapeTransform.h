@@ -1,16 +1,3 @@
-// vtkShapeTransform: moves points by a spline displacement field scaled by Fraction,
-// x -> x - Fraction * d(x), where d is the field fitted by vtkMatrixSolver to the
-// correspondences read by vtkDatReader (see SplineField.h for d).
-//
-// The field is evaluated once per parameter set and input: the displacement of every input
-// point is cached, so each further evaluation (an animation frame, a redraw) costs one
-// multiplication and one subtraction per coordinate. The cache belongs to one input point set:
-// when another point set comes in (another model opened), the displacements are computed
-// anew from the kept parameters. The transform keeps its own references to everything
-// SetParameters hands it, so it never depends on the reader or the solver staying alive.
-//
-// States: Identity (no parameters: points copied), Parameterised (the next evaluation fills
-// the cache), Evaluated (the cache holds the displacements of the last input).
 #pragma once
 
 #include "SplineField.h"
@@ -24,6 +11,25 @@
 
 #include <vector>
 
+namespace selvane {
+
+/**
+ * @class vtkShapeTransform
+ * @brief Moves points by a spline displacement field scaled by Fraction.
+ *
+ * x -> x - Fraction * d(x), where d is the field fitted by vtkMatrixSolver to the
+ * correspondences read by vtkDatReader (see SplineField.h for d).
+ *
+ * The field is evaluated once per parameter set and input: the displacement of every input
+ * point is cached, so each further evaluation (an animation frame, a redraw) costs one
+ * multiplication and one subtraction per coordinate. The cache belongs to one input point set:
+ * when another point set comes in (another model opened), the displacements are computed
+ * anew from the kept parameters. The transform keeps its own references to everything
+ * SetParameters hands it, so it never depends on the reader or the solver staying alive.
+ *
+ * States: Identity (no parameters: points copied), Parameterised (the next evaluation fills
+ * the cache), Evaluated (the cache holds the displacements of the last input).
+ */
 class vtkShapeTransform : public vtkAbstractTransform {
 public:
   static vtkShapeTransform* New();
@@ -35,7 +41,8 @@ public:
   // Takes a new fit: radius of support, centres by point id, the three coefficient arrays
   // (n + 4 values: radial weights by row, then the linear part), the row of each centre
   // (point id -> row) and the locator over the centres. Discards the cache. Does not call
-  // Modified(): the caller sets Fraction first. Returns false, and changes nothing, when the
+  // Modified(): SetFraction, which the caller calls next, does. Returns false, and changes
+  // nothing, when the
   // arrays do not fit together (the reason is reported through vtkErrorMacro).
   bool SetParameters(float radius, vtkPoints* centres, vtkFloatArray* coeffX, vtkFloatArray* coeffY,
                      vtkFloatArray* coeffZ, vtkIntArray* unList, vtkPointLocator* tree);
@@ -46,16 +53,18 @@ public:
   // SetParameters.
   void TakeFit(vtkShapeTransform* other);
 
-  // Share of the displacement applied; 0 shows the points as they came in.
-  vtkSetMacro(Fraction, float);
+  // Share of the displacement applied; 0 shows the points as they came in. Always marks the
+  // transform modified, also when the value stays: after SetParameters or TakeFit the same
+  // Fraction stands for another field, and the pipeline must evaluate it.
+  void SetFraction(float fraction);
   vtkGetMacro(Fraction, float);
 
   StateType GetState() const;
   bool GetParametersSet() const { return this->ParametersSet; }
   bool GetDisplacementsValid() const { return this->DisplacementsValid; }
   vtkGetMacro(Radius, float);
-  vtkPoints* GetPointArray() { return this->PointArray; }
-  vtkPointLocator* GetTree() { return this->Tree; }
+  vtkGetSmartPointerMacro(PointArray, vtkPoints);
+  vtkGetSmartPointerMacro(Tree, vtkPointLocator);
   // Number of times the displacement field has been evaluated over a whole input.
   vtkGetMacro(CacheFills, int);
   // Cached displacement of input point i (false when i is outside the cache).
@@ -122,3 +131,8 @@ private:
   vtkShapeTransform(const vtkShapeTransform&) = delete;
   void operator=(const vtkShapeTransform&) = delete;
 };
+
+} // namespace selvane
+
+// selvane-deform names the transform without its namespace.
+using selvane::vtkShapeTransform;

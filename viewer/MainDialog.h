@@ -16,23 +16,24 @@ class vtkAlgorithmOutput;
 class vtkCellArray;
 class vtkCellLocator;
 class vtkFollower;
-class vtkScaledAxes;
 class vtkCellPicker;
 class vtkIdList;
 class vtkLookupTable;
 class vtkPoints;
 class vtkPolyData;
 class vtkPolyDataMapper;
-class vtkPointMarkerSource;
-class vtkSelectedCellsSource;
 class vtkRenderer;
 class vtkRenderWindow;
 class vtkRenderWindowInteractor;
-class vtkShapeTransform;
 class vtkSphereSource;
 class vtkTransformPolyDataFilter;
 
 namespace selvane {
+
+class vtkPointMarkerSource;
+class vtkScaledAxes;
+class vtkSelectedCellsSource;
+class vtkShapeTransform;
 
 // The main window's state: the model as read, its rendering pipeline, the pointing sphere,
 // the current cell, and the two selection lists with their markers. Command handlers of

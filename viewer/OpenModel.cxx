@@ -64,7 +64,7 @@ bool MainDialog::OpenModelFile(const std::string& path) {
 
   ModelPoints = model->GetPoints();
   CurrentCellPoly->SetPoints(ModelPoints);
-  SelectedCellsAppend->SetModel(model);
+  SelectedCellsAppend->SetInputData(model);
   model->BuildLinks();
 
   RebuildScene(true);

@@ -39,11 +39,11 @@ void MainDialog::PickCellAt(int x, int y) {
     return;
   UpdatePickLocator();
   const int height = RenderWindow->GetSize()[1];
-  // Only the model can be hit.
-  Renderer->RemoveAllViewProps();
-  Renderer->AddViewProp(ModelActor);
+  // Only the model can be hit; the rest of the scene stays as it is.
+  CellPicker->PickFromListOn();
+  CellPicker->InitializePickList();
+  CellPicker->AddPickList(ModelActor);
   CellPicker->Pick(x, height - y, 0, Renderer);
-  RebuildScene(false);
   SetCurrentCell(static_cast<int>(CellPicker->GetCellId()), 0);
 }
 

@@ -10,7 +10,6 @@ void MainDialog::ShowDeformation(float fraction) {
   if (!ShapeTransform->GetParametersSet() || !(fraction == fraction))
     return;
   ShapeTransform->SetFraction(std::clamp(fraction, 0.0f, 1.0f));
-  ShapeTransform->Modified();
   Render();
 }
 

@@ -303,10 +303,12 @@ int ChildPairs(Results& results, const std::string& model, const std::string& pa
   }
 
   std::string text;
-  std::string reason;
-  if (!formats::FormatPointTransformationsFile(text, ids, targets, points) ||
-      !formats::WriteFileAtomically(pairsFile, text, &reason)) {
-    results.Put("error", "cannot write the pairs:", reason);
+  if (!formats::FormatPointTransformationsFile(text, ids, targets, points)) {
+    results.Put("error", "cannot write the pairs:", "a selected point is not in the model");
+    return 1;
+  }
+  if (const Result written = formats::WriteFileAtomically(pairsFile, text); !written) {
+    results.Put("error", "cannot write the pairs:", written.Reason);
     return 1;
   }
   results.Put("pairs", ids.size());

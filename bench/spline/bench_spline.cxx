@@ -31,6 +31,8 @@
 #include <string>
 #include <vector>
 
+using namespace selvane;
+
 namespace {
 using Clock = std::chrono::steady_clock;
 double Since(Clock::time_point t) {

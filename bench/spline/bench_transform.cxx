@@ -26,6 +26,8 @@
 #include <unistd.h>
 #include <vector>
 
+using namespace selvane;
+
 namespace {
 
 double Seconds(const std::chrono::steady_clock::time_point& start) {
@@ -122,7 +124,6 @@ int main(int argc, char** argv) {
   filter->SetTransform(shape);
   filter->SetInputData(sheet);
   shape->SetFraction(0.04f);
-  shape->Modified();
   auto start = std::chrono::steady_clock::now();
   filter->Update();
   const double first = Seconds(start);
@@ -131,7 +132,6 @@ int main(int argc, char** argv) {
   const double cached = Median(21, [&] {
     fraction += 0.04f;
     shape->SetFraction(fraction);
-    shape->Modified();
     filter->Update();
   });
 

@@ -1,5 +1,5 @@
 // The main of the Qt tests: the application object they need, set up as the program sets it up.
-#include "EnvironmentLocale.h"
+#include "Locales.h"
 #include "QtTestSupport.h"
 #include "RecentModels.h"
 

@@ -2,9 +2,9 @@
 // frames, the cache, a model opened after a Transform, and every refusal.
 #include "TransformCommand.h"
 #include "ControlIds.h"
-#include "EnvironmentLocale.h"
 #include "FakeWindowing.h"
 #include "FileCommands.h"
+#include "Locales.h"
 #include "MainDialog.h"
 #include "ShapeFit.h"
 #include "TestMeshes.h"

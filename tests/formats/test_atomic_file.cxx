@@ -2,6 +2,7 @@
 // the old file untouched and no temporary file behind.
 #include "AtomicFile.h"
 #include "FileSizeLimit.h"
+#include "TempFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -23,20 +24,14 @@ using namespace selvane::formats;
 
 namespace {
 
+// Keeps the reason of result (empty after a success) for the checks on it; true on success.
+bool Kept(const selvane::Result& result, std::string& reason) {
+  reason = result.Reason;
+  return result.Ok();
+}
+
 class AtomicFileTest : public ::testing::Test {
 protected:
-  void SetUp() override {
-    char tmpl[] = "/tmp/selvane-atomic-XXXXXX";
-    ASSERT_NE(::mkdtemp(tmpl), nullptr);
-    Dir = tmpl;
-  }
-  void TearDown() override {
-    if (!Dir.empty()) {
-      const std::string cmd = "rm -rf '" + Dir + "'";
-      ASSERT_EQ(std::system(cmd.c_str()), 0);
-    }
-  }
-
   std::string Path(const std::string& name) const { return Dir + "/" + name; }
 
   static std::string Read(const std::string& path) {
@@ -63,7 +58,8 @@ protected:
     return names;
   }
 
-  std::string Dir;
+  const selvane::TempDir Folder;
+  const std::string Dir = Folder.Path();
 };
 
 mode_t CurrentUmask() {
@@ -106,7 +102,7 @@ int CloseFails(int fd) {
 TEST_F(AtomicFileTest, CreatesANewFileWithTheUsualPermissions) {
   const std::string target = Path("a.pts");
   std::string reason = "stale";
-  ASSERT_TRUE(WriteFileAtomically(target, "# Points\n1.000000 2.000000 3.000000\n", &reason));
+  ASSERT_TRUE(Kept(WriteFileAtomically(target, "# Points\n1.000000 2.000000 3.000000\n"), reason));
   EXPECT_EQ(reason, "");
   EXPECT_EQ(Read(target), "# Points\n1.000000 2.000000 3.000000\n");
   struct stat st;
@@ -134,7 +130,7 @@ TEST_F(AtomicFileTest, RelativeTargetInTheCurrentFolder) {
   char cwd[4096];
   ASSERT_NE(::getcwd(cwd, sizeof cwd), nullptr);
   ASSERT_EQ(::chdir(Dir.c_str()), 0);
-  const bool ok = WriteFileAtomically("rel.cid", "# Cells IDs\n");
+  const bool ok = WriteFileAtomically("rel.cid", "# Cells IDs\n").Ok();
   ASSERT_EQ(::chdir(cwd), 0);
   ASSERT_TRUE(ok);
   EXPECT_EQ(Read(Path("rel.cid")), "# Cells IDs\n");
@@ -153,7 +149,7 @@ TEST_F(AtomicFileTest, RefusesAFolder) {
   ASSERT_EQ(::mkdir(target.c_str(), 0755), 0);
   Put(target + "/inside", "keep\n");
   std::string reason;
-  EXPECT_FALSE(WriteFileAtomically(target, "data\n", &reason));
+  EXPECT_FALSE(Kept(WriteFileAtomically(target, "data\n"), reason));
   EXPECT_NE(reason.find("folder"), std::string::npos) << reason;
   EXPECT_NE(reason.find(target), std::string::npos) << reason;
   struct stat st;
@@ -162,17 +158,17 @@ TEST_F(AtomicFileTest, RefusesAFolder) {
   EXPECT_EQ(Read(target + "/inside"), "keep\n");
   EXPECT_EQ(Entries(Dir), (std::set<std::string>{"folder"}));
   // A name that ends in a slash names a folder too.
-  EXPECT_FALSE(WriteFileAtomically(Path("nofolder/"), "data\n", &reason));
-  EXPECT_FALSE(WriteFileAtomically(Dir + "/.", "data\n", &reason));
+  EXPECT_FALSE(Kept(WriteFileAtomically(Path("nofolder/"), "data\n"), reason));
+  EXPECT_FALSE(Kept(WriteFileAtomically(Dir + "/.", "data\n"), reason));
   EXPECT_EQ(Entries(Dir), (std::set<std::string>{"folder"}));
 }
 
 TEST_F(AtomicFileTest, RefusesAPathInAFolderThatDoesNotExist) {
   std::string reason;
-  EXPECT_FALSE(WriteFileAtomically(Path("missing/a.pts"), "data\n", &reason));
+  EXPECT_FALSE(Kept(WriteFileAtomically(Path("missing/a.pts"), "data\n"), reason));
   EXPECT_NE(reason.find(std::strerror(ENOENT)), std::string::npos) << reason;
   EXPECT_TRUE(Entries(Dir).empty());
-  EXPECT_FALSE(WriteFileAtomically("", "data\n", &reason));
+  EXPECT_FALSE(Kept(WriteFileAtomically("", "data\n"), reason));
   EXPECT_FALSE(reason.empty());
 }
 
@@ -180,7 +176,7 @@ TEST_F(AtomicFileTest, RefusesAFifo) {
   const std::string fifo = Path("pipe");
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
   std::string reason;
-  EXPECT_FALSE(WriteFileAtomically(fifo, "data\n", &reason));
+  EXPECT_FALSE(Kept(WriteFileAtomically(fifo, "data\n"), reason));
   EXPECT_NE(reason.find("not a regular file"), std::string::npos) << reason;
   struct stat st;
   ASSERT_EQ(::lstat(fifo.c_str(), &st), 0);
@@ -208,13 +204,13 @@ TEST_F(AtomicFileTest, RefusesADanglingSymbolicLink) {
   const std::string link = Path("dangling.pts");
   ASSERT_EQ(::symlink("nowhere/x.pts", link.c_str()), 0);
   std::string reason;
-  EXPECT_FALSE(WriteFileAtomically(link, "data\n", &reason));
+  EXPECT_FALSE(Kept(WriteFileAtomically(link, "data\n"), reason));
   EXPECT_NE(reason.find("symbolic link"), std::string::npos) << reason;
   EXPECT_EQ(Entries(Dir), (std::set<std::string>{"dangling.pts"}));
   // A symbolic link to a folder is a folder.
   ASSERT_EQ(::mkdir(Path("d").c_str(), 0755), 0);
   ASSERT_EQ(::symlink("d", Path("dl").c_str()), 0);
-  EXPECT_FALSE(WriteFileAtomically(Path("dl"), "data\n", &reason));
+  EXPECT_FALSE(Kept(WriteFileAtomically(Path("dl"), "data\n"), reason));
   EXPECT_NE(reason.find("folder"), std::string::npos) << reason;
   EXPECT_TRUE(Entries(Path("d")).empty());
 }
@@ -225,7 +221,7 @@ TEST_F(AtomicFileTest, WriteFailingHalfwayKeepsTheOldFile) {
   gWriteCalls = 0;
   const FileOps ops = {&WriteHalfThenFail, PosixFileOps().Fsync, PosixFileOps().Close};
   std::string reason;
-  EXPECT_FALSE(WriteFileAtomically(target, std::string(10000, 'x'), &reason, ops));
+  EXPECT_FALSE(Kept(WriteFileAtomically(target, std::string(10000, 'x'), ops), reason));
   EXPECT_EQ(gWriteCalls, 2);
   EXPECT_NE(reason.find(std::strerror(ENOSPC)), std::string::npos) << reason;
   EXPECT_EQ(Read(target), "precious\n");
@@ -237,12 +233,12 @@ TEST_F(AtomicFileTest, ShortAndInterruptedWritesAreCompleted) {
   const std::string text = "0123456789abcdefghij\n";
   gWriteCalls = 0;
   FileOps ops = {&WriteShortChunks, PosixFileOps().Fsync, PosixFileOps().Close};
-  ASSERT_TRUE(WriteFileAtomically(target, text, nullptr, ops));
+  ASSERT_TRUE(WriteFileAtomically(target, text, ops));
   EXPECT_EQ(gWriteCalls, 7); // 21 bytes in pieces of 3
   EXPECT_EQ(Read(target), text);
   gWriteCalls = 0;
   ops.Write = &WriteInterrupted;
-  ASSERT_TRUE(WriteFileAtomically(target, text + text, nullptr, ops));
+  ASSERT_TRUE(WriteFileAtomically(target, text + text, ops));
   EXPECT_EQ(Read(target), text + text);
 }
 
@@ -252,14 +248,14 @@ TEST_F(AtomicFileTest, FsyncOrCloseFailureKeepsTheOldFile) {
   std::string reason;
   FileOps ops = PosixFileOps();
   ops.Fsync = &FsyncFails;
-  EXPECT_FALSE(WriteFileAtomically(target, "new\n", &reason, ops));
+  EXPECT_FALSE(Kept(WriteFileAtomically(target, "new\n", ops), reason));
   EXPECT_NE(reason.find(std::strerror(EIO)), std::string::npos) << reason;
   EXPECT_EQ(Read(target), "precious\n");
   EXPECT_EQ(Entries(Dir), (std::set<std::string>{"sync.pid"}));
 
   ops = PosixFileOps();
   ops.Close = &CloseFails;
-  EXPECT_FALSE(WriteFileAtomically(target, "new\n", &reason, ops));
+  EXPECT_FALSE(Kept(WriteFileAtomically(target, "new\n", ops), reason));
   EXPECT_EQ(Read(target), "precious\n");
   EXPECT_EQ(Entries(Dir), (std::set<std::string>{"sync.pid"}));
 }
@@ -270,7 +266,7 @@ TEST_F(AtomicFileTest, FileSizeLimitInAChildProcessKeepsTheOldFile) {
   const std::string target = Path("limited.ptt");
   Put(target, "precious\n");
   EXPECT_TRUE(selvane::test::FailsPastFileSizeLimit(4096, [&](std::string& reason) {
-    return WriteFileAtomically(target, std::string(100000, 'y'), &reason);
+    return Kept(WriteFileAtomically(target, std::string(100000, 'y')), reason);
   }));
   EXPECT_EQ(Read(target), "precious\n");
   EXPECT_EQ(Entries(Dir), (std::set<std::string>{"limited.ptt"}));
@@ -280,14 +276,15 @@ TEST_F(AtomicFileTest, WriterWithItsOwnPath) {
   const std::string target = Path("model.vtk");
   Put(target, "precious\n");
   std::string seenTemp;
-  auto good = [&](const std::string& temp, std::string&) {
+  auto good = [&](const std::string& temp) {
     seenTemp = temp;
     std::ofstream out(temp, std::ios::trunc);
     out << "# vtk DataFile Version 4.2\n";
-    return static_cast<bool>(out);
+    return out ? selvane::Result::Success()
+               : selvane::Result::Failure(selvane::ErrorCode::CannotWrite, "stream failed");
   };
   std::string reason;
-  ASSERT_TRUE(WriteFileAtomicallyWith(target, good, &reason)) << reason;
+  ASSERT_TRUE(Kept(WriteFileAtomicallyWith(target, good), reason)) << reason;
   EXPECT_EQ(Read(target), "# vtk DataFile Version 4.2\n");
   EXPECT_EQ(seenTemp.rfind(Dir + "/", 0), 0u) << seenTemp; // beside the target
   EXPECT_EQ(Entries(Dir), (std::set<std::string>{"model.vtk"}));
@@ -299,49 +296,48 @@ TEST_F(AtomicFileTest, FailingWriterWithItsOwnPathKeepsTheOldFile) {
   std::string reason;
 
   // The writer writes part of the file, then reports failure.
-  auto partial = [](const std::string& temp, std::string& why) {
+  auto partial = [](const std::string& temp) {
     std::ofstream(temp) << "# vtk Da";
-    why = "Error writing points";
-    return false;
+    return selvane::Result::Failure(selvane::ErrorCode::CannotWrite, "Error writing points");
   };
-  EXPECT_FALSE(WriteFileAtomicallyWith(target, partial, &reason));
+  EXPECT_FALSE(Kept(WriteFileAtomicallyWith(target, partial), reason));
   EXPECT_NE(reason.find("Error writing points"), std::string::npos) << reason;
   EXPECT_EQ(Read(target), "precious\n");
   EXPECT_EQ(Entries(Dir), (std::set<std::string>{"model.vtk"}));
 
   // The writer removes its file (as vtkPolyDataWriter does on failure) but claims success.
-  auto vanishing = [](const std::string& temp, std::string&) {
+  auto vanishing = [](const std::string& temp) {
     ::unlink(temp.c_str());
-    return true;
+    return selvane::Result::Success();
   };
-  EXPECT_FALSE(WriteFileAtomicallyWith(target, vanishing, &reason));
+  EXPECT_FALSE(Kept(WriteFileAtomicallyWith(target, vanishing), reason));
   EXPECT_EQ(Read(target), "precious\n");
   EXPECT_EQ(Entries(Dir), (std::set<std::string>{"model.vtk"}));
 
   // The writer throws: the temporary file goes, the exception passes on.
-  auto throwing = [](const std::string& temp, std::string&) -> bool {
+  auto throwing = [](const std::string& temp) -> selvane::Result {
     std::ofstream(temp) << "partial";
     throw std::runtime_error("allocation failure");
   };
-  EXPECT_THROW(WriteFileAtomicallyWith(target, throwing, &reason), std::runtime_error);
+  EXPECT_THROW(Kept(WriteFileAtomicallyWith(target, throwing), reason), std::runtime_error);
   EXPECT_EQ(Read(target), "precious\n");
   EXPECT_EQ(Entries(Dir), (std::set<std::string>{"model.vtk"}));
 
   // Fsync failure after a good writer.
   FileOps ops = PosixFileOps();
   ops.Fsync = &FsyncFails;
-  auto good = [](const std::string& temp, std::string&) {
+  auto good = [](const std::string& temp) {
     std::ofstream(temp) << "new";
-    return true;
+    return selvane::Result::Success();
   };
-  EXPECT_FALSE(WriteFileAtomicallyWith(target, good, &reason, ops));
+  EXPECT_FALSE(Kept(WriteFileAtomicallyWith(target, good, ops), reason));
   EXPECT_EQ(Read(target), "precious\n");
   EXPECT_EQ(Entries(Dir), (std::set<std::string>{"model.vtk"}));
 
   // The same refusals as the plain form.
   ASSERT_EQ(::mkdir(Path("f").c_str(), 0755), 0);
-  EXPECT_FALSE(WriteFileAtomicallyWith(Path("f"), good, &reason));
-  EXPECT_FALSE(WriteFileAtomicallyWith(Path("none/x.vtk"), good, &reason));
+  EXPECT_FALSE(Kept(WriteFileAtomicallyWith(Path("f"), good), reason));
+  EXPECT_FALSE(Kept(WriteFileAtomicallyWith(Path("none/x.vtk"), good), reason));
 }
 
 TEST_F(AtomicFileTest, ReadFileContents) {
@@ -349,13 +345,15 @@ TEST_F(AtomicFileTest, ReadFileContents) {
   std::string big(200000, 'z');
   Put(path, "# Points IDs\n1\n" + big);
   std::string contents, reason;
-  ASSERT_TRUE(ReadFileContents(path, contents, &reason));
+  ASSERT_TRUE(Kept(ReadFileContents(path, contents), reason));
   EXPECT_EQ(contents, "# Points IDs\n1\n" + big);
   EXPECT_EQ(reason, "");
 
-  EXPECT_FALSE(ReadFileContents(Dir, contents, &reason));
+  EXPECT_EQ(ReadFileContents(Dir, contents).Code, selvane::ErrorCode::CannotOpen);
+  EXPECT_FALSE(Kept(ReadFileContents(Dir, contents), reason));
   EXPECT_NE(reason.find("a folder"), std::string::npos) << reason;
   EXPECT_TRUE(contents.empty());
-  EXPECT_FALSE(ReadFileContents(Path("missing"), contents, &reason));
+  EXPECT_EQ(ReadFileContents(Path("missing"), contents).Code, selvane::ErrorCode::CannotOpen);
+  EXPECT_FALSE(Kept(ReadFileContents(Path("missing"), contents), reason));
   EXPECT_NE(reason.find(std::strerror(ENOENT)), std::string::npos) << reason;
 }

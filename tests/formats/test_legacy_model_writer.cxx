@@ -5,6 +5,7 @@
 #include "FileSizeLimit.h"
 #include "LegacyModelWriter.h"
 #include "ModelFileReader.h"
+#include "TempFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -103,9 +104,8 @@ TEST(LegacyModelWriter, Version42AsciiWithExactCoordinates) {
 }
 
 TEST(LegacyModelWriter, FailuresKeepTheOldFile) {
-  const auto dir = std::filesystem::temp_directory_path() /
-                   ("selvane-legacy-writer-test-" + std::to_string(::getpid()));
-  std::filesystem::remove_all(dir);
+  const selvane::TempDir folder;
+  const std::filesystem::path dir = folder.Path();
   std::filesystem::create_directories(dir / "folder.vtk");
   const std::string target = (dir / "old.vtk").string();
   std::ofstream(target) << "precious\n";
@@ -122,7 +122,6 @@ TEST(LegacyModelWriter, FailuresKeepTheOldFile) {
 
   ASSERT_TRUE(WriteLegacyPolyDataFile(data, target, reason)) << reason;
   EXPECT_EQ(ReadBack(Slurp(target))->GetNumberOfPolys(), 2);
-  std::filesystem::remove_all(dir);
 }
 
 TEST(LegacyModelWriter, AFileThatCannotBeWrittenToItsEndKeepsTheOldFile) {
@@ -131,10 +130,8 @@ TEST(LegacyModelWriter, AFileThatCannotBeWrittenToItsEndKeepsTheOldFile) {
   auto data = Triangles();
   std::string text, reason;
   ASSERT_TRUE(FormatLegacyPolyData(data, text, reason)) << reason;
-  const auto dir = std::filesystem::temp_directory_path() /
-                   ("selvane-legacy-writer-limit-" + std::to_string(::getpid()));
-  std::filesystem::remove_all(dir);
-  std::filesystem::create_directories(dir);
+  const selvane::TempDir folder;
+  const std::filesystem::path dir = folder.Path();
   const std::string target = (dir / "model.vtk").string();
   std::ofstream(target) << "precious\n";
   EXPECT_TRUE(selvane::test::FailsPastFileSizeLimit(text.size() - 10, [&](std::string& why) {
@@ -148,7 +145,6 @@ TEST(LegacyModelWriter, AFileThatCannotBeWrittenToItsEndKeepsTheOldFile) {
   // Without the limit the same write goes through and reads back.
   ASSERT_TRUE(WriteLegacyPolyDataFile(data, target, reason)) << reason;
   EXPECT_EQ(Slurp(target), text);
-  std::filesystem::remove_all(dir);
 }
 
 // ---- round trip of saved models ----------------------------------------------------------
@@ -156,20 +152,9 @@ TEST(LegacyModelWriter, AFileThatCannotBeWrittenToItsEndKeepsTheOldFile) {
 namespace {
 
 // A folder of its own, removed when the tests end.
-const std::filesystem::path& TestFolder() {
-  static const struct Folder {
-    std::filesystem::path Path = std::filesystem::temp_directory_path() /
-                                 ("selvane-legacy-round-trip-" + std::to_string(::getpid()));
-    Folder() {
-      std::filesystem::remove_all(Path);
-      std::filesystem::create_directories(Path);
-    }
-    ~Folder() {
-      std::error_code ignored;
-      std::filesystem::remove_all(Path, ignored);
-    }
-  } folder;
-  return folder.Path;
+std::filesystem::path TestFolder() {
+  static const selvane::TempDir folder;
+  return folder.Path();
 }
 
 // A 6 x 6 grid of triangles with the given points.

@@ -5,6 +5,7 @@
 #include "LegacyVtkScanner.h"
 #include "ModelFileReader.h"
 #include "ModelFiles.h"
+#include "TempFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -48,33 +49,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// A folder of its own under the system's temporary folder, removed at the end of the tests.
-class TempFolder {
-public:
-  TempFolder() {
-    std::string pattern = (fs::temp_directory_path() / "selvane-modelcheck-XXXXXX").string();
-    std::vector<char> name(pattern.begin(), pattern.end());
-    name.push_back('\0');
-    if (::mkdtemp(name.data()) == nullptr) {
-      throw std::runtime_error("cannot make a temporary folder");
-    }
-    this->Path = name.data();
-  }
-  ~TempFolder() {
-    std::error_code ignored;
-    fs::remove_all(this->Path, ignored);
-  }
-  std::string Write(const std::string& name, const std::string& bytes) const {
-    std::string path = (this->Path / name).string();
-    std::ofstream out(path, std::ios::binary);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    return path;
-  }
-  fs::path Path;
-};
-
-TempFolder& Folder() {
-  static TempFolder folder;
+// A folder of its own, removed at the end of the tests.
+const selvane::TempDir& Folder() {
+  static const selvane::TempDir folder;
   return folder;
 }
 
@@ -366,14 +343,14 @@ TEST(DamagedModelPrefixes, EveryTruncationIsRefusedOrComplete) {
 // ---- files that are not regular files, and files that change -------------------------------
 
 TEST(NonRegularFiles, AreRefusedWithWhatTheyAreWithoutBlocking) {
-  const std::string fifo = (Folder().Path / "pipe.vtk").string();
+  const std::string fifo = Folder().File("pipe.vtk");
   ASSERT_EQ(0, ::mkfifo(fifo.c_str(), 0600));
-  const std::string missing = (Folder().Path / "no-such-model.vtk").string();
+  const std::string missing = Folder().File("no-such-model.vtk");
   const struct {
     std::string Path;
     const char* Expected;
   } cases[] = {{missing, "cannot open the file"},
-               {Folder().Path.string(), "a folder"},
+               {Folder().Path(), "a folder"},
                {fifo, "a pipe (FIFO)"},
                {"/dev/zero", "a character device"}};
   for (const auto& c : cases) {
@@ -784,9 +761,8 @@ class WrittenByVtk : public ::testing::TestWithParam<WriterCase> {};
 TEST_P(WrittenByVtk, OpensWithTheRightCounts) {
   const WriterCase w = GetParam();
   vtkSmartPointer<vtkPolyData> model = WriterModel();
-  const std::string path = (Folder().Path / ("written-" + std::to_string(w.Version) +
-                                             (w.Binary ? "-binary" : "-ascii") + ".vtk"))
-                               .string();
+  const std::string path = Folder().File("written-" + std::to_string(w.Version) +
+                                         (w.Binary ? "-binary" : "-ascii") + ".vtk");
   vtkNew<vtkPolyDataWriter> writer;
   writer->SetInputData(model);
   writer->SetFileVersion(w.Version);

@@ -1,9 +1,7 @@
 // Parsers of the selection files: line acceptance and reports.
-#include "EnvironmentLocale.h"
+#include "Locales.h"
 #include "SelectionFiles.h"
 #include "TextLines.h"
-
-#include "GermanLocale.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,6 @@
 // Writers of the selection files: byte-exact output.
-#include "EnvironmentLocale.h"
+#include "Locales.h"
 #include "SelectionFiles.h"
-
-#include "GermanLocale.h"
 
 #include <gtest/gtest.h>
 
@@ -199,14 +197,18 @@ TEST(Numbers, AgreeWithPrintfInTheCLocaleOnRandomFloats) {
   std::uniform_real_distribution<float> mantissa(-1.0f, 1.0f);
   std::uniform_int_distribution<int> exponent(-12, 12);
   const selvane::test::ClassicNumbers classic;
-  for (int i = 0; i < 20000; ++i) {
-    const float f = std::ldexp(mantissa(rng), exponent(rng) * 2);
+  auto expectPrintf = [](double v) {
     char expected[512];
-    std::snprintf(expected, sizeof expected, "%f", static_cast<double>(f));
+    std::snprintf(expected, sizeof expected, "%f", v);
     std::string got;
-    AppendFixed6(got, f);
-    ASSERT_EQ(got, expected) << f;
-  }
+    AppendFixed6(got, v);
+    EXPECT_EQ(got, expected) << v;
+  };
+  // Halfway cases, large and tiny values, doubles that are no floats.
+  for (double v : {0.0000005, 0.0000015, -1e-7, 123456789.125, 3.4e38, -2.5e-3, 1.0 / 3.0})
+    expectPrintf(v);
+  for (int i = 0; i < 20000; ++i)
+    expectPrintf(std::ldexp(mantissa(rng), exponent(rng) * 2));
 }
 
 TEST(Numbers, WritersIgnoreTheUserLocale) {

@@ -17,6 +17,8 @@
 #include <cmath>
 #include <vector>
 
+using namespace selvane;
+
 namespace {
 
 using Ids = std::vector<vtkIdType>;
@@ -80,7 +82,7 @@ TEST(SelectedCellsSource, DrawsEachCellWithItsTypeOnTheModelsOwnPoints) {
   model->InsertNextCell(VTK_TRIANGLE_STRIP, 4, strip); // 4
 
   vtkNew<vtkSelectedCellsSource> cells;
-  cells->SetModel(model);
+  cells->SetInputData(model);
   cells->Update();
   EXPECT_EQ(cells->GetOutput()->GetNumberOfCells(), 0);
   for (vtkIdType cell : {4, 2, 99, 3, 1, 0})
@@ -99,14 +101,21 @@ TEST(SelectedCellsSource, DrawsEachCellWithItsTypeOnTheModelsOwnPoints) {
   EXPECT_EQ(CellPoints(drawn, 2), (Ids{2, 3, 4, 5}));
   EXPECT_EQ(CellPoints(drawn, 4), (Ids{4, 5, 6, 7}));
 
-  // Withdrawing redraws; so does moving the model's points.
+  // Withdrawing redraws; so does a change of the model on the input.
   cells->RemoveCell(2);
   cells->Update();
   EXPECT_EQ(drawn->GetNumberOfCells(), 4);
-  const vtkMTimeType before = cells->GetMTime();
-  points->SetPoint(0, -1, -1, -1);
-  points->Modified();
-  EXPECT_GT(cells->GetMTime(), before);
+  vtkNew<vtkPoints> moved;
+  moved->DeepCopy(points);
+  model->SetPoints(moved);
+  cells->Update();
+  EXPECT_EQ(drawn->GetPoints(), moved.Get());
+
+  // Without a model nothing is drawn.
+  vtkNew<vtkSelectedCellsSource> alone;
+  alone->AddCell(0);
+  alone->Update();
+  EXPECT_EQ(alone->GetOutput()->GetNumberOfCells(), 0);
 }
 
 TEST(PointMarkerSource, EachMarkerIsASphereAtItsTargetAndALineFromItsPoint) {

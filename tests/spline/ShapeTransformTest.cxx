@@ -1,5 +1,5 @@
 // vtkShapeTransform on hand-made fits (known coefficients) and on fits from files.
-#include "EnvironmentLocale.h"
+#include "Locales.h"
 #include "ShapeFit.h"
 #include "TestMeshes.h"
 #include "vtkShapeTransform.h"
@@ -13,6 +13,7 @@
 #include <vtkPoints.h>
 #include <vtkPolyData.h>
 #include <vtkSmartPointer.h>
+#include <vtkTransformPolyDataFilter.h>
 
 #include <array>
 #include <cmath>
@@ -226,6 +227,22 @@ TEST(ShapeTransformTest, NewParametersAndNewInputsAreEvaluatedAnew) {
   EXPECT_EQ(Transformed(t, none)->GetNumberOfPoints(), 0);
   EXPECT_EQ(t->GetState(), vtkShapeTransform::Evaluated);
   EXPECT_EQ(t->GetNumberOfDisplacements(), 0);
+
+  // A drawn model follows a new fit set at the Fraction the old one had.
+  vtkNew<vtkPolyData> model;
+  model->SetPoints(small);
+  vtkNew<vtkTransformPolyDataFilter> drawn;
+  drawn->SetInputData(model);
+  drawn->SetTransform(t);
+  ASSERT_TRUE(one.Apply(t, 2.0f));
+  t->SetFraction(1.0f);
+  drawn->Update();
+  const double oneX = drawn->GetOutput()->GetPoint(3)[0];
+  ASSERT_TRUE(two.Apply(t, 2.0f));
+  t->SetFraction(1.0f);
+  drawn->Update();
+  EXPECT_NE(drawn->GetOutput()->GetPoint(3)[0], oneX);
+  EXPECT_EQ(drawn->GetOutput()->GetPoint(3)[0], static_cast<float>(small->GetPoint(3)[0]));
 }
 
 TEST(ShapeTransformTest, InconsistentParametersAreRefusedAndChangeNothing) {

@@ -2,7 +2,8 @@
 // temporary files, and random correspondence sets.
 #pragma once
 
-#include "EnvironmentLocale.h"
+#include "Locales.h"
+#include "TempFolder.h"
 
 #include <cmath>
 #include <cstdint>
@@ -124,17 +125,8 @@ inline std::vector<double> DenseSolve(int n, std::vector<double> a, std::vector<
 // A folder of this process's own, removed when it ends: a test program and its locale run may
 // run at the same time.
 inline const std::string& ScratchFolder() {
-  struct Folder {
-    std::string Path =
-        std::string(SELVANE_BINARY_DIR) + "/tests/spline/scratch-" + std::to_string(::getpid());
-    Folder() { std::filesystem::create_directories(Path); }
-    ~Folder() {
-      std::error_code ignored;
-      std::filesystem::remove_all(Path, ignored);
-    }
-  };
-  static const Folder folder;
-  return folder.Path;
+  static const selvane::TempDir folder;
+  return folder.Path();
 }
 
 inline std::string TempPath(const std::string& name) {

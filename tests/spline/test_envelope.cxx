@@ -9,6 +9,8 @@
 #include <random>
 #include <vector>
 
+using namespace selvane;
+
 using namespace spline_test;
 
 namespace {

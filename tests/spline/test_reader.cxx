@@ -10,11 +10,13 @@
 
 #include <cerrno>
 #include <cstring>
+#include <limits>
 #include <set>
 
 #include <sys/stat.h>
 #include <unistd.h>
 
+using namespace selvane;
 using namespace spline_test;
 
 namespace {
@@ -54,6 +56,19 @@ TEST(CorrespondenceLine, WhichLinesCount) {
   EXPECT_FALSE(ParseCorrespondenceLine("   ", v));
   EXPECT_TRUE(ParseCorrespondenceLine("  -1.5 0 0 2 2 2 trailing text", v));
   EXPECT_EQ(v[0], -1.5f);
+  // Numbers as the C library's "%f" reads them: hexadecimal ones, an exponent mark without
+  // digits, a number beyond single precision as an infinity (the reader then refuses the
+  // file), "nan" without its "(chars)".
+  EXPECT_TRUE(ParseCorrespondenceLine("0x1.8p1 1e 2e+ 0x. 1e39 -1e39", v));
+  EXPECT_EQ(v[0], 3.0f);
+  EXPECT_EQ(v[1], 1.0f);
+  EXPECT_EQ(v[2], 2.0f);
+  EXPECT_EQ(v[3], 0.0f);
+  EXPECT_EQ(v[4], std::numeric_limits<float>::infinity());
+  EXPECT_EQ(v[5], -std::numeric_limits<float>::infinity());
+  EXPECT_FALSE(ParseCorrespondenceLine("nan(1) 0 0 0 0 0", v));
+  EXPECT_FALSE(ParseCorrespondenceLine("0x 0 0 0 0 0", v));
+  EXPECT_FALSE(ParseCorrespondenceLine("infin 0 0 0 0 0", v));
 }
 
 TEST(Reader, AcceptanceCasesFromAFile) {

@@ -11,6 +11,8 @@
 #include <limits>
 #include <random>
 
+using namespace selvane;
+
 using namespace spline_test;
 
 TEST(SmallSystem, RandomNonSingularBothSigns) {

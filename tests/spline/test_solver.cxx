@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+using namespace selvane;
+
 using namespace spline_test;
 
 namespace {

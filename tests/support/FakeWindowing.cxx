@@ -1,7 +1,7 @@
 #include "FakeWindowing.h"
 
 #include "ControlIds.h"
-#include "EnvironmentLocale.h"
+#include "Locales.h"
 
 #include <vtkCallbackCommand.h>
 #include <vtkCommand.h>
@@ -9,6 +9,7 @@
 #include <vtkRenderWindowInteractor.h>
 
 #include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <cstdio>
 #include <cstdlib>
@@ -111,16 +112,23 @@ bool FakeWindowing::ReadCoordinateFields(float target[3], float current[3]) {
   float* destinations[6] = {&target[0],  &target[1],  &target[2],
                             &current[0], &current[1], &current[2]};
   for (int i = 0; i < 6; ++i) {
-    // As the Qt fields read numbers: with a decimal point, whatever the locale.
+    // As the Qt fields read numbers: with a decimal point, whatever the locale, blanks
+    // around the number ignored; a field without one is focused with its text selected.
     const std::string& text = FieldTexts[fields[i]];
     const char* first = text.c_str();
     const char* last = first + text.size();
+    while (first != last && std::isspace(static_cast<unsigned char>(*first)))
+      ++first;
+    while (last != first && std::isspace(static_cast<unsigned char>(last[-1])))
+      --last;
     if (first != last && *first == '+')
       ++first;
     float value = 0;
     const auto read = std::from_chars(first, last, value);
-    if (text.empty() || read.ec != std::errc() || read.ptr != last) {
+    if (first == last || read.ec != std::errc() || read.ptr != last) {
       Messages.push_back("Please enter a number.");
+      FocusedControl = fields[i];
+      TextSelectedField = fields[i];
       return false;
     }
     *destinations[i] = value;

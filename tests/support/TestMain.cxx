@@ -1,5 +1,5 @@
 // The main of the test programs: GoogleTest, run under the locale of the environment.
-#include "EnvironmentLocale.h"
+#include "Locales.h"
 
 #include <gtest/gtest.h>
 

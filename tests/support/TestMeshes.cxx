@@ -11,24 +11,9 @@
 #include <vtkPropCollection.h>
 #include <vtkRenderer.h>
 
-#include <cstdlib>
-#include <filesystem>
 #include <fstream>
-#include <stdexcept>
 
 namespace selvane {
-
-TempDir::TempDir() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "selvane-test-XXXXXX").string();
-  if (!mkdtemp(pattern.data()))
-    throw std::runtime_error("cannot make a temporary folder");
-  Root = pattern;
-}
-
-TempDir::~TempDir() {
-  std::error_code ignored;
-  std::filesystem::remove_all(Root, ignored);
-}
 
 vtkSmartPointer<vtkPolyData> MakeBoxModel(double x0, double y0, double z0, double x1, double y1,
                                           double z1, bool cellScalars) {

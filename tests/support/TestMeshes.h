@@ -1,5 +1,7 @@
 #pragma once
 
+#include "TempFolder.h"
+
 #include <vtkSmartPointer.h>
 
 #include <string>
@@ -10,20 +12,6 @@ class vtkProp;
 class vtkRenderer;
 
 namespace selvane {
-
-// A temporary folder, removed with everything in it when the object goes.
-class TempDir {
-public:
-  TempDir();
-  ~TempDir();
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-  const std::string& Path() const { return Root; }
-  std::string File(const std::string& name) const { return Root + "/" + name; }
-
-private:
-  std::string Root;
-};
 
 // An axis-aligned box surface of 12 triangles from (x0, y0, z0) to (x1, y1, z1); with
 // cellScalars, cell i carries the scalar i mod 4.

@@ -360,51 +360,6 @@ TEST_F(OpenModelTest, ModelsOfOtherFormatsOpenAsLegacyOnesDoAndDamagedOnesAreRef
   }
 }
 
-TEST_F(OpenModelTest, RebuildSceneAddsPropsInOrderAndSkipsEmptySelections) {
-  ASSERT_TRUE(Open(WriteBox("box.vtk", 1, 1, 1, false)));
-  Dialog.SelectedCellsAppend->AddCell(0);
-  Dialog.PointMarkersAppend->AddMarker(0, PointMarker());
-  Dialog.Renderer->RemoveAllViewProps();
-  Dialog.RebuildScene(true);
-  const std::vector<vtkProp*> axes = {Dialog.AxesActor, Dialog.OriginLabel, Dialog.XLabel,
-                                      Dialog.YLabel, Dialog.ZLabel};
-  std::vector<vtkProp*> expected = {Dialog.ModelActor};
-  expected.insert(expected.end(), axes.begin(), axes.end());
-  expected.insert(expected.end(), {Dialog.SelectedCellsActor, Dialog.PointMarkersActor,
-                                   Dialog.PointingSphereActor, Dialog.CurrentCellActor});
-  EXPECT_EQ(PropsOf(Dialog.Renderer), expected);
-
-  Dialog.HighlightAppend->AddMarker(0, PointMarker());
-  Dialog.Renderer->RemoveAllViewProps();
-  Dialog.RebuildScene(false);
-  expected = axes;
-  expected.insert(expected.end(),
-                  {Dialog.SelectedCellsActor, Dialog.PointMarkersActor, Dialog.HighlightActor,
-                   Dialog.PointingSphereActor, Dialog.CurrentCellActor});
-  EXPECT_EQ(PropsOf(Dialog.Renderer), expected);
-}
-
-TEST_F(OpenModelTest, ClearingSelectedPointsResetsCurrentAndHighlightedPoint) {
-  ASSERT_TRUE(Open(WriteBox("box.vtk", 1, 1, 1, false)));
-  Dialog.CurrentPoint = 4;
-  Dialog.HighlightedPoint = 4;
-  Dialog.SelectedPointIds->InsertNextId(4);
-  Dialog.PointMarkers.push_back(PointMarker());
-  Dialog.PointMarkersAppend->AddMarker(0, Dialog.PointMarkers[0]);
-  Dialog.HighlightAppend->AddMarker(0, Dialog.PointMarkers[0]);
-  Windowing.AddListBoxText(SelectedPointsList, "4");
-  Windowing.SelectListBoxEntry(SelectedPointsList, 0);
-  Dialog.ClearSelectedPoints();
-  EXPECT_EQ(Dialog.CurrentPoint, -1);
-  EXPECT_EQ(Dialog.HighlightedPoint, -1);
-  EXPECT_EQ(Dialog.SelectedPointIds->GetNumberOfIds(), 0);
-  EXPECT_TRUE(Dialog.PointMarkers.empty());
-  EXPECT_EQ(Dialog.PointMarkersAppend->GetNumberOfMarkers(), 0);
-  EXPECT_EQ(Dialog.HighlightAppend->GetNumberOfMarkers(), 0);
-  EXPECT_TRUE(Windowing.ListBoxes[SelectedPointsList].empty());
-  EXPECT_EQ(Windowing.ListSelection[SelectedPointsList], -1);
-}
-
 TEST(FilePromptTest, InitialNameTakesThePathUpToItsLastDotAndTheExtension) {
   EXPECT_EQ(InitialFileName("*.pid", ".pid"), "*.pid");
   EXPECT_EQ(InitialFileName("", ".ptt"), ".ptt");

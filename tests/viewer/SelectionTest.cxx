@@ -1,8 +1,8 @@
 // Scenario tests of the current cell and point, the mesh walk, the selection lists with
 // their markers, list-box choices, keys and picking, on small hand-made meshes.
 #include "ControlIds.h"
-#include "EnvironmentLocale.h"
 #include "FakeWindowing.h"
+#include "Locales.h"
 #include "MainDialog.h"
 #include "TestMeshes.h"
 #include "vtkPointMarkerSource.h"
