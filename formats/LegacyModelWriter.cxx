@@ -317,29 +317,28 @@ bool RunLegacyWriter(vtkPolyDataWriter* writer, vtkPolyData* data, std::string& 
 
 } // namespace
 
-bool FormatLegacyPolyData(vtkPolyData* data, std::string& out, std::string& reason) {
+Result FormatLegacyPolyData(vtkPolyData* data, std::string& out) {
   out.clear();
-  if (data && !(reason = Unwritable(data)).empty())
-    return false;
+  if (data) {
+    if (std::string why = Unwritable(data); !why.empty())
+      return Result::Failure(ErrorCode::Refused, std::move(why));
+  }
   vtkNew<vtkCheckedPolyDataWriter> writer;
   writer->WriteToOutputStringOn();
-  if (!RunLegacyWriter(writer, data, reason))
-    return false;
+  std::string why;
+  if (!RunLegacyWriter(writer, data, why))
+    return Result::Failure(ErrorCode::CannotWrite, why);
   out = writer->GetOutputStdString();
-  return true;
+  return Result::Success();
 }
 
-bool WriteLegacyPolyDataFile(vtkPolyData* data, const std::string& path, std::string& reason,
-                             const std::string& title) {
-  if (!data) {
-    reason = "Cannot write '" + path + "': there is no model to write";
-    return false;
-  }
+Result WriteLegacyModel(vtkPolyData* data, const std::string& path, const std::string& title) {
+  if (!data)
+    return Result::Failure(ErrorCode::NoData,
+                           "Cannot write '" + path + "': there is no model to write");
   // Checked before anything is created: the old file stays as it is.
-  if (const std::string why = Unwritable(data); !why.empty()) {
-    reason = "Cannot write '" + path + "': " + why;
-    return false;
-  }
+  if (const std::string why = Unwritable(data); !why.empty())
+    return Result::Failure(ErrorCode::Refused, "Cannot write '" + path + "': " + why);
   // Streamed into the temporary file rather than built in memory first: a large model's text
   // is several times the size of the model.
   const auto writeTemp = [&](const std::string& tempPath) {
@@ -353,7 +352,12 @@ bool WriteLegacyPolyDataFile(vtkPolyData* data, const std::string& path, std::st
       return Result::Failure(ErrorCode::CannotWrite, std::strerror(writer->GetFileError()));
     return ran ? Result::Success() : Result::Failure(ErrorCode::CannotWrite, why);
   };
-  const Result written = WriteFileAtomicallyWith(path, writeTemp);
+  return WriteFileAtomicallyWith(path, writeTemp);
+}
+
+bool WriteLegacyPolyDataFile(vtkPolyData* data, const std::string& path, std::string& reason,
+                             const std::string& title) {
+  const Result written = WriteLegacyModel(data, path, title);
   reason = written.Reason;
   return written.Ok();
 }

@@ -11,6 +11,8 @@
 #ifndef SELVANE_LEGACY_MODEL_WRITER_H
 #define SELVANE_LEGACY_MODEL_WRITER_H
 
+#include "Result.h"
+
 #include <string>
 
 class vtkPoints;
@@ -19,12 +21,18 @@ class vtkPolyData;
 namespace selvane::formats {
 
 // The whole file for data: points as double, cells, and the point, cell and field data it
-// carries. Returns false with VTK's reason when the writer fails.
-bool FormatLegacyPolyData(vtkPolyData* data, std::string& out, std::string& reason);
+// carries. Fails with Refused (and the first value that is not finite) or CannotWrite (VTK's
+// reason).
+Result FormatLegacyPolyData(vtkPolyData* data, std::string& out);
 
 // FormatLegacyPolyData, then WriteFileAtomically: the target is replaced only by a complete,
-// checked file. On failure the reason names the path.
+// checked file. On failure the reason names the path (NoData without a model).
 // title, when not empty, replaces VTK's title line ("vtk output").
+Result WriteLegacyModel(vtkPolyData* data, const std::string& path,
+                        const std::string& title = std::string());
+
+// WriteLegacyModel for the callers that still take the reason apart (selvane-deform, Save
+// Model As and Export Cells (VTK)); goes when they take the Result.
 bool WriteLegacyPolyDataFile(vtkPolyData* data, const std::string& path, std::string& reason,
                              const std::string& title = std::string());
 

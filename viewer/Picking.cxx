@@ -44,6 +44,9 @@ void MainDialog::PickCellAt(int x, int y) {
   CellPicker->InitializePickList();
   CellPicker->AddPickList(ModelActor);
   CellPicker->Pick(x, height - y, 0, Renderer);
+  // A pick brings back the whole scene after a screenshot left only the model and markers.
+  if (!Renderer->HasViewProp(PointingSphereActor))
+    RefreshScene();
   SetCurrentCell(static_cast<int>(CellPicker->GetCellId()), 0);
 }
 

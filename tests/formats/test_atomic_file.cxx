@@ -2,6 +2,7 @@
 // the old file untouched and no temporary file behind.
 #include "AtomicFile.h"
 #include "FileSizeLimit.h"
+#include "KeptReason.h"
 #include "TempFolder.h"
 
 #include <gtest/gtest.h>
@@ -21,14 +22,9 @@
 #include <string>
 
 using namespace selvane::formats;
+using selvane::test::Kept;
 
 namespace {
-
-// Keeps the reason of result (empty after a success) for the checks on it; true on success.
-bool Kept(const selvane::Result& result, std::string& reason) {
-  reason = result.Reason;
-  return result.Ok();
-}
 
 class AtomicFileTest : public ::testing::Test {
 protected:

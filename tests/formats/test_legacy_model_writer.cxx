@@ -3,6 +3,7 @@
 // trip of saved models (every attribute kind opens again in Open Model with the same data,
 // coordinates exactly), and non-finite values (never written).
 #include "FileSizeLimit.h"
+#include "KeptReason.h"
 #include "LegacyModelWriter.h"
 #include "ModelFileReader.h"
 #include "TempFolder.h"
@@ -38,6 +39,7 @@
 #include <unistd.h>
 
 using namespace selvane::formats;
+using selvane::test::Kept;
 
 namespace {
 
@@ -82,7 +84,7 @@ std::string Slurp(const std::string& path) {
 TEST(LegacyModelWriter, Version42AsciiWithExactCoordinates) {
   auto data = Triangles();
   std::string text, reason;
-  ASSERT_TRUE(FormatLegacyPolyData(data, text, reason)) << reason;
+  ASSERT_TRUE(Kept(FormatLegacyPolyData(data, text), reason)) << reason;
   EXPECT_EQ(text.rfind("# vtk DataFile Version 4.2\n", 0), 0u) << text.substr(0, 40);
   EXPECT_NE(text.find("\nASCII\n"), std::string::npos);
   EXPECT_EQ(text.find("OFFSETS"), std::string::npos); // the 5.1 cell layout is not used
@@ -111,16 +113,16 @@ TEST(LegacyModelWriter, FailuresKeepTheOldFile) {
   std::ofstream(target) << "precious\n";
 
   std::string reason;
-  EXPECT_FALSE(WriteLegacyPolyDataFile(nullptr, target, reason));
+  EXPECT_FALSE(Kept(WriteLegacyModel(nullptr, target), reason));
   EXPECT_NE(reason.find(target), std::string::npos) << reason;
   EXPECT_EQ(Slurp(target), "precious\n");
 
   auto data = Triangles();
-  EXPECT_FALSE(WriteLegacyPolyDataFile(data, (dir / "folder.vtk").string(), reason));
+  EXPECT_FALSE(Kept(WriteLegacyModel(data, (dir / "folder.vtk").string()), reason));
   EXPECT_NE(reason.find("folder"), std::string::npos) << reason;
   EXPECT_TRUE(std::filesystem::is_directory(dir / "folder.vtk"));
 
-  ASSERT_TRUE(WriteLegacyPolyDataFile(data, target, reason)) << reason;
+  ASSERT_TRUE(Kept(WriteLegacyModel(data, target), reason)) << reason;
   EXPECT_EQ(ReadBack(Slurp(target))->GetNumberOfPolys(), 2);
 }
 
@@ -129,13 +131,13 @@ TEST(LegacyModelWriter, AFileThatCannotBeWrittenToItsEndKeepsTheOldFile) {
   // small reaches the file only in the writer's last write, when its stream is closed.
   auto data = Triangles();
   std::string text, reason;
-  ASSERT_TRUE(FormatLegacyPolyData(data, text, reason)) << reason;
+  ASSERT_TRUE(Kept(FormatLegacyPolyData(data, text), reason)) << reason;
   const selvane::TempDir folder;
   const std::filesystem::path dir = folder.Path();
   const std::string target = (dir / "model.vtk").string();
   std::ofstream(target) << "precious\n";
   EXPECT_TRUE(selvane::test::FailsPastFileSizeLimit(text.size() - 10, [&](std::string& why) {
-    return WriteLegacyPolyDataFile(data, target, why);
+    return Kept(WriteLegacyModel(data, target), why);
   }));
   EXPECT_EQ(Slurp(target), "precious\n");
   // No temporary file is left beside it.
@@ -143,7 +145,7 @@ TEST(LegacyModelWriter, AFileThatCannotBeWrittenToItsEndKeepsTheOldFile) {
                           std::filesystem::directory_iterator()),
             1);
   // Without the limit the same write goes through and reads back.
-  ASSERT_TRUE(WriteLegacyPolyDataFile(data, target, reason)) << reason;
+  ASSERT_TRUE(Kept(WriteLegacyModel(data, target), reason)) << reason;
   EXPECT_EQ(Slurp(target), text);
 }
 
@@ -280,7 +282,7 @@ struct Writer {
 };
 
 bool OurWriter(vtkPolyData* data, const std::string& path, std::string& reason) {
-  return WriteLegacyPolyDataFile(data, path, reason);
+  return Kept(WriteLegacyModel(data, path), reason);
 }
 
 template <int Version, bool Binary>
@@ -361,7 +363,7 @@ TEST(RoundTripOfSavedModels, PointsReadBackExactlyInTheirType) {
       }
     const std::string path = (TestFolder() / ("exact-" + std::to_string(type) + ".vtk")).string();
     std::string reason;
-    ASSERT_TRUE(WriteLegacyPolyDataFile(data, path, reason)) << reason;
+    ASSERT_TRUE(Kept(WriteLegacyModel(data, path), reason)) << reason;
     vtkNew<vtkPolyDataReader> reader;
     const selvane::ModelFileReadResult read = selvane::ReadModelFileChecked(path, reader);
     ASSERT_TRUE(read.Ok()) << read.Reason;
@@ -404,12 +406,12 @@ TEST(NonFiniteValues, AreNeverWrittenAndTheOldFileStays) {
     points->GetData()->SetComponent(c.Point, 1, c.Value);
     points->GetData()->SetComponent(c.Point + 2, 0, c.Value); // only the first is named
     std::string reason;
-    EXPECT_FALSE(WriteLegacyPolyDataFile(data, target, reason));
+    EXPECT_FALSE(Kept(WriteLegacyModel(data, target), reason));
     EXPECT_NE(reason.find(target), std::string::npos) << reason;
     EXPECT_NE(reason.find(c.Expected), std::string::npos) << reason;
     EXPECT_EQ(Slurp(target), "precious\n");
     std::string text;
-    EXPECT_FALSE(FormatLegacyPolyData(data, text, reason));
+    EXPECT_FALSE(Kept(FormatLegacyPolyData(data, text), reason));
     EXPECT_NE(reason.find(c.Expected), std::string::npos) << reason;
   }
   // Normals a deformation turned into NaN: the array and the tuple are named.
@@ -419,7 +421,7 @@ TEST(NonFiniteValues, AreNeverWrittenAndTheOldFileStays) {
   normals->SetComponent(4, 2, std::nan(""));
   data->GetPointData()->SetNormals(normals);
   std::string reason;
-  EXPECT_FALSE(WriteLegacyPolyDataFile(data, target, reason));
+  EXPECT_FALSE(Kept(WriteLegacyModel(data, target), reason));
   EXPECT_NE(reason.find("point data array 'Normals' has the value nan at tuple 4"),
             std::string::npos)
       << reason;
