@@ -25,6 +25,9 @@ struct ShapeFitResult {
   bool Ok() const { return Result == Fitted; }
   // "" or the solver's warning: the fit misses its sources beyond the tolerance.
   std::string SolverWarning;
+  // The vtkMatrixSolver path that produced the fit, and its residual at the sources.
+  int PathUsed = 0;
+  double SourceResidual = 0.0;
 };
 
 // Called as each stage of a fit starts, with its name ("Reading", "Ordering", "Assembling",
