@@ -2,6 +2,7 @@
 // play it as an animation in the view; return the model to its shape as read.
 #pragma once
 
+#include "AnimationFraction.h"
 #include "CommandTable.h"
 
 #include <string>
@@ -23,11 +24,6 @@ void RunTransform(MainDialog& dialog);
 void OnClearTransform(MainDialog& dialog);
 
 void AddTransformCommands(CommandTable& commands);
-
-// The share of the displacement shown at frame k (1 .. frames * cycles - 1) of the animation:
-// a triangle wave rising by 1/frames per frame to (frames - 1)/frames and back to 0.
-// Requires frames >= 2.
-float AnimationFraction(long long k, int frames);
 
 // Why the dialog's values cannot be animated, or "" when they can.
 std::string CheckTransformValues(float radius, int frames, int cycles);

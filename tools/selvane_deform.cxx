@@ -3,12 +3,16 @@
 // Deforms models by the spline fitted to a correspondence file (or kept in a fit file by
 // selvane-fit --save), as the Transform command shows it at the given fraction (default 1:
 // every source point carried to its target), and writes each result in the format its
-// output name's extension names, with coordinates that read back exactly. Prints the solver's
+// output name's extension names, with coordinates that read back exactly; --series writes the
+// morph's frames as the window plays them. Prints the solver's
 // report; on bad input prints one line "selvane-deform: FILE: reason" and exits 1.
+#include "AnimationFraction.h"
 #include "DeformOptions.h"
+#include "DeformationInsight.h"
 #include "FitFile.h"
 #include "ModelFileReader.h"
 #include "ModelFileWriter.h"
+#include "MorphSeries.h"
 #include "ShapeFit.h"
 #include "ToolSupport.h"
 #include "vtkShapeTransform.h"
@@ -29,6 +33,7 @@
 #include <cstring>
 #include <optional>
 #include <string>
+#include <utility>
 
 namespace {
 
@@ -135,6 +140,54 @@ void AddDisplacementArray(vtkPolyData* input, vtkPolyData* output) {
   output->GetPointData()->AddArray(moved);
 }
 
+// What the deformation did to one model: points no centre reaches, cells turned over.
+void AddInsight(vtkShapeTransform* transform, vtkPolyData* input, vtkPolyData* deformed,
+                nlohmann::json& entry) {
+  entry["unreached"] = selvane::CountUnreachedPoints(transform, input->GetPoints());
+  entry["folds"] = selvane::FindFoldedCells(input, deformed).size();
+}
+
+// The morph as the window plays it: frame k at AnimationFraction(k, F), k = 0 .. F*K - 1, as
+// .vtp files with a .pvd collection. Returns {true, ""} or {false, the reason}.
+std::pair<bool, std::string> WriteSeries(const DeformOptions& options, vtkShapeTransform* transform,
+                                         vtkPolyData* model, nlohmann::json& summary) {
+  const long long count = static_cast<long long>(options.Frames) * options.Cycles;
+  if (count > 100000)
+    return {false, "a series of " + std::to_string(count) +
+                       " frames is more than 100000; use fewer frames or cycles"};
+  const int frames = static_cast<int>(count);
+  vtkNew<vtkTransformPolyDataFilter> filter;
+  filter->SetTransform(transform);
+  filter->SetInputData(model);
+  nlohmann::json insight = nlohmann::json::array();
+  const selvane::formats::FrameSource source = [&](int k, std::string& reason) -> vtkPolyData* {
+    transform->SetFraction(selvane::AnimationFraction(k, options.Frames));
+    transform->Modified();
+    filter->Update();
+    vtkPolyData* frame = filter->GetOutput();
+    if (!frame || frame->GetNumberOfPoints() != model->GetNumberOfPoints()) {
+      reason = "the deformation produced no model at frame " + std::to_string(k);
+      return nullptr;
+    }
+    if (options.Displacement)
+      AddDisplacementArray(model, frame);
+    if (options.Json) {
+      nlohmann::json entry = {{"frame", k}, {"fraction", transform->GetFraction()}};
+      AddInsight(transform, model, frame, entry);
+      insight.push_back(entry);
+    }
+    return frame;
+  };
+  const selvane::formats::SeriesResult written =
+      selvane::formats::WriteMorphSeries(options.Series, frames, source);
+  if (!written.Ok())
+    return {false, written.Reason.empty() ? "the series was not written" : written.Reason};
+  summary = {{"collection", options.Series}, {"frames", frames}, {"files", written.Files}};
+  if (options.Json)
+    summary["frame_insight"] = insight;
+  return {true, ""};
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -193,7 +246,7 @@ int main(int argc, char** argv) {
   transform->Modified();
 
   nlohmann::json models = nlohmann::json::array();
-  for (std::size_t m = 0; m < options.Models.size(); ++m) {
+  for (std::size_t m = 0; m < outputs.size(); ++m) {
     const selvane::tools::Stopwatch clock;
     const std::string& model = options.Models[m];
     vtkSmartPointer<vtkPolyDataReader> reader = first;
@@ -220,19 +273,36 @@ int main(int argc, char** argv) {
     report.Line("Deformed " + std::to_string(deformed->GetNumberOfPoints()) + " points by " +
                 std::to_string(source.Pairs) + " correspondences at fraction " + line + ": " +
                 outputs[m]);
-    models.push_back({{"model", model},
-                      {"output", outputs[m]},
-                      {"points", deformed->GetNumberOfPoints()},
-                      {"cells", deformed->GetNumberOfCells()},
-                      {"seconds", clock.Seconds()}});
+    nlohmann::json entry = {{"model", model},
+                            {"output", outputs[m]},
+                            {"points", deformed->GetNumberOfPoints()},
+                            {"cells", deformed->GetNumberOfCells()}};
+    if (options.Json)
+      AddInsight(transform, reader->GetOutput(), deformed, entry);
+    entry["seconds"] = clock.Seconds();
+    models.push_back(entry);
+  }
+
+  nlohmann::json series;
+  if (!options.Series.empty()) {
+    const selvane::tools::Stopwatch clock;
+    const auto [ok, reason] = WriteSeries(options, transform, first->GetOutput(), series);
+    if (!ok)
+      return Fail(options.Series, reason);
+    series["seconds"] = clock.Seconds();
+    report.Line("Wrote " + std::to_string(series["frames"].get<int>()) +
+                " frames of the morph: " + options.Series);
   }
 
   if (options.Json) {
-    const nlohmann::json summary = {
-        {"tool", "selvane-deform"},  {"version", selvane::tools::Version()},
-        {"fit", source.Summary},     {"fraction", options.Fraction},
-        {"models", models},          {"warnings", report.Warnings},
-        {"seconds", total.Seconds()}};
+    const nlohmann::json summary = {{"tool", "selvane-deform"},
+                                    {"version", selvane::tools::Version()},
+                                    {"fit", source.Summary},
+                                    {"fraction", options.Fraction},
+                                    {"models", models},
+                                    {"series", series},
+                                    {"warnings", report.Warnings},
+                                    {"seconds", total.Seconds()}};
     std::printf("%s\n", summary.dump(2).c_str());
   }
   // A report that could not be written (a full disk) is a failure, not a success.

@@ -18,6 +18,7 @@
 #include <vtkXMLPolyDataReader.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -237,6 +238,107 @@ TEST_F(BatchToolsTest, ADamagedFitFileIsRefusedNamingIt) {
     EXPECT_EQ(std::count(run.Output.begin(), run.Output.end(), '\n'), 1) << run.Output;
   }
   EXPECT_EQ(ReadBytes(Dir.File("keep.vtk")), kept);
+}
+
+TEST_F(BatchToolsTest, ASeriesListsEveryFrameAndEachOpensWithTheFrameShape) {
+  // Four frames per half cycle, two cycles: k = 0 .. 7 at 0, 1/4, 2/4, 3/4, 2/4, 1/4, 0, 1/4.
+  const std::string collection = Dir.File("morph.pvd");
+  const ToolRun run =
+      Deform(Inputs() + " --radius 0.9 --frames 4 --cycles 2 --series " + collection);
+  ASSERT_EQ(run.Exit, 0) << run.Output;
+  EXPECT_NE(run.Output.find("Wrote 8 frames of the morph: " + collection), std::string::npos)
+      << run.Output;
+  const std::string listing = ReadBytes(collection);
+  for (int k = 0; k < 8; ++k) {
+    SCOPED_TRACE(k);
+    char name[32];
+    std::snprintf(name, sizeof name, "morph_%04d.vtp", k);
+    EXPECT_NE(listing.find("timestep=\"" + std::to_string(k) + "\" group=\"\" part=\"0\" file=\"" +
+                           name + "\""),
+              std::string::npos)
+        << listing;
+    auto frame = ReadVtp(Dir.File(name));
+    ASSERT_EQ(frame->GetNumberOfPoints(), Model->GetNumberOfPoints());
+    EXPECT_EQ(frame->GetNumberOfPolys(), Model->GetNumberOfPolys());
+  }
+  // Frame 2 is the shape at fraction 0.5, bit for bit; frame 0 the model as read.
+  ASSERT_EQ(Deform(Inputs() + " --radius 0.9 --fraction 0.5 -o " + Dir.File("half.vtp")).Exit, 0);
+  auto half = ReadVtp(Dir.File("half.vtp"));
+  auto second = ReadVtp(Dir.File("morph_0002.vtp")), first = ReadVtp(Dir.File("morph_0000.vtp"));
+  vtkNew<vtkPolyDataReader> input;
+  input->SetFileName(Dir.File("model.vtk").c_str());
+  input->Update();
+  for (vtkIdType i = 0; i < half->GetNumberOfPoints(); ++i)
+    for (int a = 0; a < 3; ++a) {
+      ASSERT_EQ(second->GetPoint(i)[a], half->GetPoint(i)[a]) << i;
+      ASSERT_EQ(first->GetPoint(i)[a], input->GetOutput()->GetPoint(i)[a]) << i;
+    }
+
+  // A series is one model's; a collection must be a .pvd file.
+  const ToolRun notPvd =
+      Deform(Inputs() + " --radius 0.9 --frames 4 --series " + Dir.File("morph.vtp"));
+  EXPECT_EQ(notPvd.Exit, 1) << notPvd.Output;
+  EXPECT_NE(notPvd.Output.find(".pvd"), std::string::npos) << notPvd.Output;
+  EXPECT_EQ(Deform(Inputs() + " --radius 0.9 --series " + collection).Exit, 2);
+}
+
+// The JSON summary's counts of one model's deformation.
+std::pair<long long, long long> UnreachedAndFolds(const ToolRun& run) {
+  const auto summary = nlohmann::json::parse(run.Output);
+  const auto& model = summary.at("models").at(0);
+  return {model.at("unreached").get<long long>(), model.at("folds").get<long long>()};
+}
+
+TEST_F(BatchToolsTest, JsonCountsUnreachedPointsAndFolds) {
+  vtkNew<vtkPolyDataReader> input; // the sphere of radius 0.5 as the tool reads it
+  input->SetFileName(Dir.File("model.vtk").c_str());
+  input->Update();
+  vtkPoints* points = input->GetOutput()->GetPoints();
+
+  // Sources near the north pole, a small radius: the rest of the sphere is out of reach.
+  const double sources[4][3] = {{0, 0, 0.5}, {0.1, 0, 0.48}, {0, 0.1, 0.48}, {-0.1, 0, 0.48}};
+  std::string pairs;
+  for (const auto& c : sources)
+    pairs += std::to_string(c[0]) + " " + std::to_string(c[1]) + " " + std::to_string(c[2]) + " " +
+             std::to_string(c[0]) + " " + std::to_string(c[1]) + " " + std::to_string(c[2] + 0.05) +
+             "\n";
+  WriteTextFile(Dir.File("pole.ptt"), pairs);
+  const double radius = 0.3;
+  long long expected = 0;
+  for (vtkIdType i = 0; i < points->GetNumberOfPoints(); ++i) {
+    bool reached = false;
+    for (const auto& c : sources) {
+      const double* p = points->GetPoint(i);
+      const double dx = p[0] - c[0], dy = p[1] - c[1], dz = p[2] - c[2];
+      reached = reached || std::sqrt(dx * dx + dy * dy + dz * dz) < radius;
+    }
+    expected += !reached;
+  }
+  ASSERT_GT(expected, 0);
+  ASSERT_LT(expected, points->GetNumberOfPoints());
+  const ToolRun pole = Deform(Dir.File("model.vtk") + " " + Dir.File("pole.ptt") +
+                                  " --radius 0.3 --json -o " + Dir.File("pole.vtk"),
+                              "/dev/null");
+  ASSERT_EQ(pole.Exit, 0) << pole.Output;
+  EXPECT_EQ(UnreachedAndFolds(pole).first, expected);
+
+  // A move of the whole sphere within the radius: nothing unreached, nothing folded.
+  WriteTextFile(Dir.File("shift.ptt"), "0.5 0 0 0.6 0 0\n-0.5 0 0 -0.4 0 0\n0 0.5 0 0.1 0.5 0\n"
+                                       "0 0 0.5 0.1 0 0.5\n0 0 -0.5 0.1 0 -0.5\n");
+  const ToolRun shift = Deform(Dir.File("model.vtk") + " " + Dir.File("shift.ptt") +
+                                   " --radius 2 --json -o " + Dir.File("shift.vtk"),
+                               "/dev/null");
+  ASSERT_EQ(shift.Exit, 0) << shift.Output;
+  EXPECT_EQ(UnreachedAndFolds(shift), std::make_pair(0LL, 0LL));
+
+  // The north pole pushed through the south one while the equator stays: the cap turns over.
+  WriteTextFile(Dir.File("fold.ptt"), "0 0 0.5 0 0 -0.8\n0.5 0 0 0.5 0 0\n-0.5 0 0 -0.5 0 0\n"
+                                      "0 0.5 0 0 0.5 0\n0 -0.5 0 0 -0.5 0\n");
+  const ToolRun fold = Deform(Dir.File("model.vtk") + " " + Dir.File("fold.ptt") +
+                                  " --radius 0.9 --json -o " + Dir.File("fold.vtk"),
+                              "/dev/null");
+  ASSERT_EQ(fold.Exit, 0) << fold.Output;
+  EXPECT_GT(UnreachedAndFolds(fold).second, 0);
 }
 
 TEST_F(BatchToolsTest, HelpAndVersion) {
