@@ -464,4 +464,35 @@ std::string ReadModelFile(const std::string& path, vtkPolyDataReader* reader) {
   return ReadModelFileChecked(path, reader).Reason;
 }
 
+ModelFileReadResult CheckReadModel(vtkPolyData* model) {
+  if (!model || !model->GetPoints() || model->GetNumberOfPoints() == 0 ||
+      model->GetNumberOfCells() == 0) {
+    return Failure(ModelFileProblem::NoGeometry, "the model has no points or no cells");
+  }
+  const vtkIdType points = model->GetNumberOfPoints();
+  if (!CoordinatesOk(model->GetPoints())) {
+    return Failure(ModelFileProblem::BadCoordinate,
+                   "the model has a coordinate that is not finite or outside single-precision "
+                   "range");
+  }
+  if (!CellArrayOk(model->GetVerts(), points, 1, true) ||
+      !CellArrayOk(model->GetLines(), points, 2, true) ||
+      !CellArrayOk(model->GetPolys(), points, 3, true) ||
+      !CellArrayOk(model->GetStrips(), points, 3, true)) {
+    return Failure(ModelFileProblem::InvalidOutput,
+                   "the model has a cell with a point ID out of range or too few points");
+  }
+  if (!AttributesOk(model->GetPointData(), points) ||
+      !AttributesOk(model->GetCellData(), model->GetNumberOfCells())) {
+    return Failure(ModelFileProblem::InvalidOutput,
+                   "the model has point or cell data of the wrong length");
+  }
+  if (vtkDataArray* scalars = model->GetCellData()->GetScalars()) {
+    if (!ScalarsFinite(scalars)) {
+      return Failure(ModelFileProblem::BadCoordinate, "the cell scalars are not finite");
+    }
+  }
+  return ModelFileReadResult();
+}
+
 } // namespace selvane

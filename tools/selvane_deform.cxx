@@ -10,7 +10,7 @@
 #include "DeformOptions.h"
 #include "DeformationInsight.h"
 #include "FitFile.h"
-#include "ModelFileReader.h"
+#include "ModelFormats.h"
 #include "ModelFileWriter.h"
 #include "MorphSeries.h"
 #include "ShapeFit.h"
@@ -23,7 +23,6 @@
 #include <vtkNew.h>
 #include <vtkPointData.h>
 #include <vtkPolyData.h>
-#include <vtkPolyDataReader.h>
 #include <vtkTransformPolyDataFilter.h>
 
 #include <array>
@@ -229,13 +228,13 @@ int main(int argc, char** argv) {
 
   // A model that cannot be read is named before any solving. Of several models each is read
   // here once to check it and again when its turn comes, so only one is held at a time.
-  vtkSmartPointer<vtkPolyDataReader> first;
+  vtkSmartPointer<vtkPolyData> first;
   for (const std::string& model : options.Models) {
-    auto reader = vtkSmartPointer<vtkPolyDataReader>::New();
-    if (const std::string why = selvane::ReadModelFile(model, reader); !why.empty())
-      return Fail(model, why);
+    auto read = vtkSmartPointer<vtkPolyData>::New();
+    if (const selvane::ModelFileReadResult result = selvane::ReadModel(model, read); !result.Ok())
+      return Fail(model, result.Reason);
     if (options.Models.size() == 1)
-      first = reader;
+      first = read;
   }
 
   vtkNew<vtkShapeTransform> transform;
@@ -249,21 +248,22 @@ int main(int argc, char** argv) {
   for (std::size_t m = 0; m < outputs.size(); ++m) {
     const selvane::tools::Stopwatch clock;
     const std::string& model = options.Models[m];
-    vtkSmartPointer<vtkPolyDataReader> reader = first;
-    if (!reader) {
-      reader = vtkSmartPointer<vtkPolyDataReader>::New();
-      if (const std::string why = selvane::ReadModelFile(model, reader); !why.empty())
-        return Fail(model, why);
+    vtkSmartPointer<vtkPolyData> input = first;
+    if (!input) {
+      input = vtkSmartPointer<vtkPolyData>::New();
+      if (const selvane::ModelFileReadResult result = selvane::ReadModel(model, input);
+          !result.Ok())
+        return Fail(model, result.Reason);
     }
     vtkNew<vtkTransformPolyDataFilter> filter;
     filter->SetTransform(transform);
-    filter->SetInputConnection(reader->GetOutputPort());
+    filter->SetInputData(input);
     filter->Update();
     vtkPolyData* deformed = filter->GetOutput();
-    if (!deformed || deformed->GetNumberOfPoints() != reader->GetOutput()->GetNumberOfPoints())
+    if (!deformed || deformed->GetNumberOfPoints() != input->GetNumberOfPoints())
       return Fail(model, "the deformation produced no model");
     if (options.Displacement)
-      AddDisplacementArray(reader->GetOutput(), deformed);
+      AddDisplacementArray(input, deformed);
 
     std::string reason;
     if (!selvane::formats::WriteModelFile(deformed, outputs[m], reason))
@@ -278,7 +278,7 @@ int main(int argc, char** argv) {
                             {"points", deformed->GetNumberOfPoints()},
                             {"cells", deformed->GetNumberOfCells()}};
     if (options.Json)
-      AddInsight(transform, reader->GetOutput(), deformed, entry);
+      AddInsight(transform, input, deformed, entry);
     entry["seconds"] = clock.Seconds();
     models.push_back(entry);
   }
@@ -286,7 +286,7 @@ int main(int argc, char** argv) {
   nlohmann::json series;
   if (!options.Series.empty()) {
     const selvane::tools::Stopwatch clock;
-    const auto [ok, reason] = WriteSeries(options, transform, first->GetOutput(), series);
+    const auto [ok, reason] = WriteSeries(options, transform, first, series);
     if (!ok)
       return Fail(options.Series, reason);
     series["seconds"] = clock.Seconds();

@@ -11,7 +11,6 @@
 #include <vtkPoints.h>
 #include <vtkPolyData.h>
 #include <vtkPolyDataMapper.h>
-#include <vtkPolyDataReader.h>
 #include <vtkRenderWindow.h>
 #include <vtkRenderer.h>
 #include <vtkShapeTransform.h>
@@ -41,7 +40,7 @@ void MakeAppendActor(vtkSmartPointer<Source>& append, vtkSmartPointer<vtkPolyDat
 } // namespace
 
 MainDialog::MainDialog(WindowingLayer& windowing) : Windowing(windowing) {
-  ModelReader = Make<vtkPolyDataReader>();
+  ModelReader = Make<vtkHeldModelSource>();
   ShapeTransform = Make<vtkShapeTransform>();
   TransformFilter = Make<vtkTransformPolyDataFilter>();
   TransformFilter->SetTransform(ShapeTransform);
@@ -114,10 +113,13 @@ vtkAlgorithmOutput* MainDialog::ModelPipelineEnd() const {
   return TransformFilter->GetOutputPort();
 }
 
-void MainDialog::ConnectModel(vtkPolyDataReader* reader, const std::string& path) {
-  ModelReader = reader;
+void MainDialog::ConnectModel(vtkPolyData* model, const std::string& path) {
+  // A fresh source per model, as there was a fresh reader per file.
+  ModelReader = Make<vtkHeldModelSource>();
+  ModelReader->SetModel(model);
   ModelFileName = path;
   TransformFilter->SetInputConnection(ModelReader->GetOutputPort());
+  ModelReader->Update();
 }
 
 void MainDialog::Render() {
