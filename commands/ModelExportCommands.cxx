@@ -1,9 +1,11 @@
-// VTK files: the model as displayed, and the model's points with only the selected cells.
+// Model files: the model as displayed (in the format its name's extension names), and the
+// model's points with only the selected cells (legacy VTK).
 #include "FileCommands.h"
 
 #include "CommandSupport.h"
 #include "LegacyModelWriter.h"
 #include "MainDialog.h"
+#include "ModelFileWriter.h"
 #include "vtkShapeTransform.h"
 
 #include <vtkAlgorithm.h>
@@ -18,7 +20,11 @@ namespace selvane {
 
 namespace {
 
-const FilePrompt SaveModelPrompt = {"Save File", "VTK formated Files", "*.VTK", ".vtk", false};
+// The legacy entry first, as the prompt always offered it, then one entry per other format.
+const std::vector<FileFilter> SaveModelFilters = {
+    {"VTK formated Files", "*.VTK"},  {"VTK XML PolyData Files", "*.vtp"},
+    {"STL Files (binary)", "*.stl"},  {"PLY Files (binary)", "*.ply"},
+    {"Wavefront OBJ Files", "*.obj"}, {"All Files", "*.*"}};
 const FilePrompt ExportCellsPrompt = {"Export Cells (VTK)", "VTK formated Files", "*.VTK", ".vtk",
                                       false};
 
@@ -29,11 +35,25 @@ void WriteModelFile(MainDialog& dialog, vtkPolyData* data, const std::string& pa
     dialog.Windowing.ShowMessage(reason);
 }
 
+// .vtp, .stl, .ply and .obj in their formats; any other name gets the legacy file, as Save
+// Model As always wrote it.
+void WriteModelByExtension(MainDialog& dialog, vtkPolyData* data, const std::string& path,
+                           const std::string& title) {
+  if (formats::ModelFileFormatOf(path) == formats::ModelFileFormat::Unknown) {
+    WriteModelFile(dialog, data, path, title);
+    return;
+  }
+  std::string reason;
+  if (!formats::WriteModelFile(data, path, reason, title))
+    dialog.Windowing.ShowMessage(reason);
+}
+
 } // namespace
 
 void OnSaveModelAs(MainDialog& dialog) {
-  std::string path;
-  if (!dialog.Model() || !AskPath(dialog, SaveModelPrompt, path))
+  std::string path = "*.vtk";
+  if (!dialog.Model() ||
+      !dialog.PromptFileName(path, "Save File", HideReadOnly, SaveModelFilters, ".vtk", false))
     return;
   // What the model's mapper draws: the end of the model pipeline, brought up to date.
   vtkAlgorithmOutput* end = dialog.ModelPipelineEnd();
@@ -55,7 +75,7 @@ void OnSaveModelAs(MainDialog& dialog) {
     std::snprintf(percent, sizeof percent, "%g", 100.0 * fraction);
     title = std::string("Selvane model, deformation ") + percent + "%";
   }
-  WriteModelFile(dialog, shown, path, title);
+  WriteModelByExtension(dialog, shown, path, title);
 }
 
 void OnExportCellsVtk(MainDialog& dialog) {

@@ -42,12 +42,6 @@ std::string FailureMessage(const ShapeFitResult& fit, const std::string& source)
 
 } // namespace
 
-float AnimationFraction(long long k, int frames) {
-  const long long p = frames - 1;
-  const long long q = k / p, r = k % p, s = q % 2;
-  return static_cast<float>((s ? -r : r) + s * p) / static_cast<float>(frames);
-}
-
 std::string CheckTransformValues(float radius, int frames, int cycles) {
   if (!(radius > 0.0f) || !std::isfinite(radius))
     return "The radius of support must be a positive number.";

@@ -2,6 +2,7 @@
 // play it as an animation in the view; return the model to its shape as read.
 #pragma once
 
+#include "AnimationFraction.h"
 #include "CommandTable.h"
 
 #include <string>
@@ -24,11 +25,6 @@ void OnClearTransform(MainDialog& dialog);
 
 // Registers Transform, Transform Selected Points and Clear Transform, from the command table.
 void AddTransformCommands(CommandTable& commands);
-
-// The share of the displacement shown at frame k (1 .. frames * cycles - 1) of the animation:
-// a triangle wave rising by 1/frames per frame to (frames - 1)/frames and back to 0.
-// Requires frames >= 2.
-float AnimationFraction(long long k, int frames);
 
 // Why the dialog's values cannot be animated, or "" when they can.
 std::string CheckTransformValues(float radius, int frames, int cycles);

@@ -16,5 +16,3 @@ public:
 
 } // namespace selvane
 
-// selvane-fit names it without its namespace.
-using selvane::SelvaneError;

@@ -81,6 +81,8 @@ ShapeFitResult Fit(const std::string* path, const std::string& text, float radiu
   if (solved != 1)
     return Fail(ErrorCode::Refused, solver->GetStatusMessage());
   result.SolverWarning = solver->GetWarningMessage();
+  result.PathUsed = solver->GetPathUsed();
+  result.SourceResidual = solver->GetSourceResidual();
 
   // The transform keeps its own references; the reader and the solver go when this returns.
   if (!transform->SetParameters(reader->GetRadius(), reader->GetPointArray(),

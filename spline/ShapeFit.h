@@ -23,6 +23,9 @@ struct ShapeFitResult : Result {
   int Pairs = 0;       // distinct correspondences read
   // "" or the solver's warning: the fit misses its sources beyond the tolerance.
   std::string SolverWarning;
+  // The vtkMatrixSolver path that produced the fit, and its residual at the sources.
+  int PathUsed = 0;
+  double SourceResidual = 0.0;
 };
 
 // Called as each stage of a fit starts, with its name ("Reading", "Ordering", "Assembling",
@@ -44,5 +47,3 @@ ShapeFitResult FitShapeTransformToText(const std::string& text, float radius,
 
 } // namespace selvane
 
-// selvane-deform names the result without its namespace.
-using selvane::ShapeFitResult;

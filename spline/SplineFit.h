@@ -40,5 +40,3 @@ double FitResidual(const SplineFit& fit, vtkPoints* targets);
 
 } // namespace selvane
 
-// selvane-fit names it without its namespace.
-using selvane::SplineFit;

@@ -126,5 +126,3 @@ private:
 
 } // namespace selvane
 
-// selvane-fit names it without its namespace.
-using selvane::vtkDatReader;

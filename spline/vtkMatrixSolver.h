@@ -175,5 +175,3 @@ private:
 
 } // namespace selvane
 
-// selvane-fit names it without its namespace.
-using selvane::vtkMatrixSolver;

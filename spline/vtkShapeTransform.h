@@ -134,5 +134,3 @@ private:
 
 } // namespace selvane
 
-// selvane-deform names the transform without its namespace.
-using selvane::vtkShapeTransform;

@@ -2,9 +2,11 @@
 
 #include <vtkIdList.h>
 #include <vtkNew.h>
+#include <vtkPointData.h>
 #include <vtkPointLocator.h>
 #include <vtkPoints.h>
 #include <vtkPolyData.h>
+#include <vtkSphereSource.h>
 
 #include <cmath>
 #include <cstdio>
@@ -132,6 +134,31 @@ SampledPairs MakeSampledPairs(const std::string& kind, int n, unsigned seed) {
   pairs.Radius = r;
   pairs.MeanNeighbours = MeanNeighbours(locator, points, r);
   return pairs;
+}
+
+vtkSmartPointer<vtkPolyData> MakeScannedSurface(int resolution, unsigned seed) {
+  // The pairs draw their noise first from a generator seeded alike: the same waves.
+  std::mt19937 rng(seed);
+  const std::vector<Wave> noise = MakeNoise(rng);
+  vtkNew<vtkSphereSource> sphere;
+  sphere->SetRadius(1.0);
+  sphere->SetThetaResolution(resolution);
+  sphere->SetPhiResolution(resolution);
+  sphere->Update();
+  auto surface = vtkSmartPointer<vtkPolyData>::New();
+  surface->ShallowCopy(sphere->GetOutput());
+  surface->GetPointData()->Initialize();
+  vtkPoints* points = surface->GetPoints();
+  for (vtkIdType i = 0; i < points->GetNumberOfPoints(); ++i) {
+    double u[3];
+    points->GetPoint(i, u);
+    const double len = std::sqrt(u[0] * u[0] + u[1] * u[1] + u[2] * u[2]);
+    for (double& c : u)
+      c /= len;
+    const double r = 1.0 + Displacement(noise, u);
+    points->SetPoint(i, r * u[0], r * u[1], r * u[2]);
+  }
+  return surface;
 }
 
 bool WriteSampledPairs(const SampledPairs& pairs, const std::string& path) {

@@ -4,8 +4,12 @@
 // evenly jittered unit sphere. The radius gives about 30 neighbours per centre.
 #pragma once
 
+#include <vtkSmartPointer.h>
+
 #include <string>
 #include <vector>
+
+class vtkPolyData;
 
 namespace selvane::bench {
 
@@ -21,5 +25,10 @@ SampledPairs MakeSampledPairs(const std::string& kind, int n, unsigned seed);
 // Writes "# Points Transformations" and one line per pair; false when the file cannot be
 // written.
 bool WriteSampledPairs(const SampledPairs& pairs, const std::string& path);
+
+// The surface MakeSampledPairs("surface", n, seed) samples, as a triangle mesh: a sphere of
+// resolution x resolution facets (about resolution^2 points and twice as many triangles) moved
+// radially by the same noise.
+vtkSmartPointer<vtkPolyData> MakeScannedSurface(int resolution, unsigned seed);
 
 } // namespace selvane::bench

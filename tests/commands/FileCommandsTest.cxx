@@ -12,6 +12,8 @@
 #include <gtest/gtest.h>
 
 #include <vtkCellArray.h>
+#include <vtkCellData.h>
+#include <vtkDataArray.h>
 #include <vtkIdList.h>
 #include <vtkNew.h>
 #include <vtkPoints.h>
@@ -19,6 +21,7 @@
 #include <vtkPolyDataReader.h>
 #include <vtkTransform.h>
 #include <vtkTransformPolyDataFilter.h>
+#include <vtkXMLPolyDataReader.h>
 
 #include <algorithm>
 #include <cctype>
@@ -174,17 +177,17 @@ TEST_F(FileCommandsTest, EachCommandPromptsOnceForItsOwnKindAndCancelling) {
     handler(Dialog);
     ASSERT_EQ(Windowing.Prompts.size(), 1u);
     const FilePromptRequest& p = Windowing.Prompts[0];
-    // The kind's own pattern first, then every file; the name field starts with "*" and the
-    // kind's extension; a save prompt asks before overwriting, an open prompt wants a file
-    // that exists.
-    ASSERT_EQ(p.Filters.size(), 2u);
+    // The kind's own pattern first, then every file (Save Model As offers the other formats it
+    // writes between the two); the name field starts with "*" and the kind's extension; a save
+    // prompt asks before overwriting, an open prompt wants a file that exists.
+    ASSERT_EQ(p.Filters.size(), command == CmdSaveModelAs ? 6u : 2u);
     std::string extension = p.Filters[0].Pattern.substr(1);
     for (char& c : extension)
       c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     EXPECT_EQ(p.InitialName, "*" + extension);
     EXPECT_EQ(p.Flags, p.OpenMode ? 0x1006u : 0x0006u);
-    EXPECT_EQ(p.Filters[1].Description, "All Files");
-    EXPECT_EQ(p.Filters[1].Pattern, "*.*");
+    EXPECT_EQ(p.Filters.back().Description, "All Files");
+    EXPECT_EQ(p.Filters.back().Pattern, "*.*");
   }
   // Cancelling changed nothing and wrote nothing.
   EXPECT_EQ(ListOf(Dialog.SelectedCellIds), (Ids{3}));
@@ -661,6 +664,44 @@ TEST_F(FileCommandsTest, SaveModelAsReadsBackExactly) {
   Run(CmdImportPointsFromCoordinates, pts);
   EXPECT_EQ(ListOf(Dialog.SelectedPointIds), (Ids{2}));
   EXPECT_TRUE(Windowing.Messages.empty()) << Windowing.Messages.front();
+}
+
+TEST_F(FileCommandsTest, SaveModelAsWritesTheFormatItsExtensionNames) {
+  Open(MakeBoxModel(-1, 0, 0, 2, 1, 3, true));
+  const std::vector<std::string> patterns = {"*.VTK", "*.vtp", "*.stl", "*.ply", "*.obj", "*.*"};
+  Windowing.Prompts.clear();
+  Windowing.QueueFileAnswer(std::nullopt);
+  Table.at(CmdSaveModelAs)(Dialog);
+  ASSERT_EQ(Windowing.Prompts.size(), 1u);
+  std::vector<std::string> offered;
+  for (const FileFilter& filter : Windowing.Prompts[0].Filters)
+    offered.push_back(filter.Pattern);
+  EXPECT_EQ(offered, patterns);
+
+  // VTP keeps the points exactly and the cell scalars the colours come from.
+  const std::string vtp = Dir.File("saved.VTP");
+  Run(CmdSaveModelAs, vtp);
+  ASSERT_TRUE(Windowing.Messages.empty()) << Windowing.Messages.front();
+  vtkNew<vtkXMLPolyDataReader> reader;
+  reader->SetFileName(vtp.c_str());
+  reader->Update();
+  vtkPolyData* back = reader->GetOutput();
+  vtkPolyData* model = Dialog.Model();
+  ASSERT_EQ(back->GetNumberOfPoints(), model->GetNumberOfPoints());
+  for (vtkIdType i = 0; i < model->GetNumberOfPoints(); ++i)
+    for (int c = 0; c < 3; ++c)
+      EXPECT_EQ(back->GetPoint(i)[c], model->GetPoint(i)[c]) << i;
+  ASSERT_NE(back->GetCellData()->GetScalars(), nullptr);
+  EXPECT_EQ(back->GetCellData()->GetScalars()->GetTuple1(5), 1.0);
+
+  // Binary STL: 12 triangles of 50 bytes after the 84-byte head.
+  Run(CmdSaveModelAs, Dir.File("saved.stl"));
+  ASSERT_TRUE(Windowing.Messages.empty()) << Windowing.Messages.front();
+  EXPECT_EQ(Slurp(Dir.File("saved.stl")).size(), 84u + 12u * 50u);
+
+  // Any other name gets the legacy file, as before.
+  Run(CmdSaveModelAs, Dir.File("saved.model"));
+  EXPECT_EQ(Slurp(Dir.File("saved.model")).rfind("# vtk DataFile Version 4.2\n", 0), 0u);
 }
 
 TEST_F(FileCommandsTest, ExportCellsKeepsAllPointsAndTheSelectedCellsWithTheirTypes) {

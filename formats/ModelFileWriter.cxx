@@ -1,0 +1,215 @@
+#include "ModelFileWriter.h"
+
+#include "AtomicFile.h"
+#include "LegacyModelWriter.h"
+#include "PlainMeshWriters.h"
+
+#include <vtkCallbackCommand.h>
+#include <vtkCommand.h>
+#include <vtkDataArray.h>
+#include <vtkErrorCode.h>
+#include <vtkNew.h>
+#include <vtkPoints.h>
+#include <vtkPolyData.h>
+#include <vtkXMLPolyDataWriter.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+
+namespace selvane::formats {
+
+namespace {
+
+std::string LowerExtension(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  const std::size_t dot = path.rfind('.');
+  if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
+    return {};
+  std::string ext = path.substr(dot);
+  std::transform(ext.begin(), ext.end(), ext.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return ext;
+}
+
+std::string Fail(const std::string& path, const std::string& cause) {
+  return "Cannot write '" + path + "': " + cause;
+}
+
+// "" or the reason naming the first coordinate the format cannot take back: not finite, or
+// (singlePrecision) beyond the float range the format stores.
+std::string FirstUnwritablePoint(vtkPoints* points, bool singlePrecision) {
+  if (!points)
+    return {};
+  const double limit = static_cast<double>(std::numeric_limits<float>::max());
+  vtkDataArray* data = points->GetData();
+  const vtkIdType n = points->GetNumberOfPoints();
+  for (vtkIdType i = 0; i < n; ++i)
+    for (int c = 0; c < 3; ++c) {
+      const double v = data->GetComponent(i, c);
+      const bool finite = std::isfinite(v);
+      if (finite && (!singlePrecision || std::fabs(v) <= limit))
+        continue;
+      char text[32];
+      const auto r = std::to_chars(text, text + sizeof text, v);
+      return "point " + std::to_string(i) + " has the coordinate " + std::string(text, r.ptr) +
+             (finite ? ", outside single-precision range" : ", which is not finite") +
+             "; no file was written";
+    }
+  return {};
+}
+
+void KeepFirstError(vtkObject*, unsigned long, void* clientData, void* callData) {
+  auto* reason = static_cast<std::string*>(clientData);
+  if (!reason->empty())
+    return;
+  std::string text = callData ? static_cast<const char*>(callData) : "";
+  // VTK's "ERROR: In file, line ... Class (address): " prefix says nothing to the user.
+  if (const auto marker = text.find("): "); marker != std::string::npos)
+    text.erase(0, marker + 3);
+  while (!text.empty() && (text.back() == '\n' || text.back() == ' '))
+    text.pop_back();
+  *reason = text;
+}
+
+// The whole VTP file in memory: VTK's XML writer deletes its file when a write fails and
+// keeps no errno, so the bytes are handed to the checked file writes instead.
+std::string FormatXmlPolyData(vtkPolyData* data, const ByteSink& out, const std::string&) {
+  vtkNew<vtkPolyData> copy; // the writer must not touch the caller's pipeline
+  copy->ShallowCopy(data);
+  vtkNew<vtkXMLPolyDataWriter> writer;
+  std::string vtkReason;
+  vtkNew<vtkCallbackCommand> onError;
+  onError->SetCallback(&KeepFirstError);
+  onError->SetClientData(&vtkReason);
+  writer->AddObserver(vtkCommand::ErrorEvent, onError);
+  writer->SetInputData(copy);
+  writer->WriteToOutputStringOn();
+  writer->SetDataModeToAppended();
+  writer->EncodeAppendedDataOff();
+  writer->SetCompressorTypeToZLib();
+  writer->SetHeaderTypeToUInt64(); // block sizes of models beyond 4 GB
+  const int written = writer->Write();
+  const unsigned long code = writer->GetErrorCode();
+  if (written != 1 || code != vtkErrorCode::NoError || !vtkReason.empty())
+    return !vtkReason.empty()              ? vtkReason
+           : code != vtkErrorCode::NoError ? std::string(vtkErrorCode::GetStringFromErrorCode(code))
+                                           : std::string("the VTK writer failed");
+  const std::string bytes = writer->GetOutputString();
+  out(bytes);
+  return {};
+}
+
+using PlainWriter = std::string (*)(vtkPolyData*, const ByteSink&, const std::string&);
+
+// Runs write into a new file at tempPath with checked writes. false with the reason when the
+// model was refused or a write or the close failed.
+bool WriteThroughFile(PlainWriter write, vtkPolyData* data, const std::string& title,
+                      const std::string& tempPath, std::string& why) {
+  std::FILE* out = std::fopen(tempPath.c_str(), "wb");
+  if (!out) {
+    why = std::strerror(errno);
+    return false;
+  }
+  int error = 0; // the errno of the first failed write
+  const ByteSink sink = [out, &error](std::string_view bytes) {
+    if (error == 0 && std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size())
+      return true;
+    if (error == 0)
+      error = errno != 0 ? errno : EIO;
+    return false;
+  };
+  std::string refused;
+  try {
+    refused = write(data, sink, title);
+  } catch (...) {
+    std::fclose(out);
+    throw;
+  }
+  if (std::fclose(out) != 0 && error == 0)
+    error = errno != 0 ? errno : EIO;
+  if (!refused.empty()) {
+    why = refused + "; no file was written";
+    return false;
+  }
+  if (error != 0) {
+    why = std::strerror(error);
+    return false;
+  }
+  return true;
+}
+
+} // namespace
+
+ModelFileFormat ModelFileFormatOf(const std::string& path) {
+  const std::string ext = LowerExtension(path);
+  if (ext == ".vtk")
+    return ModelFileFormat::LegacyVtk;
+  if (ext == ".vtp")
+    return ModelFileFormat::XmlPolyData;
+  if (ext == ".stl")
+    return ModelFileFormat::Stl;
+  if (ext == ".ply")
+    return ModelFileFormat::Ply;
+  if (ext == ".obj")
+    return ModelFileFormat::Obj;
+  return ModelFileFormat::Unknown;
+}
+
+const char* WritableModelExtensions() {
+  return ".vtk, .vtp, .stl, .ply, .obj";
+}
+
+std::string UnknownModelExtensionReason(const std::string& path) {
+  if (ModelFileFormatOf(path) != ModelFileFormat::Unknown)
+    return {};
+  const std::string ext = LowerExtension(path);
+  return (ext.empty() ? std::string("the file name has no extension")
+                      : "the extension '" + ext + "' names no model format Selvane writes") +
+         " (known: " + WritableModelExtensions() + ")";
+}
+
+bool WriteModelFile(vtkPolyData* data, const std::string& path, std::string& reason,
+                    const std::string& title) {
+  const ModelFileFormat format = ModelFileFormatOf(path);
+  if (format == ModelFileFormat::Unknown) {
+    reason = Fail(path, UnknownModelExtensionReason(path) + "; no file was written");
+    return false;
+  }
+  if (format == ModelFileFormat::LegacyVtk)
+    return WriteLegacyPolyDataFile(data, path, reason, title);
+  if (!data) {
+    reason = Fail(path, "there is no model to write");
+    return false;
+  }
+  // Checked before anything is created: the old file stays as it is.
+  if (const std::string why =
+          FirstUnwritablePoint(data->GetPoints(), format == ModelFileFormat::Stl);
+      !why.empty()) {
+    reason = Fail(path, why);
+    return false;
+  }
+  const auto writeTemp = [&](const std::string& tempPath) -> Result {
+    std::string why;
+    PlainWriter write = &WriteObjText;
+    if (format == ModelFileFormat::XmlPolyData)
+      write = &FormatXmlPolyData;
+    else if (format == ModelFileFormat::Stl)
+      write = &WriteBinaryStl;
+    else if (format == ModelFileFormat::Ply)
+      write = &WriteBinaryPly;
+    if (WriteThroughFile(write, data, title, tempPath, why))
+      return Result::Success();
+    return Result::Failure(ErrorCode::CannotWrite, why);
+  };
+  const Result written = WriteFileAtomicallyWith(path, writeTemp);
+  reason = written.Reason;
+  return written.Ok();
+}
+
+} // namespace selvane::formats
