@@ -6,6 +6,7 @@
 #include "FileCommands.h"
 #include "InputInterceptor.h"
 #include "KeysHelp.h"
+#include "LandmarkFileCommands.h"
 #include "MainDialog.h"
 #include "MenuLayout.h"
 #include "QtWindowing.h"
@@ -144,6 +145,7 @@ void MainWindow::BindCommands() {
   };
   Commands[CmdClearSelectedPoints] = [](MainDialog& dialog) { dialog.OnClearSelectedPoints(); };
   AddFileCommands(Commands);
+  AddLandmarkFileCommands(Commands);
   AddTransformCommands(Commands);
   Commands[CmdWireframeSolid] = [](MainDialog& dialog) { dialog.OnWireframeSolid(); };
   Commands[CmdScreenShot] = [](MainDialog& dialog) { dialog.OnScreenShot(); };

@@ -57,6 +57,8 @@ enum CommandId : int {
   CmdViewFromMinusZ = 32816,
   CmdKeysAndMouse = 32817,
   CmdTransformSelectedPoints = 32818,
+  CmdImportLandmarks = 32840,
+  CmdExportLandmarks = 32841,
 };
 
 // The menu items a successful Open Model enables, in the order it enables them.
@@ -78,6 +80,8 @@ inline constexpr int ModelMenuItems[] = {CmdSaveModelAs,
                                          CmdSelectCell,
                                          CmdSelectPoint};
 // This version's own items that the window enables together with one of the items above.
-inline constexpr int EnabledTogether[][2] = {{CmdTransform, CmdTransformSelectedPoints}};
+inline constexpr int EnabledTogether[][2] = {{CmdTransform, CmdTransformSelectedPoints},
+                                             {CmdImportPointsFromCoordinates, CmdImportLandmarks},
+                                             {CmdExportPoints, CmdExportLandmarks}};
 
 } // namespace selvane
