@@ -1,7 +1,6 @@
 #include "LandmarkFileCommands.h"
 
 #include "CommandSupport.h"
-#include "ControlIds.h"
 #include "LandmarkFiles.h"
 #include "MainDialog.h"
 #include "ModelPointMatcher.h"
@@ -304,11 +303,6 @@ void OnExportLandmarks(MainDialog& dialog) {
   if (ExportText(dialog, targetsPath, formats::FormatLandmarks(*targetsFormat, targets, modelName),
                  CountOf(targets.size(), "landmark target", "landmark targets")))
     dialog.MarkPointSelectionSaved();
-}
-
-void AddLandmarkFileCommands(CommandTable& table) {
-  table[CmdImportLandmarks] = &OnImportLandmarks;
-  table[CmdExportLandmarks] = &OnExportLandmarks;
 }
 
 } // namespace selvane

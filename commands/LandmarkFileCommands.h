@@ -9,8 +9,6 @@
 #ifndef SELVANE_LANDMARK_FILE_COMMANDS_H
 #define SELVANE_LANDMARK_FILE_COMMANDS_H
 
-#include "CommandTable.h"
-
 namespace selvane {
 
 class MainDialog;
@@ -22,9 +20,6 @@ void OnImportLandmarks(MainDialog& dialog);
 // Writes the active selected points (label: the point ID; position: the model's point) with
 // their targets; withdrawn points are left out.
 void OnExportLandmarks(MainDialog& dialog);
-
-// Registers the two handlers under their command numbers.
-void AddLandmarkFileCommands(CommandTable& table);
 
 } // namespace selvane
 

@@ -170,9 +170,7 @@ void OnClearTransform(MainDialog& dialog) {
 }
 
 void AddTransformCommands(CommandTable& commands) {
-  commands[CmdTransform] = OnTransform;
-  commands[CmdClearTransform] = OnClearTransform;
-  commands[CmdTransformSelectedPoints] = OnTransformSelectedPoints;
+  AddCommandHandlers(commands, CommandGroup::Transform);
 }
 
 } // namespace selvane

@@ -79,9 +79,5 @@ inline constexpr int ModelMenuItems[] = {CmdSaveModelAs,
                                          CmdWireframeSolid,
                                          CmdSelectCell,
                                          CmdSelectPoint};
-// This version's own items that the window enables together with one of the items above.
-inline constexpr int EnabledTogether[][2] = {{CmdTransform, CmdTransformSelectedPoints},
-                                             {CmdImportPointsFromCoordinates, CmdImportLandmarks},
-                                             {CmdExportPoints, CmdExportLandmarks}};
 
 } // namespace selvane

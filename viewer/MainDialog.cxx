@@ -57,6 +57,8 @@ MainDialog::MainDialog(WindowingLayer& windowing) : Windowing(windowing) {
 MainDialog::~MainDialog() {
   // The renderer may outlive us inside the window system's render window; leave it empty.
   if (Renderer) {
+    if (LabelPlacerTag)
+      Renderer->RemoveObserver(LabelPlacerTag);
     Renderer->RemoveAllViewProps();
     if (RenderWindow)
       RenderWindow->RemoveRenderer(Renderer);

@@ -29,7 +29,7 @@ class LandmarkCommandsTest : public ::testing::Test {
 protected:
   LandmarkCommandsTest() : Dialog(Windowing) {
     Dialog.InitializeView();
-    AddLandmarkFileCommands(Table);
+    AddCommandHandlers(Table, CommandGroup::LandmarkFile);
     // Corners (-1, 0, 0) to (2, 1, 3): points 0 to 7, x fastest, then y, then z.
     const std::string path = Dir.File("box.vtk");
     std::string reason;
