@@ -122,7 +122,7 @@ public:
   std::string RedoStepName() const { return History.RedoName(); }
   // Takes back the last step (or does again the last one taken back): the selection lists,
   // their markers and list boxes, the transform and the current cell and point return to what
-  // they were; then renders.
+  // they were. Like the other operations, they do not render: the command does.
   void Undo();
   void Redo();
   const UndoStack& UndoHistory() const { return History; }
@@ -247,8 +247,9 @@ private:
   // Undoes (undo) or redoes a step, then makes its cell and point current again.
   void ReplayStep(UndoStep& step, bool undo);
   void SwapTransform(UndoStep& step);
-  // Makes cell and point current again, redrawing their highlight and fields.
-  void ShowCurrent(int cell, int point);
+  UndoStep::Current CurrentNow() const;
+  // Makes a step's cell and point current again, redrawing their highlight and fields.
+  void ShowCurrent(const UndoStep::Current& current);
   void ClearHistory();
 
   void BuildModelPipeline();
@@ -257,6 +258,7 @@ private:
   void UpdatePickLocator();
   void UpdateMarkerSizes();
   void RemoveHighlightIfActive();
+  void ChooseHighlightedPointEntry();
   void BuildMarkers();
   void ConnectModel(vtkPolyDataReader* reader, const std::string& path);
 

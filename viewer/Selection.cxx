@@ -148,9 +148,9 @@ void MainDialog::SetSelectedPointTarget(int point, const float target[3]) {
     Windowing.WriteCoordinateFields(TargetPosition, CurrentPosition);
     Points.MoveHighlightTo(point);
   }
+  ChooseHighlightedPointEntry();
   RefreshScene();
   EndStep();
-  Render();
 }
 
 void MainDialog::WithdrawSelectedPoint(int point) {
@@ -161,7 +161,6 @@ void MainDialog::WithdrawSelectedPoint(int point) {
   Points.Withdraw(point);
   RefreshScene();
   EndStep();
-  Render();
 }
 
 void MainDialog::RestoreSelectedPoint(int point) {
@@ -172,9 +171,16 @@ void MainDialog::RestoreSelectedPoint(int point) {
   Points.Restore(point);
   if (point == CurrentPoint)
     Points.MoveHighlightTo(point);
+  ChooseHighlightedPointEntry();
   RefreshScene();
   EndStep();
-  Render();
+}
+
+void MainDialog::ChooseHighlightedPointEntry() {
+  // The list box shows the current point's entry chosen, whichever entry a change redrew.
+  Windowing.SelectListBoxEntry(
+      SelectedPointsList,
+      Windowing.FindListBoxText(SelectedPointsList, std::to_string(Points.HighlightedPoint())));
 }
 
 bool MainDialog::FormatSelectedPointTransformations(std::string& text) const {

@@ -25,7 +25,12 @@ struct UndoStep {
   bool FractionChanged = false;
   vtkSmartPointer<vtkShapeTransform> OtherFit;
   float OtherFraction = 0;
-  int CellBefore = -1, PointBefore = -1, CellAfter = -1, PointAfter = -1;
+  // The current cell and point, with the target and position the fields showed.
+  struct Current {
+    int Cell = -1, Point = -1;
+    float Target[3] = {0, 0, 0}, Position[3] = {0, 0, 0};
+  };
+  Current Before, After;
 
   bool Empty() const {
     return CellChanges.empty() && PointChanges.empty() && !FitChanged && !FractionChanged;

@@ -12,8 +12,7 @@ void MainDialog::BeginStep(const std::string& name) {
     return;
   Pending = UndoStep();
   Pending.Name = name;
-  Pending.CellBefore = CurrentCell;
-  Pending.PointBefore = CurrentPoint;
+  Pending.Before = CurrentNow();
   Cells.RecordInto(&Pending.CellChanges);
   Points.RecordInto(&Pending.PointChanges);
 }
@@ -25,8 +24,7 @@ void MainDialog::EndStep() {
   Points.RecordInto(nullptr);
   if (Pending.Empty())
     return;
-  Pending.CellAfter = CurrentCell;
-  Pending.PointAfter = CurrentPoint;
+  Pending.After = CurrentNow();
   History.Push(std::move(Pending));
   Pending = UndoStep();
   Windowing.HistoryChanged();
@@ -66,12 +64,8 @@ void MainDialog::ReplayStep(UndoStep& step, bool undo) {
   replay(Cells, step.CellChanges);
   replay(Points, step.PointChanges);
   SwapTransform(step);
-  if (undo)
-    ShowCurrent(step.CellBefore, step.PointBefore);
-  else
-    ShowCurrent(step.CellAfter, step.PointAfter);
+  ShowCurrent(undo ? step.Before : step.After);
   RefreshScene();
-  Render();
   Windowing.HistoryChanged();
 }
 
@@ -91,7 +85,19 @@ void MainDialog::SwapTransform(UndoStep& step) {
   ShapeTransform->Modified();
 }
 
-void MainDialog::ShowCurrent(int cell, int point) {
+UndoStep::Current MainDialog::CurrentNow() const {
+  UndoStep::Current current;
+  current.Cell = CurrentCell;
+  current.Point = CurrentPoint;
+  for (int k = 0; k < 3; ++k) {
+    current.Target[k] = TargetPosition[k];
+    current.Position[k] = CurrentPosition[k];
+  }
+  return current;
+}
+
+void MainDialog::ShowCurrent(const UndoStep::Current& current) {
+  const int cell = current.Cell, point = current.Point;
   vtkPolyData* model = Model();
   if (!model)
     return;
@@ -109,10 +115,17 @@ void MainDialog::ShowCurrent(int cell, int point) {
   }
   RemoveHighlightIfActive();
   CurrentPoint = -1;
-  if (point >= 0)
+  if (point >= 0) {
     SetCurrentPoint(point); // with its highlight, fields and list-box entries
-  else
+  } else {
+    // No point is current: the fields show what they showed.
+    for (int k = 0; k < 3; ++k) {
+      TargetPosition[k] = current.Target[k];
+      CurrentPosition[k] = current.Position[k];
+    }
+    Windowing.WriteCoordinateFields(TargetPosition, CurrentPosition);
     Windowing.SelectListBoxEntry(SelectedPointsList, -1);
+  }
   Windowing.SelectListBoxEntry(
       SelectedCellsList, Windowing.FindListBoxText(SelectedCellsList, std::to_string(CurrentCell)));
 }

@@ -7,6 +7,7 @@
 #include "FakeWindowing.h"
 #include "LegacyModelWriter.h"
 #include "MainDialog.h"
+#include "SelectionsShown.h"
 #include "TestMeshes.h"
 
 #include <gtest/gtest.h>
@@ -137,6 +138,8 @@ protected:
     }
     Dialog.ToggleCurrentPoint();
   }
+
+  SelectionsShown Shown() const { return SelectionsShown::Of(Dialog, Windowing); }
 
   std::array<float, 3> TargetOf(vtkIdType index) {
     const float* target = Dialog.SelectedPoints().Markers()[index].Target;
@@ -768,4 +771,80 @@ TEST_F(FileCommandsTest, SaveModelAsWritesTheDisplayedShapeAndExportCellsTheMode
   }
   EXPECT_EQ(deformed->GetNumberOfPolys(), 4);
   EXPECT_EQ(asRead->GetNumberOfPolys(), 1);
+}
+
+// ------------------------------------------------------------------ Imports and undo ----
+
+TEST_F(FileCommandsTest, EveryImportIsOneStepThatUndoAndRedoReturnExactly) {
+  Open(MakeBoxModel(-1, 0, 0, 2, 1, 3, false));
+  ToggleCell(4);
+  TogglePoint(2, "1", "2", "3");
+  TogglePoint(5);
+  struct Case {
+    int Command;
+    const char* Text;
+    const char* Step;
+  };
+  const Case cases[] = {
+      {CmdImportCellIds, "# Cells IDs\n7\n3\n7\n9\n", "Import cells from IDs"},
+      {CmdImportPointIds, "# Points IDs\n4\n1\n5\n", "Import points from IDs"},
+      {CmdImportPointsFromCoordinates, "2 1 3\n-1 0 0\n", "Import points from point coordinates"},
+      {CmdImportPointsFromTransformations, "2 1 3 4 5 6\n", "Import points from transformations"},
+      {CmdImportTransformations, "2 1 3 4 5 6\n-1 0 0 -1 0 0\n2 1 3 7 7 7\n",
+       "Import transformations from transformations"},
+      {CmdImportCellIds, "# Cells IDs\n", "Import cells from IDs"}, // empties the list
+  };
+  for (const Case& test : cases) {
+    SCOPED_TRACE(test.Step);
+    const SelectionsShown before = Shown();
+    const std::size_t steps = Dialog.UndoHistory().UndoCount();
+    Import(test.Command, test.Text);
+    ASSERT_TRUE(Windowing.Messages.empty()) << Windowing.Messages.front();
+    const SelectionsShown after = Shown();
+    ASSERT_NE(after, before);
+    EXPECT_EQ(Dialog.UndoHistory().UndoCount(), steps + 1);
+    EXPECT_EQ(Dialog.UndoStepName(), test.Step);
+    Dialog.Undo();
+    EXPECT_EQ(Shown(), before);
+    Dialog.Redo();
+    EXPECT_EQ(Shown(), after);
+  }
+}
+
+TEST_F(FileCommandsTest, AnImportThatReadsNothingLeavesBothListsAndSaysWhy) {
+  Open(MakeBoxModel(-1, 0, 0, 2, 1, 3, false));
+  ToggleCell(4);
+  TogglePoint(2, "1", "2", "3");
+  const SelectionsShown before = Shown();
+  struct Case {
+    int Command;
+    const char* Text;
+    const char* Cause;
+  };
+  const Case cases[] = {
+      {CmdImportPointsFromCoordinates, "# Points\n2,1,3\n-1,0,0\n", "2 lines were skipped"},
+      {CmdImportPointIds, "# Points IDs\n8\n-3\n", "with an ID outside the model"},
+      {CmdImportCellIds, "12\nseven\n", "without a number"},
+      {CmdImportTransformations, "0.5 0.5 0.5 1 1 1\n", "matches no model point"},
+      {CmdImportPointsFromTransformations, "2;1;3;4;5;6\n", "1 line was skipped"},
+  };
+  for (const Case& test : cases) {
+    SCOPED_TRACE(test.Text);
+    Windowing.Messages.clear();
+    Import(test.Command, test.Text);
+    EXPECT_EQ(Shown(), before);
+    ASSERT_EQ(Windowing.Messages.size(), 1u);
+    EXPECT_NE(Windowing.Messages[0].find(test.Cause), std::string::npos) << Windowing.Messages[0];
+    EXPECT_NE(Windowing.Messages[0].find("were left as they were"), std::string::npos)
+        << Windowing.Messages[0];
+    EXPECT_EQ(Dialog.UndoStepName(), "Select point") << "no step for an import that did nothing";
+  }
+
+  // A file of comments alone is an empty list: it empties the selected points, undoably.
+  Windowing.Messages.clear();
+  Import(CmdImportPointIds, "# Points IDs\n# 2\n");
+  EXPECT_TRUE(Windowing.Messages.empty()) << Windowing.Messages.front();
+  EXPECT_EQ(Dialog.SelectedPoints().Size(), 0);
+  Dialog.Undo();
+  EXPECT_EQ(Shown(), before);
 }
