@@ -3,7 +3,6 @@
 #include "AuxiliaryDialogWindows.h"
 #include "ControlColumn.h"
 #include "ControlIds.h"
-#include "FileCommands.h"
 #include "InputInterceptor.h"
 #include "KeysHelp.h"
 #include "MainDialog.h"
@@ -126,37 +125,10 @@ void MainWindow::BuildMenu() {
 }
 
 void MainWindow::BindCommands() {
-  // The axes and labels of a new model are built after its first render: one more render
-  // shows them at once rather than at the next camera move.
-  Commands[CmdOpenModel] = [](MainDialog& dialog) {
-    dialog.OpenModel();
-    dialog.Render();
-  };
+  AddCommandHandlers(Commands);
+  // The items the window carries out itself.
   Commands[CmdExit] = [this](MainDialog&) { close(); };
-  // The selection commands render at once, so the change shows without another event.
-  Commands[CmdSelectCell] = [](MainDialog& dialog) {
-    dialog.ToggleCurrentCell();
-    dialog.Render();
-  };
-  Commands[CmdSelectPoint] = [](MainDialog& dialog) {
-    dialog.ToggleCurrentPoint();
-    dialog.Render();
-  };
-  Commands[CmdClearSelectedPoints] = [](MainDialog& dialog) { dialog.OnClearSelectedPoints(); };
-  AddFileCommands(Commands);
-  AddTransformCommands(Commands);
-  Commands[CmdWireframeSolid] = [](MainDialog& dialog) { dialog.OnWireframeSolid(); };
-  Commands[CmdScreenShot] = [](MainDialog& dialog) { dialog.OnScreenShot(); };
-  Commands[CmdSetPointer] = [](MainDialog& dialog) { dialog.OnSetPointer(); };
-  Commands[CmdResetCamera] = [](MainDialog& dialog) { dialog.ResetCamera(); };
-  const int views[] = {CmdViewFromPlusX,  CmdViewFromMinusX, CmdViewFromPlusY,
-                       CmdViewFromMinusY, CmdViewFromPlusZ,  CmdViewFromMinusZ};
-  for (int k = 0; k < 6; ++k)
-    Commands[views[k]] = [k](MainDialog& dialog) { dialog.ViewAlong(k / 2, k % 2 ? -1 : 1); };
   Commands[CmdKeysAndMouse] = [this](MainDialog&) { ShowKeysAndMouse(this); };
-  Commands[CmdAbout] = [](MainDialog& dialog) {
-    dialog.Windowing.ShowDialog(AuxiliaryDialog::About);
-  };
 }
 
 void MainWindow::BindListBoxes() {
@@ -171,26 +143,9 @@ void MainWindow::BindListBoxes() {
 
 namespace {
 
-// Commands that change neither the model nor the selections: they run while work is going on.
 bool RunsWhileBusy(int command) {
-  switch (command) {
-  case CmdExit:
-  case CmdWireframeSolid:
-  case CmdScreenShot:
-  case CmdSetPointer:
-  case CmdAbout:
-  case CmdKeysAndMouse:
-  case CmdResetCamera:
-  case CmdViewFromPlusX:
-  case CmdViewFromMinusX:
-  case CmdViewFromPlusY:
-  case CmdViewFromMinusY:
-  case CmdViewFromPlusZ:
-  case CmdViewFromMinusZ:
-    return true;
-  default:
-    return false;
-  }
+  const CommandRow* row = FindCommandRow(command);
+  return row && row->RunsWhileBusy;
 }
 
 } // namespace

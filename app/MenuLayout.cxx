@@ -1,67 +1,44 @@
 #include "MenuLayout.h"
 
-#include "ControlIds.h"
+#include "CommandTable.h"
+
+#include <deque>
+#include <string>
 
 namespace selvane {
 
+namespace {
+
+std::vector<MenuRow> BuildLayout(std::deque<std::string>& texts) {
+  std::vector<MenuRow> layout;
+  for (const CommandRow& row : CommandRows()) {
+    switch (row.RowKind) {
+    case CommandRow::SubMenu:
+      layout.push_back({MenuRow::SubMenu, 0, row.Text, false});
+      break;
+    case CommandRow::EndSubMenu:
+      layout.push_back({MenuRow::EndSubMenu, 0, nullptr, false});
+      break;
+    case CommandRow::Separator:
+      layout.push_back({MenuRow::Separator, 0, nullptr, false});
+      break;
+    case CommandRow::Item:
+      texts.push_back(row.Accelerator ? std::string(row.Text) + '\t' + row.Accelerator
+                                      : std::string(row.Text));
+      layout.push_back(
+          {MenuRow::Item, row.Command, texts.back().c_str(), row.EnabledBy != Enabling::Always});
+      break;
+    }
+  }
+  return layout;
+}
+
+} // namespace
+
 const std::vector<MenuRow>& MainMenuLayout() {
-  using R = MenuRow;
-  static const std::vector<MenuRow> layout = {
-      {R::SubMenu, 0, "&File", false},
-      {R::Item, CmdOpenModel, "&Open Model...\tCtrl-O", false},
-      {R::Item, CmdSaveModelAs, "&Save Model As...\tCtrl-S", true},
-      {R::Separator, 0, nullptr, false},
-      {R::SubMenu, 0, "Import", false},
-      {R::Item, CmdImportCellIds, "&Cells from IDs...", true},
-      {R::Separator, 0, nullptr, false},
-      {R::Item, CmdImportPointIds, "&Points from IDs...", true},
-      {R::Item, CmdImportPointsFromCoordinates, "Points from point  coordinates...", true},
-      {R::Item, CmdImportPointsFromTransformations, "Points from &transformations...", true},
-      {R::Item, CmdImportTransformations, "Transformations from transformations...", true},
-      {R::EndSubMenu, 0, nullptr, false},
-      {R::SubMenu, 0, "Export", false},
-      {R::Item, CmdExportCellsVtk, "&Cells (VTK)...", true},
-      {R::Item, CmdExportCellIds, "Cells &IDs...", true},
-      {R::Item, CmdExportCellPointIds, "Cells p&oints IDs...", true},
-      {R::Separator, 0, nullptr, false},
-      {R::Item, CmdExportPoints, "&Points coordinates...", true},
-      {R::Item, CmdExportPointIds, "Po&ints IDs...", true},
-      {R::Item, CmdExportPointTransformations, "Points &transformations...", true},
-      {R::EndSubMenu, 0, nullptr, false},
-      {R::Separator, 0, nullptr, false},
-      {R::Item, CmdTransform, "Transform", true},
-      {R::Item, CmdTransformSelectedPoints, "Transform Selected Points...", true},
-      {R::Item, CmdClearTransform, "Clear Transform", true},
-      {R::Item, CmdExit, "E&xit\tAlt-F4", false},
-      {R::EndSubMenu, 0, nullptr, false},
-      {R::SubMenu, 0, "&Edit", false},
-      {R::Item, CmdSelectCell, "Select cell\tSpace", true},
-      {R::Item, CmdSelectPoint, "Select point\tCtrl-Space", true},
-      {R::Separator, 0, nullptr, false},
-      {R::Item, CmdSelectCellsPoints, "Select cells points", true},
-      {R::Item, CmdSelectPointsCells, "Select points cells", true},
-      {R::Item, CmdClearSelectedPoints, "Clear Selected Points List", false},
-      {R::EndSubMenu, 0, nullptr, false},
-      {R::SubMenu, 0, "&View", false},
-      {R::Item, CmdOptions, "&Options...", true},
-      {R::Item, CmdWireframeSolid, "wireframe/solid", true},
-      {R::Item, CmdScreenShot, "ScreenShot", true},
-      {R::Item, CmdSetPointer, "Set pointer", false},
-      {R::Separator, 0, nullptr, false},
-      {R::Item, CmdResetCamera, "Reset Camera\tR", false},
-      {R::Item, CmdViewFromPlusX, "View from +X", false},
-      {R::Item, CmdViewFromMinusX, "View from -X", false},
-      {R::Item, CmdViewFromPlusY, "View from +Y", false},
-      {R::Item, CmdViewFromMinusY, "View from -Y", false},
-      {R::Item, CmdViewFromPlusZ, "View from +Z", false},
-      {R::Item, CmdViewFromMinusZ, "View from -Z", false},
-      {R::EndSubMenu, 0, nullptr, false},
-      {R::SubMenu, 0, "&Help", false},
-      {R::Item, CmdHelp, "&Help\tF1", true},
-      {R::Item, CmdKeysAndMouse, "&Keys and mouse...", false},
-      {R::Item, CmdAbout, "&About...", false},
-      {R::EndSubMenu, 0, nullptr, false},
-  };
+  // A deque keeps the item texts in place while it grows.
+  static std::deque<std::string> texts;
+  static const std::vector<MenuRow> layout = BuildLayout(texts);
   return layout;
 }
 

@@ -13,7 +13,8 @@ struct MenuRow {
   bool Greyed;      // Item only: greyed at start-up
 };
 
-// The menu bar, top to bottom and left to right.
+// The menu bar, top to bottom and left to right, as the command table lays it out; an item's
+// text carries its accelerator after a tab.
 const std::vector<MenuRow>& MainMenuLayout();
 
 } // namespace selvane

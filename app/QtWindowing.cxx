@@ -1,5 +1,7 @@
 #include "QtWindowing.h"
 
+#include "CommandTable.h"
+
 #include "WorkRunner.h"
 
 #include "AuxiliaryDialogWindows.h"
@@ -119,9 +121,10 @@ bool QtWindowing::ReadCoordinateFields(float target[3], float current[3]) {
 }
 
 void QtWindowing::EnableMenuItem(int command) {
-  for (const auto& [item, companion] : EnabledTogether)
-    if (item == command)
-      EnableMenuItem(companion);
+  for (const CommandRow& row : CommandRows())
+    if (row.RowKind == CommandRow::Item && row.EnabledBy == Enabling::WithCommand &&
+        row.EnabledWith == command)
+      EnableMenuItem(row.Command);
   auto found = MenuItems.find(command);
   if (found == MenuItems.end())
     return;

@@ -29,7 +29,7 @@ void OnImportTransformations(MainDialog& dialog);
 void OnSaveModelAs(MainDialog& dialog);
 void OnExportCellsVtk(MainDialog& dialog);
 
-// Registers the twelve handlers above under their command numbers.
+// Registers the twelve handlers above under their command numbers, from the command table.
 void AddFileCommands(CommandTable& table);
 
 } // namespace selvane

@@ -166,9 +166,7 @@ void OnClearTransform(MainDialog& dialog) {
 }
 
 void AddTransformCommands(CommandTable& commands) {
-  commands[CmdTransform] = OnTransform;
-  commands[CmdClearTransform] = OnClearTransform;
-  commands[CmdTransformSelectedPoints] = OnTransformSelectedPoints;
+  AddCommandHandlers(commands, CommandGroup::Transform);
 }
 
 } // namespace selvane

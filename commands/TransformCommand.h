@@ -22,6 +22,7 @@ void RunTransform(MainDialog& dialog);
 // Shows the model undeformed (Fraction 0); the fit stays for later.
 void OnClearTransform(MainDialog& dialog);
 
+// Registers Transform, Transform Selected Points and Clear Transform, from the command table.
 void AddTransformCommands(CommandTable& commands);
 
 // The share of the displacement shown at frame k (1 .. frames * cycles - 1) of the animation:

@@ -77,7 +77,5 @@ inline constexpr int ModelMenuItems[] = {CmdSaveModelAs,
                                          CmdWireframeSolid,
                                          CmdSelectCell,
                                          CmdSelectPoint};
-// This version's own items that the window enables together with one of the items above.
-inline constexpr int EnabledTogether[][2] = {{CmdTransform, CmdTransformSelectedPoints}};
 
 } // namespace selvane

@@ -58,6 +58,8 @@ MainDialog::MainDialog(WindowingLayer& windowing)
 MainDialog::~MainDialog() {
   // The renderer may outlive us inside the window system's render window; leave it empty.
   if (Renderer) {
+    if (LabelPlacerTag)
+      Renderer->RemoveObserver(LabelPlacerTag);
     Renderer->RemoveAllViewProps();
     if (RenderWindow)
       RenderWindow->RemoveRenderer(Renderer);

@@ -221,6 +221,8 @@ public:
   vtkSmartPointer<vtkActor> AxesActor;
   vtkSmartPointer<vtkFollower> OriginLabel, XLabel, YLabel, ZLabel;
   int HasAxes = 0;
+  // The renderer's observer that lays the labels out before each render (0: none).
+  unsigned long LabelPlacerTag = 0;
 
   vtkSmartPointer<vtkCellPicker> CellPicker;
   // Spatial index of the geometry as drawn, so a pick does not test every cell.

@@ -1,6 +1,7 @@
 #include "MainDialog.h"
 
 #include "AxesLayout.h"
+#include "AxisLabelPlacer.h"
 #include "vtkScaledAxes.h"
 
 #include <vtkActor.h>
@@ -69,6 +70,11 @@ void MainDialog::BuildAxes(const double bounds[6]) {
   YLabel = MakeLabel(layout.Labels[AxesLayout::YLabel], s, Renderer);
   ZLabel = MakeLabel(layout.Labels[AxesLayout::ZLabel], s, Renderer);
   HasAxes = 1;
+  if (Renderer) {
+    if (LabelPlacerTag)
+      Renderer->RemoveObserver(LabelPlacerTag);
+    LabelPlacerTag = AttachAxisLabelPlacer(Renderer, {OriginLabel, XLabel, YLabel, ZLabel}, bounds);
+  }
 }
 
 } // namespace selvane

@@ -14,6 +14,7 @@
 #include <vtkCamera.h>
 #include <vtkCommand.h>
 #include <vtkFollower.h>
+#include <vtkMatrix4x4.h>
 #include <vtkPolyData.h>
 #include <vtkPolyDataMapper.h>
 #include <vtkPropCollection.h>
@@ -24,6 +25,8 @@
 #include <vtkSphereSource.h>
 #include <vtkVectorText.h>
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 
 using namespace selvane;
@@ -107,6 +110,82 @@ TEST_F(DisplayTest, AxesRunAlongTheBoundingBoxWithFourLabels) {
   EXPECT_EQ(PropsOf(Dialog.Renderer), SceneWithAxes({}));
   Dialog.ToggleCurrentCell();
   EXPECT_EQ(PropsOf(Dialog.Renderer), SceneWithAxes({Dialog.SelectedCellsActor}));
+}
+
+namespace {
+
+std::array<double, 2> Project(vtkRenderer* renderer, const double world[3]) {
+  renderer->SetWorldPoint(world[0], world[1], world[2], 1);
+  renderer->WorldToDisplay();
+  const double* p = renderer->GetDisplayPoint();
+  return {p[0], p[1]};
+}
+
+void Grow(std::array<double, 4>& box, const std::array<double, 2>& p) {
+  box = {std::min(box[0], p[0]), std::min(box[1], p[1]), std::max(box[2], p[0]),
+         std::max(box[3], p[1])};
+}
+
+// The screen rectangle of a label's text as drawn: its points through the follower's matrix.
+std::array<double, 4> LabelBox(vtkRenderer* renderer, vtkFollower* label) {
+  std::array<double, 4> box = {1e300, 1e300, -1e300, -1e300};
+  vtkPolyData* text = vtkPolyData::SafeDownCast(label->GetMapper()->GetInput());
+  vtkMatrix4x4* matrix = label->GetMatrix();
+  for (vtkIdType i = 0; i < text->GetNumberOfPoints(); ++i) {
+    double p[4] = {0, 0, 0, 1}, world[4];
+    text->GetPoint(i, p);
+    matrix->MultiplyPoint(p, world);
+    Grow(box, Project(renderer, world));
+  }
+  return box;
+}
+
+// The screen rectangle of the model's bounding box.
+std::array<double, 4> ModelBox(vtkRenderer* renderer, vtkProp3D* model) {
+  double b[6];
+  model->GetBounds(b);
+  std::array<double, 4> box = {1e300, 1e300, -1e300, -1e300};
+  for (int corner = 0; corner < 8; ++corner) {
+    const double p[3] = {b[corner & 1], b[2 + (corner >> 1 & 1)], b[4 + (corner >> 2)]};
+    Grow(box, Project(renderer, p));
+  }
+  return box;
+}
+
+bool Overlap(const std::array<double, 4>& a, const std::array<double, 4>& b) {
+  return a[0] < b[2] && b[0] < a[2] && a[1] < b[3] && b[1] < a[3];
+}
+
+} // namespace
+
+TEST_F(DisplayTest, AxisLabelsNeitherCoverEachOtherNorTheModelAndStayInView) {
+  // A flat wide model: its long origin label and the x label share the bottom edge, and the z
+  // label's anchor lies almost on the origin label's.
+  OpenBox(5, 2, 1);
+  vtkRenderer* renderer = Dialog.Renderer;
+  vtkFollower* labels[] = {Dialog.OriginLabel, Dialog.XLabel, Dialog.YLabel, Dialog.ZLabel};
+  for (double azimuth : {0.0, 30.0, 60.0}) {
+    renderer->GetActiveCamera()->Azimuth(azimuth);
+    Dialog.ResetCamera();
+    Dialog.Render();
+    std::array<double, 4> boxes[4];
+    for (int k = 0; k < 4; ++k)
+      boxes[k] = LabelBox(renderer, labels[k]);
+    const int* size = renderer->GetSize();
+    for (int k = 0; k < 4; ++k) {
+      EXPECT_GE(boxes[k][0], 0) << k << " at azimuth " << azimuth;
+      EXPECT_LE(boxes[k][2], size[0]) << k << " at azimuth " << azimuth;
+      for (int j = 0; j < k; ++j)
+        EXPECT_FALSE(Overlap(boxes[j], boxes[k])) << j << " and " << k << " at " << azimuth;
+    }
+    if (azimuth == 0.0) {
+      for (int k = 0; k < 4; ++k)
+        EXPECT_FALSE(Overlap(boxes[k], ModelBox(renderer, Dialog.ModelActor))) << k;
+    }
+  }
+  // The labels keep their anchors and scale; only the drawn text moved.
+  EXPECT_NEAR(Dialog.XLabel->GetPosition()[0], 5 - 5.0 / 28, 1e-9);
+  EXPECT_NEAR(Dialog.XLabel->GetScale()[0], 5.0 / 28, 1e-9);
 }
 
 TEST_F(DisplayTest, AxesAreReplacedByANewModelAndKeptByACancelledOpen) {
