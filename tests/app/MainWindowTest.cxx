@@ -412,7 +412,8 @@ TEST(MainWindowTest, MarkersStayVisibleAtAnyModelSize) {
         ++marker;
     }
   EXPECT_GE(marker, 25) << "the selected point's marker is a visible disc";
-  EXPECT_FLOAT_EQ(dialog.PointMarkers[0].Radius, dialog.PointerRadius) << "its radius is kept";
+  EXPECT_FLOAT_EQ(dialog.SelectedPoints().Markers()[0].Radius, dialog.PointerRadius)
+      << "its radius is kept";
   EXPECT_GT(dialog.PointingSphereActor->GetScale()[0], 1.0);
 }
 

@@ -47,7 +47,7 @@ struct ViewerState {
     ViewerState state{dialog.NoModel,           dialog.Model(),
                       dialog.ModelPoints.Get(), {0, 0},
                       dialog.PointerRadius,     windowing.EnabledMenuItems,
-                      PropsOf(dialog.Renderer), dialog.SelectedCellIds->GetNumberOfIds()};
+                      PropsOf(dialog.Renderer), dialog.SelectedCells().Ids()->GetNumberOfIds()};
     dialog.ModelMapper->GetScalarRange(state.ScalarRange);
     return state;
   }
@@ -79,11 +79,10 @@ protected:
     Dialog.OpenModel();
     return Windowing.Messages.size() == before;
   }
-  // Puts one cell into the selected-cells list, as selecting it would.
-  void FakeSelectCell(vtkIdType cell) {
-    Dialog.SelectedCellIds->InsertNextId(cell);
-    Dialog.SelectedCellsAppend->AddCell(cell);
-    Windowing.AddListBoxText(SelectedCellsList, std::to_string(cell));
+  // Selects one cell as a user does.
+  void SelectCell(vtkIdType cell) {
+    Dialog.SetCurrentCell(static_cast<int>(cell), 0);
+    Dialog.ToggleCurrentCell();
   }
 
   TempDir Dir;
@@ -165,24 +164,24 @@ TEST_F(OpenModelTest, ReopeningTheSameFileKeepsTheModelAndEmptiesSelections) {
   vtkPolyData* model = Dialog.Model();
   vtkPoints* points = Dialog.ModelPoints;
   const auto readTime = Dialog.ModelReader->GetOutput()->GetMTime();
-  FakeSelectCell(3);
-  FakeSelectCell(7);
+  SelectCell(3);
+  SelectCell(7);
   Dialog.ClearSelectedPoints();
 
   ASSERT_TRUE(Open(path));
   EXPECT_EQ(Dialog.Model(), model);
   EXPECT_EQ(Dialog.ModelPoints.Get(), points);
   EXPECT_EQ(Dialog.ModelReader->GetOutput()->GetMTime(), readTime);
-  EXPECT_EQ(Dialog.SelectedCellIds->GetNumberOfIds(), 0);
-  EXPECT_EQ(Dialog.SelectedCellsAppend->GetNumberOfSelectedCells(), 0);
+  EXPECT_EQ(Dialog.SelectedCells().Ids()->GetNumberOfIds(), 0);
+  EXPECT_EQ(Dialog.SelectedCells().CellsSource()->GetNumberOfSelectedCells(), 0);
   EXPECT_TRUE(Windowing.ListBoxes[SelectedCellsList].empty());
 }
 
 TEST_F(OpenModelTest, SecondModelReplacesTheFirstAndKeepsTheScalarRangeWithoutScalars) {
   ASSERT_TRUE(Open(WriteBox("first.vtk", 10, 4, 2, true)));
-  FakeSelectCell(5);
+  SelectCell(5);
   ASSERT_TRUE(Open(WriteBox("second.vtk", 3, 50, 1, false)));
-  EXPECT_EQ(Dialog.SelectedCellIds->GetNumberOfIds(), 0);
+  EXPECT_EQ(Dialog.SelectedCells().Ids()->GetNumberOfIds(), 0);
   EXPECT_TRUE(Windowing.ListBoxes[SelectedCellsList].empty());
   double bounds[6];
   Dialog.ModelPoints->GetBounds(bounds);
@@ -277,7 +276,7 @@ TEST_F(OpenModelTest, RefusedFilesLeaveEverythingAsItWas) {
     if (modelLoaded) {
       ASSERT_TRUE(Open(good));
     }
-    FakeSelectCell(1);
+    SelectCell(1);
     for (const auto& file : bad) {
       SCOPED_TRACE(std::string(file.Name) + (modelLoaded ? " after a model" : " first"));
       const std::string path = Dir.File(file.Name);
@@ -295,8 +294,8 @@ TEST_F(OpenModelTest, RefusedFilesLeaveEverythingAsItWas) {
 
 TEST_F(OpenModelTest, RebuildSceneAddsPropsInOrderAndSkipsEmptySelections) {
   ASSERT_TRUE(Open(WriteBox("box.vtk", 1, 1, 1, false)));
-  Dialog.SelectedCellsAppend->AddCell(0);
-  Dialog.PointMarkersAppend->AddMarker(0, PointMarker());
+  Dialog.SelectedCells().CellsSource()->AddCell(0);
+  Dialog.SelectedPoints().MarkersSource()->AddMarker(0, PointMarker());
   Dialog.Renderer->RemoveAllViewProps();
   Dialog.RebuildScene(true);
   const std::vector<vtkProp*> axes = {Dialog.AxesActor, Dialog.OriginLabel, Dialog.XLabel,
@@ -307,7 +306,7 @@ TEST_F(OpenModelTest, RebuildSceneAddsPropsInOrderAndSkipsEmptySelections) {
                                    Dialog.PointingSphereActor, Dialog.CurrentCellActor});
   EXPECT_EQ(PropsOf(Dialog.Renderer), expected);
 
-  Dialog.HighlightAppend->AddMarker(0, PointMarker());
+  Dialog.SelectedPoints().HighlightSource()->AddMarker(0, PointMarker());
   Dialog.Renderer->RemoveAllViewProps();
   Dialog.RebuildScene(false);
   expected = axes;
@@ -319,21 +318,17 @@ TEST_F(OpenModelTest, RebuildSceneAddsPropsInOrderAndSkipsEmptySelections) {
 
 TEST_F(OpenModelTest, ClearingSelectedPointsResetsCurrentAndHighlightedPoint) {
   ASSERT_TRUE(Open(WriteBox("box.vtk", 1, 1, 1, false)));
-  Dialog.CurrentPoint = 4;
-  Dialog.HighlightedPoint = 4;
-  Dialog.SelectedPointIds->InsertNextId(4);
-  Dialog.PointMarkers.push_back(PointMarker());
-  Dialog.PointMarkersAppend->AddMarker(0, Dialog.PointMarkers[0]);
-  Dialog.HighlightAppend->AddMarker(0, Dialog.PointMarkers[0]);
-  Windowing.AddListBoxText(SelectedPointsList, "4");
-  Windowing.SelectListBoxEntry(SelectedPointsList, 0);
+  Dialog.SetCurrentPoint(4);
+  Dialog.ToggleCurrentPoint();
+  ASSERT_EQ(Dialog.SelectedPoints().HighlightedPoint(), 4);
+  ASSERT_EQ(Windowing.ListSelection[SelectedPointsList], 0);
   Dialog.ClearSelectedPoints();
   EXPECT_EQ(Dialog.CurrentPoint, -1);
-  EXPECT_EQ(Dialog.HighlightedPoint, -1);
-  EXPECT_EQ(Dialog.SelectedPointIds->GetNumberOfIds(), 0);
-  EXPECT_TRUE(Dialog.PointMarkers.empty());
-  EXPECT_EQ(Dialog.PointMarkersAppend->GetNumberOfMarkers(), 0);
-  EXPECT_EQ(Dialog.HighlightAppend->GetNumberOfMarkers(), 0);
+  EXPECT_EQ(Dialog.SelectedPoints().HighlightedPoint(), -1);
+  EXPECT_EQ(Dialog.SelectedPoints().Ids()->GetNumberOfIds(), 0);
+  EXPECT_TRUE(Dialog.SelectedPoints().Markers().empty());
+  EXPECT_EQ(Dialog.SelectedPoints().MarkersSource()->GetNumberOfMarkers(), 0);
+  EXPECT_EQ(Dialog.SelectedPoints().HighlightSource()->GetNumberOfMarkers(), 0);
   EXPECT_TRUE(Windowing.ListBoxes[SelectedPointsList].empty());
   EXPECT_EQ(Windowing.ListSelection[SelectedPointsList], -1);
 }
