@@ -5,10 +5,12 @@
 #include "MainDialog.h"
 #include "ModelPointMatcher.h"
 #include "PointMarker.h"
+#include "SelectionList.h"
 
 #include <vtkIdList.h>
 #include <vtkPoints.h>
 
+#include <array>
 #include <new>
 #include <unordered_map>
 
@@ -113,22 +115,6 @@ std::string PairTargets(LandmarkFile& sources, const LandmarkFile& targets,
   return notes;
 }
 
-// Restores ReadTargetFromFields when the import ends, however it ends.
-class TargetsFromImport {
-public:
-  explicit TargetsFromImport(MainDialog& dialog)
-      : Dialog(dialog), Previous(dialog.ReadTargetFromFields) {
-    Dialog.ReadTargetFromFields = 0;
-  }
-  ~TargetsFromImport() { Dialog.ReadTargetFromFields = Previous; }
-  TargetsFromImport(const TargetsFromImport&) = delete;
-  TargetsFromImport& operator=(const TargetsFromImport&) = delete;
-
-private:
-  MainDialog& Dialog;
-  int Previous;
-};
-
 struct PointWithTarget {
   vtkIdType Point;
   float Target[3];
@@ -160,21 +146,18 @@ std::vector<PointWithTarget> MatchModelPoints(MainDialog& dialog, LandmarkFile& 
   return matched;
 }
 
-// Replaces the selected points as Import Points from transformations does.
+// Replaces the selected points as one undo step, as the point file imports do.
 void ReplaceSelectedPoints(MainDialog& dialog, const std::vector<PointWithTarget>& points) {
-  dialog.ClearSelectedPoints();
-  {
-    const TargetsFromImport guard(dialog);
-    for (const PointWithTarget& p : points) {
-      dialog.SetCurrentPoint(static_cast<int>(p.Point));
-      for (int k = 0; k < 3; ++k)
-        dialog.TargetPosition[k] = p.Target[k];
-      dialog.ToggleCurrentPoint();
-    }
+  std::vector<vtkIdType> ids;
+  std::vector<std::array<float, 3>> targets;
+  ids.reserve(points.size());
+  targets.reserve(points.size());
+  for (const PointWithTarget& p : points) {
+    ids.push_back(p.Point);
+    targets.push_back({p.Target[0], p.Target[1], p.Target[2]});
   }
-  dialog.SetCurrentCell(0, 0);
+  dialog.ReplaceSelectedPoints(ids, targets, "Import landmarks");
   dialog.MarkPointSelectionSaved(); // the list is what the file says
-  dialog.RefreshScene();
   dialog.Render();
 }
 
@@ -244,9 +227,10 @@ void OnExportLandmarks(MainDialog& dialog) {
   }
   std::vector<Landmark> sources;
   std::size_t withdrawn = 0;
-  const vtkIdType count = dialog.SelectedPointIds->GetNumberOfIds();
+  const SelectionList& selected = dialog.SelectedPoints();
+  const vtkIdType count = selected.Size();
   for (vtkIdType i = 0; i < count; ++i) {
-    const vtkIdType point = dialog.SelectedPointIds->GetId(i);
+    const vtkIdType point = selected.Entry(i);
     if (point < 0) {
       ++withdrawn;
       continue;
@@ -259,7 +243,7 @@ void OnExportLandmarks(MainDialog& dialog) {
     Landmark landmark;
     landmark.Label = std::to_string(point);
     dialog.ModelPoints->GetPoint(point, landmark.Position.data());
-    const float* target = dialog.PointMarkers[static_cast<std::size_t>(i)].Target;
+    const float* target = selected.Markers()[static_cast<std::size_t>(i)].Target;
     landmark.Target = formats::Point3{target[0], target[1], target[2]};
     sources.push_back(std::move(landmark));
   }

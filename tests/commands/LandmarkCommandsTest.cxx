@@ -7,6 +7,7 @@
 #include "LandmarkFileCommands.h"
 #include "LegacyModelWriter.h"
 #include "MainDialog.h"
+#include "SelectionList.h"
 #include "TestMeshes.h"
 
 #include <gtest/gtest.h>
@@ -60,14 +61,14 @@ protected:
 
   Ids Selected() const {
     Ids ids;
-    for (vtkIdType i = 0; i < Dialog.SelectedPointIds->GetNumberOfIds(); ++i)
-      ids.push_back(Dialog.SelectedPointIds->GetId(i));
+    for (vtkIdType i = 0; i < Dialog.SelectedPoints().Size(); ++i)
+      ids.push_back(Dialog.SelectedPoints().Entry(i));
     return ids;
   }
 
   std::vector<F3> Targets() const {
     std::vector<F3> targets;
-    for (const PointMarker& marker : Dialog.PointMarkers)
+    for (const PointMarker& marker : Dialog.SelectedPoints().Markers())
       targets.push_back({marker.Target[0], marker.Target[1], marker.Target[2]});
     return targets;
   }
@@ -130,7 +131,6 @@ TEST_F(LandmarkCommandsTest, EveryFormatCarriesThePointsAndTargetsOutAndBackExac
     EXPECT_EQ(Selected(), active);
     EXPECT_EQ(Targets(), targets);
     EXPECT_FALSE(Dialog.HasUnsavedSelections());
-    EXPECT_EQ(Dialog.ReadTargetFromFields, 1);
     EXPECT_EQ(Windowing.Statuses.back(),
               "Imported 3 of 3 landmarks from " + *paths[0] +
                   (c.Files.size() == 2 ? " with targets from " + *paths[1] : std::string()));
@@ -173,6 +173,16 @@ TEST_F(LandmarkCommandsTest, TwoFilesPairByLabelAndTheUnpairedAreNamed) {
   Run(CmdImportLandmarks, {sources, std::nullopt});
   EXPECT_EQ(Selected(), (Ids{7, 0, 2}));
   EXPECT_EQ(Targets(), (std::vector<F3>{{2, 1, 3}, {-1, 0, 0}, {-1, 1, 0}}));
+
+  // Each import is one step that undo takes back whole.
+  EXPECT_EQ(Dialog.UndoStepName(), "Import landmarks");
+  Dialog.Undo();
+  EXPECT_EQ(Selected(), (Ids{7, 0}));
+  EXPECT_EQ(Targets(), (std::vector<F3>{{4, 5, 6}, {0.5f, 0.5f, 0.5f}}));
+  Dialog.Undo();
+  EXPECT_TRUE(Selected().empty());
+  Dialog.Redo();
+  EXPECT_EQ(Selected(), (Ids{7, 0}));
 }
 
 TEST_F(LandmarkCommandsTest, FilesThatCannotBeUsedChangeNothingAndSayWhy) {
