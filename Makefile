@@ -49,7 +49,7 @@ clean:
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
 FUZZ_TARGETS := model_open id_file point_file dat_reader stl_reader ply_reader obj_reader off_reader \
-  vtp_open
+  vtp_open landmark_csv slicer_fcsv markups_json picked_points
 .PHONY: fuzz
 
 fuzz: deps

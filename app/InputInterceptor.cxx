@@ -69,7 +69,7 @@ bool InputInterceptor::OnKeyPress(QObject*, QEvent* event) {
   auto* keyEvent = static_cast<QKeyEvent*>(event);
   MainDialog& dialog = Window.Dialog();
   if (keyEvent->key() == Qt::Key_Control) {
-    dialog.CtrlDown = event->type() != QEvent::KeyRelease;
+    dialog.SetCtrlDown(event->type() != QEvent::KeyRelease);
     return false;
   }
   const MainDialog::Key key = ViewerKey(keyEvent->key());
@@ -85,7 +85,7 @@ bool InputInterceptor::OnKeyPress(QObject*, QEvent* event) {
     event->accept();
     return true;
   }
-  dialog.CtrlDown = (keyEvent->modifiers() & Qt::ControlModifier) ? 1 : 0;
+  dialog.SetCtrlDown(keyEvent->modifiers() & Qt::ControlModifier);
   dialog.OnKeyDown(key);
   return true;
 }

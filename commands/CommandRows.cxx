@@ -2,6 +2,7 @@
 
 #include "ControlIds.h"
 #include "FileCommands.h"
+#include "LandmarkFileCommands.h"
 #include "MainDialog.h"
 #include "TransformCommand.h"
 
@@ -55,6 +56,10 @@ CommandRow InTransform(CommandRow row) {
   return InGroup(std::move(row), CommandGroup::Transform);
 }
 
+CommandRow InLandmarkFile(CommandRow row) {
+  return InGroup(std::move(row), CommandGroup::LandmarkFile);
+}
+
 CommandRow ItemWith(int command, const char* text, int companion, Handler handler) {
   CommandRow row = Item(command, text, nullptr, Enabling::WithCommand, std::move(handler));
   row.EnabledWith = companion;
@@ -95,6 +100,9 @@ std::vector<CommandRow> BuildRows() {
                   ByViewer, OnImportPointsFromTransformations)),
       InFile(Item(CmdImportTransformations, "Transformations from transformations...", nullptr,
                   ByViewer, OnImportTransformations)),
+      Separator(),
+      InLandmarkFile(ItemWith(CmdImportLandmarks, "&Landmarks (CSV, Slicer, MeshLab)...",
+                              CmdImportPointsFromCoordinates, OnImportLandmarks)),
       End(),
       SubMenu("Export"),
       InFile(Item(CmdExportCellsVtk, "&Cells (VTK)...", nullptr, ByViewer, OnExportCellsVtk)),
@@ -106,6 +114,9 @@ std::vector<CommandRow> BuildRows() {
       InFile(Item(CmdExportPointIds, "Po&ints IDs...", nullptr, ByViewer, OnExportPointIds)),
       InFile(Item(CmdExportPointTransformations, "Points &transformations...", nullptr, ByViewer,
                   OnExportPointTransformations)),
+      Separator(),
+      InLandmarkFile(ItemWith(CmdExportLandmarks, "&Landmarks (CSV, Slicer, MeshLab)...",
+                              CmdExportPoints, OnExportLandmarks)),
       End(),
       Separator(),
       InTransform(Item(CmdTransform, "Transform", nullptr, ByViewer, OnTransform)),

@@ -53,6 +53,17 @@ bool ShowRefusedFile(MainDialog& dialog, const std::string& path,
   return true;
 }
 
+bool KeepListsWhenNothingIsUsable(MainDialog& dialog, const std::string& path,
+                                  const formats::ParseReport& report, const char* list) {
+  const std::size_t entries = report.Lines - report.CommentLines - report.BlankLines;
+  if (entries == 0 || report.Skipped.size() < entries)
+    return false;
+  dialog.Windowing.ShowMessage("In '" + path + "', " + formats::SummarizeSkipped(report) +
+                               " No line could be used: the " + list + " were left as they were.");
+  dialog.Windowing.ShowStatus("Imported nothing from " + path);
+  return true;
+}
+
 void ReportSkippedLines(MainDialog& dialog, const std::string& path,
                         const formats::ParseReport& report) {
   const std::string summary = formats::SummarizeSkipped(report);

@@ -64,6 +64,13 @@ bool ReadAndParse(MainDialog& dialog, const std::string& path, Parse&& parse, Co
   return !ShowRefusedFile(dialog, path, content.Report);
 }
 
+// Before an import replaces a list: true, after one message naming the file, saying why each
+// line was skipped and that the lists were left as they were, when the file has entry lines
+// and every one of them was skipped (a file of comments alone is no such file: it empties the
+// list, as an empty list is exported). list names the list, e.g. "selected points".
+bool KeepListsWhenNothingIsUsable(MainDialog& dialog, const std::string& path,
+                                  const formats::ParseReport& report, const char* list);
+
 // After an import: one message naming the file, how many lines were skipped and why, none
 // when every line counted; and on the status line how many entry lines were taken.
 void ReportSkippedLines(MainDialog& dialog, const std::string& path,

@@ -20,7 +20,7 @@ enum class Enabling {
 };
 
 // The subsystem a command belongs to, for callers that register one subsystem's commands.
-enum class CommandGroup { Viewer, File, Transform };
+enum class CommandGroup { Viewer, File, Transform, LandmarkFile };
 
 // One row of the menu bar, top to bottom: a command item, a separator, or a sub-menu opening
 // and closing. An item carries everything about its command, so adding a command is one row.

@@ -36,38 +36,40 @@ bool ReadIds(MainDialog& dialog, const FilePrompt& prompt, vtkIdType count, std:
 }
 
 // The import replaces the selection; every ID toggles, so an ID given twice ends withdrawn.
-void ApplyCellIds(MainDialog& dialog, formats::IdFileContent& content) {
-  dialog.ClearSelectedCells();
+// Cells without points are skipped. False (the lists untouched) when no entry line was usable.
+bool ApplyCellIds(MainDialog& dialog, const std::string& path, formats::IdFileContent& content) {
+  vtkPolyData* model = dialog.Model();
+  std::vector<vtkIdType> cells;
+  cells.reserve(content.Ids.size());
   for (std::size_t i = 0; i < content.Ids.size(); ++i) {
-    const int cell = static_cast<int>(content.Ids[i]);
-    dialog.SetCurrentCell(cell, 0);
-    if (dialog.CurrentCell != cell) {
-      // SetCurrentCell refuses a cell without points; toggling would hit another cell.
+    vtkIdType size = 0;
+    const vtkIdType* points = nullptr;
+    model->GetCellPoints(content.Ids[i], size, points);
+    if (size == 0) {
+      // No point of it could be made current.
       content.Report.Skipped.push_back(
           {content.IdLines[i], formats::SkipReason::CellWithoutPoints});
       continue;
     }
-    dialog.ToggleCurrentCell();
+    cells.push_back(content.Ids[i]);
   }
-  dialog.SetCurrentCell(0, 0);
+  if (KeepListsWhenNothingIsUsable(dialog, path, content.Report, "selected cells"))
+    return false;
+  dialog.ReplaceSelectedCells(cells, "Import cells from IDs");
   dialog.MarkCellSelectionSaved(); // the list is what the file says
-  // The clear operations leave the emptied markers in the scene; drop them before drawing.
-  dialog.RefreshScene();
   dialog.Render();
+  return true;
 }
 
-void ApplyPointIds(MainDialog& dialog, const formats::IdFileContent& content) {
-  dialog.ClearSelectedPoints();
-  // Each point takes its own position as target, through the fields as a user's selection.
-  for (vtkIdType id : content.Ids) {
-    dialog.SetCurrentPoint(static_cast<int>(id));
-    dialog.ToggleCurrentPoint();
-  }
-  dialog.SetCurrentCell(0, 0);
+bool ApplyPointIds(MainDialog& dialog, const std::string& path,
+                   const formats::IdFileContent& content) {
+  if (KeepListsWhenNothingIsUsable(dialog, path, content.Report, "selected points"))
+    return false;
+  // Each point takes its own position as target.
+  dialog.ReplaceSelectedPoints(content.Ids, {}, "Import points from IDs");
   dialog.MarkPointSelectionSaved(); // the list is what the file says
-  // The clear operations leave the emptied markers in the scene; drop them before drawing.
-  dialog.RefreshScene();
   dialog.Render();
+  return true;
 }
 
 } // namespace
@@ -76,7 +78,7 @@ void OnExportCellIds(MainDialog& dialog) {
   std::string path;
   if (!dialog.Model() || !AskPath(dialog, ExportCellIdsPrompt, path))
     return;
-  const formats::Entries cells = formats::EntriesOf(dialog.SelectedCellIds);
+  const formats::Entries cells = formats::EntriesOf(dialog.SelectedCells().Ids());
   if (ExportText(dialog, path, formats::FormatIdFile(IdFileKind::Cells, cells),
                  CountOf(cells.size(), "cell ID", "cell IDs")))
     dialog.MarkCellSelectionSaved();
@@ -86,7 +88,7 @@ void OnExportPointIds(MainDialog& dialog) {
   std::string path;
   if (!dialog.Model() || !AskPath(dialog, ExportPointIdsPrompt, path))
     return;
-  const formats::Entries points = formats::EntriesOf(dialog.SelectedPointIds);
+  const formats::Entries points = formats::EntriesOf(dialog.SelectedPoints().Ids());
   if (ExportText(dialog, path, formats::FormatIdFile(IdFileKind::Points, points),
                  CountOf(points.size(), "point ID", "point IDs")))
     dialog.MarkPointSelectionSaved();
@@ -97,7 +99,7 @@ void OnExportCellPointIds(MainDialog& dialog) {
   if (!dialog.Model() || !AskPath(dialog, ExportCellPointIdsPrompt, path))
     return;
   const formats::Entries points =
-      formats::CellPointEntries(formats::EntriesOf(dialog.SelectedCellIds), dialog.Model());
+      formats::CellPointEntries(formats::EntriesOf(dialog.SelectedCells().Ids()), dialog.Model());
   if (ExportText(dialog, path, formats::FormatIdFile(IdFileKind::Points, points),
                  CountOf(points.size(), "point ID", "point IDs") + " of the selected cells"))
     dialog.MarkCellSelectionSaved();
@@ -111,8 +113,8 @@ void OnImportCellIds(MainDialog& dialog) {
   formats::IdFileContent content;
   if (!ReadIds(dialog, ImportCellIdsPrompt, model->GetNumberOfCells(), path, content))
     return;
-  ApplyCellIds(dialog, content);
-  ReportSkippedLines(dialog, path, content.Report);
+  if (ApplyCellIds(dialog, path, content))
+    ReportSkippedLines(dialog, path, content.Report);
 }
 
 void OnImportPointIds(MainDialog& dialog) {
@@ -123,8 +125,8 @@ void OnImportPointIds(MainDialog& dialog) {
   formats::IdFileContent content;
   if (!ReadIds(dialog, ImportPointIdsPrompt, model->GetNumberOfPoints(), path, content))
     return;
-  ApplyPointIds(dialog, content);
-  ReportSkippedLines(dialog, path, content.Report);
+  if (ApplyPointIds(dialog, path, content))
+    ReportSkippedLines(dialog, path, content.Report);
 }
 
 } // namespace selvane

@@ -85,7 +85,7 @@ void OnExportCellsVtk(MainDialog& dialog) {
     return;
   // All points of the model as read, so the file's point IDs are the model's; only the
   // selected (not withdrawn) cells, each with its type.
-  vtkIdList* entries = dialog.SelectedCellIds;
+  vtkIdList* entries = dialog.SelectedCells().Ids();
   vtkIdType cells = 0, connectivity = 0;
   vtkNew<vtkIdList> ids;
   for (vtkIdType i = 0; i < entries->GetNumberOfIds(); ++i)

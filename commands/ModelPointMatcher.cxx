@@ -45,9 +45,13 @@ std::uint64_t ModelPointMatcher::Hash(std::int64_t i, std::int64_t j, std::int64
 }
 
 vtkIdType ModelPointMatcher::Find(const float position[3]) const {
+  const double s[3] = {position[0], position[1], position[2]};
+  return Find(s);
+}
+
+vtkIdType ModelPointMatcher::Find(const double s[3]) const {
   if (Cells.empty())
     return -1;
-  const double s[3] = {position[0], position[1], position[2]};
   // The radius is a little more than the tolerance, so that a point whose computed distance
   // passes the test lies within it. Rounding is monotonic and every stored point is a double,
   // so a point m >= s - radius also has m >= fl(s - radius), and its cell number is at least

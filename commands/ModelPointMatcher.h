@@ -29,6 +29,8 @@ public:
 
   // The lowest index of a matching point, or -1.
   vtkIdType Find(const float position[3]) const;
+  // The same for a position read in double precision (landmark files).
+  vtkIdType Find(const double position[3]) const;
 
 private:
   std::int64_t CellOf(double coordinate) const;

@@ -25,55 +25,40 @@ const FilePrompt ImportPointsPrompt = {"Import Points", "Points Files", "*.PTS",
 const FilePrompt ImportTransformationsPrompt = {
     "Import Points Transformations", "Points Transformations Files", "*.PTT", ".ptt", true};
 
-// Restores ReadTargetFromFields when the import ends, however it ends.
-class TargetsFromImport {
-public:
-  explicit TargetsFromImport(MainDialog& dialog)
-      : Dialog(dialog), Previous(dialog.ReadTargetFromFields) {
-    Dialog.ReadTargetFromFields = 0;
-  }
-  ~TargetsFromImport() { Dialog.ReadTargetFromFields = Previous; }
-  TargetsFromImport(const TargetsFromImport&) = delete;
-  TargetsFromImport& operator=(const TargetsFromImport&) = delete;
-
-private:
-  MainDialog& Dialog;
-  int Previous;
-};
-
 // Replaces the selected points by the model points at the sources. Each gets the target of the
 // same index when the file gave one per source, else the file's position itself. Sources that
-// match no model point are added to the report, except the corners of a bounds block.
-void ApplyCorrespondences(MainDialog& dialog, formats::PointFileContent& content) {
-  dialog.ClearSelectedPoints();
+// match no model point are added to the report, except the corners of a bounds block. False
+// (the lists untouched) when no entry line was usable.
+bool ApplyCorrespondences(MainDialog& dialog, const std::string& path,
+                          formats::PointFileContent& content, const std::string& stepName) {
   const ModelPointMatcher matcher(dialog.ModelPoints);
   const bool withTargets = content.Targets.size() == content.Sources.size();
-  {
-    const TargetsFromImport guard(dialog);
-    for (std::size_t c = 0; c < content.Sources.size(); ++c) {
-      const auto& source = content.Sources[c];
-      const vtkIdType match = matcher.Find(source.data());
-      if (match < 0) {
-        if (!content.InBoundsBlock(content.SourceLines[c]))
-          content.Report.Skipped.push_back(
-              {content.SourceLines[c], formats::SkipReason::NoModelPoint});
-        continue;
-      }
-      dialog.SetCurrentPoint(static_cast<int>(match));
-      const auto& target = withTargets ? content.Targets[c] : source;
-      for (int k = 0; k < 3; ++k)
-        dialog.TargetPosition[k] = target[k];
-      dialog.ToggleCurrentPoint();
+  std::vector<vtkIdType> points;
+  std::vector<std::array<float, 3>> targets;
+  points.reserve(content.Sources.size());
+  targets.reserve(content.Sources.size());
+  for (std::size_t c = 0; c < content.Sources.size(); ++c) {
+    const auto& source = content.Sources[c];
+    const vtkIdType match = matcher.Find(source.data());
+    if (match < 0) {
+      if (!content.InBoundsBlock(content.SourceLines[c]))
+        content.Report.Skipped.push_back(
+            {content.SourceLines[c], formats::SkipReason::NoModelPoint});
+      continue;
     }
+    points.push_back(match);
+    targets.push_back(withTargets ? content.Targets[c] : source);
   }
-  dialog.SetCurrentCell(0, 0);
+  if (KeepListsWhenNothingIsUsable(dialog, path, content.Report, "selected points"))
+    return false;
+  dialog.ReplaceSelectedPoints(points, targets, stepName);
   dialog.MarkPointSelectionSaved(); // the list is what the file says
-  // The clear operations leave the emptied markers in the scene; drop them before drawing.
-  dialog.RefreshScene();
   dialog.Render();
+  return true;
 }
 
-void ImportPoints(MainDialog& dialog, const FilePrompt& prompt, PointImport mode) {
+void ImportPoints(MainDialog& dialog, const FilePrompt& prompt, PointImport mode,
+                  const std::string& stepName) {
   if (!dialog.Model())
     return;
   std::string path;
@@ -83,8 +68,8 @@ void ImportPoints(MainDialog& dialog, const FilePrompt& prompt, PointImport mode
           dialog, path,
           [mode](std::string_view text) { return formats::ParsePointFile(text, mode); }, content))
     return;
-  ApplyCorrespondences(dialog, content);
-  ReportSkippedLines(dialog, path, content.Report);
+  if (ApplyCorrespondences(dialog, path, content, stepName))
+    ReportSkippedLines(dialog, path, content.Report);
 }
 
 void ShowSelectionOutsideModel(MainDialog& dialog, const std::string& path) {
@@ -99,13 +84,12 @@ void OnExportPoints(MainDialog& dialog) {
   if (!dialog.Model() || !AskPath(dialog, ExportPointsPrompt, path))
     return;
   std::string text;
-  if (!formats::FormatPointsFile(text, formats::EntriesOf(dialog.SelectedPointIds),
+  if (!formats::FormatPointsFile(text, formats::EntriesOf(dialog.SelectedPoints().Ids()),
                                  dialog.ModelPoints)) {
     ShowSelectionOutsideModel(dialog, path);
     return;
   }
-  if (ExportText(dialog, path, text,
-                 CountOf(dialog.SelectedPointIds->GetNumberOfIds(), "point", "points")))
+  if (ExportText(dialog, path, text, CountOf(dialog.SelectedPoints().Size(), "point", "points")))
     dialog.MarkPointSelectionSaved();
 }
 
@@ -118,22 +102,25 @@ void OnExportPointTransformations(MainDialog& dialog) {
     ShowSelectionOutsideModel(dialog, path);
     return;
   }
-  if (ExportText(dialog, path, text,
-                 CountOf(dialog.SelectedPointIds->GetNumberOfIds(), "point transformation",
-                         "point transformations")))
+  if (ExportText(
+          dialog, path, text,
+          CountOf(dialog.SelectedPoints().Size(), "point transformation", "point transformations")))
     dialog.MarkPointSelectionSaved();
 }
 
 void OnImportPointsFromCoordinates(MainDialog& dialog) {
-  ImportPoints(dialog, ImportPointsPrompt, PointImport::Coordinates);
+  ImportPoints(dialog, ImportPointsPrompt, PointImport::Coordinates,
+               "Import points from point coordinates");
 }
 
 void OnImportPointsFromTransformations(MainDialog& dialog) {
-  ImportPoints(dialog, ImportTransformationsPrompt, PointImport::PointsFromTransformations);
+  ImportPoints(dialog, ImportTransformationsPrompt, PointImport::PointsFromTransformations,
+               "Import points from transformations");
 }
 
 void OnImportTransformations(MainDialog& dialog) {
-  ImportPoints(dialog, ImportTransformationsPrompt, PointImport::Transformations);
+  ImportPoints(dialog, ImportTransformationsPrompt, PointImport::Transformations,
+               "Import transformations from transformations");
 }
 
 } // namespace selvane

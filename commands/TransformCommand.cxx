@@ -123,7 +123,7 @@ void RunTransform(MainDialog& dialog) {
   };
   // The warning goes to standard output under the file's name, as the reader's report does.
   const std::string printed = fromSelection ? source : path;
-  job.Done = [&dialog, outcome, printed, source, frames, cycles](bool completed) {
+  job.Done = [&dialog, outcome, printed, source, frames, cycles, fromSelection](bool completed) {
     if (!completed || outcome->Fit.Code == ErrorCode::Cancelled)
       return;
     const ShapeFitResult& fit = outcome->Fit;
@@ -140,9 +140,8 @@ void RunTransform(MainDialog& dialog) {
     }
 
     dialog.Windowing.EnableMenuItem(CmdClearTransform);
-    vtkShapeTransform* transform = dialog.ShapeTransform;
-    transform->TakeFit(outcome->Transform);
-    transform->SetFraction(0.0f);
+    // One undo step, named by the menu command: undo shows the fit and fraction before it.
+    dialog.TakeFit(outcome->Transform, fromSelection ? "Transform Selected Points" : "Transform");
     const long long frameCount = static_cast<long long>(frames) * cycles;
     dialog.Windowing.PlayFrames(
         frameCount,
@@ -156,8 +155,7 @@ void RunTransform(MainDialog& dialog) {
 }
 
 void OnClearTransform(MainDialog& dialog) {
-  dialog.ShapeTransform->SetFraction(0.0f);
-  dialog.Render();
+  dialog.ClearTransform("Clear Transform");
 }
 
 void AddTransformCommands(CommandTable& commands) {

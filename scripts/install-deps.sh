@@ -8,7 +8,8 @@ libvtk9-dev libvtk9-qt-dev qtbase5-dev qtbase5-dev-tools
 libgtest-dev libgmock-dev libbenchmark-dev
 xvfb xauth libgl1-mesa-dri mesa-utils
 clang libclang-rt-14-dev clang-format
-libeigen3-dev libsuitesparse-dev libopenblas0-pthread nlohmann-json3-dev"
+libeigen3-dev libsuitesparse-dev libopenblas0-pthread
+nlohmann-json3-dev libxml2-dev"
 
 missing=""
 for p in $PACKAGES; do

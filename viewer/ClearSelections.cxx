@@ -1,41 +1,31 @@
 #include "MainDialog.h"
 
 #include "ControlIds.h"
-#include "vtkPointMarkerSource.h"
-#include "vtkSelectedCellsSource.h"
-
-#include <vtkIdList.h>
 
 namespace selvane {
 
 bool MainDialog::HasUnsavedSelections() const {
-  return (CellSelectionChanges != CellSelectionSaved && SelectedCellIds->GetNumberOfIds() > 0) ||
-         (PointSelectionChanges != PointSelectionSaved && SelectedPointIds->GetNumberOfIds() > 0);
+  return Cells.HasUnsavedChanges() || Points.HasUnsavedChanges();
 }
 
 void MainDialog::ClearSelectedCells() {
-  ++CellSelectionChanges;
-  for (int list : {SelectedCellsList, CellPointsList, CellNeighborsList}) {
+  BeginStep("Clear Selected Cells");
+  Cells.CountChange();
+  for (int list : {CellPointsList, CellNeighborsList}) {
     Windowing.SelectListBoxEntry(list, -1);
     Windowing.ClearListBox(list);
   }
-  SelectedCellsAppend->RemoveAllCells();
-  SelectedCellIds->Reset();
-  SelectedCellIndex.clear();
+  Cells.Clear();
   CurrentCell = -1;
+  EndStep();
 }
 
 void MainDialog::ClearSelectedPoints() {
-  ++PointSelectionChanges;
-  Windowing.SelectListBoxEntry(SelectedPointsList, -1);
-  Windowing.ClearListBox(SelectedPointsList);
-  PointMarkersAppend->RemoveAllMarkers();
-  HighlightAppend->RemoveAllMarkers();
-  PointMarkers.clear();
-  SelectedPointIds->Reset();
-  SelectedPointIndex.clear();
+  BeginStep("Clear Selected Points List");
+  Points.CountChange();
+  Points.Clear();
   CurrentPoint = -1;
-  HighlightedPoint = -1;
+  EndStep();
 }
 
 } // namespace selvane

@@ -57,6 +57,8 @@ enum CommandId : int {
   CmdViewFromMinusZ = 32816,
   CmdKeysAndMouse = 32817,
   CmdTransformSelectedPoints = 32818,
+  CmdImportLandmarks = 32840,
+  CmdExportLandmarks = 32841,
 };
 
 // The menu items a successful Open Model enables, in the order it enables them.

@@ -1,7 +1,6 @@
 #include "MainDialog.h"
 
 #include "ControlIds.h"
-#include "vtkPointMarkerSource.h"
 
 #include <vtkIdList.h>
 #include <vtkNew.h>
@@ -46,16 +45,14 @@ void MainDialog::SetCurrentPoint(int p) {
   for (int i = 0; i < 3; ++i)
     CurrentPosition[i] = static_cast<float>(position[i]);
 
-  const vtkIdType index = FindSelectedPoint(p);
-  const vtkIdType entry = index < 0 ? -1 : SelectedPointIds->GetId(index);
-  if (index >= 0 && entry == p) {
-    HighlightedPoint = p;
-    HighlightAppend->AddMarker(index, PointMarkers[index]);
+  const vtkIdType index = Points.Find(p);
+  if (index >= 0 && Points.Entry(index) == p) {
+    Points.MoveHighlightTo(p);
     RefreshScene();
-    ReadMarkerTarget(PointMarkers[index], TargetPosition);
+    ReadMarkerTarget(Points.Markers()[index], TargetPosition);
   } else if (index >= 0) {
     // A withdrawn point shows its old target again, without the highlight.
-    ReadMarkerTarget(PointMarkers[index], TargetPosition);
+    ReadMarkerTarget(Points.Markers()[index], TargetPosition);
   } else {
     for (int i = 0; i < 3; ++i)
       TargetPosition[i] = CurrentPosition[i];
@@ -66,7 +63,7 @@ void MainDialog::SetCurrentPoint(int p) {
   vtkNew<vtkIdList> cells;
   model->GetPointCells(p, cells);
   FillListBox(Windowing, PointCellsList, cells);
-  SelectListBoxText(Windowing, SelectedPointsList, HighlightedPoint);
+  SelectListBoxText(Windowing, SelectedPointsList, Points.HighlightedPoint());
 }
 
 void MainDialog::SetCurrentCell(int c, int k) {
@@ -107,12 +104,8 @@ void MainDialog::SetCurrentCell(int c, int k) {
 }
 
 void MainDialog::RemoveHighlightIfActive() {
-  const vtkIdType index = FindSelectedPoint(HighlightedPoint);
-  if (index < 0 || SelectedPointIds->GetId(index) != HighlightedPoint)
-    return;
-  HighlightedPoint = -1;
-  HighlightAppend->RemoveMarker(index);
-  RefreshScene();
+  if (Points.RemoveHighlightIfActive())
+    RefreshScene();
 }
 
 void MainDialog::OnListBoxSelection(int list) {

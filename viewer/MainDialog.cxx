@@ -1,5 +1,6 @@
 #include "MainDialog.h"
 
+#include "ControlIds.h"
 #include "SceneColors.h"
 #include "vtkPointMarkerSource.h"
 #include "vtkSelectedCellsSource.h"
@@ -26,12 +27,10 @@ template <typename T> vtkSmartPointer<T> Make() {
 }
 
 // A selection source drawn through its own mapper and actor.
-template <typename Source>
-void MakeAppendActor(vtkSmartPointer<Source>& append, vtkSmartPointer<vtkPolyDataMapper>& mapper,
-                     vtkSmartPointer<vtkActor>& actor) {
-  append = Make<Source>();
+void MakeSelectionActor(vtkAlgorithm* source, vtkSmartPointer<vtkPolyDataMapper>& mapper,
+                        vtkSmartPointer<vtkActor>& actor) {
   mapper = Make<vtkPolyDataMapper>();
-  mapper->SetInputConnection(append->GetOutputPort());
+  mapper->SetInputConnection(source->GetOutputPort());
   mapper->ScalarVisibilityOff();
   actor = Make<vtkActor>();
   actor->SetMapper(mapper);
@@ -39,7 +38,9 @@ void MakeAppendActor(vtkSmartPointer<Source>& append, vtkSmartPointer<vtkPolyDat
 
 } // namespace
 
-MainDialog::MainDialog(WindowingLayer& windowing) : Windowing(windowing) {
+MainDialog::MainDialog(WindowingLayer& windowing)
+    : Windowing(windowing), Cells(SelectionList::Kind::Cells, windowing, SelectedCellsList),
+      Points(SelectionList::Kind::Points, windowing, SelectedPointsList) {
   ModelReader = Make<vtkHeldModelSource>();
   ShapeTransform = Make<vtkShapeTransform>();
   TransformFilter = Make<vtkTransformPolyDataFilter>();
@@ -87,10 +88,9 @@ void MainDialog::BuildMarkers() {
   PointingSphereActor->SetMapper(PointingSphereMapper);
   SetActorColors(PointingSphereActor, 1, 0, 0, 1, 0, 0);
 
-  SelectedPointIds = Make<vtkIdList>();
-  MakeAppendActor(PointMarkersAppend, PointMarkersMapper, PointMarkersActor);
+  MakeSelectionActor(Points.MarkersSource(), PointMarkersMapper, PointMarkersActor);
   SetActorColors(PointMarkersActor, 0, 1, 0, 0, 1, 0);
-  MakeAppendActor(HighlightAppend, HighlightMapper, HighlightActor);
+  MakeSelectionActor(Points.HighlightSource(), HighlightMapper, HighlightActor);
   SetActorColors(HighlightActor, 0, 0.5, 1, 0, 0.5, 1);
 
   CurrentCellPoly = Make<vtkPolyData>();
@@ -102,9 +102,8 @@ void MainDialog::BuildMarkers() {
   CurrentCellActor->SetMapper(CurrentCellMapper);
   SetActorColors(CurrentCellActor, 0, 0, 1, 0, 0, 1);
 
-  MakeAppendActor(SelectedCellsAppend, SelectedCellsMapper, SelectedCellsActor);
+  MakeSelectionActor(Cells.CellsSource(), SelectedCellsMapper, SelectedCellsActor);
   SetActorColors(SelectedCellsActor, 0, 1, 1, 1, 0, 0);
-  SelectedCellIds = Make<vtkIdList>();
 }
 
 vtkPolyData* MainDialog::Model() const {

@@ -2,13 +2,15 @@
 
 #include "AuxiliaryDialogs.h"
 #include "PointMarker.h"
+#include "SelectionList.h"
+#include "UndoStack.h"
 #include "WindowingLayer.h"
 #include "vtkHeldModelSource.h"
 
 #include <vtkSmartPointer.h>
 
+#include <array>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 class vtkActor;
@@ -36,8 +38,10 @@ class vtkSelectedCellsSource;
 class vtkShapeTransform;
 
 // The main window's state: the model as read, its rendering pipeline, the pointing sphere,
-// the current cell, and the two selection lists with their markers. Command handlers of
-// the other subsystems act on it through its public members and operations.
+// the current cell, the two selection lists (SelectionList) and the undo history. Command
+// handlers of the other subsystems act on the selections only through its operations; every
+// user-level change of a selection or of the transform is one undo step, named by the caller
+// with the menu command's text.
 class MainDialog {
 public:
   explicit MainDialog(WindowingLayer& windowing);
@@ -72,11 +76,38 @@ public:
   void OnListBoxSelection(int list);
 
   // --- selection lists ---
+  // The selected cells and the selected points, read only: change them through the
+  // operations below.
+  const SelectionList& SelectedCells() const { return Cells; }
+  const SelectionList& SelectedPoints() const { return Points; }
+  // Selects, withdraws or restores the current cell (one undo step "Select cell").
   void ToggleCurrentCell();
+  // Selects, withdraws or restores the current point with the target typed in the fields (one
+  // undo step "Select point").
   void ToggleCurrentPoint();
   // The marker of the current point with the current target and pointer radius.
   PointMarker BuildPointMarker() const;
   void OnClearSelectedPoints();
+  // Replaces the selected cells by ids, as toggling each in order into an empty list would (an
+  // ID given twice ends withdrawn), as one undo step named stepName; the current cell is
+  // cleared as ClearSelectedCells does, then cell 0 becomes current, as after every import.
+  // IDs outside the model are the caller's to leave out.
+  void ReplaceSelectedCells(const std::vector<vtkIdType>& ids, const std::string& stepName);
+  // Replaces the selected points by ids (toggled in order as above), as one undo step named
+  // stepName (e.g. the menu text "Import points from IDs"). Each point's marker joins the
+  // model point to targets[k], or to its own position when targets is empty, with the pointer
+  // radius. The last ID becomes the current point, then cell 0 the current cell (as after
+  // every import). Every ID must be a model point. The landmark imports call this one.
+  void ReplaceSelectedPoints(const std::vector<vtkIdType>& ids,
+                             const std::vector<std::array<float, 3>>& targets,
+                             const std::string& stepName);
+  // A new target for a selected point, as a re-selection with that target does (a withdrawn
+  // point is restored with it): one undo step "Edit target".
+  void SetSelectedPointTarget(int point, const float target[3]);
+  // Withdraws or restores a selected point in its place (undo steps "Withdraw point",
+  // "Restore point").
+  void WithdrawSelectedPoint(int point);
+  void RestoreSelectedPoint(int point);
   // The selected points with their targets as Export Points Transformations writes them (the
   // model's bounds block first); false when a selected point is not in the model.
   bool FormatSelectedPointTransformations(std::string& text) const;
@@ -84,12 +115,33 @@ public:
   vtkIdType FindSelectedCell(int cell) const;
   vtkIdType FindSelectedPoint(int point) const;
 
+  // --- undo ---
+  bool CanUndo() const { return History.CanUndo(); }
+  bool CanRedo() const { return History.CanRedo(); }
+  // The name of the step Undo / Redo would act on ("Import points from IDs"); "" when none.
+  std::string UndoStepName() const { return History.UndoName(); }
+  std::string RedoStepName() const { return History.RedoName(); }
+  // Takes back the last step (or does again the last one taken back): the selection lists,
+  // their markers and list boxes, the transform and the current cell and point return to what
+  // they were. Like the other operations, they do not render: the command does.
+  void Undo();
+  void Redo();
+  const UndoStack& UndoHistory() const { return History; }
+  // Shows fit (taken over, as vtkShapeTransform::TakeFit) at fraction 0, as one undo step.
+  void TakeFit(vtkShapeTransform* fit, const std::string& stepName);
+  // Shows the model undeformed (fraction 0, the fit kept), as one undo step when it changes
+  // what is shown; then renders.
+  void ClearTransform(const std::string& stepName);
+
   // --- keys ---
   enum class Key { Space, Left, Up, Right, Down, W, X, Y, Z, Other };
   // Whether a key-down is taken from the focused control and handled here.
   bool InterceptsKey(Key key, bool viewFocused) const;
   // Acts on a key-down by the key table, then renders.
   void OnKeyDown(Key key);
+  // Whether Ctrl is held: Space then selects the point instead of the cell.
+  void SetCtrlDown(bool down) { CtrlDown = down ? 1 : 0; }
+  bool IsCtrlDown() const { return CtrlDown != 0; }
 
   // --- axes and display commands ---
   // Builds the axes along the model's bounding box and their four labels.
@@ -106,8 +158,8 @@ public:
   // (only a list that holds entries counts): the window asks before it closes on such
   // changes. The file commands mark a list saved after a successful export or an import.
   bool HasUnsavedSelections() const;
-  void MarkCellSelectionSaved() { CellSelectionSaved = CellSelectionChanges; }
-  void MarkPointSelectionSaved() { PointSelectionSaved = PointSelectionChanges; }
+  void MarkCellSelectionSaved() { Cells.MarkSaved(); }
+  void MarkPointSelectionSaved() { Points.MarkSaved(); }
 
   // Shows the deformation of the last Transform at fraction (clamped to 0 to 1) of its full
   // displacement, from the cached displacements; nothing before a Transform.
@@ -157,20 +209,12 @@ public:
   vtkSmartPointer<vtkPolyDataMapper> CurrentCellMapper;
   vtkSmartPointer<vtkActor> CurrentCellActor;
 
-  vtkSmartPointer<vtkIdList> SelectedPointIds;
-  // One marker per SelectedPointIds entry, same index.
-  std::vector<PointMarker> PointMarkers;
-  // Draws the markers of the active entries, each held under its index in the list.
-  vtkSmartPointer<vtkPointMarkerSource> PointMarkersAppend;
+  // Draw the selected points' markers, the highlighted marker and the selected cells, from
+  // the selection lists' sources.
   vtkSmartPointer<vtkPolyDataMapper> PointMarkersMapper;
   vtkSmartPointer<vtkActor> PointMarkersActor;
-  vtkSmartPointer<vtkPointMarkerSource> HighlightAppend;
   vtkSmartPointer<vtkPolyDataMapper> HighlightMapper;
   vtkSmartPointer<vtkActor> HighlightActor;
-
-  vtkSmartPointer<vtkIdList> SelectedCellIds;
-  // Draws the active entries' cells with the model's points.
-  vtkSmartPointer<vtkSelectedCellsSource> SelectedCellsAppend;
   vtkSmartPointer<vtkPolyDataMapper> SelectedCellsMapper;
   vtkSmartPointer<vtkActor> SelectedCellsActor;
 
@@ -188,37 +232,46 @@ public:
 
   int CurrentCell = -1;
   int CurrentPoint = -1;
-  int HighlightedPoint = -1;
   float PointerRadius = 0.03f;
   int NoModel = 1;
-  int CtrlDown = 0;
   int ShowSolid = 1;
-  int ReadTargetFromFields = 1;
   double MinimumMarkerPixels = 0;
-  // Changes of each selection list, and their count at its last export or import.
-  unsigned long CellSelectionChanges = 0, CellSelectionSaved = 0;
-  unsigned long PointSelectionChanges = 0, PointSelectionSaved = 0;
 
   // The auxiliary dialogs' values.
   MakeTransformDialog MakeTransformBox;
   SetRadiusDialog SetRadiusBox;
   AboutDialog AboutBox;
 
-  // Where each ID stands in its selection list (active or withdrawn), kept beside the lists
-  // by the toggles and the clear operations so that lookups do not scan the lists.
-  std::unordered_map<int, vtkIdType> SelectedCellIndex;
-  std::unordered_map<int, vtkIdType> SelectedPointIndex;
-
 private:
+  // Opens an undo step (nested calls join the outer one) and closes it: a step that changed
+  // something goes to the history.
+  void BeginStep(const std::string& name);
+  void EndStep();
+  class Step;
+  // Undoes (undo) or redoes a step, then makes its cell and point current again.
+  void ReplayStep(UndoStep& step, bool undo);
+  void SwapTransform(UndoStep& step);
+  UndoStep::Current CurrentNow() const;
+  // Makes a step's cell and point current again, redrawing their highlight and fields.
+  void ShowCurrent(const UndoStep::Current& current);
+  void ClearHistory();
+
   void BuildModelPipeline();
   // The actors of the selections that are not empty, in drawing order.
   void AddSelectionActors();
   void UpdatePickLocator();
   void UpdateMarkerSizes();
-  void MoveHighlightTo(vtkIdType index, int point);
   void RemoveHighlightIfActive();
+  void ChooseHighlightedPointEntry();
   void BuildMarkers();
   void ConnectModel(vtkPolyData* model, const std::string& path);
+
+  SelectionList Cells;
+  SelectionList Points;
+  UndoStack History;
+  UndoStep Pending;
+  int StepDepth = 0;
+  int CtrlDown = 0;
 };
 
 } // namespace selvane

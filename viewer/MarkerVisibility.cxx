@@ -69,10 +69,10 @@ void MainDialog::UpdateMarkerSizes() {
   const float minimum = static_cast<float>(MinimumMarkerPixels / 2 * perPixel);
   // Markers are drawn again only when the minimum moved by more than a sixth: a small zoom
   // step does not rebuild 100,000 markers.
-  const float current = PointMarkersAppend->GetMinimumRadius();
+  const float current = Points.MarkersSource()->GetMinimumRadius();
   if (!(current > 0) || std::fabs(minimum - current) > current / 6) {
-    PointMarkersAppend->SetMinimumRadius(minimum);
-    HighlightAppend->SetMinimumRadius(minimum);
+    Points.MarkersSource()->SetMinimumRadius(minimum);
+    Points.HighlightSource()->SetMinimumRadius(minimum);
   }
   // The pointing sphere keeps its radius and grows around its centre instead.
   const double scale = std::max(1.0, minimum / std::max(PointingSphere->GetRadius(), 1e-30));

@@ -56,6 +56,8 @@ bool MainDialog::OpenModelFile(const std::string& path) {
 
   ClearSelectedCells();
   ClearSelectedPoints();
+  // The steps taken back would refer to the previous model's cells and points.
+  ClearHistory();
   // The previous model's axes and labels leave the scene now: the camera below is framed on
   // what is in view, which must be the new model alone. BuildAxes sets HasAxes again.
   HasAxes = 0;
@@ -64,7 +66,7 @@ bool MainDialog::OpenModelFile(const std::string& path) {
 
   ModelPoints = model->GetPoints();
   CurrentCellPoly->SetPoints(ModelPoints);
-  SelectedCellsAppend->SetInputData(model);
+  Cells.SetModel(model);
   model->BuildLinks();
 
   RebuildScene(true);

@@ -26,11 +26,11 @@ void MainDialog::RebuildScene(bool includeModel) {
 
 void MainDialog::AddSelectionActors() {
   // An empty selection is never drawn: its actor is left out.
-  if (SelectedCellsAppend->GetNumberOfSelectedCells() > 0)
+  if (Cells.CellsSource()->GetNumberOfSelectedCells() > 0)
     Renderer->AddViewProp(SelectedCellsActor);
-  if (PointMarkersAppend->GetNumberOfMarkers() > 0)
+  if (Points.MarkersSource()->GetNumberOfMarkers() > 0)
     Renderer->AddViewProp(PointMarkersActor);
-  if (HighlightAppend->GetNumberOfMarkers() > 0)
+  if (Points.HighlightSource()->GetNumberOfMarkers() > 0)
     Renderer->AddViewProp(HighlightActor);
 }
 

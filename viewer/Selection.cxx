@@ -3,36 +3,21 @@
 #include "SelectionFiles.h"
 
 #include "ControlIds.h"
-#include "vtkPointMarkerSource.h"
-#include "vtkSelectedCellsSource.h"
 
 #include <vtkIdList.h>
+#include <vtkPoints.h>
 #include <vtkPolyData.h>
 
 #include <string>
 
 namespace selvane {
 
-namespace {
-
-// A withdrawn entry keeps its place in the list as -2 - id.
-constexpr vtkIdType Withdrawn(vtkIdType id) {
-  return -2 - id;
-}
-
-vtkIdType Find(const std::unordered_map<int, vtkIdType>& index, int id) {
-  auto found = index.find(id);
-  return found == index.end() ? -1 : found->second;
-}
-
-} // namespace
-
 vtkIdType MainDialog::FindSelectedCell(int cell) const {
-  return Find(SelectedCellIndex, cell);
+  return Cells.Find(cell);
 }
 
 vtkIdType MainDialog::FindSelectedPoint(int point) const {
-  return Find(SelectedPointIndex, point);
+  return Points.Find(point);
 }
 
 void MainDialog::ToggleCurrentCell() {
@@ -41,81 +26,43 @@ void MainDialog::ToggleCurrentCell() {
   // CurrentCell keeps a missed pick's ID; a cell outside the model is never selected.
   if (c < 0 || !model || c >= model->GetNumberOfCells())
     return;
-  const std::string text = std::to_string(c);
-  const vtkIdType i = FindSelectedCell(c);
-  ++CellSelectionChanges;
-  if (i >= 0 && SelectedCellIds->GetId(i) == c) {
-    SelectedCellIds->SetId(i, Withdrawn(c));
-    SelectedCellsAppend->RemoveCell(c);
-    RefreshScene();
-    Windowing.DeleteListBoxEntry(SelectedCellsList,
-                                 Windowing.FindListBoxText(SelectedCellsList, text));
-    return;
-  }
-  if (i >= 0) {
-    SelectedCellIds->SetId(i, c); // restored in its place
-  } else {
-    SelectedCellIndex[c] = SelectedCellIds->GetNumberOfIds();
-    SelectedCellIds->InsertNextId(c);
-  }
-  SelectedCellsAppend->AddCell(c);
+  BeginStep("Select cell");
+  Cells.CountChange();
+  if (Cells.IsActive(c))
+    Cells.Withdraw(c);
+  else if (Cells.IsWithdrawn(c))
+    Cells.Restore(c); // in its place
+  else
+    Cells.Select(c);
   RefreshScene();
-  Windowing.AddListBoxText(SelectedCellsList, text);
-  Windowing.SelectListBoxEntry(SelectedCellsList,
-                               Windowing.FindListBoxText(SelectedCellsList, text));
-}
-
-void MainDialog::MoveHighlightTo(vtkIdType index, int point) {
-  const vtkIdType old = FindSelectedPoint(HighlightedPoint);
-  if (old >= 0 && SelectedPointIds->GetId(old) == HighlightedPoint) {
-    HighlightedPoint = -1;
-    HighlightAppend->RemoveMarker(old);
-  }
-  HighlightedPoint = point;
-  HighlightAppend->AddMarker(index, PointMarkers[index]);
+  EndStep();
 }
 
 void MainDialog::ToggleCurrentPoint() {
-  if (ReadTargetFromFields)
-    Windowing.ReadCoordinateFields(TargetPosition, CurrentPosition);
+  Windowing.ReadCoordinateFields(TargetPosition, CurrentPosition);
   const int p = CurrentPoint;
   if (p < 0)
     return;
-  ++PointSelectionChanges;
-  const vtkIdType i = FindSelectedPoint(p);
-  if (i >= 0 && SelectedPointIds->GetId(i) == Withdrawn(p)) {
+  BeginStep("Select point");
+  Points.CountChange();
+  const vtkIdType i = Points.Find(p);
+  if (i >= 0 && Points.Entry(i) != p) {
     // The old marker comes back unless the target changed meanwhile.
-    const float* target = PointMarkers[i].Target;
+    const float* target = Points.Markers()[i].Target;
     if (target[0] != TargetPosition[0] || target[1] != TargetPosition[1] ||
         target[2] != TargetPosition[2])
-      PointMarkers[i] = BuildPointMarker();
-    SelectedPointIds->SetId(i, p);
-    PointMarkersAppend->AddMarker(i, PointMarkers[i]);
-    MoveHighlightTo(i, p);
-    RefreshScene();
+      Points.SetMarker(p, BuildPointMarker());
+    else
+      Points.Restore(p);
+    Points.MoveHighlightTo(p);
   } else if (i >= 0) {
-    SelectedPointIds->SetId(i, Withdrawn(p));
-    PointMarkersAppend->RemoveMarker(i);
-    HighlightAppend->RemoveMarker(i);
-    RefreshScene();
+    Points.Withdraw(p);
   } else {
-    const vtkIdType index = SelectedPointIds->GetNumberOfIds();
-    SelectedPointIndex[p] = index;
-    SelectedPointIds->InsertNextId(p);
-    PointMarkers.push_back(BuildPointMarker());
-    PointMarkersAppend->AddMarker(index, PointMarkers.back());
-    MoveHighlightTo(index, p);
-    RefreshScene();
+    Points.Select(p, BuildPointMarker());
+    Points.MoveHighlightTo(p);
   }
-  const std::string text = std::to_string(p);
-  const int entry = Windowing.FindListBoxText(SelectedPointsList, text);
-  if (entry >= 0) {
-    Windowing.DeleteListBoxEntry(SelectedPointsList, entry);
-  } else {
-    Windowing.AddListBoxText(SelectedPointsList, text);
-    Windowing.SelectListBoxEntry(SelectedPointsList,
-                                 Windowing.FindListBoxText(SelectedPointsList, text));
-  }
+  RefreshScene();
+  EndStep();
 }
 
 PointMarker MainDialog::BuildPointMarker() const {
@@ -133,13 +80,116 @@ void MainDialog::OnClearSelectedPoints() {
   Render();
 }
 
+void MainDialog::ReplaceSelectedCells(const std::vector<vtkIdType>& ids,
+                                      const std::string& stepName) {
+  BeginStep(stepName);
+  Cells.CountChange();
+  for (int list : {CellPointsList, CellNeighborsList}) {
+    Windowing.SelectListBoxEntry(list, -1);
+    Windowing.ClearListBox(list);
+  }
+  Cells.Replace(ids);
+  CurrentCell = -1;
+  SetCurrentCell(0, 0);
+  // The emptied or filled selection is drawn or left out from now on.
+  RefreshScene();
+  EndStep();
+}
+
+void MainDialog::ReplaceSelectedPoints(const std::vector<vtkIdType>& ids,
+                                       const std::vector<std::array<float, 3>>& targets,
+                                       const std::string& stepName) {
+  if (!ModelPoints)
+    return;
+  std::vector<PointMarker> markers(ids.size());
+  const vtkIdType count = ModelPoints->GetNumberOfPoints();
+  for (std::size_t k = 0; k < ids.size(); ++k) {
+    if (ids[k] < 0 || ids[k] >= count)
+      continue;
+    double position[3];
+    ModelPoints->GetPoint(ids[k], position);
+    PointMarker& marker = markers[k];
+    for (int axis = 0; axis < 3; ++axis) {
+      marker.Position[axis] = static_cast<float>(position[axis]);
+      marker.Target[axis] = targets.empty() ? marker.Position[axis] : targets[k][axis];
+    }
+    marker.Radius = PointerRadius;
+  }
+  BeginStep(stepName);
+  Points.CountChange();
+  Points.Replace(ids, markers);
+  RemoveHighlightIfActive();
+  CurrentPoint = -1;
+  // The last point of the list becomes current, as the last selection of a user does.
+  if (!ids.empty())
+    SetCurrentPoint(static_cast<int>(ids.back()));
+  SetCurrentCell(0, 0);
+  RefreshScene();
+  EndStep();
+}
+
+void MainDialog::SetSelectedPointTarget(int point, const float target[3]) {
+  if (Points.Find(point) < 0 || !ModelPoints || point >= ModelPoints->GetNumberOfPoints())
+    return;
+  double position[3];
+  ModelPoints->GetPoint(point, position);
+  PointMarker marker;
+  for (int k = 0; k < 3; ++k) {
+    marker.Position[k] = static_cast<float>(position[k]);
+    marker.Target[k] = target[k];
+  }
+  marker.Radius = PointerRadius;
+  BeginStep("Edit target");
+  Points.CountChange();
+  Points.SetMarker(point, marker);
+  if (point == CurrentPoint) {
+    for (int k = 0; k < 3; ++k)
+      TargetPosition[k] = target[k];
+    Windowing.WriteCoordinateFields(TargetPosition, CurrentPosition);
+    Points.MoveHighlightTo(point);
+  }
+  ChooseHighlightedPointEntry();
+  RefreshScene();
+  EndStep();
+}
+
+void MainDialog::WithdrawSelectedPoint(int point) {
+  if (!Points.IsActive(point))
+    return;
+  BeginStep("Withdraw point");
+  Points.CountChange();
+  Points.Withdraw(point);
+  RefreshScene();
+  EndStep();
+}
+
+void MainDialog::RestoreSelectedPoint(int point) {
+  if (!Points.IsWithdrawn(point))
+    return;
+  BeginStep("Restore point");
+  Points.CountChange();
+  Points.Restore(point);
+  if (point == CurrentPoint)
+    Points.MoveHighlightTo(point);
+  ChooseHighlightedPointEntry();
+  RefreshScene();
+  EndStep();
+}
+
+void MainDialog::ChooseHighlightedPointEntry() {
+  // The list box shows the current point's entry chosen, whichever entry a change redrew.
+  Windowing.SelectListBoxEntry(
+      SelectedPointsList,
+      Windowing.FindListBoxText(SelectedPointsList, std::to_string(Points.HighlightedPoint())));
+}
+
 bool MainDialog::FormatSelectedPointTransformations(std::string& text) const {
   std::vector<formats::Point3> targets;
-  targets.reserve(PointMarkers.size());
-  for (const PointMarker& marker : PointMarkers)
+  targets.reserve(Points.Markers().size());
+  for (const PointMarker& marker : Points.Markers())
     targets.push_back({marker.Target[0], marker.Target[1], marker.Target[2]});
-  return formats::FormatPointTransformationsFile(text, formats::EntriesOf(SelectedPointIds),
-                                                 targets, ModelPoints);
+  return formats::FormatPointTransformationsFile(text, formats::EntriesOf(Points.Ids()), targets,
+                                                 ModelPoints);
 }
 
 } // namespace selvane

@@ -11,6 +11,12 @@ struct NoProgress : WorkProgress {
 
 } // namespace
 
+void WindowingLayer::FillListBox(int list, const std::vector<std::string>& texts) {
+  ClearListBox(list);
+  for (const std::string& text : texts)
+    AddListBoxText(list, text);
+}
+
 void WindowingLayer::RunInBackground(BackgroundJob job) {
   NoProgress progress;
   job.Work(progress);

@@ -63,6 +63,9 @@ public:
   virtual void SelectListBoxEntry(int list, int index) = 0;                 // -1 clears
   virtual void DeleteListBoxEntry(int list, int index) = 0;
   virtual std::string SelectedListBoxText(int list) const = 0; // "" when none
+  // Replaces a list box's entries by texts at once (a sorted box sorts them), without
+  // selecting any. By default: ClearListBox, then AddListBoxText for each.
+  virtual void FillListBox(int list, const std::vector<std::string>& texts);
 
   // The six coordinate fields: target X, Y, Z (1018-1020) and current X, Y, Z (1015-1017).
   virtual void WriteCoordinateFields(const float target[3], const float current[3]) = 0;
@@ -97,6 +100,12 @@ public:
   // After a model file opened (from the menu, the command line or the window itself): the
   // window may show its name and remember it.
   virtual void ModelOpened(const std::string& /*path*/) {}
+  // A selection list changed (list: its list box's number): its entry at index changed, was
+  // appended, or was removed from the end (index == the new size); index -1: the whole list.
+  // Views of the list (the landmark table) follow it from here.
+  virtual void SelectionChanged(int /*list*/, long long /*index*/) {}
+  // The undo history changed: a step was done, undone or redone, or the history was cleared.
+  virtual void HistoryChanged() {}
 
   // Runs a job as BackgroundJob says. While it runs, the window keeps answering (the view
   // can be turned) but commands that would change the model or the selections wait. Without

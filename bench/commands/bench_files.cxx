@@ -155,7 +155,7 @@ int main() {
   }
   const double importPositions =
       Time([&] { run(&OnImportPointsFromCoordinates, file("positions.pts")); });
-  const vtkIdType matched = dialog.SelectedPointIds->GetNumberOfIds();
+  const vtkIdType matched = dialog.SelectedPoints().Ids()->GetNumberOfIds();
 
   // 10,000 positions, every other one a real model position and the rest wild magnitudes as a
   // damaged or foreign file holds them: each of those must be refused at once.
@@ -177,7 +177,7 @@ int main() {
   }
   const std::size_t messagesBefore = windowing.Messages.size();
   const double importWild = Time([&] { run(&OnImportPointsFromCoordinates, file("wild.pts")); });
-  const vtkIdType matchedAmongWild = dialog.SelectedPointIds->GetNumberOfIds();
+  const vtkIdType matchedAmongWild = dialog.SelectedPoints().Ids()->GetNumberOfIds();
   // Only the summary of skipped lines is expected here, not every line.
   windowing.Messages.resize(messagesBefore);
   const double indexOnly = Time([&] {
@@ -203,11 +203,11 @@ int main() {
       pts << (cells[static_cast<std::size_t>(k)] % model->GetNumberOfPoints()) << '\n';
   }
   const double importCells = Time([&] { run(&OnImportCellIds, file("cells.cid")); });
-  const vtkIdType selectedCells = dialog.SelectedCellIds->GetNumberOfIds();
+  const vtkIdType selectedCells = dialog.SelectedCells().Ids()->GetNumberOfIds();
   const double exportCells = Time([&] { run(&OnExportCellIds, file("out.cid")); });
   const double exportCellPoints = Time([&] { run(&OnExportCellPointIds, file("out.pid")); });
   const double importPoints = Time([&] { run(&OnImportPointIds, file("points.pid")); });
-  const vtkIdType selectedPoints = dialog.SelectedPointIds->GetNumberOfIds();
+  const vtkIdType selectedPoints = dialog.SelectedPoints().Ids()->GetNumberOfIds();
   const double exportPoints = Time([&] { run(&OnExportPointIds, file("out2.pid")); });
   const double exportTransformations =
       Time([&] { run(&OnExportPointTransformations, file("out.ptt")); });

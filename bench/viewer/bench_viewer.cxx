@@ -179,7 +179,6 @@ void BenchToggles(const std::string& path, FakeWindowing& windowing, const char*
     }
   });
   const vtkIdType points = model->GetNumberOfPoints();
-  dialog.ReadTargetFromFields = 0;
   const double togglePoints = Seconds([&] {
     for (int i = 0; i < toggles; ++i) {
       dialog.SetCurrentPoint(static_cast<int>((i * 7919LL) % points));
@@ -187,22 +186,26 @@ void BenchToggles(const std::string& path, FakeWindowing& windowing, const char*
     }
   });
   // What the next render then asks of the selection filters.
-  const double appendCells = Seconds([&] { dialog.SelectedCellsAppend->Update(); });
-  const double appendMarkers = Seconds([&] { dialog.PointMarkersAppend->Update(); });
+  const double appendCells = Seconds([&] { dialog.SelectedCells().CellsSource()->Update(); });
+  const double appendMarkers = Seconds([&] { dialog.SelectedPoints().MarkersSource()->Update(); });
   const double clear = Seconds([&] {
     dialog.ClearSelectedCells();
     dialog.ClearSelectedPoints();
   });
   std::printf("toggling %d cells: %.2f s; %d points: %.2f s (%s)\n", toggles, toggleCells, toggles,
               togglePoints, lists);
-  std::printf("  then appending them for drawing: cells %.2f s (%lld points, %lld cells), "
-              "markers %.2f s (%lld points, %lld cells)\n",
-              appendCells,
-              static_cast<long long>(dialog.SelectedCellsAppend->GetOutput()->GetNumberOfPoints()),
-              static_cast<long long>(dialog.SelectedCellsAppend->GetOutput()->GetNumberOfCells()),
-              appendMarkers,
-              static_cast<long long>(dialog.PointMarkersAppend->GetOutput()->GetNumberOfPoints()),
-              static_cast<long long>(dialog.PointMarkersAppend->GetOutput()->GetNumberOfCells()));
+  std::printf(
+      "  then appending them for drawing: cells %.2f s (%lld points, %lld cells), "
+      "markers %.2f s (%lld points, %lld cells)\n",
+      appendCells,
+      static_cast<long long>(
+          dialog.SelectedCells().CellsSource()->GetOutput()->GetNumberOfPoints()),
+      static_cast<long long>(dialog.SelectedCells().CellsSource()->GetOutput()->GetNumberOfCells()),
+      appendMarkers,
+      static_cast<long long>(
+          dialog.SelectedPoints().MarkersSource()->GetOutput()->GetNumberOfPoints()),
+      static_cast<long long>(
+          dialog.SelectedPoints().MarkersSource()->GetOutput()->GetNumberOfCells()));
   std::printf("  then clearing both lists: %.2f s\n", clear);
 }
 

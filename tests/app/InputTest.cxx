@@ -95,14 +95,14 @@ TEST_F(InputTest, SpaceAndCtrlSpaceToggleFromAnyControl) {
   QListWidget* list = Window.Column()->ListBox(PointCellsList);
   list->setFocus();
   QTest::keyClick(list, Qt::Key_Space);
-  EXPECT_EQ(Dialog().SelectedCellIds->GetNumberOfIds(), 1);
+  EXPECT_EQ(Dialog().SelectedCells().Ids()->GetNumberOfIds(), 1);
   QTest::keyPress(list, Qt::Key_Control);
   QTest::keyClick(list, Qt::Key_Space, Qt::ControlModifier);
   QTest::keyRelease(list, Qt::Key_Control);
-  EXPECT_EQ(Dialog().SelectedPointIds->GetNumberOfIds(), 1);
+  EXPECT_EQ(Dialog().SelectedPoints().Ids()->GetNumberOfIds(), 1);
   EXPECT_EQ(Window.Column()->ListBox(SelectedPointsList)->count(), 1);
   QTest::keyClick(list, Qt::Key_Space); // Ctrl released: the cell again, now withdrawn
-  EXPECT_EQ(Dialog().SelectedCellIds->GetId(0), -2);
+  EXPECT_EQ(Dialog().SelectedCells().Ids()->GetId(0), -2);
 }
 
 TEST_F(InputTest, ArrowsWalkOnlyWhileTheViewHasTheFocusAndTheFrameShowsIt) {

@@ -89,7 +89,7 @@ TEST(MainWindowTest, StartsWithTitleControlsAndStartUpMenu) {
     EXPECT_EQ(action->text(), QString::fromLatin1(row.Text));
     EXPECT_EQ(action->isEnabled(), !row.Greyed) << row.Text;
   }
-  EXPECT_EQ(items, 36);
+  EXPECT_EQ(items, 38);
   for (int enabled : {CmdOpenModel, CmdExit, CmdClearSelectedPoints, CmdSetPointer, CmdAbout})
     EXPECT_TRUE(window.MenuItem(enabled)->isEnabled());
 }
@@ -412,7 +412,8 @@ TEST(MainWindowTest, MarkersStayVisibleAtAnyModelSize) {
         ++marker;
     }
   EXPECT_GE(marker, 25) << "the selected point's marker is a visible disc";
-  EXPECT_FLOAT_EQ(dialog.PointMarkers[0].Radius, dialog.PointerRadius) << "its radius is kept";
+  EXPECT_FLOAT_EQ(dialog.SelectedPoints().Markers()[0].Radius, dialog.PointerRadius)
+      << "its radius is kept";
   EXPECT_GT(dialog.PointingSphereActor->GetScale()[0], 1.0);
 }
 

@@ -7,6 +7,7 @@
 #include "FakeWindowing.h"
 #include "LegacyModelWriter.h"
 #include "MainDialog.h"
+#include "SelectionsShown.h"
 #include "TestMeshes.h"
 
 #include <gtest/gtest.h>
@@ -142,8 +143,10 @@ protected:
     Dialog.ToggleCurrentPoint();
   }
 
+  SelectionsShown Shown() const { return SelectionsShown::Of(Dialog, Windowing); }
+
   std::array<float, 3> TargetOf(vtkIdType index) {
-    const float* target = Dialog.PointMarkers[index].Target;
+    const float* target = Dialog.SelectedPoints().Markers()[index].Target;
     return {target[0], target[1], target[2]};
   }
 
@@ -190,7 +193,7 @@ TEST_F(FileCommandsTest, EachCommandPromptsOnceForItsOwnKindAndCancelling) {
     EXPECT_EQ(p.Filters.back().Pattern, "*.*");
   }
   // Cancelling changed nothing and wrote nothing.
-  EXPECT_EQ(ListOf(Dialog.SelectedCellIds), (Ids{3}));
+  EXPECT_EQ(ListOf(Dialog.SelectedCells().Ids()), (Ids{3}));
   EXPECT_TRUE(Windowing.Messages.empty());
   EXPECT_TRUE(std::filesystem::is_empty(Dir.Path()) ||
               std::distance(std::filesystem::directory_iterator(Dir.Path()),
@@ -227,7 +230,7 @@ TEST_F(FileCommandsTest, CellPointsInBothOrders) {
   ToggleCell(1);
   ToggleCell(1);
   ToggleCell(0);
-  EXPECT_EQ(ListOf(Dialog.SelectedCellIds), (Ids{Withdrawn(1), 0}));
+  EXPECT_EQ(ListOf(Dialog.SelectedCells().Ids()), (Ids{Withdrawn(1), 0}));
   EXPECT_EQ(Export(CmdExportCellPointIds), "# Points IDs\n0\n3\n# 1\n2\n");
 }
 
@@ -266,12 +269,11 @@ TEST_F(FileCommandsTest, TransformationsRoundTrip) {
   Run(CmdImportTransformations, ptt);
   EXPECT_TRUE(Windowing.Messages.empty()) << Windowing.Messages.front();
   // The withdrawn point is not read back; the others come in their order with their targets.
-  EXPECT_EQ(ListOf(Dialog.SelectedPointIds), (Ids{2, 0, 1}));
+  EXPECT_EQ(ListOf(Dialog.SelectedPoints().Ids()), (Ids{2, 0, 1}));
   using F3 = std::array<float, 3>;
   EXPECT_EQ(TargetOf(0), (F3{0.5f, 1.25f, -3.0f}));
   EXPECT_EQ(TargetOf(1), (F3{1.000001f, 2.0f, 3.0f}));
   EXPECT_EQ(TargetOf(2), (F3{-7.0f, 0.333333f, 0.25f}));
-  EXPECT_EQ(Dialog.ReadTargetFromFields, 1);
   EXPECT_EQ(Dialog.CurrentCell, 0);
   // Exporting again gives the same file without the withdrawn line.
   std::string expected = Slurp(ptt);
@@ -282,10 +284,13 @@ TEST_F(FileCommandsTest, TransformationsRoundTrip) {
 
   // The same file as points: each matched point takes its file position as target.
   Run(CmdImportPointsFromTransformations, ptt);
-  EXPECT_EQ(ListOf(Dialog.SelectedPointIds), (Ids{2, 0, 1}));
+  EXPECT_EQ(ListOf(Dialog.SelectedPoints().Ids()), (Ids{2, 0, 1}));
   EXPECT_EQ(TargetOf(0), (F3{0, 1, 0.5f}));
   // The corner lines of the bounds block match no model point here; they are not reported.
   EXPECT_TRUE(Windowing.Messages.empty()) << Windowing.Messages.front();
+  // After the imports a user's selection takes the typed target again.
+  TogglePoint(3, "9", "8", "7");
+  EXPECT_EQ(TargetOf(3), (F3{9, 8, 7}));
 }
 
 TEST_F(FileCommandsTest, IdRoundTripsAndToggles) {
@@ -301,7 +306,7 @@ TEST_F(FileCommandsTest, IdRoundTripsAndToggles) {
   EXPECT_EQ(Windowing.Statuses.back(), "Exported 3 cell IDs to " + cid);
   Dialog.ClearSelectedCells();
   Run(CmdImportCellIds, cid);
-  EXPECT_EQ(ListOf(Dialog.SelectedCellIds), (Ids{9, 5}));
+  EXPECT_EQ(ListOf(Dialog.SelectedCells().Ids()), (Ids{9, 5}));
   EXPECT_EQ(Windowing.ListBoxes[SelectedCellsList], (std::vector<std::string>{"5", "9"}));
   EXPECT_EQ(Dialog.CurrentCell, 0);
 
@@ -310,9 +315,9 @@ TEST_F(FileCommandsTest, IdRoundTripsAndToggles) {
   EXPECT_EQ(Windowing.Statuses.back().rfind("Imported 3 of 4 lines from ", 0), 0u)
       << Windowing.Statuses.back();
   Windowing.Messages.clear(); // the skipped line's report
-  EXPECT_EQ(ListOf(Dialog.SelectedCellIds), (Ids{Withdrawn(7), 3}));
+  EXPECT_EQ(ListOf(Dialog.SelectedCells().Ids()), (Ids{Withdrawn(7), 3}));
   Import(CmdImportPointIds, "# Points IDs\n4\n1\n4 trailing\n4\n");
-  EXPECT_EQ(ListOf(Dialog.SelectedPointIds), (Ids{4, 1}));
+  EXPECT_EQ(ListOf(Dialog.SelectedPoints().Ids()), (Ids{4, 1}));
   EXPECT_FALSE(Dialog.HasUnsavedSelections()) << "the lists are what the files say";
   TogglePoint(2);
   EXPECT_TRUE(Dialog.HasUnsavedSelections());
@@ -322,10 +327,10 @@ TEST_F(FileCommandsTest, IdRoundTripsAndToggles) {
 
   // Only the header: both imports clear their list.
   Import(CmdImportCellIds, "# Cells IDs\n");
-  EXPECT_TRUE(ListOf(Dialog.SelectedCellIds).empty());
+  EXPECT_TRUE(ListOf(Dialog.SelectedCells().Ids()).empty());
   EXPECT_TRUE(Windowing.ListBoxes[SelectedCellsList].empty());
   Import(CmdImportPointIds, "# Points IDs");
-  EXPECT_TRUE(ListOf(Dialog.SelectedPointIds).empty());
+  EXPECT_TRUE(ListOf(Dialog.SelectedPoints().Ids()).empty());
   EXPECT_EQ(Dialog.CurrentCell, 0);
   EXPECT_TRUE(Windowing.Messages.empty()) << Windowing.Messages.front();
 }
@@ -335,7 +340,7 @@ TEST_F(FileCommandsTest, IdsOutsideTheModelAreSkippedWithOneMessage) {
   const std::string path = Dir.File("bad.cid");
   WriteTextFile(path, "# Cells IDs\n3\n12\n-1\nx5\n11\n2147483648\n");
   Run(CmdImportCellIds, path);
-  EXPECT_EQ(ListOf(Dialog.SelectedCellIds), (Ids{3, 11}));
+  EXPECT_EQ(ListOf(Dialog.SelectedCells().Ids()), (Ids{3, 11}));
   ASSERT_EQ(Windowing.Messages.size(), 1u);
   EXPECT_EQ(Windowing.Messages[0], "In '" + path +
                                        "', 4 lines were skipped: 1 without a number (line 5), "
@@ -344,7 +349,7 @@ TEST_F(FileCommandsTest, IdsOutsideTheModelAreSkippedWithOneMessage) {
 
   Windowing.Messages.clear();
   Import(CmdImportPointIds, "8\n7\n");
-  EXPECT_EQ(ListOf(Dialog.SelectedPointIds), (Ids{7}));
+  EXPECT_EQ(ListOf(Dialog.SelectedPoints().Ids()), (Ids{7}));
   ASSERT_EQ(Windowing.Messages.size(), 1u);
   EXPECT_NE(Windowing.Messages[0].find("1 with an ID outside the model (line 1)"),
             std::string::npos)
@@ -373,13 +378,13 @@ TEST_F(FileCommandsTest, PositionMatching) {
   Run(CmdExportPoints, pts);
   EXPECT_EQ(Slurp(pts), "# Points\n1.000000 1.000000 1.000000\n");
   Run(CmdImportPointsFromCoordinates, pts);
-  EXPECT_EQ(ListOf(Dialog.SelectedPointIds), (Ids{1}));
+  EXPECT_EQ(ListOf(Dialog.SelectedPoints().Ids()), (Ids{1}));
 
   // Within the tolerance, and between points (nothing selected, one message).
   const std::string path = Dir.File("near.pts");
   WriteTextFile(path, "# Points\n2.0009 0 0\n0.5 0.5 0.5\n");
   Run(CmdImportPointsFromCoordinates, path);
-  EXPECT_EQ(ListOf(Dialog.SelectedPointIds), (Ids{2}));
+  EXPECT_EQ(ListOf(Dialog.SelectedPoints().Ids()), (Ids{2}));
   EXPECT_EQ(TargetOf(0), (std::array<float, 3>{2.0009f, 0, 0})); // the file's position
   ASSERT_EQ(Windowing.Messages.size(), 1u);
   EXPECT_EQ(Windowing.Messages[0],
@@ -389,7 +394,7 @@ TEST_F(FileCommandsTest, PositionMatching) {
 
   // A duplicate position selects the point, then withdraws it.
   Import(CmdImportPointsFromCoordinates, "0 0 0\n2 0 0\n0 0 0.0001\n");
-  EXPECT_EQ(ListOf(Dialog.SelectedPointIds), (Ids{Withdrawn(0), 2}));
+  EXPECT_EQ(ListOf(Dialog.SelectedPoints().Ids()), (Ids{Withdrawn(0), 2}));
   EXPECT_EQ(Windowing.ListBoxes[SelectedPointsList], (std::vector<std::string>{"2"}));
 }
 
@@ -533,8 +538,8 @@ TEST_F(FileCommandsTest, UnreadableImportChangesNothing) {
   EXPECT_EQ(Windowing.Messages[0].rfind("Cannot oper file for reading!\n", 0), 0u);
   EXPECT_NE(Windowing.Messages[0].find(missing), std::string::npos) << Windowing.Messages[0];
   EXPECT_EQ(Windowing.Messages[1].rfind("Cannot oper file for reading!\n", 0), 0u);
-  EXPECT_EQ(ListOf(Dialog.SelectedCellIds), (Ids{4}));
-  EXPECT_EQ(ListOf(Dialog.SelectedPointIds), (Ids{2}));
+  EXPECT_EQ(ListOf(Dialog.SelectedCells().Ids()), (Ids{4}));
+  EXPECT_EQ(ListOf(Dialog.SelectedPoints().Ids()), (Ids{2}));
 }
 
 // ----------------------------------------------------------- Hostile files to import ----
@@ -581,8 +586,8 @@ TEST_F(FileCommandsTest, ImportsRefuseWhatCannotBeReadWholeAtOnceAndChangeNothin
                 "Cannot oper file for reading!\nCannot read '" + path + "': " + reason);
     }
   ::close(sock);
-  EXPECT_EQ(ListOf(Dialog.SelectedCellIds), (Ids{4}));
-  EXPECT_EQ(ListOf(Dialog.SelectedPointIds), (Ids{2}));
+  EXPECT_EQ(ListOf(Dialog.SelectedCells().Ids()), (Ids{4}));
+  EXPECT_EQ(ListOf(Dialog.SelectedPoints().Ids()), (Ids{2}));
 }
 
 TEST_F(FileCommandsTest, AnOverlongLineRefusesTheWholeImport) {
@@ -601,19 +606,19 @@ TEST_F(FileCommandsTest, AnOverlongLineRefusesTheWholeImport) {
                                        "': line 3 is longer than 1048576 bytes");
   EXPECT_EQ(Windowing.Messages[1], "Cannot oper file for reading!\nCannot read '" + ptt +
                                        "': line 2 is longer than 1048576 bytes");
-  EXPECT_EQ(ListOf(Dialog.SelectedCellIds), (Ids{4}));
-  EXPECT_EQ(ListOf(Dialog.SelectedPointIds), (Ids{2}));
+  EXPECT_EQ(ListOf(Dialog.SelectedCells().Ids()), (Ids{4}));
+  EXPECT_EQ(ListOf(Dialog.SelectedPoints().Ids()), (Ids{2}));
 }
 
 TEST_F(FileCommandsTest, AByteOrderMarkDoesNotCostTheFirstLine) {
   Open(MakeBoxModel(-1, 0, 0, 2, 1, 3, false));
   const std::string bom = "\xEF\xBB\xBF";
   Import(CmdImportCellIds, bom + "5\n7\n");
-  EXPECT_EQ(ListOf(Dialog.SelectedCellIds), (Ids{5, 7}));
+  EXPECT_EQ(ListOf(Dialog.SelectedCells().Ids()), (Ids{5, 7}));
   Import(CmdImportPointIds, bom + "6\n");
-  EXPECT_EQ(ListOf(Dialog.SelectedPointIds), (Ids{6}));
+  EXPECT_EQ(ListOf(Dialog.SelectedPoints().Ids()), (Ids{6}));
   Import(CmdImportTransformations, bom + "2 1 3 4 5 6\n-1 0 0 -1 0 0\n");
-  EXPECT_EQ(ListOf(Dialog.SelectedPointIds), (Ids{7, 0}));
+  EXPECT_EQ(ListOf(Dialog.SelectedPoints().Ids()), (Ids{7, 0}));
   EXPECT_EQ(TargetOf(0), (std::array<float, 3>{4, 5, 6}));
   EXPECT_TRUE(Windowing.Messages.empty()) << Windowing.Messages.front();
 }
@@ -624,7 +629,7 @@ TEST_F(FileCommandsTest, PositionsFarOutsideTheModelAreSkippedAndRealOnesStillMa
   WriteTextFile(path, "# Points\n1e16 1e16 1e16\n2 1 3\n-1e30 -1e30 -1e30\n3e38 -3e38 3e38\n"
                       "-1 0 0\n2 1e16 3\n");
   Run(CmdImportPointsFromCoordinates, path);
-  EXPECT_EQ(ListOf(Dialog.SelectedPointIds), (Ids{7, 0}));
+  EXPECT_EQ(ListOf(Dialog.SelectedPoints().Ids()), (Ids{7, 0}));
   ASSERT_EQ(Windowing.Messages.size(), 1u);
   EXPECT_EQ(Windowing.Messages[0],
             "In '" + path +
@@ -662,7 +667,7 @@ TEST_F(FileCommandsTest, SaveModelAsReadsBackExactly) {
   Windowing.QueueFileAnswer(path);
   Dialog.OpenModel();
   Run(CmdImportPointsFromCoordinates, pts);
-  EXPECT_EQ(ListOf(Dialog.SelectedPointIds), (Ids{2}));
+  EXPECT_EQ(ListOf(Dialog.SelectedPoints().Ids()), (Ids{2}));
   EXPECT_TRUE(Windowing.Messages.empty()) << Windowing.Messages.front();
 }
 
@@ -783,4 +788,80 @@ TEST_F(FileCommandsTest, SaveModelAsWritesTheDisplayedShapeAndExportCellsTheMode
   }
   EXPECT_EQ(deformed->GetNumberOfPolys(), 4);
   EXPECT_EQ(asRead->GetNumberOfPolys(), 1);
+}
+
+// ------------------------------------------------------------------ Imports and undo ----
+
+TEST_F(FileCommandsTest, EveryImportIsOneStepThatUndoAndRedoReturnExactly) {
+  Open(MakeBoxModel(-1, 0, 0, 2, 1, 3, false));
+  ToggleCell(4);
+  TogglePoint(2, "1", "2", "3");
+  TogglePoint(5);
+  struct Case {
+    int Command;
+    const char* Text;
+    const char* Step;
+  };
+  const Case cases[] = {
+      {CmdImportCellIds, "# Cells IDs\n7\n3\n7\n9\n", "Import cells from IDs"},
+      {CmdImportPointIds, "# Points IDs\n4\n1\n5\n", "Import points from IDs"},
+      {CmdImportPointsFromCoordinates, "2 1 3\n-1 0 0\n", "Import points from point coordinates"},
+      {CmdImportPointsFromTransformations, "2 1 3 4 5 6\n", "Import points from transformations"},
+      {CmdImportTransformations, "2 1 3 4 5 6\n-1 0 0 -1 0 0\n2 1 3 7 7 7\n",
+       "Import transformations from transformations"},
+      {CmdImportCellIds, "# Cells IDs\n", "Import cells from IDs"}, // empties the list
+  };
+  for (const Case& test : cases) {
+    SCOPED_TRACE(test.Step);
+    const SelectionsShown before = Shown();
+    const std::size_t steps = Dialog.UndoHistory().UndoCount();
+    Import(test.Command, test.Text);
+    ASSERT_TRUE(Windowing.Messages.empty()) << Windowing.Messages.front();
+    const SelectionsShown after = Shown();
+    ASSERT_NE(after, before);
+    EXPECT_EQ(Dialog.UndoHistory().UndoCount(), steps + 1);
+    EXPECT_EQ(Dialog.UndoStepName(), test.Step);
+    Dialog.Undo();
+    EXPECT_EQ(Shown(), before);
+    Dialog.Redo();
+    EXPECT_EQ(Shown(), after);
+  }
+}
+
+TEST_F(FileCommandsTest, AnImportThatReadsNothingLeavesBothListsAndSaysWhy) {
+  Open(MakeBoxModel(-1, 0, 0, 2, 1, 3, false));
+  ToggleCell(4);
+  TogglePoint(2, "1", "2", "3");
+  const SelectionsShown before = Shown();
+  struct Case {
+    int Command;
+    const char* Text;
+    const char* Cause;
+  };
+  const Case cases[] = {
+      {CmdImportPointsFromCoordinates, "# Points\n2,1,3\n-1,0,0\n", "2 lines were skipped"},
+      {CmdImportPointIds, "# Points IDs\n8\n-3\n", "with an ID outside the model"},
+      {CmdImportCellIds, "12\nseven\n", "without a number"},
+      {CmdImportTransformations, "0.5 0.5 0.5 1 1 1\n", "matches no model point"},
+      {CmdImportPointsFromTransformations, "2;1;3;4;5;6\n", "1 line was skipped"},
+  };
+  for (const Case& test : cases) {
+    SCOPED_TRACE(test.Text);
+    Windowing.Messages.clear();
+    Import(test.Command, test.Text);
+    EXPECT_EQ(Shown(), before);
+    ASSERT_EQ(Windowing.Messages.size(), 1u);
+    EXPECT_NE(Windowing.Messages[0].find(test.Cause), std::string::npos) << Windowing.Messages[0];
+    EXPECT_NE(Windowing.Messages[0].find("were left as they were"), std::string::npos)
+        << Windowing.Messages[0];
+    EXPECT_EQ(Dialog.UndoStepName(), "Select point") << "no step for an import that did nothing";
+  }
+
+  // A file of comments alone is an empty list: it empties the selected points, undoably.
+  Windowing.Messages.clear();
+  Import(CmdImportPointIds, "# Points IDs\n# 2\n");
+  EXPECT_TRUE(Windowing.Messages.empty()) << Windowing.Messages.front();
+  EXPECT_EQ(Dialog.SelectedPoints().Size(), 0);
+  Dialog.Undo();
+  EXPECT_EQ(Shown(), before);
 }

@@ -498,3 +498,52 @@ TEST_F(TransformCommandTest, AnyShareOfTheDeformationIsShownAndSavedAsShown) {
 }
 
 } // namespace
+
+TEST_F(TransformCommandTest, TransformAndClearTransformAreUndoneAndRedoneWithTheirCaches) {
+  Open(MakeSphere(0, 16));
+  vtkNew<vtkPoints> asRead, first, second;
+  asRead->DeepCopy(Dialog.Model()->GetPoints());
+  Run(Dir.File("lift.ptt"), 5, 1);
+  EXPECT_EQ(Dialog.UndoStepName(), "Transform");
+  first->DeepCopy(Shown());
+  Run(Dir.File("lift2.ptt"), 5, 1);
+  second->DeepCopy(Shown());
+  CommandTable commands;
+  AddTransformCommands(commands);
+  commands.at(CmdClearTransform)(Dialog);
+  EXPECT_EQ(Dialog.UndoStepName(), "Clear Transform");
+  ASSERT_TRUE(SameBits(Shown(), asRead));
+
+  // Each undo shows the shape before the step, from displacements already computed.
+  Dialog.Undo();
+  EXPECT_TRUE(SameBits(Shown(), second));
+  Dialog.Undo();
+  EXPECT_TRUE(Dialog.ShapeTransform->GetDisplacementsValid()) << "the first fit's cache came back";
+  EXPECT_FLOAT_EQ(Dialog.ShapeTransform->GetFraction(), 0.8f);
+  EXPECT_TRUE(SameBits(Shown(), first));
+  Dialog.Undo();
+  EXPECT_FALSE(Dialog.ShapeTransform->GetParametersSet());
+  EXPECT_TRUE(SameBits(Shown(), asRead));
+  EXPECT_FALSE(Dialog.CanUndo());
+
+  Dialog.Redo();
+  EXPECT_TRUE(Dialog.ShapeTransform->GetDisplacementsValid());
+  EXPECT_TRUE(SameBits(Shown(), first));
+  Dialog.Redo();
+  EXPECT_TRUE(SameBits(Shown(), second));
+  Dialog.Redo();
+  EXPECT_TRUE(SameBits(Shown(), asRead));
+  EXPECT_FALSE(Dialog.CanRedo());
+
+  // The selection's own Transform names its step after its command.
+  Dialog.SetCurrentPoint(static_cast<int>(NorthPole()));
+  Windowing.FieldTexts[TargetZField] = "1.25";
+  Dialog.ToggleCurrentPoint();
+  Dialog.MakeTransformBox.FromSelectedPoints = true;
+  Run("", 3, 1);
+  EXPECT_TRUE(Windowing.Messages.empty()) << Windowing.Messages.front();
+  EXPECT_EQ(Dialog.UndoStepName(), "Transform Selected Points");
+  Dialog.Undo();
+  EXPECT_TRUE(SameBits(Shown(), asRead));
+  EXPECT_EQ(Dialog.UndoStepName(), "Select point");
+}

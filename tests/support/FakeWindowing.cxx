@@ -71,6 +71,14 @@ void FakeWindowing::AddListBoxText(int list, const std::string& text) {
     entries.push_back(text);
 }
 
+void FakeWindowing::FillListBox(int list, const std::vector<std::string>& texts) {
+  auto& entries = ListBoxes.at(list);
+  entries = texts;
+  if (IsSorted(list))
+    std::stable_sort(entries.begin(), entries.end());
+  ListSelection[list] = -1;
+}
+
 int FakeWindowing::FindListBoxText(int list, const std::string& text) const {
   const auto& entries = ListBoxes.at(list);
   auto found = std::find(entries.begin(), entries.end(), text);

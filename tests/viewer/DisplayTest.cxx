@@ -210,7 +210,7 @@ TEST_F(DisplayTest, ScreenShotKeepsOnlyTheModelAndMarkersUntilTheNextRebuild) {
   EXPECT_EQ(PropsOf(Dialog.Renderer), std::vector<vtkProp*>{Dialog.ModelActor});
 
   Dialog.ToggleCurrentCell();
-  Dialog.CtrlDown = 1;
+  Dialog.SetCtrlDown(true);
   Dialog.ToggleCurrentPoint();
   Dialog.OnScreenShot();
   EXPECT_EQ(PropsOf(Dialog.Renderer),
@@ -251,9 +251,9 @@ TEST_F(DisplayTest, SetPointerResizesTheSphereAndOnlyLaterMarkers) {
   EXPECT_NEAR(Dialog.PointingSphere->GetRadius(), 0.1, 1e-7);
   Dialog.NextPointInCell();
   Dialog.ToggleCurrentPoint();
-  EXPECT_FLOAT_EQ(Dialog.PointMarkers[0].Radius, 0.02f);
-  EXPECT_NEAR(DrawnMarkerRadius(Dialog.PointMarkersAppend, 0), 0.02, 1e-5);
-  EXPECT_NEAR(DrawnMarkerRadius(Dialog.PointMarkersAppend, 1), 0.1, 1e-5);
+  EXPECT_FLOAT_EQ(Dialog.SelectedPoints().Markers()[0].Radius, 0.02f);
+  EXPECT_NEAR(DrawnMarkerRadius(Dialog.SelectedPoints().MarkersSource(), 0), 0.02, 1e-5);
+  EXPECT_NEAR(DrawnMarkerRadius(Dialog.SelectedPoints().MarkersSource(), 1), 0.1, 1e-5);
 
   // Opening a model replaces the radius with the one derived from its size.
   OpenBox(1, 1, 1);

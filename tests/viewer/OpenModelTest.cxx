@@ -48,7 +48,7 @@ struct ViewerState {
     ViewerState state{dialog.NoModel,           dialog.Model(),
                       dialog.ModelPoints.Get(), {0, 0},
                       dialog.PointerRadius,     windowing.EnabledMenuItems,
-                      PropsOf(dialog.Renderer), dialog.SelectedCellIds->GetNumberOfIds()};
+                      PropsOf(dialog.Renderer), dialog.SelectedCells().Ids()->GetNumberOfIds()};
     dialog.ModelMapper->GetScalarRange(state.ScalarRange);
     return state;
   }
@@ -80,11 +80,10 @@ protected:
     Dialog.OpenModel();
     return Windowing.Messages.size() == before;
   }
-  // Puts one cell into the selected-cells list, as selecting it would.
-  void FakeSelectCell(vtkIdType cell) {
-    Dialog.SelectedCellIds->InsertNextId(cell);
-    Dialog.SelectedCellsAppend->AddCell(cell);
-    Windowing.AddListBoxText(SelectedCellsList, std::to_string(cell));
+  // Selects one cell as a user does.
+  void SelectCell(vtkIdType cell) {
+    Dialog.SetCurrentCell(static_cast<int>(cell), 0);
+    Dialog.ToggleCurrentCell();
   }
 
   TempDir Dir;
@@ -173,24 +172,24 @@ TEST_F(OpenModelTest, ReopeningTheSameFileKeepsTheModelAndEmptiesSelections) {
   vtkPolyData* model = Dialog.Model();
   vtkPoints* points = Dialog.ModelPoints;
   const auto readTime = Dialog.ModelReader->GetOutput()->GetMTime();
-  FakeSelectCell(3);
-  FakeSelectCell(7);
+  SelectCell(3);
+  SelectCell(7);
   Dialog.ClearSelectedPoints();
 
   ASSERT_TRUE(Open(path));
   EXPECT_EQ(Dialog.Model(), model);
   EXPECT_EQ(Dialog.ModelPoints.Get(), points);
   EXPECT_EQ(Dialog.ModelReader->GetOutput()->GetMTime(), readTime);
-  EXPECT_EQ(Dialog.SelectedCellIds->GetNumberOfIds(), 0);
-  EXPECT_EQ(Dialog.SelectedCellsAppend->GetNumberOfSelectedCells(), 0);
+  EXPECT_EQ(Dialog.SelectedCells().Ids()->GetNumberOfIds(), 0);
+  EXPECT_EQ(Dialog.SelectedCells().CellsSource()->GetNumberOfSelectedCells(), 0);
   EXPECT_TRUE(Windowing.ListBoxes[SelectedCellsList].empty());
 }
 
 TEST_F(OpenModelTest, SecondModelReplacesTheFirstAndKeepsTheScalarRangeWithoutScalars) {
   ASSERT_TRUE(Open(WriteBox("first.vtk", 10, 4, 2, true)));
-  FakeSelectCell(5);
+  SelectCell(5);
   ASSERT_TRUE(Open(WriteBox("second.vtk", 3, 50, 1, false)));
-  EXPECT_EQ(Dialog.SelectedCellIds->GetNumberOfIds(), 0);
+  EXPECT_EQ(Dialog.SelectedCells().Ids()->GetNumberOfIds(), 0);
   EXPECT_TRUE(Windowing.ListBoxes[SelectedCellsList].empty());
   double bounds[6];
   Dialog.ModelPoints->GetBounds(bounds);
@@ -285,7 +284,7 @@ TEST_F(OpenModelTest, RefusedFilesLeaveEverythingAsItWas) {
     if (modelLoaded) {
       ASSERT_TRUE(Open(good));
     }
-    FakeSelectCell(1);
+    SelectCell(1);
     for (const auto& file : bad) {
       SCOPED_TRACE(std::string(file.Name) + (modelLoaded ? " after a model" : " first"));
       const std::string path = Dir.File(file.Name);
@@ -329,13 +328,13 @@ TEST_F(OpenModelTest, ModelsOfOtherFormatsOpenAsLegacyOnesDoAndDamagedOnesAreRef
     SCOPED_TRACE(file.Name);
     const std::string path = Dir.File(file.Name);
     WriteTextFile(path, file.Text);
-    FakeSelectCell(0);
+    SelectCell(0);
     ASSERT_TRUE(Open(path)) << Windowing.Messages.back();
     EXPECT_EQ(Dialog.NoModel, 0);
     EXPECT_EQ(Dialog.Model()->GetNumberOfPoints(), file.Points);
     EXPECT_EQ(Dialog.Model()->GetNumberOfCells(), file.Cells);
     EXPECT_EQ(Dialog.ModelPoints.Get(), Dialog.Model()->GetPoints());
-    EXPECT_EQ(Dialog.SelectedCellIds->GetNumberOfIds(), 0);
+    EXPECT_EQ(Dialog.SelectedCells().Ids()->GetNumberOfIds(), 0);
     EXPECT_EQ(Dialog.CurrentCell, 0);
     EXPECT_EQ(Windowing.EnabledMenuItems, expectedMenu);
     EXPECT_NEAR(Dialog.PointerRadius, 0.002f, 1e-6);
@@ -358,6 +357,22 @@ TEST_F(OpenModelTest, ModelsOfOtherFormatsOpenAsLegacyOnesDoAndDamagedOnesAreRef
         << Windowing.Messages.back();
     before.ExpectEqual(ViewerState::Of(Dialog, Windowing));
   }
+
+TEST_F(OpenModelTest, ClearingSelectedPointsResetsCurrentAndHighlightedPoint) {
+  ASSERT_TRUE(Open(WriteBox("box.vtk", 1, 1, 1, false)));
+  Dialog.SetCurrentPoint(4);
+  Dialog.ToggleCurrentPoint();
+  ASSERT_EQ(Dialog.SelectedPoints().HighlightedPoint(), 4);
+  ASSERT_EQ(Windowing.ListSelection[SelectedPointsList], 0);
+  Dialog.ClearSelectedPoints();
+  EXPECT_EQ(Dialog.CurrentPoint, -1);
+  EXPECT_EQ(Dialog.SelectedPoints().HighlightedPoint(), -1);
+  EXPECT_EQ(Dialog.SelectedPoints().Ids()->GetNumberOfIds(), 0);
+  EXPECT_TRUE(Dialog.SelectedPoints().Markers().empty());
+  EXPECT_EQ(Dialog.SelectedPoints().MarkersSource()->GetNumberOfMarkers(), 0);
+  EXPECT_EQ(Dialog.SelectedPoints().HighlightSource()->GetNumberOfMarkers(), 0);
+  EXPECT_TRUE(Windowing.ListBoxes[SelectedPointsList].empty());
+  EXPECT_EQ(Windowing.ListSelection[SelectedPointsList], -1);
 }
 
 TEST(FilePromptTest, InitialNameTakesThePathUpToItsLastDotAndTheExtension) {

@@ -190,17 +190,19 @@ TEST_F(SelectionTest, CellsAreSelectedWithdrawnAndRestoredInPlace) {
   }
   Dialog.SetCurrentCell(3, 0);
   Dialog.ToggleCurrentCell();
-  EXPECT_EQ(Entries(Dialog.SelectedCellIds), (std::vector<vtkIdType>{7, -5, 9}));
+  EXPECT_EQ(Entries(Dialog.SelectedCells().Ids()), (std::vector<vtkIdType>{7, -5, 9}));
   EXPECT_EQ(Windowing.ListBoxes[SelectedCellsList], (Texts{"7", "9"}));
-  EXPECT_EQ(Dialog.SelectedCellsAppend->GetSelectedCells(), (std::vector<vtkIdType>{7, 9}));
+  EXPECT_EQ(Dialog.SelectedCells().CellsSource()->GetSelectedCells(),
+            (std::vector<vtkIdType>{7, 9}));
 
   Dialog.ToggleCurrentCell(); // restore 3 at its place
-  EXPECT_EQ(Entries(Dialog.SelectedCellIds), (std::vector<vtkIdType>{7, 3, 9}));
+  EXPECT_EQ(Entries(Dialog.SelectedCells().Ids()), (std::vector<vtkIdType>{7, 3, 9}));
   EXPECT_EQ(Windowing.ListBoxes[SelectedCellsList], (Texts{"3", "7", "9"}));
   EXPECT_EQ(Selected(SelectedCellsList), "3");
-  EXPECT_EQ(Dialog.SelectedCellsAppend->GetSelectedCells(), (std::vector<vtkIdType>{7, 9, 3}));
+  EXPECT_EQ(Dialog.SelectedCells().CellsSource()->GetSelectedCells(),
+            (std::vector<vtkIdType>{7, 9, 3}));
   // The restored cell is drawn, last, with its own points.
-  vtkPolyData* drawn = Drawn(Dialog.SelectedCellsAppend.Get());
+  vtkPolyData* drawn = Drawn(Dialog.SelectedCells().CellsSource());
   ASSERT_EQ(drawn->GetNumberOfCells(), 3);
   vtkNew<vtkIdList> expected, actual;
   Dialog.Model()->GetCellPoints(3, expected);
@@ -211,12 +213,11 @@ TEST_F(SelectionTest, CellsAreSelectedWithdrawnAndRestoredInPlace) {
   Dialog.SetCurrentCell(0, 0);
   Dialog.ToggleCurrentCell();
   Dialog.ToggleCurrentCell();
-  EXPECT_EQ(Dialog.SelectedCellIds->GetId(3), -2); // cell 0 withdrawn
+  EXPECT_EQ(Dialog.SelectedCells().Ids()->GetId(3), -2); // cell 0 withdrawn
 }
 
 TEST_F(SelectionTest, TheFiltersHoldExactlyTheActiveEntriesAndDrawTheModelsPointsOnce) {
   Open(MakeGrid(4));
-  Dialog.ReadTargetFromFields = 0;
   for (int item : {4, 9, 4, 12, 9, 7, 4}) { // 4 ends active, 9 withdrawn
     Dialog.SetCurrentCell(item, 0);
     Dialog.ToggleCurrentCell();
@@ -225,23 +226,26 @@ TEST_F(SelectionTest, TheFiltersHoldExactlyTheActiveEntriesAndDrawTheModelsPoint
   }
   Dialog.SetCurrentCell(20, 0);
   Dialog.ToggleCurrentCell();
-  EXPECT_EQ(Entries(Dialog.SelectedCellIds), (std::vector<vtkIdType>{4, -11, 12, 7, 20}));
+  EXPECT_EQ(Entries(Dialog.SelectedCells().Ids()), (std::vector<vtkIdType>{4, -11, 12, 7, 20}));
   // A restored entry is drawn last, as it was added last.
-  EXPECT_EQ(Dialog.SelectedCellsAppend->GetSelectedCells(), (std::vector<vtkIdType>{12, 7, 4, 20}));
+  EXPECT_EQ(Dialog.SelectedCells().CellsSource()->GetSelectedCells(),
+            (std::vector<vtkIdType>{12, 7, 4, 20}));
   // Markers are held under their index in the list.
-  EXPECT_EQ(Dialog.PointMarkersAppend->GetMarkerKeys(), (std::vector<vtkIdType>{2, 3, 0}));
+  EXPECT_EQ(Dialog.SelectedPoints().MarkersSource()->GetMarkerKeys(),
+            (std::vector<vtkIdType>{2, 3, 0}));
 
   // The selected cells share the model's points instead of bringing a copy each.
-  vtkPolyData* cells = Drawn(Dialog.SelectedCellsAppend.Get());
+  vtkPolyData* cells = Drawn(Dialog.SelectedCells().CellsSource());
   EXPECT_EQ(cells->GetPoints(), Dialog.ModelPoints.Get());
   EXPECT_EQ(cells->GetNumberOfCells(), 4);
 
   Dialog.SetCurrentCell(12, 0);
   Dialog.ToggleCurrentCell();
-  EXPECT_EQ(Dialog.SelectedCellsAppend->GetSelectedCells(), (std::vector<vtkIdType>{7, 4, 20}));
-  EXPECT_EQ(Drawn(Dialog.SelectedCellsAppend.Get())->GetNumberOfCells(), 3);
+  EXPECT_EQ(Dialog.SelectedCells().CellsSource()->GetSelectedCells(),
+            (std::vector<vtkIdType>{7, 4, 20}));
+  EXPECT_EQ(Drawn(Dialog.SelectedCells().CellsSource())->GetNumberOfCells(), 3);
   Dialog.ClearSelectedCells();
-  EXPECT_EQ(Dialog.SelectedCellsAppend->GetNumberOfSelectedCells(), 0);
+  EXPECT_EQ(Dialog.SelectedCells().CellsSource()->GetNumberOfSelectedCells(), 0);
 }
 
 TEST_F(SelectionTest, ACellOutsideTheModelIsNeverSelectedOrWalked) {
@@ -252,7 +256,7 @@ TEST_F(SelectionTest, ACellOutsideTheModelIsNeverSelectedOrWalked) {
   Dialog.ToggleCurrentCell();
   Dialog.NextPointInCell();
   Dialog.CrossForwardEdge();
-  EXPECT_EQ(Dialog.SelectedCellIds->GetNumberOfIds(), 0);
+  EXPECT_EQ(Dialog.SelectedCells().Ids()->GetNumberOfIds(), 0);
   EXPECT_EQ(Dialog.CurrentPoint, point);
   EXPECT_EQ(Dialog.CurrentCell, 999);
 }
@@ -267,8 +271,8 @@ TEST_F(SelectionTest, PointsSortAsTextAndWithdrawingDeletesTheirEntry) {
   Dialog.SetCurrentPoint(1);
   Dialog.ToggleCurrentPoint();
   EXPECT_EQ(Windowing.ListBoxes[SelectedPointsList], (Texts{"10"}));
-  EXPECT_EQ(Entries(Dialog.SelectedPointIds), (std::vector<vtkIdType>{10, -3}));
-  EXPECT_EQ(Dialog.PointMarkersAppend->GetNumberOfMarkers(), 1);
+  EXPECT_EQ(Entries(Dialog.SelectedPoints().Ids()), (std::vector<vtkIdType>{10, -3}));
+  EXPECT_EQ(Dialog.SelectedPoints().MarkersSource()->GetNumberOfMarkers(), 1);
 }
 
 TEST_F(SelectionTest, MarkerJoinsThePointToItsTypedTarget) {
@@ -278,19 +282,21 @@ TEST_F(SelectionTest, MarkerJoinsThePointToItsTypedTarget) {
   Dialog.SetCurrentPoint(6); // (1, 1, 0)
   TypeTarget(3, 2, 1);
   Dialog.ToggleCurrentPoint();
-  EXPECT_EQ(Dialog.HighlightedPoint, 6);
-  EXPECT_EQ(Dialog.HighlightAppend->GetMarkerKeys(), (std::vector<vtkIdType>{0}));
+  EXPECT_EQ(Dialog.SelectedPoints().HighlightedPoint(), 6);
+  EXPECT_EQ(Dialog.SelectedPoints().HighlightSource()->GetMarkerKeys(),
+            (std::vector<vtkIdType>{0}));
   const auto xyz = [](const float(&v)[3]) { return std::vector<float>(v, v + 3); };
-  const PointMarker& marker = Dialog.PointMarkers[0];
+  const PointMarker& marker = Dialog.SelectedPoints().Markers()[0];
   EXPECT_EQ(xyz(marker.Position), (std::vector<float>{1, 1, 0}));
   EXPECT_EQ(xyz(marker.Target), (std::vector<float>{3, 2, 1}));
   EXPECT_EQ(marker.Radius, 0.25f);
-  EXPECT_EQ(Drawn(Dialog.HighlightAppend.Get())->GetNumberOfLines(), 1);
+  EXPECT_EQ(Drawn(Dialog.SelectedPoints().HighlightSource())->GetNumberOfLines(), 1);
 
   // Unchanged fields give a zero-length line.
   Dialog.SetCurrentPoint(7);
   Dialog.ToggleCurrentPoint();
-  EXPECT_EQ(xyz(Dialog.PointMarkers[1].Target), xyz(Dialog.PointMarkers[1].Position));
+  EXPECT_EQ(xyz(Dialog.SelectedPoints().Markers()[1].Target),
+            xyz(Dialog.SelectedPoints().Markers()[1].Position));
 }
 
 TEST_F(SelectionTest, RestoringReusesTheMarkerUnlessTheTargetChanged) {
@@ -298,16 +304,17 @@ TEST_F(SelectionTest, RestoringReusesTheMarkerUnlessTheTargetChanged) {
   Dialog.SetCurrentPoint(3);
   TypeTarget(1, 1, 1);
   Dialog.ToggleCurrentPoint();
-  const float firstRadius = Dialog.PointMarkers[0].Radius;
+  const float firstRadius = Dialog.SelectedPoints().Markers()[0].Radius;
   Dialog.ToggleCurrentPoint(); // withdraw
-  EXPECT_EQ(Dialog.HighlightAppend->GetNumberOfMarkers(), 0);
-  EXPECT_EQ(Dialog.HighlightedPoint, 3); // keeps its value
+  EXPECT_EQ(Dialog.SelectedPoints().HighlightSource()->GetNumberOfMarkers(), 0);
+  EXPECT_EQ(Dialog.SelectedPoints().HighlightedPoint(), 3); // keeps its value
   Dialog.PointerRadius = 0.5f;
   Dialog.ToggleCurrentPoint(); // restore, same target: the old marker, old radius
-  EXPECT_EQ(Dialog.PointMarkers[0].Radius, firstRadius);
-  EXPECT_EQ(Dialog.HighlightAppend->GetMarkerKeys(), (std::vector<vtkIdType>{0}));
+  EXPECT_EQ(Dialog.SelectedPoints().Markers()[0].Radius, firstRadius);
+  EXPECT_EQ(Dialog.SelectedPoints().HighlightSource()->GetMarkerKeys(),
+            (std::vector<vtkIdType>{0}));
   double first[3], target[3];
-  vtkPolyData* drawn = Drawn(Dialog.PointMarkersAppend.Get());
+  vtkPolyData* drawn = Drawn(Dialog.SelectedPoints().MarkersSource());
   drawn->GetPoint(0, first);
   drawn->GetPoint(drawn->GetNumberOfPoints() - 1, target);
   EXPECT_NEAR(std::sqrt(vtkMath::Distance2BetweenPoints(first, target)), firstRadius, 1e-6);
@@ -315,12 +322,12 @@ TEST_F(SelectionTest, RestoringReusesTheMarkerUnlessTheTargetChanged) {
   Dialog.ToggleCurrentPoint(); // withdraw
   TypeTarget(2, 1, 1);
   Dialog.ToggleCurrentPoint(); // restore with a new target: a new marker
-  EXPECT_EQ(Dialog.PointMarkers[0].Target[0], 2);
-  EXPECT_EQ(Dialog.PointMarkers[0].Radius, 0.5f);
-  drawn = Drawn(Dialog.PointMarkersAppend.Get());
+  EXPECT_EQ(Dialog.SelectedPoints().Markers()[0].Target[0], 2);
+  EXPECT_EQ(Dialog.SelectedPoints().Markers()[0].Radius, 0.5f);
+  drawn = Drawn(Dialog.SelectedPoints().MarkersSource());
   drawn->GetPoint(drawn->GetNumberOfPoints() - 1, target);
   EXPECT_EQ(target[0], 2);
-  EXPECT_EQ(Dialog.SelectedPointIds->GetNumberOfIds(), 1);
+  EXPECT_EQ(Dialog.SelectedPoints().Ids()->GetNumberOfIds(), 1);
 }
 
 TEST_F(SelectionTest, HighlightFollowsTheCurrentSelectedPoint) {
@@ -331,12 +338,13 @@ TEST_F(SelectionTest, HighlightFollowsTheCurrentSelectedPoint) {
   Dialog.SetCurrentPoint(8);
   TypeTarget(6, 6, 6);
   Dialog.ToggleCurrentPoint();
-  EXPECT_EQ(Dialog.HighlightedPoint, 8);
+  EXPECT_EQ(Dialog.SelectedPoints().HighlightedPoint(), 8);
   EXPECT_EQ(Selected(SelectedPointsList), "8");
 
   Choose(SelectedPointsList, "2");
-  EXPECT_EQ(Dialog.HighlightedPoint, 2);
-  EXPECT_EQ(Dialog.HighlightAppend->GetMarkerKeys(), (std::vector<vtkIdType>{0}));
+  EXPECT_EQ(Dialog.SelectedPoints().HighlightedPoint(), 2);
+  EXPECT_EQ(Dialog.SelectedPoints().HighlightSource()->GetMarkerKeys(),
+            (std::vector<vtkIdType>{0}));
   EXPECT_EQ(Windowing.FieldTexts[TargetXField], "5");
 
   // A withdrawn point shows its old target when it becomes current, without a highlight.
@@ -344,16 +352,16 @@ TEST_F(SelectionTest, HighlightFollowsTheCurrentSelectedPoint) {
   Dialog.SetCurrentPoint(0);
   Dialog.SetCurrentPoint(2);
   EXPECT_EQ(Windowing.FieldTexts[TargetXField], "5");
-  EXPECT_EQ(Dialog.HighlightAppend->GetNumberOfMarkers(), 0);
+  EXPECT_EQ(Dialog.SelectedPoints().HighlightSource()->GetNumberOfMarkers(), 0);
 
   // Withdrawing every point leaves no green actor in the scene.
   Dialog.SetCurrentPoint(8);
   Dialog.ToggleCurrentPoint();
-  EXPECT_EQ(Dialog.PointMarkersAppend->GetNumberOfMarkers(), 0);
+  EXPECT_EQ(Dialog.SelectedPoints().MarkersSource()->GetNumberOfMarkers(), 0);
   EXPECT_FALSE(Dialog.Renderer->HasViewProp(Dialog.PointMarkersActor));
 
   Dialog.OnClearSelectedPoints();
-  EXPECT_EQ(Dialog.SelectedPointIds->GetNumberOfIds(), 0);
+  EXPECT_EQ(Dialog.SelectedPoints().Ids()->GetNumberOfIds(), 0);
   EXPECT_EQ(Dialog.CurrentPoint, -1);
 }
 
@@ -378,11 +386,11 @@ TEST_F(SelectionTest, KeysAreTakenOnlyWithAModelAndArrowsOnlyInTheView) {
 
   const int renders = Windowing.RenderCount();
   Dialog.OnKeyDown(K::Space); // Space alone selects the cell
-  EXPECT_EQ(Dialog.SelectedCellIds->GetNumberOfIds(), 1);
-  EXPECT_EQ(Dialog.SelectedPointIds->GetNumberOfIds(), 0);
-  Dialog.CtrlDown = 1;
+  EXPECT_EQ(Dialog.SelectedCells().Ids()->GetNumberOfIds(), 1);
+  EXPECT_EQ(Dialog.SelectedPoints().Ids()->GetNumberOfIds(), 0);
+  Dialog.SetCtrlDown(true);
   Dialog.OnKeyDown(K::Space); // Ctrl+Space the point
-  EXPECT_EQ(Dialog.SelectedPointIds->GetNumberOfIds(), 1);
+  EXPECT_EQ(Dialog.SelectedPoints().Ids()->GetNumberOfIds(), 1);
   EXPECT_EQ(Windowing.RenderCount(), renders + 2); // every key renders
 }
 
