@@ -13,6 +13,7 @@ class QAction;
 namespace selvane {
 
 class AboutWindow;
+class LandmarkDock;
 class ControlColumn;
 class MakeTransformWindow;
 class SetRadiusWindow;
@@ -39,6 +40,7 @@ public:
   MakeTransformWindow* MakeTransformBox() const { return MakeTransform; }
   StatusLine* Status() const { return StatusBarLine; }
   WorkRunner* Work() const { return Runner; }
+  LandmarkDock* Landmarks() const { return LandmarkTable; }
   // True while a background job or an animation runs: commands that would change the model
   // or the selections wait, the view still turns.
   bool Busy() const;
@@ -54,6 +56,8 @@ private:
   void BindCommands();
   void BindListBoxes();
   void SetBusy(bool busy);
+  // Names the steps beside Undo and Redo and greys them with nothing to act on.
+  void UpdateUndoItems();
 
   ControlColumn* Controls;
   RenderHost* ViewHost;
@@ -66,6 +70,10 @@ private:
   MakeTransformWindow* MakeTransform = nullptr;
   StatusLine* StatusBarLine = nullptr;
   WorkRunner* Runner = nullptr;
+  LandmarkDock* LandmarkTable = nullptr;
+  // The fit the landmark table's residuals were computed from.
+  const void* ResidualFit = nullptr;
+  bool ResidualCache = false;
   // The menu items' enabled state before the window became busy.
   std::map<int, bool> EnabledBeforeBusy;
 };

@@ -231,6 +231,16 @@ void QtWindowing::ViewRendered() {
     Rendered();
 }
 
+void QtWindowing::SelectionChanged(int list, long long index) {
+  if (SelectionListChanged)
+    SelectionListChanged(list, index);
+}
+
+void QtWindowing::HistoryChanged() {
+  if (UndoHistoryChanged)
+    UndoHistoryChanged();
+}
+
 void QtWindowing::PresentFrame() {
   // A render inside a running handler only draws into the view's buffer; the widget shows it
   // when its paint event runs. Keys and clicks stay queued until the handler ends.

@@ -55,6 +55,8 @@ public:
   vtkRenderWindowInteractor* ViewInteractor() override;
   void PresentFrame() override;
   void ViewRendered() override;
+  void SelectionChanged(int list, long long index) override;
+  void HistoryChanged() override;
   void RunInBackground(BackgroundJob job) override;
   void PlayFrames(long long count, std::function<void(long long k)> frame,
                   std::function<void()> finished) override;
@@ -62,6 +64,10 @@ public:
 
   // Runs after every render of the view.
   std::function<void()> Rendered;
+  // After every change of a selection list (list box number, entry index or -1: all).
+  std::function<void(int list, long long index)> SelectionListChanged;
+  // After every change of the undo history.
+  std::function<void()> UndoHistoryChanged;
   // Shows a command's note, and the first line of every message, on the status line.
   std::function<void(const std::string&)> StatusShown;
 

@@ -57,6 +57,9 @@ enum CommandId : int {
   CmdViewFromMinusZ = 32816,
   CmdKeysAndMouse = 32817,
   CmdTransformSelectedPoints = 32818,
+  CmdUndo = 32840,
+  CmdRedo = 32841,
+  CmdLandmarkTable = 32842,
 };
 
 // The menu items a successful Open Model enables, in the order it enables them.
