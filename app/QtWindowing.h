@@ -41,6 +41,7 @@ public:
   void SelectListBoxEntry(int list, int index) override;
   void DeleteListBoxEntry(int list, int index) override;
   std::string SelectedListBoxText(int list) const override;
+  void FillListBox(int list, const std::vector<std::string>& texts) override;
   void WriteCoordinateFields(const float target[3], const float current[3]) override;
   bool ReadCoordinateFields(float target[3], float current[3]) override;
   void EnableMenuItem(int command) override;

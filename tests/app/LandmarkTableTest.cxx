@@ -142,3 +142,23 @@ TEST_F(LandmarkTableTest, AClickMakesTheRowsPointCurrentInAnySortOrder) {
 }
 
 } // namespace
+
+namespace {
+
+// An import fills the sorted list box in one go: sorted as entry by entry, and every entry can
+// still be found, chosen and deleted.
+TEST_F(LandmarkTableTest, AnImportFillsTheSortedListBoxAtOnce) {
+  Dialog().ReplaceSelectedPoints({30, 4, 100, 12, 4, 4}, {}, "Import points from IDs");
+  EXPECT_EQ(PointBox(), (QStringList{"100", "12", "30", "4"}));
+  EXPECT_EQ(View()->model()->rowCount(), 4);
+  EXPECT_EQ(Window.Column()->ListBox(SelectedPointsList)->currentItem()->text(), "4")
+      << "the last point is current";
+  Dialog().SetCurrentPoint(30);
+  Window.RunCommand(CmdSelectPoint); // withdraws it: its entry goes
+  EXPECT_EQ(PointBox(), (QStringList{"100", "12", "4"}));
+  Window.MenuItem(CmdUndo)->trigger();
+  EXPECT_EQ(PointBox(), (QStringList{"100", "12", "30", "4"}));
+  EXPECT_EQ(Window.Column()->ListBox(SelectedPointsList)->currentItem()->text(), "30");
+}
+
+} // namespace
