@@ -48,7 +48,8 @@ clean:
 # each for FUZZ_SECONDS with its seeds; what they find lands in $(FUZZ_BUILD)/fuzz-artifacts.
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
-FUZZ_TARGETS := model_open id_file point_file dat_reader
+FUZZ_TARGETS := model_open id_file point_file dat_reader stl_reader ply_reader obj_reader off_reader \
+  vtp_open
 .PHONY: fuzz
 
 fuzz: deps

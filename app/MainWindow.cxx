@@ -18,17 +18,22 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QKeySequence>
 #include <QListWidget>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QScreen>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QStyle>
+#include <QUrl>
 
 #include <vector>
 
@@ -36,6 +41,8 @@ namespace selvane {
 
 MainWindow::MainWindow() {
   setWindowTitle("Selvane");
+  // A model file dropped anywhere on the window opens as if chosen in Open Model.
+  setAcceptDrops(true);
   auto* central = new QWidget(this);
   auto* layout = new QHBoxLayout(central);
   layout->setContentsMargins(0, 0, 3, 3);
@@ -98,6 +105,14 @@ MainWindow::MainWindow() {
     StatusBarLine->ShowNote(QFile::decodeName(text.c_str()));
   };
   Platform->UndoHistoryChanged = [this] { UpdateUndoItems(); };
+  Platform->ModelFileOpened = [this](const std::string& path) {
+    OnModelOpened(QFile::decodeName(path.c_str()));
+  };
+  Platform->PromptFolder = [this] { return RememberModels ? Recent.LastFolder() : QString(); };
+  Platform->FileChosen = [this](const std::string& path) {
+    if (RememberModels)
+      Recent.SetLastFolder(QFileInfo(QFile::decodeName(path.c_str())).absolutePath());
+  };
   Runner = new WorkRunner(statusBar());
   Platform->SetWorkRunner(Runner);
   connect(Runner, &WorkRunner::BusyChanged, this, &MainWindow::SetBusy);
@@ -142,6 +157,11 @@ void MainWindow::BuildMenu() {
         action->setShortcuts({QKeySequence("Ctrl+Shift+Z"), QKeySequence("Ctrl+Y")});
       connect(action, &QAction::triggered, this, [this, command] { RunCommand(command); });
       MenuItems[command] = action;
+      // The window's own list of the models opened last, right under Open Model.
+      if (command == CmdOpenModel) {
+        RecentMenu = open.back()->addMenu("Recent &Models");
+        RefreshRecentModelsMenu();
+      }
       break;
     }
     }
@@ -207,8 +227,10 @@ void MainWindow::SetBusy(bool busy) {
       if (!RunsWhileBusy(command))
         action->setEnabled(false);
     }
+    RecentMenu->setEnabled(false);
     return;
   }
+  RefreshRecentModelsMenu();
   // Items the viewer enabled meanwhile (Clear Transform after a fit) come back enabled.
   for (const auto& [command, enabled] : EnabledBeforeBusy)
     if (auto* action = MenuItem(command); action && !RunsWhileBusy(command))
@@ -232,6 +254,68 @@ void MainWindow::closeEvent(QCloseEvent* event) {
   if (Runner)
     Runner->CancelAndWait();
   QMainWindow::closeEvent(event);
+}
+
+bool MainWindow::OpenModelFromWindow(const QString& path) {
+  if (Busy())
+    return false;
+  const bool opened = Viewer->OpenModelFile(QFile::encodeName(path).toStdString());
+  // As after Open Model: the axes and labels of a new model show at once.
+  Viewer->Render();
+  return opened;
+}
+
+void MainWindow::OnModelOpened(const QString& path) {
+  setWindowTitle(QFileInfo(path).fileName() + " - Selvane");
+  if (!RememberModels)
+    return;
+  Recent.Add(path);
+  Recent.SetLastFolder(QFileInfo(path).absolutePath());
+  RefreshRecentModelsMenu();
+}
+
+void MainWindow::RefreshRecentModelsMenu() {
+  RecentMenu->clear();
+  const QStringList paths = Recent.Paths();
+  for (int i = 0; i < paths.size(); ++i) {
+    const QString path = paths[i];
+    QAction* action =
+        RecentMenu->addAction(QString("&%1 %2").arg(i + 1).arg(QFileInfo(path).fileName()));
+    action->setToolTip(path);
+    action->setStatusTip(path);
+    action->setData(path);
+    connect(action, &QAction::triggered, this, [this, path] { OpenModelFromWindow(path); });
+  }
+  RecentMenu->setToolTipsVisible(true);
+  RecentMenu->setEnabled(!paths.isEmpty() && !Busy());
+}
+
+namespace {
+
+// The one local file a drag carries, or "".
+QString DraggedFile(const QMimeData* data) {
+  if (!data || !data->hasUrls() || data->urls().size() != 1 || !data->urls().front().isLocalFile())
+    return QString();
+  return data->urls().front().toLocalFile();
+}
+
+} // namespace
+
+void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
+  if (!Busy() && !DraggedFile(event->mimeData()).isEmpty())
+    event->acceptProposedAction();
+  else
+    event->ignore();
+}
+
+void MainWindow::dropEvent(QDropEvent* event) {
+  const QString path = DraggedFile(event->mimeData());
+  if (path.isEmpty() || Busy()) {
+    event->ignore();
+    return;
+  }
+  event->acceptProposedAction();
+  OpenModelFromWindow(path);
 }
 
 void MainWindow::RunCommand(int command) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CommandTable.h"
+#include "RecentModels.h"
 
 #include <QMainWindow>
 
@@ -9,6 +10,7 @@
 #include <memory>
 
 class QAction;
+class QMenu;
 
 namespace selvane {
 
@@ -48,8 +50,19 @@ public:
   // Runs a menu command as if its item had been chosen.
   void RunCommand(int command);
 
+  // Opens a model file as Open Model does once its prompt closed (messages included); a
+  // dropped file and a recent model come this way. Nothing happens while the window is busy.
+  bool OpenModelFromWindow(const QString& path);
+  // File > Recent Models, filled from the settings: one item per model, newest first.
+  QMenu* RecentModelsMenu() const { return RecentMenu; }
+  // Whether opened models go into the recent list and their folder becomes the prompts'
+  // starting folder (not for screenshot runs).
+  bool RememberModels = true;
+
 protected:
   void closeEvent(QCloseEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
 private:
   void BuildMenu();
@@ -58,6 +71,8 @@ private:
   void SetBusy(bool busy);
   // Names the steps beside Undo and Redo and greys them with nothing to act on.
   void UpdateUndoItems();
+  void RefreshRecentModelsMenu();
+  void OnModelOpened(const QString& path);
 
   ControlColumn* Controls;
   RenderHost* ViewHost;
@@ -74,6 +89,8 @@ private:
   // The fit the landmark table's residuals were computed from.
   const void* ResidualFit = nullptr;
   bool ResidualCache = false;
+  QMenu* RecentMenu = nullptr;
+  RecentModels Recent;
   // The menu items' enabled state before the window became busy.
   std::map<int, bool> EnabledBeforeBusy;
 };

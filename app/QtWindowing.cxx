@@ -14,6 +14,7 @@
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
@@ -170,10 +171,24 @@ void QtWindowing::SelectAllText(int field) {
 
 bool QtWindowing::AskFileName(const FilePromptRequest& request, std::string& chosen) {
   auto dialog = MakeFileDialog(request, Window);
+  // A bare name or pattern starts in the folder last used; a name with a folder, in its own.
+  const QString folder = PromptFolder ? PromptFolder() : QString();
+  if (!folder.isEmpty() && request.InitialName.find('/') == std::string::npos &&
+      QFileInfo(folder).isDir()) {
+    dialog->setDirectory(folder);
+    dialog->selectFile(QString::fromStdString(request.InitialName));
+  }
   if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty())
     return false;
   chosen = dialog->selectedFiles().front().toStdString();
+  if (FileChosen)
+    FileChosen(chosen);
   return true;
+}
+
+void QtWindowing::ModelOpened(const std::string& path) {
+  if (ModelFileOpened)
+    ModelFileOpened(path);
 }
 
 void QtWindowing::ShowStatus(const std::string& text) {

@@ -58,6 +58,7 @@ public:
   void ViewRendered() override;
   void SelectionChanged(int list, long long index) override;
   void HistoryChanged() override;
+  void ModelOpened(const std::string& path) override;
   void RunInBackground(BackgroundJob job) override;
   void PlayFrames(long long count, std::function<void(long long k)> frame,
                   std::function<void()> finished) override;
@@ -69,6 +70,12 @@ public:
   std::function<void(int list, long long index)> SelectionListChanged;
   // After every change of the undo history.
   std::function<void()> UndoHistoryChanged;
+  // Runs after a model file opened, with its path.
+  std::function<void(const std::string&)> ModelFileOpened;
+  // Where file prompts start: the folder of the file last chosen or opened ("" for Qt's
+  // choice). Runs after a file was chosen in a prompt, with its path.
+  std::function<QString()> PromptFolder;
+  std::function<void(const std::string&)> FileChosen;
   // Shows a command's note, and the first line of every message, on the status line.
   std::function<void(const std::string&)> StatusShown;
 

@@ -1,6 +1,7 @@
 #include "MainDialog.h"
 #include "MainWindow.h"
 #include "QtWindowing.h"
+#include "RecentModels.h"
 #include "Screenshot.h"
 
 #include <QApplication>
@@ -72,6 +73,7 @@ int main(int argc, char** argv) {
     return 1;
   }
 
+  selvane::NameApplicationForSettings();
   QSurfaceFormat::setDefaultFormat(QVTKOpenGLNativeWidget::defaultFormat());
   const QtMessageHandler previous = qInstallMessageHandler(StartupMessages);
   QApplication app(argc, argv);
@@ -81,6 +83,8 @@ int main(int argc, char** argv) {
 
   selvane::MainWindow window;
   window.Windowing().MessagesToStandardError = takeScreenshot;
+  // A screenshot run leaves the user's recent models and folder as they were.
+  window.RememberModels = !takeScreenshot;
   window.show();
   if (!model.empty() && !window.Dialog().OpenModelFile(model) && takeScreenshot)
     return 1;

@@ -1,8 +1,9 @@
 #include "ModelFileReader.h"
 
 #include "InputFile.h"
+#include "ModelOutputChecks.h"
+#include "VtkMessageCapture.h"
 
-#include <vtkCallbackCommand.h>
 #include <vtkCellArray.h>
 #include <vtkCellData.h>
 #include <vtkCharArray.h>
@@ -11,7 +12,6 @@
 #include <vtkDoubleArray.h>
 #include <vtkFloatArray.h>
 #include <vtkObjectFactory.h>
-#include <vtkOutputWindow.h>
 #include <vtkPointData.h>
 #include <vtkPoints.h>
 #include <vtkPolyData.h>
@@ -26,241 +26,6 @@
 namespace selvane {
 
 namespace {
-
-// Collects every message VTK reports while a read runs.
-struct MessageLog {
-  std::vector<std::string> Messages;
-};
-
-// An output window that keeps what VTK would print (errors, warnings, generic warnings).
-class CapturingOutputWindow : public vtkOutputWindow {
-public:
-  static CapturingOutputWindow* New();
-  vtkTypeMacro(CapturingOutputWindow, vtkOutputWindow);
-
-  MessageLog* Log = nullptr;
-
-  void DisplayText(const char* text) override { this->Keep(text); }
-  void DisplayErrorText(const char* text) override { this->Keep(text); }
-  void DisplayWarningText(const char* text) override { this->Keep(text); }
-  void DisplayGenericWarningText(const char* text) override { this->Keep(text); }
-  void DisplayDebugText(const char*) override {}
-
-private:
-  void Keep(const char* text) {
-    if (this->Log) {
-      this->Log->Messages.emplace_back(text ? text : "");
-    }
-  }
-};
-vtkStandardNewMacro(CapturingOutputWindow);
-
-void OnReaderMessage(vtkObject*, unsigned long, void* clientData, void* callData) {
-  static_cast<MessageLog*>(clientData)
-      ->Messages.emplace_back(callData ? static_cast<const char*>(callData) : "");
-}
-
-// While alive: VTK's output window is ours, warnings are displayed (so they reach us), and the
-// reader's ErrorEvent and WarningEvent come to the log. Everything is put back at the end.
-class ScopedVtkMessageCapture {
-public:
-  ScopedVtkMessageCapture(vtkObject* watched, MessageLog& log) : Watched(watched) {
-    this->Previous = vtkOutputWindow::GetInstance();
-    this->Window->Log = &log;
-    vtkOutputWindow::SetInstance(this->Window);
-    this->PreviousWarningDisplay = vtkObject::GetGlobalWarningDisplay();
-    vtkObject::GlobalWarningDisplayOn();
-    this->Callback->SetCallback(OnReaderMessage);
-    this->Callback->SetClientData(&log);
-    this->ErrorTag = watched->AddObserver(vtkCommand::ErrorEvent, this->Callback);
-    this->WarningTag = watched->AddObserver(vtkCommand::WarningEvent, this->Callback);
-  }
-  ~ScopedVtkMessageCapture() {
-    this->Watched->RemoveObserver(this->ErrorTag);
-    this->Watched->RemoveObserver(this->WarningTag);
-    vtkObject::SetGlobalWarningDisplay(this->PreviousWarningDisplay);
-    vtkOutputWindow::SetInstance(this->Previous);
-    this->Window->Log = nullptr;
-  }
-  ScopedVtkMessageCapture(const ScopedVtkMessageCapture&) = delete;
-  ScopedVtkMessageCapture& operator=(const ScopedVtkMessageCapture&) = delete;
-
-private:
-  vtkObject* Watched;
-  vtkSmartPointer<vtkOutputWindow> Previous;
-  vtkSmartPointer<CapturingOutputWindow> Window = vtkSmartPointer<CapturingOutputWindow>::New();
-  vtkSmartPointer<vtkCallbackCommand> Callback = vtkSmartPointer<vtkCallbackCommand>::New();
-  int PreviousWarningDisplay = 1;
-  unsigned long ErrorTag = 0;
-  unsigned long WarningTag = 0;
-};
-
-void ReplaceAll(std::string& s, const std::string& what, const std::string& with) {
-  if (what.empty()) {
-    return;
-  }
-  for (std::size_t at = s.find(what); at != std::string::npos;
-       at = s.find(what, at + with.size())) {
-    s.replace(at, what.size(), with);
-  }
-}
-
-// The readable part of a VTK message, on one line and without the path:
-// "ERROR: In .../vtkDataReader.cxx, line 2329\nvtkPolyDataReader (0x...): Text for file: X".
-std::string CleanVtkMessage(std::string text, const std::string& path) {
-  ReplaceAll(text, path, "the file");
-  std::string best;
-  std::size_t start = 0;
-  while (start <= text.size()) {
-    std::size_t end = text.find('\n', start);
-    std::string line =
-        text.substr(start, end == std::string::npos ? std::string::npos : end - start);
-    start = end == std::string::npos ? text.size() + 1 : end + 1;
-    bool location =
-        line.find(": In ") != std::string::npos && line.find(", line ") != std::string::npos;
-    if (line.find_first_not_of(" \t\r") == std::string::npos || location) {
-      continue;
-    }
-    best = line;
-    break;
-  }
-  std::size_t object = best.find(" (0x");
-  std::size_t colon = object == std::string::npos ? std::string::npos : best.find("): ", object);
-  if (colon != std::string::npos) {
-    best = best.substr(colon + 3);
-  }
-  std::size_t forFile = best.find(" for file");
-  if (forFile != std::string::npos) {
-    best.erase(forFile);
-  }
-  while (!best.empty() && (best.back() == ' ' || best.back() == '\r' || best.back() == '\t')) {
-    best.pop_back();
-  }
-  if (best.size() > 200) {
-    best = best.substr(0, 200) + "...";
-  }
-  return best.empty() ? "an unspecified problem" : best;
-}
-
-// With perValue false, only the first and last offsets are checked.
-template <typename ArrayT>
-bool CellsOk(ArrayT* offsets, ArrayT* connectivity, vtkIdType points, int minIds, bool perValue) {
-  const vtkIdType nOffsets = offsets->GetNumberOfValues();
-  const vtkIdType nConn = connectivity->GetNumberOfValues();
-  if (nOffsets == 0) {
-    return nConn == 0;
-  }
-  const auto* o = offsets->GetPointer(0);
-  if (o[0] != 0 || o[nOffsets - 1] != nConn) {
-    return false;
-  }
-  if (!perValue) {
-    return true;
-  }
-  // Every offset in [0, nConn] first, so that the differences below cannot overflow; no early
-  // exit, so that the loops vectorise.
-  bool outside = false;
-  for (vtkIdType i = 1; i < nOffsets; ++i) {
-    outside |= static_cast<unsigned long long>(o[i]) > static_cast<unsigned long long>(nConn);
-  }
-  if (outside) {
-    return false;
-  }
-  bool tooFew = false;
-  for (vtkIdType i = 1; i < nOffsets; ++i) {
-    tooFew |= o[i] - o[i - 1] < minIds;
-  }
-  if (tooFew) {
-    return false;
-  }
-  const auto* c = nConn > 0 ? connectivity->GetPointer(0) : nullptr;
-  bool ok = true;
-  for (vtkIdType i = 0; i < nConn; ++i) {
-    ok &= static_cast<unsigned long long>(c[i]) < static_cast<unsigned long long>(points);
-  }
-  return ok;
-}
-
-bool CellArrayOk(vtkCellArray* cells, vtkIdType points, int minIds, bool perValue) {
-  if (!cells) {
-    return true;
-  }
-  if (cells->IsStorage64Bit()) {
-    return CellsOk(cells->GetOffsetsArray64(), cells->GetConnectivityArray64(), points, minIds,
-                   perValue);
-  }
-  return CellsOk(cells->GetOffsetsArray32(), cells->GetConnectivityArray32(), points, minIds,
-                 perValue);
-}
-
-template <typename T> bool FiniteFloatRange(const T* v, vtkIdType n) {
-  const double limit = static_cast<double>(std::numeric_limits<float>::max());
-  bool ok = true;
-  for (vtkIdType i = 0; i < n; ++i) {
-    const double x = static_cast<double>(v[i]);
-    ok &= (x >= -limit && x <= limit); // false for NaN too
-  }
-  return ok;
-}
-
-bool CoordinatesOk(vtkPoints* points) {
-  vtkDataArray* data = points->GetData();
-  if (!data || data->GetNumberOfComponents() != 3) {
-    return false;
-  }
-  const vtkIdType n = data->GetNumberOfValues();
-  if (auto* f = vtkFloatArray::FastDownCast(data)) {
-    return n == 0 || FiniteFloatRange(f->GetPointer(0), n);
-  }
-  if (auto* d = vtkDoubleArray::FastDownCast(data)) {
-    return n == 0 || FiniteFloatRange(d->GetPointer(0), n);
-  }
-  for (vtkIdType i = 0; i < data->GetNumberOfTuples(); ++i) {
-    for (int c = 0; c < 3; ++c) {
-      const double x = data->GetComponent(i, c);
-      if (!(std::fabs(x) <= static_cast<double>(std::numeric_limits<float>::max()))) {
-        return false;
-      }
-    }
-  }
-  return true;
-}
-
-template <typename T> bool AllFinite(const T* v, vtkIdType n) {
-  bool ok = true;
-  for (vtkIdType i = 0; i < n; ++i) {
-    ok &= std::isfinite(v[i]);
-  }
-  return ok;
-}
-
-// Floating-point scalars are checked directly (a range would be computed and cached for
-// nothing); integer scalars are always finite.
-bool ScalarsFinite(vtkDataArray* scalars) {
-  const vtkIdType n = scalars->GetNumberOfValues();
-  if (n == 0) {
-    return true;
-  }
-  if (auto* f = vtkFloatArray::FastDownCast(scalars)) {
-    return AllFinite(f->GetPointer(0), n);
-  }
-  if (auto* d = vtkDoubleArray::FastDownCast(scalars)) {
-    return AllFinite(d->GetPointer(0), n);
-  }
-  double range[2];
-  scalars->GetRange(range, 0);
-  return std::isfinite(range[0]) && std::isfinite(range[1]);
-}
-
-bool AttributesOk(vtkDataSetAttributes* attributes, vtkIdType tuples) {
-  for (int i = 0; i < attributes->GetNumberOfArrays(); ++i) {
-    vtkAbstractArray* array = attributes->GetAbstractArray(i);
-    if (!array || array->GetNumberOfTuples() != tuples) {
-      return false;
-    }
-  }
-  return true;
-}
 
 ModelFileReadResult Failure(ModelFileProblem problem, const std::string& reason) {
   ModelFileReadResult r;
@@ -335,7 +100,7 @@ void Detach(vtkPolyDataReader* reader) {
 
 // VTK's output held against what the scanner found.
 ModelFileReadResult CheckOutput(vtkPolyDataReader* reader, const LegacyVtkScanResult& scan,
-                                const MessageLog& log, const std::string& path) {
+                                const formats::MessageLog& log, const std::string& path) {
   vtkPolyData* output = reader->GetOutput();
   auto fail = [output, reader](ModelFileProblem problem, const std::string& reason) {
     Detach(reader);
@@ -346,7 +111,7 @@ ModelFileReadResult CheckOutput(vtkPolyDataReader* reader, const LegacyVtkScanRe
   };
   if (!log.Messages.empty()) {
     return fail(ModelFileProblem::ReaderReported,
-                "VTK's reader reported: " + CleanVtkMessage(log.Messages.front(), path));
+                "VTK's reader reported: " + formats::CleanVtkMessage(log.Messages.front(), path));
   }
   if (reader->GetErrorCode() != 0) {
     return fail(ModelFileProblem::ReaderReported, "VTK's reader failed to read the file");
@@ -371,24 +136,24 @@ ModelFileReadResult CheckOutput(vtkPolyDataReader* reader, const LegacyVtkScanRe
   // that this holds). In an ASCII file VTK parses the numbers itself, which may differ from our
   // parsing, so every value is checked again.
   const bool perValue = !scan.Binary;
-  if (perValue && !CoordinatesOk(output->GetPoints())) {
+  if (perValue && !formats::CoordinatesInFloatRange(output->GetPoints())) {
     return fail(ModelFileProblem::BadCoordinate,
                 "the model has a coordinate that is not finite or outside single-precision range");
   }
-  if (!CellArrayOk(output->GetVerts(), points, 1, perValue) ||
-      !CellArrayOk(output->GetLines(), points, 2, perValue) ||
-      !CellArrayOk(output->GetPolys(), points, 3, perValue) ||
-      !CellArrayOk(output->GetStrips(), points, 3, perValue)) {
+  if (!formats::CellArrayValid(output->GetVerts(), points, 1, perValue) ||
+      !formats::CellArrayValid(output->GetLines(), points, 2, perValue) ||
+      !formats::CellArrayValid(output->GetPolys(), points, 3, perValue) ||
+      !formats::CellArrayValid(output->GetStrips(), points, 3, perValue)) {
     return fail(ModelFileProblem::InvalidOutput,
                 "the model has a cell with a point ID out of range or too few points");
   }
-  if (!AttributesOk(output->GetPointData(), points) ||
-      !AttributesOk(output->GetCellData(), output->GetNumberOfCells())) {
+  if (!formats::AttributesHaveLength(output->GetPointData(), points) ||
+      !formats::AttributesHaveLength(output->GetCellData(), output->GetNumberOfCells())) {
     return fail(ModelFileProblem::InvalidOutput,
                 "the model has point or cell data of the wrong length");
   }
   if (vtkDataArray* scalars = perValue ? output->GetCellData()->GetScalars() : nullptr) {
-    if (!ScalarsFinite(scalars)) {
+    if (!formats::ScalarsFinite(scalars)) {
       return fail(ModelFileProblem::BadCoordinate, "the cell scalars are not finite");
     }
   }
@@ -410,9 +175,9 @@ ModelFileReadResult ReadThroughMemory(const std::string& path, vtkPolyDataReader
   if (!scan.Ok()) {
     return Failure(scan.Problem, scan.Reason);
   }
-  MessageLog log;
+  formats::MessageLog log;
   {
-    ScopedVtkMessageCapture capture(reader, log);
+    formats::ScopedVtkMessageCapture capture(reader, log);
     reader->SetInputArray(bytes);
     reader->ReadFromInputStringOn();
     reader->Update();
@@ -451,9 +216,9 @@ ModelFileReadResult ReadModelFileChecked(const std::string& path, vtkPolyDataRea
   }
 
   const std::string copyPath = copy.ProcPath();
-  MessageLog log;
+  formats::MessageLog log;
   {
-    ScopedVtkMessageCapture capture(reader, log);
+    formats::ScopedVtkMessageCapture capture(reader, log);
     ReadFromSealedCopy(reader, std::move(copy));
     reader->Update();
   }
@@ -462,6 +227,37 @@ ModelFileReadResult ReadModelFileChecked(const std::string& path, vtkPolyDataRea
 
 std::string ReadModelFile(const std::string& path, vtkPolyDataReader* reader) {
   return ReadModelFileChecked(path, reader).Reason;
+}
+
+ModelFileReadResult CheckReadModel(vtkPolyData* model) {
+  if (!model || !model->GetPoints() || model->GetNumberOfPoints() == 0 ||
+      model->GetNumberOfCells() == 0) {
+    return Failure(ModelFileProblem::NoGeometry, "the model has no points or no cells");
+  }
+  const vtkIdType points = model->GetNumberOfPoints();
+  if (!formats::CoordinatesInFloatRange(model->GetPoints())) {
+    return Failure(ModelFileProblem::BadCoordinate,
+                   "the model has a coordinate that is not finite or outside single-precision "
+                   "range");
+  }
+  if (!formats::CellArrayValid(model->GetVerts(), points, 1, true) ||
+      !formats::CellArrayValid(model->GetLines(), points, 2, true) ||
+      !formats::CellArrayValid(model->GetPolys(), points, 3, true) ||
+      !formats::CellArrayValid(model->GetStrips(), points, 3, true)) {
+    return Failure(ModelFileProblem::InvalidOutput,
+                   "the model has a cell with a point ID out of range or too few points");
+  }
+  if (!formats::AttributesHaveLength(model->GetPointData(), points) ||
+      !formats::AttributesHaveLength(model->GetCellData(), model->GetNumberOfCells())) {
+    return Failure(ModelFileProblem::InvalidOutput,
+                   "the model has point or cell data of the wrong length");
+  }
+  if (vtkDataArray* scalars = model->GetCellData()->GetScalars()) {
+    if (!formats::ScalarsFinite(scalars)) {
+      return Failure(ModelFileProblem::BadCoordinate, "the cell scalars are not finite");
+    }
+  }
+  return ModelFileReadResult();
 }
 
 } // namespace selvane

@@ -13,6 +13,7 @@
 
 #include <string>
 
+class vtkPolyData;
 class vtkPolyDataReader;
 
 namespace selvane {
@@ -29,5 +30,10 @@ ModelFileReadResult ReadModelFileChecked(const std::string& path, vtkPolyDataRea
 
 // Same, returning "" on success or the one-line reason (the caller adds the file name).
 std::string ReadModelFile(const std::string& path, vtkPolyDataReader* reader);
+
+// The check every model passes after it was read, whatever its format: points and cells, finite
+// coordinates in float range, every cell's point IDs in range, lines of at least 2 and polygons
+// and strips of at least 3 IDs, point and cell data of the right length, finite cell scalars.
+ModelFileReadResult CheckReadModel(vtkPolyData* model);
 
 } // namespace selvane

@@ -4,14 +4,13 @@
 // writes the result as a legacy VTK file whose coordinates read back exactly. Prints the
 // solver's report; on bad input prints one line "selvane-deform: FILE: reason" and exits 1.
 #include "LegacyModelWriter.h"
-#include "ModelFileReader.h"
+#include "ModelFormats.h"
 #include "ShapeFit.h"
 #include "SolverPathOption.h"
 #include "vtkShapeTransform.h"
 
 #include <vtkNew.h>
 #include <vtkPolyData.h>
-#include <vtkPolyDataReader.h>
 #include <vtkTransformPolyDataFilter.h>
 
 #include <cerrno>
@@ -127,9 +126,10 @@ int main(int argc, char** argv) {
                  options.Fraction,
                  options.Fraction < 0.0 ? "away from its targets" : "past its targets");
 
-  vtkNew<vtkPolyDataReader> reader;
-  if (const std::string why = selvane::ReadModelFile(options.Model, reader); !why.empty())
-    return Fail(options.Model, why);
+  vtkNew<vtkPolyData> model;
+  if (const selvane::ModelFileReadResult read = selvane::ReadModel(options.Model, model);
+      !read.Ok())
+    return Fail(options.Model, read.Reason);
 
   vtkNew<vtkShapeTransform> transform;
   const ShapeFitResult fit = FitShapeTransform(options.Pairs, static_cast<float>(options.Radius),
@@ -145,10 +145,10 @@ int main(int argc, char** argv) {
 
   vtkNew<vtkTransformPolyDataFilter> filter;
   filter->SetTransform(transform);
-  filter->SetInputConnection(reader->GetOutputPort());
+  filter->SetInputData(model);
   filter->Update();
   vtkPolyData* deformed = filter->GetOutput();
-  if (!deformed || deformed->GetNumberOfPoints() != reader->GetOutput()->GetNumberOfPoints())
+  if (!deformed || deformed->GetNumberOfPoints() != model->GetNumberOfPoints())
     return Fail(options.Model, "the deformation produced no model");
 
   std::string reason;

@@ -12,7 +12,6 @@
 #include <vtkPoints.h>
 #include <vtkPolyData.h>
 #include <vtkPolyDataMapper.h>
-#include <vtkPolyDataReader.h>
 #include <vtkRenderWindow.h>
 #include <vtkRenderer.h>
 #include <vtkShapeTransform.h>
@@ -42,7 +41,7 @@ void MakeSelectionActor(vtkAlgorithm* source, vtkSmartPointer<vtkPolyDataMapper>
 MainDialog::MainDialog(WindowingLayer& windowing)
     : Windowing(windowing), Cells(SelectionList::Kind::Cells, windowing, SelectedCellsList),
       Points(SelectionList::Kind::Points, windowing, SelectedPointsList) {
-  ModelReader = Make<vtkPolyDataReader>();
+  ModelReader = Make<vtkHeldModelSource>();
   ShapeTransform = Make<vtkShapeTransform>();
   TransformFilter = Make<vtkTransformPolyDataFilter>();
   TransformFilter->SetTransform(ShapeTransform);
@@ -115,10 +114,13 @@ vtkAlgorithmOutput* MainDialog::ModelPipelineEnd() const {
   return TransformFilter->GetOutputPort();
 }
 
-void MainDialog::ConnectModel(vtkPolyDataReader* reader, const std::string& path) {
-  ModelReader = reader;
+void MainDialog::ConnectModel(vtkPolyData* model, const std::string& path) {
+  // A fresh source per model, as there was a fresh reader per file.
+  ModelReader = Make<vtkHeldModelSource>();
+  ModelReader->SetModel(model);
   ModelFileName = path;
   TransformFilter->SetInputConnection(ModelReader->GetOutputPort());
+  ModelReader->Update();
 }
 
 void MainDialog::Render() {

@@ -5,6 +5,7 @@
 #include "SelectionList.h"
 #include "UndoStack.h"
 #include "WindowingLayer.h"
+#include "vtkHeldModelSource.h"
 
 #include <vtkSmartPointer.h>
 
@@ -24,7 +25,6 @@ class vtkLookupTable;
 class vtkPoints;
 class vtkPolyData;
 class vtkPolyDataMapper;
-class vtkPolyDataReader;
 class vtkPointMarkerSource;
 class vtkSelectedCellsSource;
 class vtkRenderer;
@@ -188,8 +188,9 @@ public:
   vtkSmartPointer<vtkRenderer> Renderer;
   vtkRenderWindow* RenderWindow = nullptr;         // owned by the window system
   vtkRenderWindowInteractor* Interactor = nullptr; // owned by the window system
-  vtkSmartPointer<vtkPolyDataReader> ModelReader;
-  // The file the model was read from (the reader reads from memory and keeps no file name).
+  // The model as read, in whatever format, at the start of the pipeline.
+  vtkSmartPointer<vtkHeldModelSource> ModelReader;
+  // The file the model was read from (the source keeps no file name).
   std::string ModelFileName;
   // The deformation stage between the reader and the mapper; the identity until a Transform.
   vtkSmartPointer<vtkShapeTransform> ShapeTransform;
@@ -262,7 +263,7 @@ private:
   void RemoveHighlightIfActive();
   void ChooseHighlightedPointEntry();
   void BuildMarkers();
-  void ConnectModel(vtkPolyDataReader* reader, const std::string& path);
+  void ConnectModel(vtkPolyData* model, const std::string& path);
 
   SelectionList Cells;
   SelectionList Points;

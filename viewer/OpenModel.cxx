@@ -3,14 +3,13 @@
 #include "vtkSelectedCellsSource.h"
 
 #include "ControlIds.h"
-#include "ModelFileReader.h"
+#include "ModelFormats.h"
 
 #include <vtkCellData.h>
 #include <vtkDataArray.h>
 #include <vtkPoints.h>
 #include <vtkPolyData.h>
 #include <vtkPolyDataMapper.h>
-#include <vtkPolyDataReader.h>
 #include <vtkRenderer.h>
 #include <vtkSphereSource.h>
 
@@ -21,7 +20,15 @@ namespace selvane {
 void MainDialog::OpenModel() {
   std::string path = "*.vtk";
   if (!PromptFileName(path, "Open File", FileMustExist | HideReadOnly,
-                      {{"VTK formated Files", "*.VTK"}, {"All Files", "*.*"}}, ".vtk", true))
+                      {{"VTK formated Files", "*.VTK"},
+                       {"VTK XML PolyData Files", "*.VTP"},
+                       {"STL Files", "*.STL"},
+                       {"PLY Files", "*.PLY"},
+                       {"Wavefront OBJ Files", "*.OBJ"},
+                       {"OFF Files", "*.OFF"},
+                       {"All models", "*.VTK *.VTP *.STL *.PLY *.OBJ *.OFF"},
+                       {"All Files", "*.*"}},
+                      ".vtk", true))
     return;
   OpenModelFile(path);
 }
@@ -30,14 +37,14 @@ bool MainDialog::OpenModelFile(const std::string& path) {
   // The file already loaded is not read again; everything else about opening still happens.
   const bool sameFile = !NoModel && path == ModelFileName;
   if (!sameFile) {
-    // A fresh reader per attempt: a refused file leaves the loaded model untouched.
-    auto reader = vtkSmartPointer<vtkPolyDataReader>::New();
-    const std::string reason = ReadModelFile(path, reader);
-    if (!reason.empty()) {
-      Windowing.ShowMessage("Cannot open model \"" + path + "\": " + reason);
+    // A fresh model per attempt: a refused file leaves the loaded model untouched.
+    auto read = vtkSmartPointer<vtkPolyData>::New();
+    const ModelFileReadResult result = ReadModel(path, read);
+    if (!result.Ok()) {
+      Windowing.ShowMessage("Cannot open model \"" + path + "\": " + result.Reason);
       return false;
     }
-    ConnectModel(reader, path);
+    ConnectModel(read, path);
   }
   vtkPolyData* model = ModelReader->GetOutput();
 
@@ -84,6 +91,7 @@ bool MainDialog::OpenModelFile(const std::string& path) {
   BuildAxes(bounds);
 
   RefreshScene();
+  Windowing.ModelOpened(path);
   return true;
 }
 

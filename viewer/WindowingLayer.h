@@ -103,6 +103,9 @@ public:
   virtual void SelectionChanged(int /*list*/, long long /*index*/) {}
   // The undo history changed: a step was done, undone or redone, or the history was cleared.
   virtual void HistoryChanged() {}
+  // After a model file opened (from the menu, the command line or the window itself): the
+  // window may show its name and remember it.
+  virtual void ModelOpened(const std::string& /*path*/) {}
 
   // Runs a job as BackgroundJob says. While it runs, the window keeps answering (the view
   // can be turned) but commands that would change the model or the selections wait. Without

@@ -13,6 +13,7 @@
 // ratio of the checked read to the bare read; and the peak memory each of the two reads adds
 // (the rise of the high-water mark of a fresh process that does nothing else), with their
 // ratio.
+#include "BumpySurface.h"
 #include "LegacyVtkScanner.h"
 #include "ModelFileReader.h"
 
@@ -45,64 +46,6 @@ namespace {
 
 double Seconds(const std::chrono::steady_clock::time_point& start) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
-// A closed surface of 2 * around * (rings + 1) triangles: a sphere with bumps of several sizes
-// and a little noise on every point, poles closed by triangle fans.
-vtkSmartPointer<vtkPolyData> BumpySurface(int around, int rings) {
-  auto model = vtkSmartPointer<vtkPolyData>::New();
-  vtkNew<vtkPoints> points;
-  points->SetNumberOfPoints(static_cast<vtkIdType>(around) * rings + 2);
-  std::mt19937 random(7);
-  std::uniform_real_distribution<double> noise(-0.0005, 0.0005);
-  const double pi = 3.14159265358979323846;
-  auto radius = [&](double theta, double phi) {
-    return 80.0 * (1.0 + 0.08 * std::sin(7 * theta) * std::cos(5 * phi) +
-                   0.02 * std::sin(23 * theta + 1.3) * std::sin(17 * phi) + noise(random));
-  };
-  vtkIdType p = 0;
-  for (int k = 1; k <= rings; ++k) {
-    const double theta = pi * k / (rings + 1);
-    for (int i = 0; i < around; ++i) {
-      const double phi = 2 * pi * i / around;
-      const double r = radius(theta, phi);
-      points->SetPoint(p++, r * std::sin(theta) * std::cos(phi) + 12.5,
-                       r * std::sin(theta) * std::sin(phi) - 3.25, r * std::cos(theta) + 40.0);
-    }
-  }
-  const vtkIdType north = p, south = p + 1;
-  points->SetPoint(north, 12.5, -3.25, 40.0 + radius(0, 0));
-  points->SetPoint(south, 12.5, -3.25, 40.0 - radius(pi, 0));
-  const vtkIdType triangles = 2 * static_cast<vtkIdType>(around) * (rings);
-  vtkNew<vtkCellArray> polys;
-  polys->AllocateExact(triangles, 3 * triangles);
-  auto at = [&](int ring, int i) { return static_cast<vtkIdType>(ring) * around + (i % around); };
-  for (int i = 0; i < around; ++i) {
-    const vtkIdType t[3] = {north, at(0, i), at(0, i + 1)};
-    polys->InsertNextCell(3, t);
-  }
-  for (int k = 0; k + 1 < rings; ++k) {
-    for (int i = 0; i < around; ++i) {
-      const vtkIdType t1[3] = {at(k, i), at(k + 1, i), at(k + 1, i + 1)};
-      const vtkIdType t2[3] = {at(k, i), at(k + 1, i + 1), at(k, i + 1)};
-      polys->InsertNextCell(3, t1);
-      polys->InsertNextCell(3, t2);
-    }
-  }
-  for (int i = 0; i < around; ++i) {
-    const vtkIdType t[3] = {south, at(rings - 1, i + 1), at(rings - 1, i)};
-    polys->InsertNextCell(3, t);
-  }
-  vtkNew<vtkFloatArray> regions;
-  regions->SetName("region");
-  regions->SetNumberOfValues(polys->GetNumberOfCells());
-  for (vtkIdType c = 0; c < regions->GetNumberOfValues(); ++c) {
-    regions->SetValue(c, static_cast<float>((c / 5000) % 6));
-  }
-  model->SetPoints(points);
-  model->SetPolys(polys);
-  model->GetCellData()->SetScalars(regions);
-  return model;
 }
 
 // Kilobytes of a line "Key:   123 kB" of /proc/self/status.
@@ -174,7 +117,7 @@ int main(int argc, char** argv) {
   const int repeats = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
   fs::create_directories(folder);
 
-  vtkSmartPointer<vtkPolyData> model = BumpySurface(1000, 500);
+  vtkSmartPointer<vtkPolyData> model = selvane::bench::BumpySurface(1000, 500);
   std::printf("model: bumpy closed surface, %lld points, %lld triangles; best of %d runs\n",
               static_cast<long long>(model->GetNumberOfPoints()),
               static_cast<long long>(model->GetNumberOfPolys()), repeats);

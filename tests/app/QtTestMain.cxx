@@ -1,11 +1,15 @@
 // The main of the Qt tests: the application object they need, set up as the program sets it up.
 #include "EnvironmentLocale.h"
 #include "QtTestSupport.h"
+#include "RecentModels.h"
 
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QSettings>
+#include <QStandardPaths>
 #include <QSurfaceFormat>
+#include <QTemporaryDir>
 #include <QVTKOpenGLNativeWidget.h>
 
 #include <clocale>
@@ -20,6 +24,12 @@ int main(int argc, char** argv) {
   if (!selvane::test::AdoptEnvironmentLocale())
     return 1;
   QSurfaceFormat::setDefaultFormat(QVTKOpenGLNativeWidget::defaultFormat());
+  // The program's settings names, kept in a folder of the test's own: the user's recent models
+  // are neither read nor changed.
+  selvane::NameApplicationForSettings();
+  QStandardPaths::setTestModeEnabled(true);
+  const QTemporaryDir settings;
+  QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
   QApplication app(argc, argv);
   std::setlocale(LC_NUMERIC, "C");
   ::testing::InitGoogleTest(&argc, argv);

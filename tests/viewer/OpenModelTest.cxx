@@ -26,6 +26,7 @@
 #include <vtkSphereSource.h>
 
 #include <algorithm>
+#include <array>
 #include <vector>
 
 using namespace selvane;
@@ -114,11 +115,18 @@ TEST_F(OpenModelTest, PromptAsksForAVtkFileAndCancelChangesNothing) {
   EXPECT_TRUE(prompt.Flags & FileMustExist);
   EXPECT_TRUE(prompt.Flags & OverwritePrompt);
   EXPECT_EQ(prompt.InitialName, "*.vtk");
-  ASSERT_EQ(prompt.Filters.size(), 2u);
+  // The legacy entry first and "All Files" last, one entry per format and "All models" between.
+  ASSERT_EQ(prompt.Filters.size(), 8u);
   EXPECT_EQ(prompt.Filters[0].Description, "VTK formated Files");
   EXPECT_EQ(prompt.Filters[0].Pattern, "*.VTK");
-  EXPECT_EQ(prompt.Filters[1].Description, "All Files");
-  EXPECT_EQ(prompt.Filters[1].Pattern, "*.*");
+  std::string patterns;
+  for (std::size_t i = 1; i + 2 < prompt.Filters.size(); ++i)
+    patterns += prompt.Filters[i].Pattern + " ";
+  EXPECT_EQ(patterns, "*.VTP *.STL *.PLY *.OBJ *.OFF ");
+  EXPECT_EQ(prompt.Filters[6].Description, "All models");
+  EXPECT_EQ(prompt.Filters[6].Pattern, "*.VTK *.VTP *.STL *.PLY *.OBJ *.OFF");
+  EXPECT_EQ(prompt.Filters[7].Description, "All Files");
+  EXPECT_EQ(prompt.Filters[7].Pattern, "*.*");
   EXPECT_TRUE(Windowing.Messages.empty());
   before.ExpectEqual(ViewerState::Of(Dialog, Windowing));
 }
@@ -289,6 +297,65 @@ TEST_F(OpenModelTest, RefusedFilesLeaveEverythingAsItWas) {
       before.ExpectEqual(ViewerState::Of(Dialog, Windowing));
     }
     Dialog.ClearSelectedCells();
+  }
+}
+
+TEST_F(OpenModelTest, ModelsOfOtherFormatsOpenAsLegacyOnesDoAndDamagedOnesAreRefused) {
+  // One unit square of two triangles in each format; the OBJ file has a line as well.
+  const struct {
+    const char* Name;
+    std::string Text;
+    vtkIdType Points, Cells;
+  } files[] = {
+      {"square.OBJ", "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\nf 1 2 3\nf 1 3 4\nl 1 3\n", 4, 3},
+      {"square.off", "OFF\n4 2 0\n0 0 0\n1 0 0\n1 1 0\n0 1 0\n3 0 1 2\n3 0 2 3\n", 4, 2},
+      {"square.ply",
+       "ply\nformat ascii 1.0\nelement vertex 4\nproperty float x\n"
+       "property float y\nproperty float z\nelement face 2\n"
+       "property list uchar int vertex_indices\nend_header\n"
+       "0 0 0\n1 0 0\n1 1 0\n0 1 0\n3 0 1 2\n3 0 2 3\n",
+       4, 2},
+      {"square.stl",
+       "solid s\nfacet normal 0 0 1\nouter loop\nvertex 0 0 0\nvertex 1 0 0\n"
+       "vertex 1 1 0\nendloop\nendfacet\nfacet normal 0 0 1\nouter loop\n"
+       "vertex 0 0 0\nvertex 1 1 0\nvertex 0 1 0\nendloop\nendfacet\n"
+       "endsolid s\n",
+       6, 2},
+  };
+  std::set<int> expectedMenu = StartUpMenuItems();
+  expectedMenu.insert(std::begin(ModelMenuItems), std::end(ModelMenuItems));
+  for (const auto& file : files) {
+    SCOPED_TRACE(file.Name);
+    const std::string path = Dir.File(file.Name);
+    WriteTextFile(path, file.Text);
+    SelectCell(0);
+    ASSERT_TRUE(Open(path)) << Windowing.Messages.back();
+    EXPECT_EQ(Dialog.NoModel, 0);
+    EXPECT_EQ(Dialog.Model()->GetNumberOfPoints(), file.Points);
+    EXPECT_EQ(Dialog.Model()->GetNumberOfCells(), file.Cells);
+    EXPECT_EQ(Dialog.ModelPoints.Get(), Dialog.Model()->GetPoints());
+    EXPECT_EQ(Dialog.SelectedCells().Ids()->GetNumberOfIds(), 0);
+    EXPECT_EQ(Dialog.CurrentCell, 0);
+    EXPECT_EQ(Windowing.EnabledMenuItems, expectedMenu);
+    EXPECT_NEAR(Dialog.PointerRadius, 0.002f, 1e-6);
+  }
+
+  // A damaged file of another format is refused like a damaged legacy file: the message names
+  // the file and the reason, and the model shown stays.
+  for (const auto& [name, text, reason] : std::vector<std::array<std::string, 3>>{
+           {"cut.stl", std::string(84, 's') + std::string(40, '\0'), "cut mid-record"},
+           {"range.obj", "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 4\n", "line 4"},
+           {"model.xyz", "whatever", "known: .vtk .vtp .stl .ply .obj .off"}}) {
+    SCOPED_TRACE(name);
+    const std::string path = Dir.File(name);
+    WriteTextFile(path, text);
+    const auto before = ViewerState::Of(Dialog, Windowing);
+    EXPECT_FALSE(Open(path));
+    EXPECT_EQ(Windowing.Messages.back().rfind("Cannot open model \"" + path + "\": ", 0), 0u)
+        << Windowing.Messages.back();
+    EXPECT_NE(Windowing.Messages.back().find(reason), std::string::npos)
+        << Windowing.Messages.back();
+    before.ExpectEqual(ViewerState::Of(Dialog, Windowing));
   }
 }
 

@@ -1,0 +1,123 @@
+// Open Model's .vtp reading against a bare vtkXMLPolyDataReader read of the same file.
+//
+//   bench_open_vtp [FOLDER] [REPEATS]
+//
+// Generates the 1,000,000-triangle bumpy surface of bench_open_model (500,002 points, region
+// labels as cell scalars), writes it with vtkXMLPolyDataWriter as users' tools do: appended
+// binary data compressed with zlib (the writer's default, base64-encoded, and raw), with lz4,
+// and uncompressed raw; then for each file prints the best of REPEATS (default 5) runs of the
+// structure check alone on the bytes in memory, a bare vtkXMLPolyDataReader (SetFileName +
+// Update), and ReadVtpModel (one read of the file into memory, the check, VTK's read of those
+// bytes, validation), with the ratio of the checked read to the bare read.
+#include "BumpySurface.h"
+#include "VtpModelReader.h"
+#include "VtpStructureCheck.h"
+
+#include <vtkNew.h>
+#include <vtkPolyData.h>
+#include <vtkXMLPolyDataReader.h>
+#include <vtkXMLPolyDataWriter.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+double Seconds(const std::chrono::steady_clock::time_point& start) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+struct FileKind {
+  const char* Name;
+  bool Base64;
+  int Compressor; // 0 none, 1 zlib, 2 lz4
+};
+
+} // namespace
+
+int main(int argc, char** argv) {
+  if (argc > 1 && std::string(argv[1]) == "--help") {
+    std::printf("usage: bench_open_vtp [FOLDER] [REPEATS]\n");
+    return 0;
+  }
+  const bool own = argc < 2;
+  const fs::path folder =
+      own ? fs::temp_directory_path() / ("selvane-vtp-timing-" + std::to_string(::getpid()))
+          : fs::path(argv[1]);
+  const int repeats = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
+  fs::create_directories(folder);
+
+  vtkSmartPointer<vtkPolyData> model = selvane::bench::BumpySurface(1000, 500);
+  std::printf("model: bumpy closed surface, %lld points, %lld triangles; best of %d runs\n",
+              static_cast<long long>(model->GetNumberOfPoints()),
+              static_cast<long long>(model->GetNumberOfPolys()), repeats);
+  std::printf("%-28s %6s %8s %7s %7s %9s\n", "file", "MB", "check s", "bare s", "ours s",
+              "ours/bare");
+  int failures = 0;
+  for (const FileKind& kind :
+       {FileKind{"zlib-base64 (default)", true, 1}, FileKind{"zlib-raw", false, 1},
+        FileKind{"lz4-raw", false, 2}, FileKind{"uncompressed-raw", false, 0}}) {
+    const std::string path = (folder / (std::string("bumpy-") + kind.Name + ".vtp")).string();
+    vtkNew<vtkXMLPolyDataWriter> writer;
+    writer->SetInputData(model);
+    writer->SetFileName(path.c_str());
+    writer->SetDataModeToAppended();
+    writer->SetEncodeAppendedData(kind.Base64);
+    if (kind.Compressor == 0) {
+      writer->SetCompressorTypeToNone();
+    } else if (kind.Compressor == 2) {
+      writer->SetCompressorTypeToLZ4();
+    } else {
+      writer->SetCompressorTypeToZLib();
+    }
+    writer->Write();
+
+    std::string bytes;
+    {
+      std::ifstream in(path, std::ios::binary);
+      bytes.assign((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    }
+    double check = 1e30, bare = 1e30, ours = 1e30;
+    for (int r = 0; r < repeats; ++r) {
+      auto t0 = std::chrono::steady_clock::now();
+      failures += selvane::formats::CheckVtpStructure(bytes).Ok() ? 0 : 1;
+      check = std::min(check, Seconds(t0));
+      // Alternating which read goes first, so that neither always finds the file cached.
+      for (int k = 0; k < 2; ++k) {
+        t0 = std::chrono::steady_clock::now();
+        if ((k + r) % 2 == 0) {
+          vtkNew<vtkXMLPolyDataReader> reader;
+          reader->SetFileName(path.c_str());
+          reader->Update();
+          failures += reader->GetOutput()->GetNumberOfPolys() > 0 ? 0 : 1;
+          bare = std::min(bare, Seconds(t0));
+        } else {
+          vtkNew<vtkPolyData> read;
+          const selvane::ModelFileReadResult result = selvane::ReadVtpModel(path, read);
+          if (!result.Ok()) {
+            std::printf("%s: refused: %s\n", path.c_str(), result.Reason.c_str());
+            ++failures;
+          }
+          ours = std::min(ours, Seconds(t0));
+        }
+      }
+    }
+    std::printf("%-28s %6.1f %8.3f %7.3f %7.3f %9.3f\n", kind.Name,
+                static_cast<double>(fs::file_size(path)) / 1e6, check, bare, ours, ours / bare);
+  }
+  if (own) {
+    std::error_code ignored;
+    fs::remove_all(folder, ignored);
+  }
+  return failures == 0 ? 0 : 1;
+}

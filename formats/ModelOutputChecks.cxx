@@ -1,0 +1,147 @@
+#include "ModelOutputChecks.h"
+
+#include <vtkCellArray.h>
+#include <vtkDataArray.h>
+#include <vtkDataSetAttributes.h>
+#include <vtkDoubleArray.h>
+#include <vtkFloatArray.h>
+#include <vtkPoints.h>
+
+#include <cmath>
+#include <limits>
+
+namespace selvane::formats {
+
+namespace {
+
+// With perValue false, only the first and last offsets are checked.
+template <typename ArrayT>
+bool CellsOk(ArrayT* offsets, ArrayT* connectivity, vtkIdType points, int minIds, bool perValue) {
+  const vtkIdType nOffsets = offsets->GetNumberOfValues();
+  const vtkIdType nConn = connectivity->GetNumberOfValues();
+  if (nOffsets == 0) {
+    return nConn == 0;
+  }
+  const auto* o = offsets->GetPointer(0);
+  if (o[0] != 0 || o[nOffsets - 1] != nConn) {
+    return false;
+  }
+  if (!perValue) {
+    return true;
+  }
+  // Every offset in [0, nConn] first, so that the differences below cannot overflow; no early
+  // exit, so that the loops vectorise.
+  bool outside = false;
+  for (vtkIdType i = 1; i < nOffsets; ++i) {
+    outside |= static_cast<unsigned long long>(o[i]) > static_cast<unsigned long long>(nConn);
+  }
+  if (outside) {
+    return false;
+  }
+  bool tooFew = false;
+  for (vtkIdType i = 1; i < nOffsets; ++i) {
+    tooFew |= o[i] - o[i - 1] < minIds;
+  }
+  if (tooFew) {
+    return false;
+  }
+  const auto* c = nConn > 0 ? connectivity->GetPointer(0) : nullptr;
+  bool ok = true;
+  for (vtkIdType i = 0; i < nConn; ++i) {
+    ok &= static_cast<unsigned long long>(c[i]) < static_cast<unsigned long long>(points);
+  }
+  return ok;
+}
+
+} // namespace
+
+bool CellArrayValid(vtkCellArray* cells, vtkIdType points, int minIds, bool perValue) {
+  if (!cells) {
+    return true;
+  }
+  if (cells->IsStorage64Bit()) {
+    return CellsOk(cells->GetOffsetsArray64(), cells->GetConnectivityArray64(), points, minIds,
+                   perValue);
+  }
+  return CellsOk(cells->GetOffsetsArray32(), cells->GetConnectivityArray32(), points, minIds,
+                 perValue);
+}
+
+namespace {
+
+template <typename T> bool FiniteFloatRange(const T* v, vtkIdType n) {
+  const double limit = static_cast<double>(std::numeric_limits<float>::max());
+  bool ok = true;
+  for (vtkIdType i = 0; i < n; ++i) {
+    const double x = static_cast<double>(v[i]);
+    ok &= (x >= -limit && x <= limit); // false for NaN too
+  }
+  return ok;
+}
+
+} // namespace
+
+bool CoordinatesInFloatRange(vtkPoints* points) {
+  vtkDataArray* data = points->GetData();
+  if (!data || data->GetNumberOfComponents() != 3) {
+    return false;
+  }
+  const vtkIdType n = data->GetNumberOfValues();
+  if (auto* f = vtkFloatArray::FastDownCast(data)) {
+    return n == 0 || FiniteFloatRange(f->GetPointer(0), n);
+  }
+  if (auto* d = vtkDoubleArray::FastDownCast(data)) {
+    return n == 0 || FiniteFloatRange(d->GetPointer(0), n);
+  }
+  for (vtkIdType i = 0; i < data->GetNumberOfTuples(); ++i) {
+    for (int c = 0; c < 3; ++c) {
+      const double x = data->GetComponent(i, c);
+      if (!(std::fabs(x) <= static_cast<double>(std::numeric_limits<float>::max()))) {
+        return false;
+      }
+    }
+  }
+  return true;
+}
+
+namespace {
+
+template <typename T> bool AllFinite(const T* v, vtkIdType n) {
+  bool ok = true;
+  for (vtkIdType i = 0; i < n; ++i) {
+    ok &= std::isfinite(v[i]);
+  }
+  return ok;
+}
+
+} // namespace
+
+// Floating-point scalars are checked directly (a range would be computed and cached for
+// nothing); integer scalars are always finite.
+bool ScalarsFinite(vtkDataArray* scalars) {
+  const vtkIdType n = scalars->GetNumberOfValues();
+  if (n == 0) {
+    return true;
+  }
+  if (auto* f = vtkFloatArray::FastDownCast(scalars)) {
+    return AllFinite(f->GetPointer(0), n);
+  }
+  if (auto* d = vtkDoubleArray::FastDownCast(scalars)) {
+    return AllFinite(d->GetPointer(0), n);
+  }
+  double range[2];
+  scalars->GetRange(range, 0);
+  return std::isfinite(range[0]) && std::isfinite(range[1]);
+}
+
+bool AttributesHaveLength(vtkDataSetAttributes* attributes, vtkIdType tuples) {
+  for (int i = 0; i < attributes->GetNumberOfArrays(); ++i) {
+    vtkAbstractArray* array = attributes->GetAbstractArray(i);
+    if (!array || array->GetNumberOfTuples() != tuples) {
+      return false;
+    }
+  }
+  return true;
+}
+
+} // namespace selvane::formats

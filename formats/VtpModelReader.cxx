@@ -1,0 +1,154 @@
+#include "VtpModelReader.h"
+
+#include "InputFile.h"
+#include "MemoryStream.h"
+#include "ModelOutputChecks.h"
+#include "VtkMessageCapture.h"
+#include "VtpStructureCheck.h"
+
+#include <vtkCellData.h>
+#include <vtkObjectFactory.h>
+#include <vtkPointData.h>
+#include <vtkPolyData.h>
+#include <vtkSmartPointer.h>
+#include <vtkXMLPolyDataReader.h>
+
+#include <exception>
+#include <memory>
+#include <new>
+
+namespace selvane {
+
+namespace {
+
+// vtkXMLPolyDataReader reading bytes in memory through a stream over them: its own string input
+// would copy the file twice (into the reader, then into a string stream) before reading it.
+class MemoryXMLPolyDataReader : public vtkXMLPolyDataReader {
+public:
+  static MemoryXMLPolyDataReader* New();
+  vtkTypeMacro(MemoryXMLPolyDataReader, vtkXMLPolyDataReader);
+  void PrintSelf(ostream& os, vtkIndent indent) override {
+    this->Superclass::PrintSelf(os, indent);
+    os << indent << "Bytes: " << this->Bytes.size() << "\n";
+  }
+
+  // The bytes must outlive every update of the reader.
+  void SetBytes(std::string_view bytes) {
+    this->Bytes = bytes;
+    this->ReadFromInputStringOn(); // no file name is needed
+    this->Modified();
+  }
+
+protected:
+  MemoryXMLPolyDataReader() = default;
+  ~MemoryXMLPolyDataReader() override = default;
+
+  int OpenStream() override {
+    this->Memory = std::make_unique<formats::MemoryInputStream>(this->Bytes);
+    this->Stream = this->Memory.get();
+    return 1;
+  }
+  void CloseStream() override {
+    this->Stream = nullptr;
+    this->Memory.reset();
+  }
+
+private:
+  MemoryXMLPolyDataReader(const MemoryXMLPolyDataReader&) = delete;
+  void operator=(const MemoryXMLPolyDataReader&) = delete;
+
+  std::string_view Bytes;
+  std::unique_ptr<formats::MemoryInputStream> Memory;
+};
+vtkStandardNewMacro(MemoryXMLPolyDataReader);
+
+ModelFileReadResult Failure(ModelFileProblem problem, const std::string& reason) {
+  ModelFileReadResult r;
+  r.Problem = problem;
+  r.Reason = reason;
+  return r;
+}
+
+// VTK's output held against what the check found; empty when it passes.
+ModelFileReadResult CheckOutput(vtkPolyData* model, const formats::VtpCheckResult& check) {
+  if (!model || !model->GetPoints()) {
+    return Failure(ModelFileProblem::InvalidOutput, "VTK's reader produced no points");
+  }
+  const vtkIdType points = model->GetNumberOfPoints();
+  if (points != check.NumberOfPoints || model->GetNumberOfVerts() != check.NumberOfVerts ||
+      model->GetNumberOfLines() != check.NumberOfLines ||
+      model->GetNumberOfPolys() != check.NumberOfPolys ||
+      model->GetNumberOfStrips() != check.NumberOfStrips) {
+    return Failure(ModelFileProblem::InvalidOutput,
+                   "VTK's reader read other counts of points or cells than the file declares");
+  }
+  if (points == 0 || model->GetNumberOfCells() == 0) {
+    return Failure(ModelFileProblem::NoGeometry, "the model has no points or no cells");
+  }
+  if (!formats::CoordinatesInFloatRange(model->GetPoints())) {
+    return Failure(ModelFileProblem::BadCoordinate,
+                   "the model has a coordinate that is not finite or outside single-precision "
+                   "range");
+  }
+  if (!formats::CellArrayValid(model->GetVerts(), points, 1, true) ||
+      !formats::CellArrayValid(model->GetLines(), points, 2, true) ||
+      !formats::CellArrayValid(model->GetPolys(), points, 3, true) ||
+      !formats::CellArrayValid(model->GetStrips(), points, 3, true)) {
+    return Failure(ModelFileProblem::InvalidOutput,
+                   "the model has a cell with a point ID out of range or too few points");
+  }
+  if (!formats::AttributesHaveLength(model->GetPointData(), points) ||
+      !formats::AttributesHaveLength(model->GetCellData(), model->GetNumberOfCells())) {
+    return Failure(ModelFileProblem::InvalidOutput,
+                   "the model has point or cell data of the wrong length");
+  }
+  if (vtkDataArray* scalars = model->GetCellData()->GetScalars()) {
+    if (!formats::ScalarsFinite(scalars)) {
+      return Failure(ModelFileProblem::BadCoordinate, "the cell scalars are not finite");
+    }
+  }
+  return ModelFileReadResult();
+}
+
+} // namespace
+
+ModelFileReadResult ReadVtpModel(const std::string& path, vtkPolyData* output) {
+  if (!output) {
+    return Failure(ModelFileProblem::CannotRead, "no model was given to read into");
+  }
+  std::string bytes;
+  const formats::InputFileResult input = formats::ReadRegularFile(path, bytes);
+  if (!input.Ok()) {
+    return Failure(ModelFileProblem::CannotRead, input.Reason);
+  }
+  const formats::VtpCheckResult check = formats::CheckVtpStructure(bytes);
+  if (!check.Ok()) {
+    return Failure(check.Problem, check.Reason);
+  }
+  auto reader = vtkSmartPointer<MemoryXMLPolyDataReader>::New();
+  formats::MessageLog log;
+  try {
+    formats::ScopedVtkMessageCapture capture(reader, log);
+    reader->SetBytes(bytes);
+    reader->Update();
+  } catch (const std::bad_alloc&) {
+    return Failure(ModelFileProblem::TooLarge, "not enough memory to read the model");
+  } catch (const std::exception& error) {
+    return Failure(ModelFileProblem::ReaderReported,
+                   std::string("VTK's reader failed: ") + error.what());
+  }
+  if (!log.Messages.empty()) {
+    return Failure(ModelFileProblem::ReaderReported,
+                   "VTK's reader reported: " +
+                       formats::CleanVtkMessage(log.Messages.front(), path));
+  }
+  vtkPolyData* model = reader->GetOutput();
+  ModelFileReadResult checked = CheckOutput(model, check);
+  if (!checked.Ok()) {
+    return checked;
+  }
+  output->ShallowCopy(model);
+  return checked;
+}
+
+} // namespace selvane

@@ -1,0 +1,45 @@
+// Strict check of a VTK XML PolyData file (.vtp) held in memory, run before VTK's reader sees
+// those bytes.
+//
+// Debian's VTK 9.1 XML reader returns garbage points for a negative appended offset or bad
+// base64, throws out of Update() for huge declared counts, and reads a root that is not
+// PolyData. The check parses the XML with VTK's own parser (vtkXMLDataParser, the one the reader
+// uses, so both see the same elements and the same appended-data position) and then holds every
+// data array against the bytes that carry it, in each encoding VTK writes: ascii, inline base64,
+// appended raw and appended base64, uncompressed or compressed (zlib, lz4, lzma), with 32- or
+// 64-bit headers in either byte order. It accepts only:
+//   - a VTKFile root of type PolyData with one PolyData element holding exactly one Piece;
+//   - counts (points, verts, lines, strips, polys) that are plain non-negative integers;
+//   - data arrays of numeric types whose data holds exactly the values the counts declare;
+//     for cell connectivity, as many IDs as the last of the cell offsets says;
+//   - appended offsets that are non-negative and lie inside the appended block, with the data
+//     they lead to inside it too;
+//   - compressed block headers consistent with the data size and the compressed bytes present,
+//     within the most a block of that compressor can expand to;
+//   - base64 text of the base64 alphabet only, padded where VTK pads it.
+// It allocates nothing in proportion to a declared count. Values themselves (finite
+// coordinates, IDs in range) are checked on VTK's output.
+#pragma once
+
+#include "LegacyVtkScanner.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace selvane::formats {
+
+struct VtpCheckResult {
+  ModelFileProblem Problem = ModelFileProblem::None;
+  std::string Reason; // one line without the path; empty when the file passed
+  std::int64_t NumberOfPoints = 0;
+  std::int64_t NumberOfVerts = 0;
+  std::int64_t NumberOfLines = 0;
+  std::int64_t NumberOfStrips = 0;
+  std::int64_t NumberOfPolys = 0;
+  bool Ok() const { return this->Problem == ModelFileProblem::None; }
+};
+
+VtpCheckResult CheckVtpStructure(std::string_view bytes);
+
+} // namespace selvane::formats
