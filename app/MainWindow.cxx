@@ -5,6 +5,7 @@
 #include "ControlIds.h"
 #include "InputInterceptor.h"
 #include "KeysHelp.h"
+#include "LandmarkTable.h"
 #include "MainDialog.h"
 #include "MenuLayout.h"
 #include "QtWindowing.h"
@@ -12,6 +13,7 @@
 #include "StatusLine.h"
 #include "TransformCommand.h"
 #include "WorkRunner.h"
+#include "vtkShapeTransform.h"
 
 #include <QAction>
 #include <QApplication>
@@ -80,10 +82,29 @@ MainWindow::MainWindow() {
   Platform->SetDialogs(About, SetRadius, MakeTransform);
   Platform->WriteCoordinateFields(Viewer->TargetPosition, Viewer->CurrentPosition);
   StatusBarLine = new StatusLine(statusBar(), *Viewer);
-  Platform->Rendered = [this] { StatusBarLine->Refresh(); };
+  LandmarkTable = new LandmarkDock(*Viewer, this);
+  LandmarkTable->Model()->Busy = [this] { return Busy(); };
+  addDockWidget(Qt::BottomDockWidgetArea, LandmarkTable);
+  LandmarkTable->hide();
+  Platform->SelectionListChanged = [this](int list, long long index) {
+    if (list == SelectedPointsList)
+      LandmarkTable->Model()->ListChanged(index);
+  };
+  Platform->Rendered = [this] {
+    StatusBarLine->Refresh();
+    // A new fit (or its undo) changes the residuals; a new share of it does not.
+    vtkShapeTransform* fit = Viewer->ShapeTransform;
+    const void* points = fit->GetParametersSet() ? fit->GetPointArray() : nullptr;
+    if (points != ResidualFit || fit->GetDisplacementsValid() != ResidualCache) {
+      ResidualFit = points;
+      ResidualCache = fit->GetDisplacementsValid();
+      LandmarkTable->Model()->FitChanged();
+    }
+  };
   Platform->StatusShown = [this](const std::string& text) {
     StatusBarLine->ShowNote(QFile::decodeName(text.c_str()));
   };
+  Platform->UndoHistoryChanged = [this] { UpdateUndoItems(); };
   Platform->ModelFileOpened = [this](const std::string& path) {
     OnModelOpened(QFile::decodeName(path.c_str()));
   };
@@ -131,6 +152,9 @@ void MainWindow::BuildMenu() {
       if (label.startsWith("Ctrl-") && label != "Ctrl-Space")
         action->setShortcut(QKeySequence(QString(label).replace('-', '+')));
       const int command = row.Command;
+      // Redo answers to both of its usual keys.
+      if (command == CmdRedo)
+        action->setShortcuts({QKeySequence("Ctrl+Shift+Z"), QKeySequence("Ctrl+Y")});
       connect(action, &QAction::triggered, this, [this, command] { RunCommand(command); });
       MenuItems[command] = action;
       // The window's own list of the models opened last, right under Open Model.
@@ -144,11 +168,30 @@ void MainWindow::BuildMenu() {
   }
 }
 
+void MainWindow::UpdateUndoItems() {
+  QAction* undo = MenuItem(CmdUndo);
+  QAction* redo = MenuItem(CmdRedo);
+  if (!undo || !redo || Busy())
+    return;
+  const auto text = [](const char* verb, const std::string& step, const char* key) {
+    return QString(verb) + (step.empty() ? QString() : ' ' + QString::fromStdString(step)) + '\t' +
+           key;
+  };
+  undo->setText(text("&Undo", Viewer->UndoStepName(), "Ctrl-Z"));
+  undo->setEnabled(Viewer->CanUndo());
+  redo->setText(text("&Redo", Viewer->RedoStepName(), "Ctrl-Shift-Z"));
+  redo->setEnabled(Viewer->CanRedo());
+}
+
 void MainWindow::BindCommands() {
   AddCommandHandlers(Commands);
   // The items the window carries out itself.
   Commands[CmdExit] = [this](MainDialog&) { close(); };
   Commands[CmdKeysAndMouse] = [this](MainDialog&) { ShowKeysAndMouse(this); };
+  Commands[CmdLandmarkTable] = [this](MainDialog&) {
+    LandmarkTable->show();
+    LandmarkTable->raise();
+  };
 }
 
 void MainWindow::BindListBoxes() {
@@ -193,6 +236,8 @@ void MainWindow::SetBusy(bool busy) {
     if (auto* action = MenuItem(command); action && !RunsWhileBusy(command))
       action->setEnabled(enabled || action->property(EnabledByViewer).toBool());
   EnabledBeforeBusy.clear();
+  // A Transform that ended meanwhile is a step.
+  UpdateUndoItems();
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

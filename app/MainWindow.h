@@ -15,6 +15,7 @@ class QMenu;
 namespace selvane {
 
 class AboutWindow;
+class LandmarkDock;
 class ControlColumn;
 class MakeTransformWindow;
 class SetRadiusWindow;
@@ -41,6 +42,7 @@ public:
   MakeTransformWindow* MakeTransformBox() const { return MakeTransform; }
   StatusLine* Status() const { return StatusBarLine; }
   WorkRunner* Work() const { return Runner; }
+  LandmarkDock* Landmarks() const { return LandmarkTable; }
   // True while a background job or an animation runs: commands that would change the model
   // or the selections wait, the view still turns.
   bool Busy() const;
@@ -67,6 +69,8 @@ private:
   void BindCommands();
   void BindListBoxes();
   void SetBusy(bool busy);
+  // Names the steps beside Undo and Redo and greys them with nothing to act on.
+  void UpdateUndoItems();
   void RefreshRecentModelsMenu();
   void OnModelOpened(const QString& path);
 
@@ -81,6 +85,10 @@ private:
   MakeTransformWindow* MakeTransform = nullptr;
   StatusLine* StatusBarLine = nullptr;
   WorkRunner* Runner = nullptr;
+  LandmarkDock* LandmarkTable = nullptr;
+  // The fit the landmark table's residuals were computed from.
+  const void* ResidualFit = nullptr;
+  bool ResidualCache = false;
   QMenu* RecentMenu = nullptr;
   RecentModels Recent;
   // The menu items' enabled state before the window became busy.

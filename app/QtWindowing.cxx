@@ -55,6 +55,27 @@ void QtWindowing::AddListBoxText(int list, const std::string& text) {
   ListEntries[list].insert(entry, item);
 }
 
+void QtWindowing::FillListBox(int list, const std::vector<std::string>& texts) {
+  QListWidget* box = Column->ListBox(list);
+  QSignalBlocker block(box);
+  // A sorted box sorts once at the end instead of placing each item as it comes.
+  const bool sorted = box->isSortingEnabled();
+  box->setSortingEnabled(false);
+  box->clear();
+  auto& entries = ListEntries[list];
+  entries.clear();
+  entries.reserve(static_cast<int>(texts.size()));
+  for (const std::string& text : texts) {
+    auto* item = new QListWidgetItem(QString::fromStdString(text));
+    box->addItem(item); // the box owns the item
+    entries.insert(item->text(), item);
+  }
+  if (sorted) {
+    box->sortItems(Qt::AscendingOrder);
+    box->setSortingEnabled(true);
+  }
+}
+
 int QtWindowing::FindListBoxText(int list, const std::string& text) const {
   auto entries = ListEntries.find(list);
   if (entries == ListEntries.end())
@@ -250,6 +271,16 @@ void QtWindowing::PlayFrames(long long count, std::function<void(long long k)> f
 void QtWindowing::ViewRendered() {
   if (Rendered)
     Rendered();
+}
+
+void QtWindowing::SelectionChanged(int list, long long index) {
+  if (SelectionListChanged)
+    SelectionListChanged(list, index);
+}
+
+void QtWindowing::HistoryChanged() {
+  if (UndoHistoryChanged)
+    UndoHistoryChanged();
 }
 
 void QtWindowing::PresentFrame() {

@@ -41,6 +41,7 @@ public:
   void SelectListBoxEntry(int list, int index) override;
   void DeleteListBoxEntry(int list, int index) override;
   std::string SelectedListBoxText(int list) const override;
+  void FillListBox(int list, const std::vector<std::string>& texts) override;
   void WriteCoordinateFields(const float target[3], const float current[3]) override;
   bool ReadCoordinateFields(float target[3], float current[3]) override;
   void EnableMenuItem(int command) override;
@@ -55,6 +56,8 @@ public:
   vtkRenderWindowInteractor* ViewInteractor() override;
   void PresentFrame() override;
   void ViewRendered() override;
+  void SelectionChanged(int list, long long index) override;
+  void HistoryChanged() override;
   void ModelOpened(const std::string& path) override;
   void RunInBackground(BackgroundJob job) override;
   void PlayFrames(long long count, std::function<void(long long k)> frame,
@@ -63,6 +66,10 @@ public:
 
   // Runs after every render of the view.
   std::function<void()> Rendered;
+  // After every change of a selection list (list box number, entry index or -1: all).
+  std::function<void(int list, long long index)> SelectionListChanged;
+  // After every change of the undo history.
+  std::function<void()> UndoHistoryChanged;
   // Runs after a model file opened, with its path.
   std::function<void(const std::string&)> ModelFileOpened;
   // Where file prompts start: the folder of the file last chosen or opened ("" for Qt's

@@ -6,6 +6,8 @@
 #include "MainDialog.h"
 #include "TransformCommand.h"
 
+#include <cctype>
+
 namespace selvane {
 
 namespace {
@@ -143,6 +145,18 @@ std::vector<CommandRow> BuildRows() {
       Item(CmdSelectPointsCells, "Select points cells", nullptr, Never, nullptr),
       Item(CmdClearSelectedPoints, "Clear Selected Points List", nullptr, Always,
            [](MainDialog& dialog) { dialog.OnClearSelectedPoints(); }),
+      Separator(),
+      // The window names the step beside Undo and Redo, and greys them with nothing to act on.
+      Item(CmdUndo, "&Undo", "Ctrl-Z", Enabling::ByHistory,
+           [](MainDialog& dialog) {
+             dialog.Undo();
+             dialog.Render();
+           }),
+      Item(CmdRedo, "&Redo", "Ctrl-Shift-Z", Enabling::ByHistory,
+           [](MainDialog& dialog) {
+             dialog.Redo();
+             dialog.Render();
+           }),
       End(),
 
       SubMenu("&View"),
@@ -155,6 +169,8 @@ std::vector<CommandRow> BuildRows() {
           [](MainDialog& dialog) { dialog.OnScreenShot(); }, true),
       ViewItem(CmdSetPointer, "Set pointer", nullptr,
                [](MainDialog& dialog) { dialog.OnSetPointer(); }),
+      // The window shows its landmark table itself.
+      Item(CmdLandmarkTable, "&Landmark Table", nullptr, Always, nullptr, true),
       Separator(),
       ViewItem(CmdResetCamera, "Reset Camera", "R",
                [](MainDialog& dialog) { dialog.ResetCamera(); }),
@@ -188,6 +204,32 @@ const CommandRow* FindCommandRow(int command) {
     if (row.RowKind == CommandRow::Item && row.Command == command)
       return &row;
   return nullptr;
+}
+
+std::string CommandStepName(int command) {
+  const char* menu = nullptr;
+  const char* text = nullptr;
+  for (const CommandRow& row : CommandRows()) {
+    if (row.RowKind == CommandRow::SubMenu)
+      menu = row.Text;
+    else if (row.RowKind == CommandRow::Item && row.Command == command)
+      text = row.Text;
+    if (text)
+      break;
+  }
+  if (!text)
+    return "";
+  std::string name;
+  for (const char* c = text; *c; ++c)
+    if (*c != '&' && !(*c == ' ' && !name.empty() && name.back() == ' '))
+      name += *c;
+  while (!name.empty() && name.back() == '.')
+    name.pop_back();
+  if (menu && std::string(menu) == "Import" && !name.empty()) {
+    name[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(name[0])));
+    name = "Import " + name;
+  }
+  return name;
 }
 
 void AddCommandHandlers(CommandTable& table) {

@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <map>
+#include <string>
 #include <vector>
 
 namespace selvane {
@@ -16,6 +17,7 @@ enum class Enabling {
   Always,      // enabled from start-up on
   ByViewer,    // greyed until the viewer enables it (a model opens, a fit is made)
   WithCommand, // follows the item named by EnabledWith
+  ByHistory,   // greyed while the viewer's undo history has no step for it (Undo, Redo)
   Never,       // shown greyed, kept for the menu's familiar shape
 };
 
@@ -42,6 +44,10 @@ const std::vector<CommandRow>& CommandRows();
 
 // The item with this command number, or null.
 const CommandRow* FindCommandRow(int command);
+
+// The name of the undo step a command makes: its menu text without the mnemonic, the dots and
+// doubled blanks, and an Import item named with its sub-menu ("Import points from IDs").
+std::string CommandStepName(int command);
 
 // Registers the handler of every row that has one.
 void AddCommandHandlers(CommandTable& table);

@@ -3,6 +3,8 @@
 #include "FileCommands.h"
 
 #include "CommandSupport.h"
+#include "CommandTable.h"
+#include "ControlIds.h"
 #include "MainDialog.h"
 #include "SelectionFiles.h"
 
@@ -55,7 +57,7 @@ bool ApplyCellIds(MainDialog& dialog, const std::string& path, formats::IdFileCo
   }
   if (KeepListsWhenNothingIsUsable(dialog, path, content.Report, "selected cells"))
     return false;
-  dialog.ReplaceSelectedCells(cells, "Import cells from IDs");
+  dialog.ReplaceSelectedCells(cells, CommandStepName(CmdImportCellIds));
   dialog.MarkCellSelectionSaved(); // the list is what the file says
   dialog.Render();
   return true;
@@ -66,7 +68,7 @@ bool ApplyPointIds(MainDialog& dialog, const std::string& path,
   if (KeepListsWhenNothingIsUsable(dialog, path, content.Report, "selected points"))
     return false;
   // Each point takes its own position as target.
-  dialog.ReplaceSelectedPoints(content.Ids, {}, "Import points from IDs");
+  dialog.ReplaceSelectedPoints(content.Ids, {}, CommandStepName(CmdImportPointIds));
   dialog.MarkPointSelectionSaved(); // the list is what the file says
   dialog.Render();
   return true;

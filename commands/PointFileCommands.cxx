@@ -3,6 +3,8 @@
 #include "FileCommands.h"
 
 #include "CommandSupport.h"
+#include "CommandTable.h"
+#include "ControlIds.h"
 #include "MainDialog.h"
 #include "ModelPointMatcher.h"
 #include "SelectionFiles.h"
@@ -110,17 +112,17 @@ void OnExportPointTransformations(MainDialog& dialog) {
 
 void OnImportPointsFromCoordinates(MainDialog& dialog) {
   ImportPoints(dialog, ImportPointsPrompt, PointImport::Coordinates,
-               "Import points from point coordinates");
+               CommandStepName(CmdImportPointsFromCoordinates));
 }
 
 void OnImportPointsFromTransformations(MainDialog& dialog) {
   ImportPoints(dialog, ImportTransformationsPrompt, PointImport::PointsFromTransformations,
-               "Import points from transformations");
+               CommandStepName(CmdImportPointsFromTransformations));
 }
 
 void OnImportTransformations(MainDialog& dialog) {
   ImportPoints(dialog, ImportTransformationsPrompt, PointImport::Transformations,
-               "Import transformations from transformations");
+               CommandStepName(CmdImportTransformations));
 }
 
 } // namespace selvane

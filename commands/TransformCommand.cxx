@@ -1,5 +1,6 @@
 #include "TransformCommand.h"
 
+#include "CommandTable.h"
 #include "ControlIds.h"
 #include "MainDialog.h"
 #include "ShapeFit.h"
@@ -141,7 +142,8 @@ void RunTransform(MainDialog& dialog) {
 
     dialog.Windowing.EnableMenuItem(CmdClearTransform);
     // One undo step, named by the menu command: undo shows the fit and fraction before it.
-    dialog.TakeFit(outcome->Transform, fromSelection ? "Transform Selected Points" : "Transform");
+    dialog.TakeFit(outcome->Transform,
+                   CommandStepName(fromSelection ? CmdTransformSelectedPoints : CmdTransform));
     const long long frameCount = static_cast<long long>(frames) * cycles;
     dialog.Windowing.PlayFrames(
         frameCount,
@@ -155,7 +157,7 @@ void RunTransform(MainDialog& dialog) {
 }
 
 void OnClearTransform(MainDialog& dialog) {
-  dialog.ClearTransform("Clear Transform");
+  dialog.ClearTransform(CommandStepName(CmdClearTransform));
 }
 
 void AddTransformCommands(CommandTable& commands) {

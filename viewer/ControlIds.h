@@ -57,8 +57,11 @@ enum CommandId : int {
   CmdViewFromMinusZ = 32816,
   CmdKeysAndMouse = 32817,
   CmdTransformSelectedPoints = 32818,
-  CmdImportLandmarks = 32840,
-  CmdExportLandmarks = 32841,
+  CmdImportLandmarks = 32819,
+  CmdExportLandmarks = 32820,
+  CmdUndo = 32840,
+  CmdRedo = 32841,
+  CmdLandmarkTable = 32842,
 };
 
 // The menu items a successful Open Model enables, in the order it enables them.

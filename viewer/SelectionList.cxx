@@ -66,7 +66,7 @@ SelectionEntry SelectionList::EntryAt(vtkIdType index) const {
 
 void SelectionList::SetModel(vtkPolyData* model) {
   if (Cells)
-    Cells->SetModel(model);
+    Cells->SetInputData(model);
 }
 
 bool SelectionList::HasUnsavedChanges() const {

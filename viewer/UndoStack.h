@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-class vtkShapeTransform;
-
 namespace selvane {
+
+class vtkShapeTransform;
 
 // One undoable step: what a user's command changed in the two selection lists (entry changes,
 // or shared snapshots of whole lists), in the shape transform (the fit and the fraction shown

@@ -794,9 +794,12 @@ TEST_F(FileCommandsTest, SaveModelAsWritesTheDisplayedShapeAndExportCellsTheMode
 
 TEST_F(FileCommandsTest, EveryImportIsOneStepThatUndoAndRedoReturnExactly) {
   Open(MakeBoxModel(-1, 0, 0, 2, 1, 3, false));
+  // The viewer's own steps are named as their menu commands are.
   ToggleCell(4);
+  EXPECT_EQ(Dialog.UndoStepName(), CommandStepName(CmdSelectCell));
   TogglePoint(2, "1", "2", "3");
   TogglePoint(5);
+  EXPECT_EQ(Dialog.UndoStepName(), CommandStepName(CmdSelectPoint));
   struct Case {
     int Command;
     const char* Text;

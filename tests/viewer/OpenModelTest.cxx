@@ -357,6 +357,7 @@ TEST_F(OpenModelTest, ModelsOfOtherFormatsOpenAsLegacyOnesDoAndDamagedOnesAreRef
         << Windowing.Messages.back();
     before.ExpectEqual(ViewerState::Of(Dialog, Windowing));
   }
+}
 
 TEST_F(OpenModelTest, ClearingSelectedPointsResetsCurrentAndHighlightedPoint) {
   ASSERT_TRUE(Open(WriteBox("box.vtk", 1, 1, 1, false)));
