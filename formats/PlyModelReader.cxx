@@ -672,7 +672,11 @@ public:
       const PlyElement& element = this->Model.Header.Elements[e];
       // Every value takes at least one character and one separator.
       const std::size_t smallest = element.Properties.size();
-      if (smallest > 0 && element.Count > (this->In.Remaining() + 1) / (2 * smallest)) {
+      if (smallest == 0) {
+        // Rows without properties take no text, however many are declared.
+        continue;
+      }
+      if (element.Count > (this->In.Remaining() + 1) / (2 * smallest)) {
         return ModelRefusal(ModelFileProblem::Truncated, "the data ends before the " +
                                                              std::to_string(element.Count) + " " +
                                                              element.Name + " rows declared");
