@@ -233,6 +233,9 @@ private:
 
 ModelFileReadResult ReadObjModelBytes(const char* data, std::size_t size, vtkPolyData* output) {
   output->Initialize();
+  if (size == 0) {
+    return ModelRefusal(ModelFileProblem::Malformed, "the file is empty");
+  }
   ModelFileReadResult read = ObjReader(std::string_view(data, size)).Read(output);
   if (!read.Ok()) {
     output->Initialize();

@@ -604,7 +604,10 @@ ModelFileReadResult ReadBinary(const unsigned char* data, std::size_t size, PlyM
       }
     }
   }
-  if (in.Remaining() > 0) {
+  // A line end some writers put after the data is no data.
+  const std::string_view rest(reinterpret_cast<const char*>(data) + (size - in.Remaining()),
+                              in.Remaining());
+  if (rest.find_first_not_of(" \t\r\n") != std::string_view::npos) {
     return ModelRefusal(ModelFileProblem::Malformed,
                         std::to_string(in.Remaining()) +
                             " bytes follow the last element the header declares");
@@ -669,7 +672,11 @@ public:
       const PlyElement& element = this->Model.Header.Elements[e];
       // Every value takes at least one character and one separator.
       const std::size_t smallest = element.Properties.size();
-      if (smallest > 0 && element.Count > (this->In.Remaining() + 1) / (2 * smallest)) {
+      if (smallest == 0) {
+        // Rows without properties take no text, however many are declared.
+        continue;
+      }
+      if (element.Count > (this->In.Remaining() + 1) / (2 * smallest)) {
         return ModelRefusal(ModelFileProblem::Truncated, "the data ends before the " +
                                                              std::to_string(element.Count) + " " +
                                                              element.Name + " rows declared");
@@ -806,6 +813,9 @@ private:
 
 ModelFileReadResult ReadPlyModelBytes(const char* data, std::size_t size, vtkPolyData* output) {
   output->Initialize();
+  if (size == 0) {
+    return ModelRefusal(ModelFileProblem::Malformed, "the file is empty");
+  }
   std::string_view text(data, size);
   text.remove_prefix(formats::Utf8BomLength(text));
   PlyHeader header;

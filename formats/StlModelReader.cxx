@@ -290,6 +290,9 @@ bool StartsWithSolid(std::string_view text) {
 
 ModelFileReadResult ReadStlModelBytes(const char* data, std::size_t size, vtkPolyData* output) {
   output->Initialize();
+  if (size == 0) {
+    return ModelRefusal(ModelFileProblem::Malformed, "the file is empty");
+  }
   const auto* bytes = reinterpret_cast<const unsigned char*>(data);
   if (size >= HeaderBytes) {
     const std::uint64_t count = LittleUint32(bytes + 80);

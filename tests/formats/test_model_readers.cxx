@@ -245,7 +245,7 @@ TEST(StlReader, DamagedFilesAreRefusedWithTheirReason) {
                                                          : 0.f;
                                })),
                 model, ModelFileProblem::BadCoordinate, "triangle 3");
-  ExpectRefused(read(""), model, ModelFileProblem::Malformed, "not an STL file");
+  ExpectRefused(read(""), model, ModelFileProblem::Malformed, "the file is empty");
   ExpectRefused(read(std::string("\x01\x02\x03", 3)), model, ModelFileProblem::Truncated,
                 "too short");
 
@@ -445,8 +445,9 @@ TEST(PlyReader, DamagedFilesAreRefusedWithTheirReason) {
                 ModelFileProblem::Malformed, "\"2,25\" is not a number");
   ExpectRefused(read(Ply(PlyKind::Ascii) + "7\n"), model, ModelFileProblem::Malformed,
                 "data follows the last element");
-  ExpectRefused(read(Ply(PlyKind::Little) + "x"), model, ModelFileProblem::Malformed,
-                "1 bytes follow the last element");
+  ExpectRefused(read(Ply(PlyKind::Little) + "\nx"), model, ModelFileProblem::Malformed,
+                "2 bytes follow the last element");
+  ExpectTetra(read(Ply(PlyKind::Big) + "\r\n"), model, 4);
   ExpectRefused(read(Replace(Ply(PlyKind::Ascii), "property float y", "property float128 y")),
                 model, ModelFileProblem::Malformed, "header line 6: unknown type \"float128\"");
   ExpectRefused(read(Replace(Ply(PlyKind::Ascii), "end_header", "end_heder")), model,
