@@ -87,14 +87,24 @@ void SetRadiusWindow::OnOk() {
 
 MakeTransformWindow::MakeTransformWindow(MakeTransformDialog& values, QWidget* parent)
     : QDialog(parent), Values(values), SupportRadius(new QLineEdit(this)),
-      FrameCount(new QLineEdit(this)), CycleCount(new QLineEdit(this)) {
+      FrameCount(new QLineEdit(this)), CycleCount(new QLineEdit(this)),
+      Suggestion(new QLabel(this)), UseSuggestion(new QPushButton("Use", this)) {
   setWindowTitle("Make Transform");
   SupportRadius->setObjectName("field1025");
   FrameCount->setObjectName("field1026");
   CycleCount->setObjectName("field1029");
   auto* layout = new QHBoxLayout(this);
   auto* fields = new QFormLayout;
-  fields->addRow("Radius of support:", SupportRadius);
+  Suggestion->setObjectName("suggestedRadius");
+  UseSuggestion->setObjectName("useSuggestedRadius");
+  UseSuggestion->setAutoDefault(false);
+  connect(UseSuggestion, &QPushButton::clicked, this,
+          [this] { SupportRadius->setText(FloatText(Values.SuggestedRadius)); });
+  auto* radiusRow = new QHBoxLayout;
+  radiusRow->addWidget(SupportRadius);
+  radiusRow->addWidget(Suggestion);
+  radiusRow->addWidget(UseSuggestion);
+  fields->addRow("Radius of support:", radiusRow);
   fields->addRow("Number of frames:", FrameCount);
   fields->addRow("Number of cycles:", CycleCount);
   layout->addLayout(fields);
@@ -109,6 +119,16 @@ void MakeTransformWindow::Refresh() {
   SupportRadius->setText(FloatText(Values.SupportRadius));
   FrameCount->setText(QString::number(Values.FrameCount));
   CycleCount->setText(QString::number(Values.CycleCount));
+  const bool suggested = Values.SuggestedRadius > 0.0f;
+  Suggestion->setText(suggested ? QString("suggested: %1").arg(FloatText(Values.SuggestedRadius))
+                                : QString("suggested: after a first file"));
+  Suggestion->setToolTip(
+      suggested ? QString::fromStdString("A few spacings of the centres, at most half the model's "
+                                         "size; " +
+                                         Values.SuggestionNote + ".")
+                : QString("Chosen from the spacing of the correspondences' sources and the "
+                          "model's size once a file or the selected points were seen."));
+  UseSuggestion->setEnabled(suggested);
 }
 
 void MakeTransformWindow::OnOk() {

@@ -6,7 +6,9 @@
 
 #include <functional>
 
+class QLabel;
 class QLineEdit;
+class QPushButton;
 
 namespace selvane {
 
@@ -41,6 +43,7 @@ public:
   QLineEdit* SupportRadiusField() const { return SupportRadius; }
   QLineEdit* FrameCountField() const { return FrameCount; }
   QLineEdit* CycleCountField() const { return CycleCount; }
+  QLabel* SuggestedRadiusLabel() const { return Suggestion; }
   std::function<void()> Accepted; // runs after the fields were read and the box hidden
 
 private:
@@ -49,6 +52,9 @@ private:
   QLineEdit* SupportRadius;
   QLineEdit* FrameCount;
   QLineEdit* CycleCount;
+  // Beside the radius: the radius the last centres suggest, and a button that takes it.
+  QLabel* Suggestion;
+  QPushButton* UseSuggestion;
 };
 
 } // namespace selvane

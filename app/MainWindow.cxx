@@ -156,6 +156,8 @@ void MainWindow::BuildMenu() {
       if (command == CmdRedo)
         action->setShortcuts({QKeySequence("Ctrl+Shift+Z"), QKeySequence("Ctrl+Y")});
       connect(action, &QAction::triggered, this, [this, command] { RunCommand(command); });
+      // A display mode: its tick shows whether it is on.
+      action->setCheckable(command == CmdColourByDisplacement);
       MenuItems[command] = action;
       // The window's own list of the models opened last, right under Open Model.
       if (command == CmdOpenModel) {
@@ -192,6 +194,13 @@ void MainWindow::BindCommands() {
     LandmarkTable->show();
     LandmarkTable->raise();
   };
+  // The tick follows the mode, also when the viewer refused to turn it on.
+  Commands[CmdColourByDisplacement] =
+      [this, toggle = Commands[CmdColourByDisplacement]](MainDialog& dialog) {
+        toggle(dialog);
+        if (QAction* item = MenuItem(CmdColourByDisplacement))
+          item->setChecked(dialog.DisplacementColoursShown());
+      };
 }
 
 void MainWindow::BindListBoxes() {

@@ -212,6 +212,17 @@ void QtWindowing::ShowMessage(const std::string& text) {
   QMessageBox::warning(Window, Window->windowTitle(), QString::fromStdString(text));
 }
 
+bool QtWindowing::Confirm(const std::string& question) {
+  if (MessagesToStandardError) {
+    // No box to answer in a test: the work goes on, as without a window.
+    std::cerr << "selvane: " << question << '\n';
+    return true;
+  }
+  return QMessageBox::question(Window, Window->windowTitle(), QString::fromStdString(question),
+                               QMessageBox::Yes | QMessageBox::No,
+                               QMessageBox::No) == QMessageBox::Yes;
+}
+
 void QtWindowing::SetDialogs(AboutWindow* about, SetRadiusWindow* setRadius,
                              MakeTransformWindow* transform) {
   About = about;

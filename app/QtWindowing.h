@@ -49,6 +49,7 @@ public:
   void SelectAllText(int field) override;
   bool AskFileName(const FilePromptRequest& request, std::string& chosen) override;
   void ShowMessage(const std::string& text) override;
+  bool Confirm(const std::string& question) override;
   void ShowStatus(const std::string& text) override;
   void ShowDialog(AuxiliaryDialog dialog) override;
   void RefreshDialog(AuxiliaryDialog dialog) override;

@@ -1,5 +1,6 @@
 #include "CommandTable.h"
 
+#include "AnimationExport.h"
 #include "ControlIds.h"
 #include "FileCommands.h"
 #include "LandmarkFileCommands.h"
@@ -68,6 +69,11 @@ CommandRow ItemWith(int command, const char* text, int companion, Handler handle
   return row;
 }
 
+CommandRow WithAccelerator(CommandRow row, const char* accelerator) {
+  row.Accelerator = accelerator;
+  return row;
+}
+
 // A view command: turns the camera only.
 CommandRow ViewItem(int command, const char* text, const char* accelerator, Handler handler) {
   return Item(command, text, accelerator, Enabling::Always, std::move(handler), true);
@@ -125,6 +131,8 @@ std::vector<CommandRow> BuildRows() {
       InTransform(ItemWith(CmdTransformSelectedPoints, "Transform Selected Points...", CmdTransform,
                            OnTransformSelectedPoints)),
       InTransform(Item(CmdClearTransform, "Clear Transform", nullptr, ByViewer, OnClearTransform)),
+      // Offered once a Transform has made a deformation to show or share.
+      ItemWith(CmdExportAnimation, "Export Animation...", CmdClearTransform, OnExportAnimation),
       Item(CmdExit, "E&xit", "Alt-F4", Always, nullptr, true),
       End(),
 
@@ -180,6 +188,14 @@ std::vector<CommandRow> BuildRows() {
       ViewAlongItem(CmdViewFromMinusY, "View from -Y", 1, -1),
       ViewAlongItem(CmdViewFromPlusZ, "View from +Z", 2, 1),
       ViewAlongItem(CmdViewFromMinusZ, "View from -Z", 2, -1),
+      Separator(),
+      ItemWith(CmdColourByDisplacement, "Colour by displacement", CmdClearTransform,
+               [](MainDialog& dialog) {
+                 dialog.SetDisplacementColours(!dialog.DisplacementColoursShown());
+               }),
+      WithAccelerator(ItemWith(CmdNextFoldedCell, "Next folded cell", CmdClearTransform,
+                               [](MainDialog& dialog) { dialog.NextFoldedCell(); }),
+                      "Ctrl-F"),
       End(),
 
       SubMenu("&Help"),

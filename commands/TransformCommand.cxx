@@ -2,13 +2,17 @@
 
 #include "CommandTable.h"
 #include "ControlIds.h"
+#include "DeformationInsight.h"
 #include "MainDialog.h"
+#include "RadiusCheck.h"
 #include "ShapeFit.h"
 #include "vtkShapeTransform.h"
 
 #include <vtkPoints.h>
+#include <vtkPolyData.h>
 #include <vtkSmartPointer.h>
 
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <memory>
@@ -62,57 +66,109 @@ void OnTransformSelectedPoints(MainDialog& dialog) {
   if (!dialog.Model())
     return;
   dialog.MakeTransformBox.FromSelectedPoints = true;
+  // The selected points are few and at hand: their spacing suggests a radius at once.
+  std::string text;
+  if (dialog.ModelPoints && dialog.FormatSelectedPointTransformations(text)) {
+    double bounds[6];
+    dialog.ModelPoints->GetBounds(bounds);
+    const RadiusCheck check =
+        CheckRadiusForPairs(text, dialog.MakeTransformBox.SupportRadius, bounds);
+    if (check.Spacing.Centres >= 2) {
+      dialog.MakeTransformBox.SuggestedRadius = static_cast<float>(check.Suggested);
+      dialog.MakeTransformBox.SuggestionNote = "from the centre spacing of the selected points";
+      dialog.Windowing.RefreshDialog(AuxiliaryDialog::MakeTransform);
+    }
+  }
   dialog.Windowing.ShowDialog(AuxiliaryDialog::MakeTransform);
 }
 
+namespace {
+
+// One fit as the user asked for it.
+struct FitRequest {
+  bool FromSelection = false;
+  std::string Path, Text, Source;
+  float Radius = 0.0f;
+  int Frames = 0, Cycles = 0;
+};
+
+void StartFit(MainDialog& dialog, const FitRequest& request, bool checkRadius);
+
+} // namespace
+
 void RunTransform(MainDialog& dialog) {
-  const float radius = dialog.MakeTransformBox.SupportRadius;
-  const int frames = dialog.MakeTransformBox.FrameCount;
-  const int cycles = dialog.MakeTransformBox.CycleCount;
-  if (const std::string refusal = CheckTransformValues(radius, frames, cycles); !refusal.empty()) {
+  FitRequest request;
+  request.Radius = dialog.MakeTransformBox.SupportRadius;
+  request.Frames = dialog.MakeTransformBox.FrameCount;
+  request.Cycles = dialog.MakeTransformBox.CycleCount;
+  if (const std::string refusal =
+          CheckTransformValues(request.Radius, request.Frames, request.Cycles);
+      !refusal.empty()) {
     dialog.Windowing.ShowMessage(refusal);
     return;
   }
 
   // The pairs come from a file, or from the selected points as exported to one: the same
   // text, so the same fit bit for bit.
-  const bool fromSelection = dialog.MakeTransformBox.FromSelectedPoints;
-  std::string path, text, source;
-  if (fromSelection) {
+  request.FromSelection = dialog.MakeTransformBox.FromSelectedPoints;
+  if (request.FromSelection) {
     if (!dialog.Model())
       return;
-    if (!dialog.FormatSelectedPointTransformations(text)) {
+    if (!dialog.FormatSelectedPointTransformations(request.Text)) {
       dialog.Windowing.ShowMessage(
           "Cannot compute a transformation from the selected points: a selected point is not "
           "in the model.");
       return;
     }
-    source = "the selected points";
+    request.Source = "the selected points";
   } else {
-    if (!dialog.PromptFileName(path, "Open Data File", HideReadOnly, CorrespondenceFilters, ".ptt",
-                               true))
+    if (!dialog.PromptFileName(request.Path, "Open Data File", HideReadOnly, CorrespondenceFilters,
+                               ".ptt", true))
       return;
-    source = Quoted(path);
+    request.Source = Quoted(request.Path);
   }
+  StartFit(dialog, request, true);
+}
 
+namespace {
+
+void StartFit(MainDialog& dialog, const FitRequest& request, bool checkRadius) {
   // The fit and the first evaluation of the model's points run off the window's thread, into
   // a transform of their own: the model, the shown transform and its Fraction stay as they are
   // until the work has completed, and stay so for good when it is cancelled.
   struct Outcome {
     ShapeFitResult Fit;
     vtkSmartPointer<vtkShapeTransform> Transform = vtkSmartPointer<vtkShapeTransform>::New();
+    RadiusCheck Check;
+    bool Checked = false;
+    std::vector<vtkIdType> Folds;
   };
   auto outcome = std::make_shared<Outcome>();
   vtkSmartPointer<vtkPoints> modelPoints = dialog.ModelPoints;
+  vtkSmartPointer<vtkPolyData> model = dialog.Model();
+  std::array<double, 6> bounds = {0, 0, 0, 0, 0, 0};
+  if (modelPoints)
+    modelPoints->GetBounds(bounds.data());
   BackgroundJob job;
   job.Title = "Transform";
-  job.Work = [outcome, fromSelection, path, text, radius, modelPoints](WorkProgress& progress) {
+  job.Work = [outcome, request, checkRadius, modelPoints, model, bounds](WorkProgress& progress) {
+    // Before any solve: a radius that couples no centres, or all of them, is worth a question.
+    if (checkRadius) {
+      outcome->Check = request.FromSelection
+                           ? CheckRadiusForPairs(request.Text, request.Radius, bounds.data())
+                           : CheckRadiusForFile(request.Path, request.Radius, bounds.data());
+      outcome->Checked = true;
+      if (!outcome->Check.Warnings.empty())
+        return;
+    }
     const FitStages stages = [&progress](const char* stage) {
       progress.Stage(stage);
       return !progress.CancelRequested();
     };
-    outcome->Fit = fromSelection ? FitShapeTransformToText(text, radius, outcome->Transform, stages)
-                                 : FitShapeTransform(path, radius, outcome->Transform, stages);
+    outcome->Fit =
+        request.FromSelection
+            ? FitShapeTransformToText(request.Text, request.Radius, outcome->Transform, stages)
+            : FitShapeTransform(request.Path, request.Radius, outcome->Transform, stages);
     if (!outcome->Fit.Ok() || !modelPoints)
       return;
     progress.Stage("Evaluating");
@@ -121,30 +177,56 @@ void RunTransform(MainDialog& dialog) {
     // Fills the displacement cache for the model's points (read only here).
     auto deformed = vtkSmartPointer<vtkPoints>::New();
     outcome->Transform->TransformPoints(modelPoints, deformed);
+    // The full deformation from the cache, checked for cells it turns over.
+    outcome->Transform->SetFraction(1.0f);
+    auto full = vtkSmartPointer<vtkPoints>::New();
+    outcome->Transform->TransformPoints(modelPoints, full);
+    outcome->Folds = FindFoldedCells(model, modelPoints, full);
   };
   // The warning goes to standard output under the file's name, as the reader's report does.
-  const std::string printed = fromSelection ? source : path;
-  job.Done = [&dialog, outcome, printed, source, frames, cycles, fromSelection](bool completed) {
+  job.Done = [&dialog, outcome, request](bool completed) {
+    if (outcome->Checked && outcome->Check.Spacing.Centres >= 2) {
+      dialog.MakeTransformBox.SuggestedRadius = static_cast<float>(outcome->Check.Suggested);
+      dialog.MakeTransformBox.SuggestionNote = "from the centre spacing of " + request.Source;
+      dialog.Windowing.RefreshDialog(AuxiliaryDialog::MakeTransform);
+    }
     if (!completed || outcome->Fit.Code == ErrorCode::Cancelled)
       return;
-    const ShapeFitResult& fit = outcome->Fit;
-    if (!fit.Ok()) {
-      dialog.Windowing.ShowMessage(FailureMessage(fit, source));
+    if (outcome->Checked && !outcome->Check.Warnings.empty()) {
+      std::string question;
+      for (const std::string& warning : outcome->Check.Warnings)
+        question += warning + "\n";
+      question += "Compute the transformation from " + request.Source + " anyway?";
+      if (dialog.Windowing.Confirm(question))
+        StartFit(dialog, request, false);
       return;
     }
+    const ShapeFitResult& fit = outcome->Fit;
+    if (!fit.Ok()) {
+      dialog.Windowing.ShowMessage(FailureMessage(fit, request.Source));
+      return;
+    }
+    const std::string printed = request.FromSelection ? request.Source : request.Path;
     if (!fit.Warning.empty())
       std::printf("%s: %s\n", printed.c_str(), fit.Warning.c_str());
     if (!fit.SolverWarning.empty()) {
       std::printf("%s: %s\n", printed.c_str(), fit.SolverWarning.c_str());
-      dialog.Windowing.ShowMessage("The transformation from " + source +
+      dialog.Windowing.ShowMessage("The transformation from " + request.Source +
                                    " is imprecise: " + fit.SolverWarning + ".");
     }
 
     dialog.Windowing.EnableMenuItem(CmdClearTransform);
     // One undo step, named by the menu command: undo shows the fit and fraction before it.
-    dialog.TakeFit(outcome->Transform,
-                   CommandStepName(fromSelection ? CmdTransformSelectedPoints : CmdTransform));
-    const long long frameCount = static_cast<long long>(frames) * cycles;
+    dialog.TakeFit(outcome->Transform, CommandStepName(request.FromSelection
+                                                           ? CmdTransformSelectedPoints
+                                                           : CmdTransform));
+    dialog.AnimationFrames = request.Frames;
+    dialog.AnimationCycles = request.Cycles;
+    // Said in the status bar, not in a box: a fold is worth seeing, not worth stopping for.
+    dialog.SetFoldedCells(std::move(outcome->Folds),
+                          "of the full deformation from " + request.Source);
+    const int frames = request.Frames;
+    const long long frameCount = static_cast<long long>(frames) * request.Cycles;
     dialog.Windowing.PlayFrames(
         frameCount,
         [&dialog, frames](long long k) {
@@ -155,6 +237,8 @@ void RunTransform(MainDialog& dialog) {
   };
   dialog.Windowing.RunInBackground(std::move(job));
 }
+
+} // namespace
 
 void OnClearTransform(MainDialog& dialog) {
   dialog.ClearTransform(CommandStepName(CmdClearTransform));

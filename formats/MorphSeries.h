@@ -1,13 +1,15 @@
-// A deformation as files others can play: one VTK XML polydata file (.vtp, binary,
-// zlib-compressed) per frame and a ParaView collection file (.pvd) listing them with the frame
-// index as time. The frames sit beside the collection file, named after it:
-// "morph.pvd" lists "morph_0000.vtp", "morph_0001.vtp", ...
+// A deformation as files others can play: one VTK XML polydata file (.vtp, raw binary data
+// appended, zlib-compressed) per frame and a ParaView collection file (.pvd) listing them with the
+// frame index as time. The frames sit beside the collection file, named after it: "morph.pvd" lists
+// "morph_0000.vtp", "morph_0001.vtp", ...
 //
 // Each file is written atomically (AtomicFile.h); the collection file is written last, so it
 // never lists a frame that is not there. A cancel or a failure removes the frames this series
 // created and leaves the collection file as it was.
 #ifndef SELVANE_MORPH_SERIES_H
 #define SELVANE_MORPH_SERIES_H
+
+#include <vtkSmartPointer.h>
 
 #include <functional>
 #include <string>
@@ -17,10 +19,11 @@ class vtkPolyData;
 
 namespace selvane::formats {
 
-// The polydata of frame i (0 .. frames-1); it must stay alive until the next call. nullptr
-// stops the series as a failure, with reason set by the source.
-using FrameSource = std::function<vtkPolyData*(int frame, std::string& reason)>;
-// Called after each frame with the frames written so far; false cancels.
+// The polydata of frame i (0 .. frames-1), called on the calling thread in frame order; it
+// may be the same object each time (a filter's output): each frame is copied before a worker
+// thread writes it. nullptr stops the series as a failure, with reason set by the source.
+using FrameSource = std::function<vtkSmartPointer<vtkPolyData>(int frame, std::string& reason)>;
+// Called after each frame, in order, with the frames written so far; false cancels.
 using SeriesProgress = std::function<bool(int done, int total)>;
 
 struct SeriesResult {
@@ -40,7 +43,7 @@ std::string SeriesFrameName(const std::string& collectionPath, int frame, int fr
 // collection file's folder), timestep = position in the list.
 std::string CollectionText(const std::vector<std::string>& frameFiles);
 
-// Writes one polydata as a binary, zlib-compressed .vtp file, atomically. False with a reason
+// Writes one polydata as a compressed .vtp file (as above), atomically. False with a reason
 // naming path on failure.
 bool WriteVtpFile(vtkPolyData* data, const std::string& path, std::string& reason);
 

@@ -74,7 +74,7 @@ struct DenseSolveEstimate {
 DenseSolveEstimate EstimateDenseSolve(vtkIdType centres);
 
 // Warnings about radius for these centres and this model, one sentence each (none: empty):
-// below the nearest centre spacing (no two centres coupled, or most centres alone), or as
+// not above the nearest centre spacing (no two centres coupled), or as
 // large as the whole model (every centre coupled with every other; the estimated memory and
 // time of the solve).
 std::vector<std::string> CheckRadius(double radius, const CentreSpacing& spacing,

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 namespace selvane {
 
 class MainDialog;
@@ -22,6 +24,11 @@ struct MakeTransformDialog {
   int CycleCount = 2;
   // OK fits the selected points and their targets instead of asking for a file.
   bool FromSelectedPoints = false;
+  // A radius suggested from the spacing of the centres last seen (the selected points, or
+  // the last correspondence file) and the model's size; 0 when there is none. The note says
+  // where it comes from.
+  float SuggestedRadius = 0.0f;
+  std::string SuggestionNote = {};
 };
 
 } // namespace selvane

@@ -62,6 +62,9 @@ enum CommandId : int {
   CmdUndo = 32840,
   CmdRedo = 32841,
   CmdLandmarkTable = 32842,
+  CmdColourByDisplacement = 32821,
+  CmdNextFoldedCell = 32822,
+  CmdExportAnimation = 32823,
 };
 
 // The menu items a successful Open Model enables, in the order it enables them.

@@ -8,6 +8,7 @@
 #include "vtkHeldModelSource.h"
 
 #include <vtkSmartPointer.h>
+#include <vtkType.h>
 
 #include <array>
 #include <string>
@@ -26,6 +27,9 @@ class vtkPolyData;
 class vtkPolyDataMapper;
 class vtkRenderer;
 class vtkRenderWindow;
+class vtkScalarBarActor;
+class vtkCallbackCommand;
+class vtkScalarsToColors;
 class vtkRenderWindowInteractor;
 class vtkSphereSource;
 class vtkTransformPolyDataFilter;
@@ -164,6 +168,27 @@ public:
   // Shows the deformation of the last Transform at fraction (clamped to 0 to 1) of its full
   // displacement, from the cached displacements; nothing before a Transform.
   void ShowDeformation(float fraction);
+  // --- seeing the deformation (DisplacementColours.cxx, FoldCheck.cxx) ---
+  // Colours the model by how far each point moved at the share shown, with a legend; points
+  // no centre reaches in grey, their count in the status bar. Off restores the cell-scalar
+  // colours as they were. Without a Transform there is nothing to colour: a message says so.
+  void SetDisplacementColours(bool on);
+  bool DisplacementColoursShown() const { return DisplacementColours; }
+  // Writes the displacement lengths of the shape the transform filter last made into its
+  // output; runs after each execution of the filter while colouring by displacement.
+  void UpdateDisplacementColours();
+  // Counts the cells the shape shown has turned over against the model as read and says how
+  // many in the status bar; the count replaces the folds known so far.
+  void CheckFolds();
+  // Takes folds found elsewhere (a Transform's check of its full deformation).
+  void SetFoldedCells(std::vector<vtkIdType> cells, const std::string& where);
+  // Makes the next folded cell the current cell, round and round.
+  void NextFoldedCell();
+  const std::vector<vtkIdType>& FoldedCells() const { return Folds; }
+  // The frames and cycles the last Transform played: Export Animation writes those frames.
+  int AnimationFrames = 0;
+  int AnimationCycles = 0;
+
   // Frames everything shown, from the current viewing direction.
   void ResetCamera();
   // Looks at everything shown from the +axis (sign > 0) or -axis side; axis 0, 1, 2: X, Y, Z.
@@ -257,6 +282,29 @@ private:
   void ClearHistory();
 
   void BuildModelPipeline();
+  void UpdateUnreachedPoints();
+  bool DisplacementColours = false;
+  vtkSmartPointer<vtkLookupTable> DisplacementTable;
+  vtkSmartPointer<vtkScalarBarActor> DisplacementLegend;
+  vtkSmartPointer<vtkCallbackCommand> DisplacementObserver;
+  unsigned long DisplacementObserverTag = 0;
+  // The mapper's colouring as it was before colouring by displacement.
+  struct MapperColouring {
+    int ScalarMode = 0, ColorMode = 0, ScalarVisibility = 1, UseTableRange = 0;
+    int ArrayAccessMode = 0, ArrayComponent = 0, ArrayId = 0, Interpolate = 0;
+    bool HasArrayName = false;
+    std::string ArrayName;
+    double Range[2] = {0, 1};
+    vtkSmartPointer<vtkScalarsToColors> Table;
+  } SavedColouring;
+  // Points no centre of the current fit reaches (1) and the fit and points they belong to.
+  std::vector<unsigned char> Unreached;
+  const void* UnreachedFit = nullptr;
+  const void* UnreachedPoints = nullptr;
+  vtkMTimeType UnreachedTime = 0;
+  double LargestDisplacement = 0.0;
+  std::vector<vtkIdType> Folds;
+  size_t NextFold = 0;
   // The actors of the selections that are not empty, in drawing order.
   void AddSelectionActors();
   void UpdatePickLocator();

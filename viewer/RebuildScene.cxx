@@ -6,6 +6,7 @@
 #include <vtkActor.h>
 #include <vtkFollower.h>
 #include <vtkRenderer.h>
+#include <vtkScalarBarActor.h>
 
 namespace selvane {
 
@@ -22,6 +23,8 @@ void MainDialog::RebuildScene(bool includeModel) {
   AddSelectionActors();
   Renderer->AddViewProp(PointingSphereActor);
   Renderer->AddViewProp(CurrentCellActor);
+  if (DisplacementColours && DisplacementLegend)
+    Renderer->AddViewProp(DisplacementLegend);
 }
 
 void MainDialog::AddSelectionActors() {

@@ -11,6 +11,8 @@ void MainDialog::ShowDeformation(float fraction) {
     return;
   ShapeTransform->SetFraction(std::clamp(fraction, 0.0f, 1.0f));
   Render();
+  // The render brought the shown shape up to date.
+  CheckFolds();
 }
 
 } // namespace selvane

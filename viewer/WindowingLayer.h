@@ -81,6 +81,9 @@ public:
   // Modal file-path prompt; true with the chosen path when the user confirmed.
   virtual bool AskFileName(const FilePromptRequest& request, std::string& chosen) = 0;
   virtual void ShowMessage(const std::string& text) = 0;
+  // A question the user answers with Yes or No (a warning before long work). Without a
+  // window there is nobody to ask: the answer is Yes, so the work goes on as asked.
+  virtual bool Confirm(const std::string&) { return true; }
   // A short note of what a command did ("Exported 12 point IDs to ..."), for a status line;
   // no box, nothing to answer.
   virtual void ShowStatus(const std::string&) {}

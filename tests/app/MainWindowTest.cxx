@@ -89,7 +89,7 @@ TEST(MainWindowTest, StartsWithTitleControlsAndStartUpMenu) {
     EXPECT_EQ(action->text(), QString::fromLatin1(row.Text));
     EXPECT_EQ(action->isEnabled(), !row.Greyed) << row.Text;
   }
-  EXPECT_EQ(items, 41);
+  EXPECT_EQ(items, 44);
   for (int enabled : {CmdOpenModel, CmdExit, CmdClearSelectedPoints, CmdSetPointer, CmdAbout})
     EXPECT_TRUE(window.MenuItem(enabled)->isEnabled());
 }
