@@ -320,6 +320,17 @@ private:
   UndoStep Pending;
   int StepDepth = 0;
   int CtrlDown = 0;
+
+public:
+  // The selections' parts under the names they have always had, as read-only views into the
+  // two lists; every change goes through the operations above.
+  const vtkSmartPointer<vtkIdList>& SelectedCellIds = Cells.HeldIds();
+  const vtkSmartPointer<vtkSelectedCellsSource>& SelectedCellsAppend = Cells.HeldCellsSource();
+  const vtkSmartPointer<vtkIdList>& SelectedPointIds = Points.HeldIds();
+  const std::vector<PointMarker>& PointMarkers = Points.Markers();
+  const vtkSmartPointer<vtkPointMarkerSource>& PointMarkersAppend = Points.HeldMarkersSource();
+  const vtkSmartPointer<vtkPointMarkerSource>& HighlightAppend = Points.HeldHighlightSource();
+  const int& HighlightedPoint = Points.HeldHighlightedPoint();
 };
 
 } // namespace selvane

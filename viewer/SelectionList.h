@@ -83,6 +83,12 @@ public:
   vtkPointMarkerSource* HighlightSource() const { return Highlight; }
   // The point last highlighted; keeps its value when that point is withdrawn.
   int HighlightedPoint() const { return Highlighted; }
+  // The same parts as held, for views that outlive a Replace (the dialog's named members).
+  const vtkSmartPointer<vtkIdList>& HeldIds() const { return IdList; }
+  const vtkSmartPointer<vtkSelectedCellsSource>& HeldCellsSource() const { return Cells; }
+  const vtkSmartPointer<vtkPointMarkerSource>& HeldMarkersSource() const { return MarkerDrawing; }
+  const vtkSmartPointer<vtkPointMarkerSource>& HeldHighlightSource() const { return Highlight; }
+  const int& HeldHighlightedPoint() const { return Highlighted; }
 
   // --- operations (each keeps list box and drawing consistent) ---
   // Appends id as a new active entry with its marker (points); nothing when id is listed.

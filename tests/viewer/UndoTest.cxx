@@ -179,6 +179,11 @@ TEST_F(UndoTest, ALargeImportIsOneStepAndTheHistoryKeepsOnlyWhatChanged) {
   EXPECT_EQ(Dialog.SelectedPoints().Size(), 0);
   EXPECT_TRUE(Windowing.ListBoxes[SelectedPointsList].empty());
   EXPECT_FALSE(Dialog.CanUndo());
+  // The dialog's named views follow the list through the snapshots undo put back.
+  EXPECT_EQ(Dialog.SelectedPointIds.Get(), Dialog.SelectedPoints().Ids());
+  EXPECT_EQ(Dialog.SelectedPointIds->GetNumberOfIds(), 0);
+  EXPECT_TRUE(Dialog.PointMarkers.empty());
+  EXPECT_EQ(Dialog.PointMarkersAppend->GetNumberOfMarkers(), 0);
   for (int k = 0; k < 100; ++k)
     Dialog.Redo();
   EXPECT_EQ(Shown(), toggled);
