@@ -13,7 +13,6 @@
 #include <algorithm>
 #include <cctype>
 
-
 namespace selvane {
 
 namespace {
@@ -92,8 +91,12 @@ ModelFileReadResult ReadModel(const std::string& path, vtkPolyData* output) {
     }
     return read;
   case ModelFormat::Vtp:
+    // Checked after its read as every model is, by the reader itself.
     read = ReadVtpModel(path, output);
-    break;
+    if (!read.Ok()) {
+      output->Initialize();
+    }
+    return read;
   case ModelFormat::Stl:
     read = ReadStlModel(path, output);
     break;

@@ -2,13 +2,11 @@
 
 #include "InputFile.h"
 #include "MemoryStream.h"
-#include "ModelOutputChecks.h"
+#include "ModelFileReader.h"
 #include "VtkMessageCapture.h"
 #include "VtpStructureCheck.h"
 
-#include <vtkCellData.h>
 #include <vtkObjectFactory.h>
-#include <vtkPointData.h>
 #include <vtkPolyData.h>
 #include <vtkSmartPointer.h>
 #include <vtkXMLPolyDataReader.h>
@@ -82,32 +80,8 @@ ModelFileReadResult CheckOutput(vtkPolyData* model, const formats::VtpCheckResul
     return Failure(ModelFileProblem::InvalidOutput,
                    "VTK's reader read other counts of points or cells than the file declares");
   }
-  if (points == 0 || model->GetNumberOfCells() == 0) {
-    return Failure(ModelFileProblem::NoGeometry, "the model has no points or no cells");
-  }
-  if (!formats::CoordinatesInFloatRange(model->GetPoints())) {
-    return Failure(ModelFileProblem::BadCoordinate,
-                   "the model has a coordinate that is not finite or outside single-precision "
-                   "range");
-  }
-  if (!formats::CellArrayValid(model->GetVerts(), points, 1, true) ||
-      !formats::CellArrayValid(model->GetLines(), points, 2, true) ||
-      !formats::CellArrayValid(model->GetPolys(), points, 3, true) ||
-      !formats::CellArrayValid(model->GetStrips(), points, 3, true)) {
-    return Failure(ModelFileProblem::InvalidOutput,
-                   "the model has a cell with a point ID out of range or too few points");
-  }
-  if (!formats::AttributesHaveLength(model->GetPointData(), points) ||
-      !formats::AttributesHaveLength(model->GetCellData(), model->GetNumberOfCells())) {
-    return Failure(ModelFileProblem::InvalidOutput,
-                   "the model has point or cell data of the wrong length");
-  }
-  if (vtkDataArray* scalars = model->GetCellData()->GetScalars()) {
-    if (!formats::ScalarsFinite(scalars)) {
-      return Failure(ModelFileProblem::BadCoordinate, "the cell scalars are not finite");
-    }
-  }
-  return ModelFileReadResult();
+  // Then what every reader's model must pass.
+  return CheckReadModel(model);
 }
 
 } // namespace
