@@ -227,28 +227,6 @@ private:
 
 vtkStandardNewMacro(vtkCheckedPolyDataWriter);
 
-// A coordinate the legacy reader cannot take back: not finite, or beyond single-precision
-// range (Open Model refuses those). Returns the reason naming the first such point, or "".
-std::string FirstUnwritablePoint(vtkPoints* points) {
-  if (!points)
-    return {};
-  const double limit = static_cast<double>(std::numeric_limits<float>::max());
-  vtkDataArray* data = points->GetData();
-  const vtkIdType n = points->GetNumberOfPoints();
-  for (vtkIdType i = 0; i < n; ++i)
-    for (int c = 0; c < 3; ++c) {
-      const double v = data->GetComponent(i, c);
-      if (std::isfinite(v) && std::fabs(v) <= limit)
-        continue;
-      char buffer[32];
-      const std::string text(ExactText(v, buffer));
-      return "point " + std::to_string(i) + " has the coordinate " + text +
-             (std::isfinite(v) ? ", outside single-precision range" : ", which is not finite") +
-             "; no file was written";
-    }
-  return {};
-}
-
 // A value that is not finite in a floating-point array of the point, cell or field data:
 // Open Model refuses such files. Returns the reason naming the array and tuple, or "".
 std::string FirstNonFiniteValue(vtkFieldData* arrays, const char* where) {
@@ -275,7 +253,7 @@ std::string FirstNonFiniteValue(vtkFieldData* arrays, const char* where) {
 }
 
 std::string Unwritable(vtkPolyData* data) {
-  std::string why = FirstUnwritablePoint(data->GetPoints());
+  std::string why = FirstUnwritablePoint(data->GetPoints(), true);
   if (why.empty())
     why = FirstNonFiniteValue(data->GetPointData(), "point data");
   if (why.empty())
@@ -316,6 +294,27 @@ bool RunLegacyWriter(vtkPolyDataWriter* writer, vtkPolyData* data, std::string& 
 }
 
 } // namespace
+
+std::string FirstUnwritablePoint(vtkPoints* points, bool singlePrecision) {
+  if (!points)
+    return {};
+  const double limit = static_cast<double>(std::numeric_limits<float>::max());
+  vtkDataArray* data = points->GetData();
+  const vtkIdType n = points->GetNumberOfPoints();
+  for (vtkIdType i = 0; i < n; ++i)
+    for (int c = 0; c < 3; ++c) {
+      const double v = data->GetComponent(i, c);
+      const bool finite = std::isfinite(v);
+      if (finite && (!singlePrecision || std::fabs(v) <= limit))
+        continue;
+      char buffer[32];
+      const std::string text(ExactText(v, buffer));
+      return "point " + std::to_string(i) + " has the coordinate " + text +
+             (finite ? ", outside single-precision range" : ", which is not finite") +
+             "; no file was written";
+    }
+  return {};
+}
 
 Result FormatLegacyPolyData(vtkPolyData* data, std::string& out) {
   out.clear();

@@ -36,6 +36,10 @@ Result WriteLegacyModel(vtkPolyData* data, const std::string& path,
 bool WriteLegacyPolyDataFile(vtkPolyData* data, const std::string& path, std::string& reason,
                              const std::string& title = std::string());
 
+// "" or the reason naming the first coordinate a model file cannot take back: not finite, or
+// (singlePrecision: legacy files, STL) beyond single-precision range.
+std::string FirstUnwritablePoint(vtkPoints* points, bool singlePrecision);
+
 } // namespace selvane::formats
 
 #endif

@@ -41,29 +41,6 @@ std::string Fail(const std::string& path, const std::string& cause) {
   return "Cannot write '" + path + "': " + cause;
 }
 
-// "" or the reason naming the first coordinate the format cannot take back: not finite, or
-// (singlePrecision) beyond the float range the format stores.
-std::string FirstUnwritablePoint(vtkPoints* points, bool singlePrecision) {
-  if (!points)
-    return {};
-  const double limit = static_cast<double>(std::numeric_limits<float>::max());
-  vtkDataArray* data = points->GetData();
-  const vtkIdType n = points->GetNumberOfPoints();
-  for (vtkIdType i = 0; i < n; ++i)
-    for (int c = 0; c < 3; ++c) {
-      const double v = data->GetComponent(i, c);
-      const bool finite = std::isfinite(v);
-      if (finite && (!singlePrecision || std::fabs(v) <= limit))
-        continue;
-      char text[32];
-      const auto r = std::to_chars(text, text + sizeof text, v);
-      return "point " + std::to_string(i) + " has the coordinate " + std::string(text, r.ptr) +
-             (finite ? ", outside single-precision range" : ", which is not finite") +
-             "; no file was written";
-    }
-  return {};
-}
-
 void KeepFirstError(vtkObject*, unsigned long, void* clientData, void* callData) {
   auto* reason = static_cast<std::string*>(clientData);
   if (!reason->empty())
