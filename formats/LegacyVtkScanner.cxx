@@ -243,6 +243,25 @@ public:
     return this->Base + static_cast<std::uint64_t>(at - this->Data);
   }
 
+  // Whether Jump can move past bytes without reading them.
+  bool CanJump() const { return this->Fd >= 0; }
+
+  // Moves P over n bytes, reading none that are not at hand (a file read in pieces only).
+  void Jump(std::uint64_t n) {
+    const std::uint64_t here = static_cast<std::uint64_t>(this->End - this->P);
+    if (n <= here) {
+      this->P += n;
+      return;
+    }
+    const std::uint64_t skip = n - here;
+    this->Base = this->Offset(this->End) + skip;
+    this->P = this->End = this->Data;
+    if (::lseek(this->Fd, static_cast<off_t>(skip), SEEK_CUR) < 0) {
+      this->ReadError = errno;
+      this->Ended = true;
+    }
+  }
+
   bool Shrunk() const { return this->ShrunkWhileRead; }
   int Error() const { return this->ReadError; }
 
@@ -330,6 +349,11 @@ class Scanner {
 public:
   Scanner(Window& window, LegacyVtkScanResult& result) : W(window), Result(result) {}
 
+  // Skimming: only a BINARY file of points, cells and plain scalars passes, and its arrays are
+  // noted in layout instead of being read.
+  Scanner(Window& window, formats::LegacyBinaryLayout& layout)
+      : W(window), Result(layout.Scan), Layout(&layout) {}
+
   void Run() {
     if (this->ScanHeader() && this->ScanDataset()) {
       this->Finish();
@@ -349,6 +373,52 @@ private:
   std::string Block;    // name of the block being read, for messages
   int Components = 1;   // components of the array being read (for METADATA)
   std::string LongHead; // the head of the last word longer than TokenLimit
+  formats::LegacyBinaryLayout* Layout = nullptr; // set when skimming
+  formats::LegacyBinaryArray Pending;            // what the next skimmed array is
+  bool PendingSet = false;
+  bool SkimmedPointScalars = false;
+  bool SkimmedCellScalars = false;
+
+  // While skimming, anything but the plain layout ends the skim.
+  bool NotPlain() { return this->Fail(ModelFileProblem::Unsupported, "not a plain BINARY layout"); }
+
+  // Notes where the next binary array lies; skimming only.
+  void Expect(formats::LegacyBinaryArray::Role role, int cellKind = 0) {
+    this->Pending = formats::LegacyBinaryArray();
+    this->Pending.TheRole = role;
+    this->Pending.CellKind = cellKind;
+    this->PendingSet = true;
+  }
+
+  // Scalars (SCALARS or COLOR_SCALARS) to come while skimming: one array per section, named
+  // plainly.
+  bool SkimScalars(bool onPoints, const std::string& name) {
+    bool& seen = onPoints ? this->SkimmedPointScalars : this->SkimmedCellScalars;
+    if (seen || name.size() > MaxTokenLength || name.find('%') != std::string::npos) {
+      return this->NotPlain();
+    }
+    seen = true;
+    this->Expect(formats::LegacyBinaryArray::Role::Scalars);
+    this->Pending.OnPoints = onPoints;
+    this->Pending.Name = name;
+    return true;
+  }
+
+  // The skim's stand-in for reading a binary array: its place is noted and its bytes passed.
+  bool SkimArray(std::uint64_t values, const TypeInfo& type) {
+    if (!this->PendingSet || type.TheKind == Kind::Bit) {
+      return this->NotPlain();
+    }
+    this->PendingSet = false;
+    formats::LegacyBinaryArray array = this->Pending;
+    array.Type = type.Name;
+    array.Bytes = type.Bytes;
+    array.Offset = this->Offset();
+    array.Values = values;
+    array.Components = this->Components;
+    this->Layout->Arrays.push_back(array);
+    return this->Skip(SatMul(values, static_cast<std::uint64_t>(type.Bytes)));
+  }
 
   // ---- failures ----------------------------------------------------------------------
 
@@ -827,6 +897,13 @@ private:
 
   // Moves over `bytes` bytes of binary data.
   bool Skip(std::uint64_t bytes) {
+    if (this->Layout && this->W.CanJump()) {
+      if (bytes > this->Remaining()) {
+        return this->EndsInside();
+      }
+      this->W.Jump(bytes);
+      return true;
+    }
     while (bytes > 0) {
       if (!this->W.Fill(1)) {
         return this->EndsInside();
@@ -860,6 +937,9 @@ private:
 
   template <typename OnInteger>
   bool BinaryArray(std::uint64_t values, const TypeInfo& type, Check check, OnInteger onInteger) {
+    if (this->Layout) {
+      return this->SkimArray(values, type) && this->AfterArray(type, this->Components);
+    }
     if (type.TheKind == Kind::Bit) {
       return this->Skip((values + 7) / 8) && this->AfterArray(type, this->Components);
     }
@@ -948,6 +1028,9 @@ private:
       return false;
     }
     if (const std::size_t n = this->Ahead("metadata")) {
+      if (this->Layout) {
+        return this->NotPlain();
+      }
       this->W.P += n;
       return this->Metadata(components);
     }
@@ -1154,6 +1237,9 @@ private:
                         "expected ASCII or BINARY, found '" + t.Text() + "'", t.Pos);
     }
     this->Result.Binary = this->Binary;
+    if (this->Layout && !this->Binary) {
+      return this->NotPlain();
+    }
     if (!this->Next(t)) {
       return this->Fail(ModelFileProblem::NoGeometry, "the file ends after its header");
     }
@@ -1185,6 +1271,9 @@ private:
                           t.Pos);
       }
       if (t.Is("field")) {
+        if (this->Layout) {
+          return this->NotPlain();
+        }
         if (!this->Field()) {
           return false;
         }
@@ -1219,6 +1308,12 @@ private:
     if (!type || !this->DataStart()) {
       return false;
     }
+    if (this->Layout) {
+      if (type->TheKind != Kind::Float && type->TheKind != Kind::Double) {
+        return this->NotPlain();
+      }
+      this->Expect(formats::LegacyBinaryArray::Role::Points);
+    }
     if (!this->Array(SatMul(static_cast<std::uint64_t>(n), 3), *type, Check::Coordinate,
                      NoInteger(), 3)) {
       return false;
@@ -1232,13 +1327,15 @@ private:
     const char* Name;
     int MinIds;
     const char* Noun;
+    int Index; // order of the blocks in a model's cells
   };
 
   bool CellBlock(const Token& keyword) {
-    static const CellKind Kinds[4] = {{"vertices", "VERTICES", 1, "vertex"},
-                                      {"lines", "LINES", 2, "line"},
-                                      {"polygons", "POLYGONS", 3, "polygon"},
-                                      {"triangle_strips", "TRIANGLE_STRIPS", 3, "triangle strip"}};
+    static const CellKind Kinds[4] = {
+        {"vertices", "VERTICES", 1, "vertex", 0},
+        {"lines", "LINES", 2, "line", 1},
+        {"polygons", "POLYGONS", 3, "polygon", 2},
+        {"triangle_strips", "TRIANGLE_STRIPS", 3, "triangle strip", 3}};
     int k = 0;
     while (!keyword.Is(Kinds[k].Word)) {
       ++k;
@@ -1352,6 +1449,13 @@ private:
       idsLeft = v;
       return true;
     };
+    if (this->Layout) {
+      // The cell sizes are checked when the block is read.
+      this->Expect(formats::LegacyBinaryArray::Role::LegacyCells, kind.Index);
+      this->Pending.Cells = cells;
+      this->Pending.Size = size;
+      return this->Array(static_cast<std::uint64_t>(size), Int32, Check::None, NoInteger());
+    }
     if (!this->Array(static_cast<std::uint64_t>(size), Int32, Check::None, onValue)) {
       return false;
     }
@@ -1437,6 +1541,14 @@ private:
       return true;
     };
     this->Block = this->Block + " OFFSETS";
+    if (this->Layout) {
+      if (offsetType->Bytes != 8) {
+        return this->NotPlain();
+      }
+      this->Expect(formats::LegacyBinaryArray::Role::Offsets, kind.Index);
+      this->Pending.Cells = offsets - 1;
+      this->Pending.Size = size;
+    }
     if (!this->Array(static_cast<std::uint64_t>(offsets), *offsetType, Check::None, onOffset)) {
       return false;
     }
@@ -1462,6 +1574,14 @@ private:
                         this->Block + ": offsets and connectivity of different types", t.Pos);
     }
     auto onId = [&](std::int64_t v, std::uint64_t at) { return this->IdInRange(v, at); };
+    if (this->Layout) {
+      this->Expect(formats::LegacyBinaryArray::Role::Connectivity, kind.Index);
+      this->Pending.Cells = offsets - 1;
+      this->Pending.Size = size;
+      return this->Fits(static_cast<std::uint64_t>(size), *connType) &&
+             this->SkimArray(static_cast<std::uint64_t>(size), *connType) &&
+             this->AfterArray(*connType, 1);
+    }
     if (this->Binary) {
       // The vectorised range check per piece; the first bad ID is looked for only on failure.
       const bool wide = connType->Bytes == 8;
@@ -1583,9 +1703,18 @@ private:
     Token t;
     // The keyword's bytes do not outlive the reads below.
     const bool texture = keyword.Is("texture_coordinates");
+    const bool onPoints = this->Block == "POINT_DATA";
+    if (this->Layout && !keyword.Is("scalars") && !keyword.Is("color_scalars")) {
+      return this->NotPlain();
+    }
     this->Block = keyword.Text() + " in " + this->Block;
     if (keyword.Is("scalars")) {
-      if (!this->Word(name, "the scalars name") || !this->Word(t, "the scalars type")) {
+      if (!this->Word(name, "the scalars name")) {
+        return false;
+      }
+      // The name's bytes do not outlive the reads below either.
+      const std::string nameText(name.S, name.N);
+      if (!this->Word(t, "the scalars type")) {
         return false;
       }
       const TypeInfo* type = this->Type(t);
@@ -1612,8 +1741,26 @@ private:
                             key.Pos);
         }
       }
-      if (!this->Word(t, "the lookup table name") || !this->DataStart()) {
+      if (!this->Word(t, "the lookup table name")) {
         return false;
+      }
+      const bool defaultTable = t.Is("default");
+      if (!this->DataStart()) {
+        return false;
+      }
+      if (this->Layout) {
+        // Of a common type, without a table of its own.
+        static const char* const Plain[] = {"unsigned_char",  "char",  "short",
+                                            "unsigned_short", "int",   "unsigned_int",
+                                            "float",          "double"};
+        if (!defaultTable ||
+            std::none_of(std::begin(Plain), std::end(Plain),
+                         [type](const char* p) { return std::strcmp(p, type->Name) == 0; })) {
+          return this->NotPlain();
+        }
+        if (!this->SkimScalars(onPoints, nameText)) {
+          return false;
+        }
       }
       return this->Array(SatMul(tuples, static_cast<std::uint64_t>(components)), *type,
                          Check::Finite, NoInteger(), static_cast<int>(components));
@@ -1640,8 +1787,11 @@ private:
     }
     if (keyword.Is("color_scalars")) {
       std::int64_t components = 0;
-      if (!this->Word(name, "the color scalars name") ||
-          !this->Count(components, "the number of colour components")) {
+      if (!this->Word(name, "the color scalars name")) {
+        return false;
+      }
+      const std::string nameText(name.S, name.N);
+      if (!this->Count(components, "the number of colour components")) {
         return false;
       }
       if (components < 1 || components > 4) {
@@ -1652,6 +1802,9 @@ private:
       }
       static const TypeInfo Colour = {"float", Kind::Float, 4, false, 0, 0};
       static const TypeInfo Bytes = {"unsigned_char", Kind::Int, 1, false, 0, 255};
+      if (this->Layout && !this->SkimScalars(onPoints, nameText)) {
+        return false;
+      }
       return this->Array(SatMul(tuples, static_cast<std::uint64_t>(components)),
                          this->Binary ? Bytes : Colour, Check::UnitInterval, NoInteger(),
                          static_cast<int>(components));
@@ -1742,6 +1895,21 @@ LegacyVtkScanResult ScanLegacyVtkBuffer(const char* data, std::size_t size,
   Scanner(window, result).Run();
   return result;
 }
+
+namespace formats {
+
+LegacyBinaryLayout SkimLegacyVtkBinary(int fd, std::uint64_t size) {
+  LegacyBinaryLayout layout;
+  Window window(fd, size, LegacyVtkScanPieceBytes);
+  Scanner(window, layout).Run();
+  if (layout.Scan.Ok() && (window.Error() != 0 || window.Shrunk())) {
+    layout.Scan.Problem = ModelFileProblem::CannotRead;
+    layout.Scan.Reason = "the file could not be read to its end";
+  }
+  return layout;
+}
+
+} // namespace formats
 
 LegacyVtkScanResult ScanLegacyVtkFile(const std::string& path, std::size_t pieceBytes) {
   LegacyVtkScanResult result;

@@ -14,6 +14,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace selvane {
 
@@ -83,5 +84,36 @@ LegacyVtkScanResult ScanLegacyVtkBuffer(const char* data, std::size_t size);
 // early looks like a shorter file).
 LegacyVtkScanResult ScanLegacyVtkBuffer(const char* data, std::size_t size,
                                         formats::CopyProgress& progress);
+
+namespace formats {
+
+// Where one array of a plain BINARY file lies, as a skim found it (its values unread).
+struct LegacyBinaryArray {
+  enum class Role { Points, LegacyCells, Offsets, Connectivity, Scalars };
+  Role TheRole = Role::Points;
+  int CellKind = 0;         // cell blocks: 0 vertices, 1 lines, 2 polygons, 3 triangle strips
+  bool OnPoints = false;    // scalars: point data, else cell data
+  std::string Type;         // the file's type word, lower case ("float", "vtktypeint64", ...)
+  int Bytes = 0;            // bytes per value
+  std::uint64_t Offset = 0; // first byte in the file
+  std::uint64_t Values = 0;
+  int Components = 1;
+  std::string Name;       // scalars
+  std::int64_t Cells = 0; // cell blocks: the cells declared
+  std::int64_t Size = 0;  // cell blocks: values of the 4.x list, or of the 5.x connectivity
+};
+
+// A plain BINARY file: points, cell blocks and at most one SCALARS array (with the default
+// table) in each of POINT_DATA and CELL_DATA, nothing else. Scan fails for any other file.
+struct LegacyBinaryLayout {
+  LegacyVtkScanResult Scan;
+  std::vector<LegacyBinaryArray> Arrays; // in file order
+};
+
+// Checks everything of a plain BINARY file but the values of its arrays, reading only the
+// text between them from fd (at its start; size bytes as fstat gave); notes where they lie.
+LegacyBinaryLayout SkimLegacyVtkBinary(int fd, std::uint64_t size);
+
+} // namespace formats
 
 } // namespace selvane

@@ -1,5 +1,6 @@
 #include "ModelFormats.h"
 
+#include "LegacyBinaryModel.h"
 #include "ObjModelReader.h"
 #include "OffModelReader.h"
 #include "PlyModelReader.h"
@@ -36,9 +37,13 @@ ModelFileReadResult Refusal(ModelFileProblem problem, const std::string& reason)
   return r;
 }
 
-// Today's legacy path, whole: scanner, VTK's reader on the checked bytes, the check of its
-// output; the model it read is handed on without a copy of its arrays.
+// A plain BINARY file is read straight into the model's arrays; any other file, and any file
+// that fails there, takes the general path: scanner, VTK's reader on the checked bytes, the
+// check of its output; the model it read is handed on without a copy of its arrays.
 ModelFileReadResult ReadLegacyModel(const std::string& path, vtkPolyData* output) {
+  if (formats::ReadPlainBinaryLegacyModel(path, output)) {
+    return ModelFileReadResult();
+  }
   auto reader = vtkSmartPointer<vtkPolyDataReader>::New();
   ModelFileReadResult read = ReadModelFileChecked(path, reader);
   if (read.Ok()) {

@@ -8,18 +8,22 @@
 // into memory; the open must agree with the scan of the bytes after any UTF-8
 // byte-order mark; a refused file leaves the reader without a file name and an empty model
 // behind; and an opened model holds only IDs in range, finite coordinates in single-precision
-// range and finite cell scalars (which the reader checks again only in ASCII files).
+// range and finite cell scalars (which the reader checks again only in ASCII files). Open
+// Model's own read of plain BINARY files accepts only what that path accepts, and makes the
+// same model of it.
 #include "Check.h"
 #include "FuzzTarget.h"
 #include "TempFile.h"
 
 #include "InputFile.h"
+#include "LegacyBinaryModel.h"
 #include "LegacyVtkScanner.h"
 #include "ModelFileReader.h"
 
 #include <vtkCellArray.h>
 #include <vtkCellData.h>
 #include <vtkDataArray.h>
+#include <vtkPointData.h>
 #include <vtkPoints.h>
 #include <vtkPolyData.h>
 #include <vtkPolyDataReader.h>
@@ -60,6 +64,36 @@ bool ValuesInRange(vtkPolyData* model) {
     }
   }
   return true;
+}
+
+bool SameValues(vtkDataArray* a, vtkDataArray* b) {
+  if (!a || !b) {
+    return a == b;
+  }
+  if (a->GetNumberOfValues() != b->GetNumberOfValues() ||
+      a->GetNumberOfComponents() != b->GetNumberOfComponents()) {
+    return false;
+  }
+  for (vtkIdType i = 0; i < a->GetNumberOfValues(); ++i) {
+    if (a->GetVariantValue(i) != b->GetVariantValue(i)) {
+      return false;
+    }
+  }
+  return true;
+}
+
+bool SameModel(vtkPolyData* a, vtkPolyData* b) {
+  vtkCellArray* cellsA[4] = {a->GetVerts(), a->GetLines(), a->GetPolys(), a->GetStrips()};
+  vtkCellArray* cellsB[4] = {b->GetVerts(), b->GetLines(), b->GetPolys(), b->GetStrips()};
+  for (int k = 0; k < 4; ++k) {
+    if (!SameValues(cellsA[k]->GetOffsetsArray(), cellsB[k]->GetOffsetsArray()) ||
+        !SameValues(cellsA[k]->GetConnectivityArray(), cellsB[k]->GetConnectivityArray())) {
+      return false;
+    }
+  }
+  return SameValues(a->GetPoints()->GetData(), b->GetPoints()->GetData()) &&
+         SameValues(a->GetPointData()->GetScalars(), b->GetPointData()->GetScalars()) &&
+         SameValues(a->GetCellData()->GetScalars(), b->GetCellData()->GetScalars());
 }
 
 } // namespace
@@ -113,6 +147,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     SELVANE_FUZZ_CHECK(ValuesInRange(model));
   } else {
     SELVANE_FUZZ_CHECK(reader->GetOutput()->GetNumberOfPoints() == 0);
+  }
+
+  // Open Model's own read of plain BINARY files takes only what the general path accepts, and
+  // makes the same model of it.
+  auto fast = vtkSmartPointer<vtkPolyData>::New();
+  if (selvane::formats::ReadPlainBinaryLegacyModel(path, fast)) {
+    SELVANE_FUZZ_CHECK(read.Ok());
+    SELVANE_FUZZ_CHECK(SameModel(fast, reader->GetOutput()));
+  } else {
+    SELVANE_FUZZ_CHECK(fast->GetNumberOfPoints() == 0);
   }
   return 0;
 }

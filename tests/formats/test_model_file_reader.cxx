@@ -5,6 +5,7 @@
 #include "LegacyVtkScanner.h"
 #include "ModelFileReader.h"
 #include "ModelFiles.h"
+#include "ModelFormats.h"
 #include "TempFolder.h"
 
 #include <gtest/gtest.h>
@@ -319,6 +320,13 @@ TEST_P(DamagedModel, IsRefusedBeforeVtkWithAReasonOfTheRightKind) {
   EXPECT_EQ(nullptr, reader->GetFileName());
   EXPECT_EQ(nullptr, reader->GetInputArray());
   EXPECT_EQ(result.Reason, selvane::ReadModelFile(path, vtkNew<vtkPolyDataReader>()));
+  // Open Model's way in, which reads plain BINARY files without VTK's reader, says the same
+  // and leaves no half-read model.
+  vtkNew<vtkPolyData> model;
+  const selvane::ModelFileReadResult opened = selvane::ReadModel(path, model);
+  EXPECT_EQ(result.Reason, opened.Reason);
+  EXPECT_EQ(result.Problem, opened.Problem);
+  EXPECT_EQ(0, model->GetNumberOfPoints());
 }
 
 INSTANTIATE_TEST_SUITE_P(Corpus, DamagedModel, ::testing::ValuesIn(DamagedCorpus()), CaseName);
