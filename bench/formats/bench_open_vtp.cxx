@@ -9,6 +9,7 @@
 // structure check alone on the bytes in memory, a bare vtkXMLPolyDataReader (SetFileName +
 // Update), and ReadVtpModel (one read of the file into memory, the check, VTK's read of those
 // bytes, validation), with the ratio of the checked read to the bare read.
+#include "BenchTiming.h"
 #include "BumpySurface.h"
 #include "VtpModelReader.h"
 #include "VtpStructureCheck.h"
@@ -19,7 +20,6 @@
 #include <vtkXMLPolyDataWriter.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -32,10 +32,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-double Seconds(const std::chrono::steady_clock::time_point& start) {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
 
 struct FileKind {
   const char* Name;
@@ -87,31 +83,23 @@ int main(int argc, char** argv) {
       std::ifstream in(path, std::ios::binary);
       bytes.assign((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     }
-    double check = 1e30, bare = 1e30, ours = 1e30;
-    for (int r = 0; r < repeats; ++r) {
-      auto t0 = std::chrono::steady_clock::now();
-      failures += selvane::formats::CheckVtpStructure(bytes).Ok() ? 0 : 1;
-      check = std::min(check, Seconds(t0));
-      // Alternating which read goes first, so that neither always finds the file cached.
-      for (int k = 0; k < 2; ++k) {
-        t0 = std::chrono::steady_clock::now();
-        if ((k + r) % 2 == 0) {
+    const selvane::bench::BestTimes best = selvane::bench::TimeBestOf(
+        repeats, [&] { failures += selvane::formats::CheckVtpStructure(bytes).Ok() ? 0 : 1; },
+        [&] {
           vtkNew<vtkXMLPolyDataReader> reader;
           reader->SetFileName(path.c_str());
           reader->Update();
           failures += reader->GetOutput()->GetNumberOfPolys() > 0 ? 0 : 1;
-          bare = std::min(bare, Seconds(t0));
-        } else {
+        },
+        [&] {
           vtkNew<vtkPolyData> read;
           const selvane::ModelFileReadResult result = selvane::ReadVtpModel(path, read);
           if (!result.Ok()) {
             std::printf("%s: refused: %s\n", path.c_str(), result.Reason.c_str());
             ++failures;
           }
-          ours = std::min(ours, Seconds(t0));
-        }
-      }
-    }
+        });
+    const double check = best.Alone, bare = best.Bare, ours = best.Ours;
     std::printf("%-28s %6.1f %8.3f %7.3f %7.3f %9.3f\n", kind.Name,
                 static_cast<double>(fs::file_size(path)) / 1e6, check, bare, ours, ours / bare);
   }
