@@ -12,10 +12,6 @@ namespace selvane::formats {
 
 namespace {
 
-// The first bytes loaded to find the appended data, and the end loaded for its closing tag.
-constexpr std::uint64_t HeadChunk = 64 * 1024;
-constexpr std::uint64_t TailChunk = 64 * 1024;
-
 bool IsXmlSpace(char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\r';
 }
@@ -57,7 +53,7 @@ VtpFileView::~VtpFileView() {
   }
 }
 
-InputFileResult VtpFileView::Open(const std::string& path) {
+InputFileResult VtpFileView::Open(const std::string& path, std::uint64_t firstBytes) {
   InputFileResult opened = OpenRegularFile(path, this->Fd, this->Size);
   if (!opened.Ok()) {
     return opened;
@@ -74,13 +70,14 @@ InputFileResult VtpFileView::Open(const std::string& path) {
     }
     this->Image = static_cast<char*>(image);
   }
-  this->LoadHead();
-  this->LoadTail();
+  firstBytes = std::max<std::uint64_t>(firstBytes, 1);
+  this->LoadHead(firstBytes);
+  this->LoadTail(firstBytes);
   return this->Problem;
 }
 
-void VtpFileView::LoadHead() {
-  for (std::uint64_t want = HeadChunk;; want *= 4) {
+void VtpFileView::LoadHead(std::uint64_t firstBytes) {
+  for (std::uint64_t want = firstBytes;; want *= 4) {
     this->Load(0, want);
     if (!this->Problem.Ok() || want >= this->Size ||
         ParsedLength(this->Bytes().substr(0, static_cast<std::size_t>(want))) > 0) {
@@ -91,8 +88,8 @@ void VtpFileView::LoadHead() {
 
 // The check looks for the last "</AppendedData>": when the end of the file does not hold one,
 // the whole file is loaded so that it finds the same one.
-void VtpFileView::LoadTail() {
-  const std::uint64_t start = this->Size - std::min(this->Size, TailChunk);
+void VtpFileView::LoadTail(std::uint64_t lastBytes) {
+  const std::uint64_t start = this->Size - std::min(this->Size, lastBytes);
   this->Load(start, this->Size - start);
   if (this->Bytes().substr(static_cast<std::size_t>(start)).find("</AppendedData>") ==
       std::string_view::npos) {

@@ -31,8 +31,10 @@ public:
   VtpFileView(const VtpFileView&) = delete;
   VtpFileView& operator=(const VtpFileView&) = delete;
 
-  // Opens the regular file at path (as ReadRegularFile does) and loads its XML and its end.
-  InputFileResult Open(const std::string& path);
+  // Opens the regular file at path (as ReadRegularFile does) and loads its XML and its end,
+  // looking for them in `firstBytes` at a time.
+  static constexpr std::uint64_t DefaultFirstBytes = 64 * 1024;
+  InputFileResult Open(const std::string& path, std::uint64_t firstBytes = DefaultFirstBytes);
 
   // The image: the file's bytes where loaded, zeros elsewhere.
   std::string_view Bytes() const {
@@ -54,8 +56,8 @@ public:
 
 private:
   bool ReadFile(std::uint64_t offset, char* out, std::size_t count);
-  void LoadHead();
-  void LoadTail();
+  void LoadHead(std::uint64_t firstBytes);
+  void LoadTail(std::uint64_t lastBytes);
 
   int Fd = -1;
   char* Image = nullptr;

@@ -89,11 +89,16 @@ ModelFileReadResult CheckOutput(vtkPolyData* model, const formats::VtpCheckResul
 } // namespace
 
 ModelFileReadResult ReadVtpModel(const std::string& path, vtkPolyData* output) {
+  return ReadVtpModel(path, output, formats::VtpFileView::DefaultFirstBytes);
+}
+
+ModelFileReadResult ReadVtpModel(const std::string& path, vtkPolyData* output,
+                                 std::uint64_t firstBytes) {
   if (!output) {
     return Failure(ModelFileProblem::CannotRead, "no model was given to read into");
   }
   formats::VtpFileView view;
-  const formats::InputFileResult input = view.Open(path);
+  const formats::InputFileResult input = view.Open(path, firstBytes);
   if (!input.Ok()) {
     return Failure(ModelFileProblem::CannotRead, input.Reason);
   }

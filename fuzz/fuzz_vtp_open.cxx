@@ -22,6 +22,13 @@
 
 #include <string_view>
 
+namespace {
+
+// Few, so that the inputs, small as they are, are read in part as large files are.
+constexpr std::uint64_t FirstBytes = 16;
+
+} // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string path = selvane::fuzz::WriteScratchFile(data, size, ".vtp");
   if (path.empty()) {
@@ -32,7 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   SELVANE_FUZZ_CHECK(check.Ok() == check.Reason.empty());
   {
     selvane::formats::VtpFileView view;
-    SELVANE_FUZZ_CHECK(view.Open(path).Ok());
+    SELVANE_FUZZ_CHECK(view.Open(path, FirstBytes).Ok());
     const selvane::formats::VtpCheckResult partial =
         selvane::formats::CheckVtpStructure(view.Bytes(), view);
     SELVANE_FUZZ_CHECK(view.ReadProblem().Ok());
@@ -45,7 +52,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
 
   auto model = vtkSmartPointer<vtkPolyData>::New();
-  const selvane::ModelFileReadResult read = selvane::ReadVtpModel(path, model);
+  const selvane::ModelFileReadResult read = selvane::ReadVtpModel(path, model, FirstBytes);
   SELVANE_FUZZ_CHECK(read.Ok() == read.Reason.empty());
   if (!check.Ok()) {
     SELVANE_FUZZ_CHECK(!read.Ok() && read.Problem == check.Problem);

@@ -228,6 +228,11 @@ TEST_P(WrittenByVtk, OpensWithThePointsCellsAndScalarsOfTheFile) {
   const selvane::ModelFileReadResult result = selvane::ReadVtpModel(path, read);
   ASSERT_TRUE(result.Ok()) << result.Reason;
   ExpectSameModel(model, read);
+  // Held in part, as a large file is: the same model.
+  vtkNew<vtkPolyData> inPart;
+  const selvane::ModelFileReadResult partial = selvane::ReadVtpModel(path, inPart, 16);
+  ASSERT_TRUE(partial.Ok()) << partial.Reason;
+  ExpectSameModel(model, inPart);
 }
 
 INSTANTIATE_TEST_SUITE_P(Encodings, WrittenByVtk, ::testing::ValuesIn(AllEncodings()),
@@ -514,13 +519,15 @@ TEST(DamagedPrefixes, ACutFileIsRefusedOrWhole) {
     const std::string file = ReadFile(WriteVtp(model, e, "cut-source.vtp"));
     const std::size_t closing = file.rfind("</");
     for (std::size_t size = 0; size < closing; size += 7) {
-      vtkNew<vtkPolyData> read;
-      const selvane::ModelFileReadResult result =
-          selvane::ReadVtpModel(WriteFile("cut.vtp", file.substr(0, size)), read);
-      if (result.Ok()) {
-        ExpectSameModel(model, read);
-      } else {
-        EXPECT_EQ(0, read->GetNumberOfPoints()) << Name(e) << " cut at " << size;
+      const std::string path = WriteFile("cut.vtp", file.substr(0, size));
+      for (std::uint64_t firstBytes : {std::uint64_t(1) << 16, std::uint64_t(16)}) {
+        vtkNew<vtkPolyData> read;
+        const selvane::ModelFileReadResult result = selvane::ReadVtpModel(path, read, firstBytes);
+        if (result.Ok()) {
+          ExpectSameModel(model, read);
+        } else {
+          EXPECT_EQ(0, read->GetNumberOfPoints()) << Name(e) << " cut at " << size;
+        }
       }
     }
   }
