@@ -200,6 +200,17 @@ InputFileResult CopyExactly(int from, int to, off_t offset, std::uint64_t size,
 
 } // namespace
 
+InputFileResult OpenRegularFile(const std::string& path, int& fd, std::uint64_t& size,
+                                std::uint64_t maxBytes) {
+  Descriptor file{-1};
+  InputFileResult opened = OpenRegular(path, maxBytes, file, size);
+  if (opened.Ok()) {
+    fd = file.Fd;
+    file.Fd = -1;
+  }
+  return opened;
+}
+
 InputFileResult ReadRegularFileInto(const std::string& path, InputAllocator allocate, void* context,
                                     std::uint64_t maxBytes) {
   Descriptor file{-1};

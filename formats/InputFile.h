@@ -54,6 +54,12 @@ using InputAllocator = char* (*)(void* context, std::size_t size);
 InputFileResult ReadRegularFileInto(const std::string& path, InputAllocator allocate, void* context,
                                     std::uint64_t maxBytes = NoSizeLimit);
 
+// Opens path as ReadRegularFile does (without blocking; a regular file of at most maxBytes) for
+// a reader that reads only the parts it needs: on success fd is the open descriptor, which the
+// caller closes, and size the file's size.
+InputFileResult OpenRegularFile(const std::string& path, int& fd, std::uint64_t& size,
+                                std::uint64_t maxBytes = NoSizeLimit);
+
 class SealedFileCopy;
 class CopyProgress;
 // Reads a copy while it is being made: data (size bytes) fills from its start, as progress says.

@@ -8,7 +8,9 @@
 #include <vtkPoints.h>
 
 #include <cmath>
+#include <cstdint>
 #include <limits>
+#include <type_traits>
 
 namespace selvane::formats {
 
@@ -29,28 +31,23 @@ bool CellsOk(ArrayT* offsets, ArrayT* connectivity, vtkIdType points, int minIds
   if (!perValue) {
     return true;
   }
-  // Every offset in [0, nConn] first, so that the differences below cannot overflow; no early
-  // exit, so that the loops vectorise.
-  bool outside = false;
+  // One pass over the offsets and one over the IDs, without early exits, so that they run at
+  // the speed of memory. The differences are taken unsigned: a decreasing offset wraps to more
+  // than nConn, as does any offset outside [0, nConn].
+  using Unsigned = std::make_unsigned_t<std::decay_t<decltype(o[0])>>;
+  const auto last = static_cast<Unsigned>(nConn);
+  const auto least = static_cast<Unsigned>(minIds);
+  bool bad = false;
   for (vtkIdType i = 1; i < nOffsets; ++i) {
-    outside |= static_cast<unsigned long long>(o[i]) > static_cast<unsigned long long>(nConn);
-  }
-  if (outside) {
-    return false;
-  }
-  bool tooFew = false;
-  for (vtkIdType i = 1; i < nOffsets; ++i) {
-    tooFew |= o[i] - o[i - 1] < minIds;
-  }
-  if (tooFew) {
-    return false;
+    const auto here = static_cast<Unsigned>(o[i]);
+    const auto step = static_cast<Unsigned>(here - static_cast<Unsigned>(o[i - 1]));
+    bad |= (here > last) | (step > last) | (step < least);
   }
   const auto* c = nConn > 0 ? connectivity->GetPointer(0) : nullptr;
-  bool ok = true;
   for (vtkIdType i = 0; i < nConn; ++i) {
-    ok &= static_cast<unsigned long long>(c[i]) < static_cast<unsigned long long>(points);
+    bad |= static_cast<std::uint64_t>(c[i]) >= static_cast<std::uint64_t>(points);
   }
-  return ok;
+  return !bad;
 }
 
 } // namespace

@@ -1,9 +1,8 @@
 #include "VtpModelReader.h"
 
-#include "InputFile.h"
-#include "MemoryStream.h"
 #include "ModelFileReader.h"
 #include "VtkMessageCapture.h"
+#include "VtpFileView.h"
 #include "VtpStructureCheck.h"
 
 #include <vtkObjectFactory.h>
@@ -19,30 +18,33 @@ namespace selvane {
 
 namespace {
 
-// vtkXMLPolyDataReader reading bytes in memory through a stream over them: its own string input
-// would copy the file twice (into the reader, then into a string stream) before reading it.
-class MemoryXMLPolyDataReader : public vtkXMLPolyDataReader {
+// vtkXMLPolyDataReader reading a checked file view through a stream over it: the bytes the check
+// saw from memory, the rest from the file straight into the reader's arrays.
+class ViewXMLPolyDataReader : public vtkXMLPolyDataReader {
 public:
-  static MemoryXMLPolyDataReader* New();
-  vtkTypeMacro(MemoryXMLPolyDataReader, vtkXMLPolyDataReader);
+  static ViewXMLPolyDataReader* New();
+  vtkTypeMacro(ViewXMLPolyDataReader, vtkXMLPolyDataReader);
   void PrintSelf(ostream& os, vtkIndent indent) override {
     this->Superclass::PrintSelf(os, indent);
-    os << indent << "Bytes: " << this->Bytes.size() << "\n";
+    os << indent << "Bytes: " << (this->View ? this->View->FileSize() : 0) << "\n";
   }
 
-  // The bytes must outlive every update of the reader.
-  void SetBytes(std::string_view bytes) {
-    this->Bytes = bytes;
+  // The view must outlive every update of the reader.
+  void SetView(formats::VtpFileView* view) {
+    this->View = view;
     this->ReadFromInputStringOn(); // no file name is needed
     this->Modified();
   }
 
 protected:
-  MemoryXMLPolyDataReader() = default;
-  ~MemoryXMLPolyDataReader() override = default;
+  ViewXMLPolyDataReader() = default;
+  ~ViewXMLPolyDataReader() override = default;
 
   int OpenStream() override {
-    this->Memory = std::make_unique<formats::MemoryInputStream>(this->Bytes);
+    if (!this->View) {
+      return 0;
+    }
+    this->Memory = std::make_unique<formats::VtpFileStream>(*this->View);
     this->Stream = this->Memory.get();
     return 1;
   }
@@ -52,13 +54,13 @@ protected:
   }
 
 private:
-  MemoryXMLPolyDataReader(const MemoryXMLPolyDataReader&) = delete;
-  void operator=(const MemoryXMLPolyDataReader&) = delete;
+  ViewXMLPolyDataReader(const ViewXMLPolyDataReader&) = delete;
+  void operator=(const ViewXMLPolyDataReader&) = delete;
 
-  std::string_view Bytes;
-  std::unique_ptr<formats::MemoryInputStream> Memory;
+  formats::VtpFileView* View = nullptr;
+  std::unique_ptr<formats::VtpFileStream> Memory;
 };
-vtkStandardNewMacro(MemoryXMLPolyDataReader);
+vtkStandardNewMacro(ViewXMLPolyDataReader);
 
 ModelFileReadResult Failure(ModelFileProblem problem, const std::string& reason) {
   ModelFileReadResult r;
@@ -87,29 +89,40 @@ ModelFileReadResult CheckOutput(vtkPolyData* model, const formats::VtpCheckResul
 } // namespace
 
 ModelFileReadResult ReadVtpModel(const std::string& path, vtkPolyData* output) {
+  return ReadVtpModel(path, output, formats::VtpFileView::DefaultFirstBytes);
+}
+
+ModelFileReadResult ReadVtpModel(const std::string& path, vtkPolyData* output,
+                                 std::uint64_t firstBytes) {
   if (!output) {
     return Failure(ModelFileProblem::CannotRead, "no model was given to read into");
   }
-  std::string bytes;
-  const formats::InputFileResult input = formats::ReadRegularFile(path, bytes);
+  formats::VtpFileView view;
+  const formats::InputFileResult input = view.Open(path, firstBytes);
   if (!input.Ok()) {
     return Failure(ModelFileProblem::CannotRead, input.Reason);
   }
-  const formats::VtpCheckResult check = formats::CheckVtpStructure(bytes);
+  const formats::VtpCheckResult check = formats::CheckVtpStructure(view.Bytes(), view);
+  if (!view.ReadProblem().Ok()) {
+    return Failure(ModelFileProblem::CannotRead, view.ReadProblem().Reason);
+  }
   if (!check.Ok()) {
     return Failure(check.Problem, check.Reason);
   }
-  auto reader = vtkSmartPointer<MemoryXMLPolyDataReader>::New();
+  auto reader = vtkSmartPointer<ViewXMLPolyDataReader>::New();
   formats::MessageLog log;
   try {
     formats::ScopedVtkMessageCapture capture(reader, log);
-    reader->SetBytes(bytes);
+    reader->SetView(&view);
     reader->Update();
   } catch (const std::bad_alloc&) {
     return Failure(ModelFileProblem::TooLarge, "not enough memory to read the model");
   } catch (const std::exception& error) {
     return Failure(ModelFileProblem::ReaderReported,
                    std::string("VTK's reader failed: ") + error.what());
+  }
+  if (!view.ReadProblem().Ok()) {
+    return Failure(ModelFileProblem::CannotRead, view.ReadProblem().Reason);
   }
   if (!log.Messages.empty()) {
     return Failure(ModelFileProblem::ReaderReported,

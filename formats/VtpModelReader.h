@@ -1,17 +1,19 @@
 // Safe opening of VTK XML PolyData files (.vtp) for Open Model.
 //
-// The file is read once into memory (InputFile.h: only a regular file, never blocking), those
-// bytes are checked whole by VtpStructureCheck.h before VTK's reader sees them, and VTK's
-// vtkXMLPolyDataReader then reads the same bytes from memory, never the file by name. The read
-// runs with every error and warning VTK reports captured and with its exceptions caught, and its
-// output is validated as a legacy file's is (ModelOutputChecks.h): the counts the file declares,
-// finite coordinates in float range, every cell's point IDs in range, attribute arrays of the
-// right length, finite cell scalars. Cell scalars (the file's active CellData scalars) come
+// The file is opened once (InputFile.h: only a regular file, never blocking) and held in memory
+// where it is looked at (VtpFileView.h): VtpStructureCheck.h checks its structure before VTK's
+// reader sees it, and VTK's vtkXMLPolyDataReader then reads it through the view, never the file
+// by name: every byte the check looked at as the check saw it, raw array values from the file. The
+// read runs with every error and warning VTK reports captured and with its exceptions caught, and
+// its output is validated as a legacy file's is (ModelOutputChecks.h): the counts the file
+// declares, finite coordinates in float range, every cell's point IDs in range, attribute arrays of
+// the right length, finite cell scalars. Cell scalars (the file's active CellData scalars) come
 // with the model.
 #pragma once
 
 #include "ModelFileReader.h"
 
+#include <cstdint>
 #include <string>
 
 class vtkPolyData;
@@ -21,5 +23,10 @@ namespace selvane {
 // Reads the .vtp file at `path` into `output`. On failure `output` is left as it was and the
 // result names the reason in one line without the path.
 ModelFileReadResult ReadVtpModel(const std::string& path, vtkPolyData* output);
+
+// The same, looking for the file's XML and closing tags `firstBytes` at a time (tests and fuzzing
+// use a few, so that small files are read in part too).
+ModelFileReadResult ReadVtpModel(const std::string& path, vtkPolyData* output,
+                                 std::uint64_t firstBytes);
 
 } // namespace selvane

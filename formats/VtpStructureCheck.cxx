@@ -128,6 +128,7 @@ struct FileLayout {
   bool AppendedBase64 = false;
   std::uint64_t AppendedStart = 0; // where offset 0 is
   std::uint64_t AppendedEnd = 0;   // where the appended block's closing tag starts
+  VtpByteSource* Source = nullptr; // where bytes not yet held are loaded from; null: all held
 };
 
 // Bytes of an array as VTK reads them: raw, or base64 text decoded from `Start`, each segment
@@ -147,13 +148,17 @@ std::uint64_t ReadWord(const unsigned char* p, unsigned size, bool bigEndian) {
 }
 
 // Bytes [offset, offset + count) of a segment (its text checked before).
-std::vector<unsigned char> SegmentBytes(const Segment& segment, std::uint64_t offset,
-                                        std::size_t count) {
+std::vector<unsigned char> SegmentBytes(const FileLayout& layout, const Segment& segment,
+                                        std::uint64_t offset, std::size_t count) {
   std::vector<unsigned char> out(count);
   if (count == 0) {
     return out;
   }
   if (!segment.Base64) {
+    if (layout.Source) {
+      layout.Source->Load(static_cast<std::uint64_t>(segment.Start - layout.Bytes.data()) + offset,
+                          count);
+    }
     std::memcpy(out.data(), segment.Start + offset, count);
     return out;
   }
@@ -242,8 +247,7 @@ private:
       Refuse(ModelFileProblem::Truncated, what + " ends before its size");
     }
     // Header and data are one segment; its start is checked with the rest below.
-    const std::vector<unsigned char> header =
-        segment.Base64 ? SegmentBytes(segment, 0, hs) : SegmentBytes(segment, 0, hs);
+    const std::vector<unsigned char> header = SegmentBytes(this->Layout, segment, 0, hs);
     const std::uint64_t size = this->Word(header.data());
     if (size > available) {
       Refuse(ModelFileProblem::Truncated,
@@ -257,7 +261,7 @@ private:
     }
     content.Values = size / type.Size;
     if (wantLast && content.Values > 0) {
-      const auto last = SegmentBytes(segment, hs + size - type.Size, type.Size);
+      const auto last = SegmentBytes(this->Layout, segment, hs + size - type.Size, type.Size);
       content.Last = WordValue(last.data(), type, this->Layout.BigEndian, what);
     }
     return content;
@@ -271,7 +275,7 @@ private:
     if ((segment.Base64 ? Base64Chars(3 * hs) : 3 * hs) > available) {
       Refuse(ModelFileProblem::Truncated, what + " ends inside its compression header");
     }
-    const std::vector<unsigned char> head = SegmentBytes(segment, 0, 3 * hs);
+    const std::vector<unsigned char> head = SegmentBytes(this->Layout, segment, 0, 3 * hs);
     const std::uint64_t blocks = this->Word(head.data());
     const std::uint64_t blockSize = this->Word(head.data() + hs);
     const std::uint64_t lastSize = this->Word(head.data() + 2 * hs);
@@ -282,7 +286,7 @@ private:
     const std::uint64_t headerBytes = hs * (3 + blocks);
     const std::uint64_t headerChars = CheckSegment(segment, headerBytes, available, what);
     const std::vector<unsigned char> header =
-        SegmentBytes(segment, 0, static_cast<std::size_t>(headerBytes));
+        SegmentBytes(this->Layout, segment, 0, static_cast<std::size_t>(headerBytes));
     std::vector<std::uint64_t> sizes(static_cast<std::size_t>(blocks));
     std::uint64_t compressed = 0;
     for (std::size_t b = 0; b < sizes.size(); ++b) {
@@ -332,7 +336,7 @@ private:
       const std::size_t expanded =
           static_cast<std::size_t>(b + 1 == sizes.size() && lastSize != 0 ? lastSize : blockSize);
       const std::vector<unsigned char> packed =
-          SegmentBytes(data, from, static_cast<std::size_t>(sizes[b]));
+          SegmentBytes(this->Layout, data, from, static_cast<std::size_t>(sizes[b]));
       std::vector<unsigned char> block(expanded);
       if (this->Layout.Compressor->Uncompress(packed.data(), packed.size(), block.data(),
                                               block.size()) != block.size()) {
@@ -462,6 +466,9 @@ ArrayContent CheckArray(const FileLayout& layout, vtkXMLDataElement* array,
   const std::string f = format ? format : "";
   ArrayChecker checker(layout);
   ArrayContent content;
+  if ((f == "ascii" || f == "binary") && layout.Source) {
+    layout.Source->LoadAll(); // inline text is checked whole
+  }
   if (f == "ascii") {
     content = AsciiContent(layout, InlineStart(layout, array, what), wantLast, type, what);
   } else if (f == "binary") {
@@ -708,8 +715,15 @@ void FindAppendedData(vtkXMLDataElement* root, vtkXMLDataParser* parser, FileLay
   if (layout.Bytes[static_cast<std::size_t>(start) - 1] != '_') {
     Refuse(ModelFileProblem::Malformed, "the appended data do not start with '_'");
   }
+  if (layout.Source && !layout.Source->Holds(0, static_cast<std::uint64_t>(start))) {
+    // The parse may have seen bytes not yet loaded: refused here, checked again whole.
+    Refuse(ModelFileProblem::Malformed, "the appended data cannot be found");
+  }
   layout.HasAppended = true;
   layout.AppendedBase64 = e == "base64";
+  if (layout.AppendedBase64 && layout.Source) {
+    layout.Source->LoadAll(); // base64 text is checked whole
+  }
   layout.AppendedStart = static_cast<std::uint64_t>(start);
   // The block ends where its closing tag starts; without one (a cut file), at the end.
   const std::size_t close = layout.Bytes.rfind("</AppendedData>");
@@ -718,7 +732,7 @@ void FindAppendedData(vtkXMLDataElement* root, vtkXMLDataParser* parser, FileLay
                            : layout.Bytes.size();
 }
 
-VtpCheckResult Check(std::string_view bytes) {
+VtpCheckResult Check(std::string_view bytes, VtpByteSource* source) {
   if (bytes.size() > static_cast<std::size_t>(std::numeric_limits<std::streamsize>::max())) {
     Refuse(ModelFileProblem::TooLarge, "the file is too large");
   }
@@ -750,6 +764,7 @@ VtpCheckResult Check(std::string_view bytes) {
   }
   FileLayout layout;
   layout.Bytes = bytes;
+  layout.Source = source;
   ReadFileAttributes(root, layout);
   OnlyChildrenNamed(root, {"PolyData", "AppendedData"}, "the file");
   FindAppendedData(root, parser, layout);
@@ -805,11 +820,9 @@ VtpCheckResult Check(std::string_view bytes) {
   return result;
 }
 
-} // namespace
-
-VtpCheckResult CheckVtpStructure(std::string_view bytes) {
+VtpCheckResult Checked(std::string_view bytes, VtpByteSource* source) {
   try {
-    return Check(bytes);
+    return Check(bytes, source);
   } catch (const Refusal& refusal) {
     VtpCheckResult result;
     result.Problem = refusal.Problem;
@@ -821,6 +834,22 @@ VtpCheckResult CheckVtpStructure(std::string_view bytes) {
     result.Reason = "not enough memory to check the file";
     return result;
   }
+}
+
+} // namespace
+
+VtpCheckResult CheckVtpStructure(std::string_view bytes) {
+  return Checked(bytes, nullptr);
+}
+
+VtpCheckResult CheckVtpStructure(std::string_view bytes, VtpByteSource& source) {
+  VtpCheckResult result = Checked(bytes, &source);
+  if (!result.Ok() && !source.Holds(0, bytes.size())) {
+    // A refusal may rest on bytes not loaded: the whole file's answer is the one given.
+    source.LoadAll();
+    result = Checked(bytes, nullptr);
+  }
+  return result;
 }
 
 } // namespace selvane::formats

@@ -17,8 +17,9 @@
 //   - compressed block headers consistent with the data size and the compressed bytes present,
 //     within the most a block of that compressor can expand to;
 //   - base64 text of the base64 alphabet only, padded where VTK pads it.
-// It allocates nothing in proportion to a declared count. Values themselves (finite
-// coordinates, IDs in range) are checked on VTK's output.
+// It allocates nothing in proportion to a declared count, and reads the values of raw appended
+// arrays only where it needs one (the last cell offset). Values themselves (finite coordinates,
+// IDs in range) are checked on VTK's output.
 #pragma once
 
 #include "LegacyVtkScanner.h"
@@ -40,6 +41,24 @@ struct VtpCheckResult {
   bool Ok() const { return this->Problem == ModelFileProblem::None; }
 };
 
+// The check of a file whose bytes are all in `bytes`.
 VtpCheckResult CheckVtpStructure(std::string_view bytes);
+
+// Where the check of a file held only in part gets the bytes it looks at.
+class VtpByteSource {
+public:
+  virtual ~VtpByteSource() = default;
+  // Makes bytes [offset, offset + count) of the checked bytes the file's own.
+  virtual void Load(std::uint64_t offset, std::uint64_t count) = 0;
+  virtual void LoadAll() = 0;
+  virtual bool Holds(std::uint64_t offset, std::uint64_t count) const = 0;
+};
+
+// The same check on `bytes` that hold the file's bytes only where `source` has loaded them, at
+// least up to the first byte of the appended data and the last "</AppendedData>" if any. It
+// loads what else it reads: the sizes and compression headers of raw appended arrays and the
+// values it looks at, all of the file for inline or base64 data. Its result is the one the
+// whole file gives: whatever it refuses, it checks again with the whole file loaded.
+VtpCheckResult CheckVtpStructure(std::string_view bytes, VtpByteSource& source);
 
 } // namespace selvane::formats

@@ -8,13 +8,53 @@
 
 #include "ModelFileReader.h"
 
+#include <vtkCellArray.h>
+#include <vtkCellData.h>
+#include <vtkDataArray.h>
+#include <vtkPoints.h>
 #include <vtkPolyData.h>
 #include <vtkSmartPointer.h>
 
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 
 namespace selvane::fuzz {
+
+// An opened model's values, looked at independently of the readers' own checks: every ID names
+// a point, coordinates are finite and in single-precision range, cell scalars are finite.
+inline bool ValuesInRange(vtkPolyData* model) {
+  const double points = static_cast<double>(model->GetNumberOfPoints());
+  for (vtkCellArray* cells :
+       {model->GetVerts(), model->GetLines(), model->GetPolys(), model->GetStrips()}) {
+    vtkDataArray* ids = cells ? cells->GetConnectivityArray() : nullptr;
+    for (vtkIdType i = 0; ids && i < ids->GetNumberOfTuples(); ++i) {
+      const double id = ids->GetTuple1(i);
+      if (!(id >= 0 && id < points)) {
+        return false;
+      }
+    }
+  }
+  vtkDataArray* xyz = model->GetPoints()->GetData();
+  for (vtkIdType i = 0; i < xyz->GetNumberOfTuples(); ++i) {
+    for (int c = 0; c < xyz->GetNumberOfComponents(); ++c) {
+      if (!(std::fabs(xyz->GetComponent(i, c)) <= std::numeric_limits<float>::max())) {
+        return false;
+      }
+    }
+  }
+  if (vtkDataArray* scalars = model->GetCellData()->GetScalars()) {
+    for (vtkIdType i = 0; i < scalars->GetNumberOfTuples(); ++i) {
+      for (int c = 0; c < scalars->GetNumberOfComponents(); ++c) {
+        if (!std::isfinite(scalars->GetComponent(i, c))) {
+          return false;
+        }
+      }
+    }
+  }
+  return true;
+}
 
 using ModelBytesReader = ModelFileReadResult (*)(const char*, std::size_t, vtkPolyData*);
 

@@ -13,6 +13,7 @@
 // same model of it.
 #include "Check.h"
 #include "FuzzTarget.h"
+#include "ModelReaderInvariants.h"
 #include "TempFile.h"
 
 #include "InputFile.h"
@@ -29,42 +30,7 @@
 #include <vtkPolyDataReader.h>
 #include <vtkSmartPointer.h>
 
-#include <cmath>
-#include <limits>
-
 namespace {
-
-bool ValuesInRange(vtkPolyData* model) {
-  const double points = static_cast<double>(model->GetNumberOfPoints());
-  for (vtkCellArray* cells :
-       {model->GetVerts(), model->GetLines(), model->GetPolys(), model->GetStrips()}) {
-    vtkDataArray* ids = cells ? cells->GetConnectivityArray() : nullptr;
-    for (vtkIdType i = 0; ids && i < ids->GetNumberOfTuples(); ++i) {
-      const double id = ids->GetTuple1(i);
-      if (!(id >= 0 && id < points)) {
-        return false;
-      }
-    }
-  }
-  vtkDataArray* xyz = model->GetPoints()->GetData();
-  for (vtkIdType i = 0; i < xyz->GetNumberOfTuples(); ++i) {
-    for (int c = 0; c < xyz->GetNumberOfComponents(); ++c) {
-      if (!(std::fabs(xyz->GetComponent(i, c)) <= std::numeric_limits<float>::max())) {
-        return false;
-      }
-    }
-  }
-  if (vtkDataArray* scalars = model->GetCellData()->GetScalars()) {
-    for (vtkIdType i = 0; i < scalars->GetNumberOfTuples(); ++i) {
-      for (int c = 0; c < scalars->GetNumberOfComponents(); ++c) {
-        if (!std::isfinite(scalars->GetComponent(i, c))) {
-          return false;
-        }
-      }
-    }
-  }
-  return true;
-}
 
 bool SameValues(vtkDataArray* a, vtkDataArray* b) {
   if (!a || !b) {
@@ -144,7 +110,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     vtkPolyData* model = reader->GetOutput();
     SELVANE_FUZZ_CHECK(model->GetNumberOfPoints() == opened.NumberOfPoints);
     SELVANE_FUZZ_CHECK(model->GetNumberOfCells() == opened.NumberOfCells());
-    SELVANE_FUZZ_CHECK(ValuesInRange(model));
+    SELVANE_FUZZ_CHECK(selvane::fuzz::ValuesInRange(model));
   } else {
     SELVANE_FUZZ_CHECK(reader->GetOutput()->GetNumberOfPoints() == 0);
   }

@@ -14,6 +14,7 @@
 // ratio of the checked read to the bare read; and the peak memory each of the two reads adds
 // (the rise of the high-water mark of a fresh process that does nothing else), with their
 // ratio.
+#include "BenchTiming.h"
 #include "BumpySurface.h"
 #include "LegacyVtkScanner.h"
 #include "ModelFileReader.h"
@@ -29,7 +30,6 @@
 #include <vtkPolyDataWriter.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -45,23 +45,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-double Seconds(const std::chrono::steady_clock::time_point& start) {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
-// Kilobytes of a line "Key:   123 kB" of /proc/self/status.
-long StatusKb(const char* key) {
-  std::ifstream status("/proc/self/status");
-  std::string line;
-  const std::string prefix = std::string(key) + ":";
-  while (std::getline(status, line)) {
-    if (line.compare(0, prefix.size(), prefix) == 0) {
-      return std::atol(line.c_str() + prefix.size());
-    }
-  }
-  return -1;
-}
 
 // The bare or the checked read of path, once, in this process.
 bool ReadOnce(const std::string& mode, const std::string& path) {
@@ -80,23 +63,6 @@ bool ReadOnce(const std::string& mode, const std::string& path) {
   return read.Ok() && model->GetNumberOfPolys() > 0;
 }
 
-// Megabytes by which a read of path ("bare" or "checked") raises the peak resident memory of a
-// fresh process (this program run with --peak), so that no memory freed by earlier reads is
-// reused; -1 when it cannot be measured.
-double PeakMegabytes(const char* self, const std::string& mode, const std::string& path) {
-  const std::string command = std::string("'") + self + "' --peak " + mode + " '" + path + "'";
-  FILE* child = ::popen(command.c_str(), "r");
-  if (!child) {
-    return -1;
-  }
-  long kb = -1;
-  if (std::fscanf(child, "%ld", &kb) != 1) {
-    kb = -1;
-  }
-  const int status = ::pclose(child);
-  return status == 0 && kb >= 0 ? static_cast<double>(kb) / 1024.0 : -1;
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -105,13 +71,7 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (argc == 4 && std::string(argv[1]) == "--peak") {
-    // One read in a fresh process: print the kilobytes it added to the peak resident memory.
-    const long before = StatusKb("VmRSS");
-    if (!ReadOnce(argv[2], argv[3])) {
-      return 1;
-    }
-    std::printf("%ld\n", StatusKb("VmHWM") - before);
-    return 0;
+    return selvane::bench::PrintPeakKilobytes(ReadOnce, argv[2], argv[3]);
   }
   const std::string self = fs::read_symlink("/proc/self/exe").string();
   bool own = argc < 2;
@@ -147,31 +107,18 @@ int main(int argc, char** argv) {
         std::ifstream in(path, std::ios::binary);
         bytes.assign((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
       }
-      auto bareRead = [&] { failures += ReadOnce("bare", path) ? 0 : 1; };
-      auto checkedRead = [&] { failures += ReadOnce("checked", path) ? 0 : 1; };
-      double scan = 1e30;
-      double bare = 1e30;
-      double ours = 1e30;
-      for (int r = 0; r < repeats; ++r) {
-        auto t0 = std::chrono::steady_clock::now();
-        if (!selvane::ScanLegacyVtkBuffer(bytes.data(), bytes.size()).Ok()) {
-          ++failures;
-        }
-        scan = std::min(scan, Seconds(t0));
-        // Alternating which read goes first, so that neither always finds the file cached.
-        for (int k = 0; k < 2; ++k) {
-          t0 = std::chrono::steady_clock::now();
-          if ((k + r) % 2 == 0) {
-            bareRead();
-            bare = std::min(bare, Seconds(t0));
-          } else {
-            checkedRead();
-            ours = std::min(ours, Seconds(t0));
-          }
-        }
-      }
-      const double bareMb = PeakMegabytes(self.c_str(), "bare", path);
-      const double oursMb = PeakMegabytes(self.c_str(), "checked", path);
+      const selvane::bench::BestTimes best = selvane::bench::TimeBestOf(
+          repeats,
+          [&] {
+            if (!selvane::ScanLegacyVtkBuffer(bytes.data(), bytes.size()).Ok()) {
+              ++failures;
+            }
+          },
+          [&] { failures += ReadOnce("bare", path) ? 0 : 1; },
+          [&] { failures += ReadOnce("checked", path) ? 0 : 1; });
+      const double scan = best.Alone, bare = best.Bare, ours = best.Ours;
+      const double bareMb = selvane::bench::PeakMegabytes(self, "bare", path);
+      const double oursMb = selvane::bench::PeakMegabytes(self, "checked", path);
       std::printf("%-18s %6.1f %7.3f %7.3f %7.3f %9.3f %8.1f %8.1f %8.2f\n", name.c_str(),
                   static_cast<double>(fs::file_size(path)) / 1e6, scan, bare, ours, ours / bare,
                   bareMb, oursMb, oursMb / bareMb);

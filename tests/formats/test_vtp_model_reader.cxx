@@ -228,6 +228,11 @@ TEST_P(WrittenByVtk, OpensWithThePointsCellsAndScalarsOfTheFile) {
   const selvane::ModelFileReadResult result = selvane::ReadVtpModel(path, read);
   ASSERT_TRUE(result.Ok()) << result.Reason;
   ExpectSameModel(model, read);
+  // Held in part, as a large file is: the same model.
+  vtkNew<vtkPolyData> inPart;
+  const selvane::ModelFileReadResult partial = selvane::ReadVtpModel(path, inPart, 16);
+  ASSERT_TRUE(partial.Ok()) << partial.Reason;
+  ExpectSameModel(model, inPart);
 }
 
 INSTANTIATE_TEST_SUITE_P(Encodings, WrittenByVtk, ::testing::ValuesIn(AllEncodings()),
@@ -447,6 +452,62 @@ TEST(DamagedCells, ConnectivityAndIdsThatDoNotAgreeAreRefused) {
   EXPECT_FALSE(selvane::ReadVtpModel(WriteFile("nan.vtp", nan), read).Ok());
 }
 
+// Where the raw appended values of the array named `name` after `section` start in `file`.
+std::size_t RawValuesAt(const std::string& file, const std::string& section,
+                        const std::string& name) {
+  const std::size_t array = file.find("Name=\"" + name + "\"", file.find(section));
+  const std::size_t offset = file.find("offset=\"", array) + 8;
+  const std::size_t appended = file.find('_', file.find("<AppendedData")) + 1;
+  return appended + std::stoul(file.substr(offset, file.find('"', offset) - offset)) +
+         4; // the UInt32 size before the values
+}
+
+// A model larger than the parts of the file held in memory for the check: raw array values
+// come from the file itself, and what VTK reads there is still checked.
+TEST(LargeRawFile, ValuesReadFromTheFileAreCheckedOnVtksOutput) {
+  vtkSmartPointer<vtkPolyData> model = SampleModel(150);
+  for (Packing p : {Packing::None, Packing::LZ4}) {
+    const std::string path = WriteVtp(model, {Mode::AppendedRaw, p, false}, "large.vtp");
+    vtkNew<vtkPolyData> read;
+    const selvane::ModelFileReadResult result = selvane::ReadVtpModel(path, read);
+    ASSERT_TRUE(result.Ok()) << result.Reason;
+    ExpectSameModel(model, read);
+  }
+  const std::string file =
+      ReadFile(WriteVtp(model, {Mode::AppendedRaw, Packing::None, false}, "large.vtp"));
+  ASSERT_GT(file.size(), 400000u);
+  // A point ID out of range in the middle of the connectivity.
+  const std::size_t ids = RawValuesAt(file, "<Polys>", "connectivity");
+  std::string outside = file;
+  const std::int64_t far = 1000000000;
+  std::memcpy(&outside[ids + 8 * 40000], &far, sizeof far);
+  ExpectRefused(WriteFile("large-id.vtp", outside), ModelFileProblem::InvalidOutput);
+  // Offsets that decrease in the middle, with their first and last ones sound: VTK's reader
+  // itself refuses them.
+  const std::size_t ends = RawValuesAt(file, "<Polys>", "offsets");
+  std::string decreasing = file;
+  const std::int64_t back = 3;
+  std::memcpy(&decreasing[ends + 8 * 20000], &back, sizeof back);
+  ExpectRefused(WriteFile("large-offsets.vtp", decreasing), ModelFileProblem::ReaderReported,
+                "offsets");
+  // A coordinate that is not a number.
+  const std::size_t xyz = RawValuesAt(file, "<Points>", "Points");
+  std::string nan = file;
+  const double notANumber = std::nan("");
+  std::memcpy(&nan[xyz + 8 * 30000], &notANumber, sizeof notANumber);
+  ExpectRefused(WriteFile("large-nan.vtp", nan), ModelFileProblem::BadCoordinate);
+  // XML longer than the first bytes looked at, and closing tags far from the end: the same file.
+  std::string padded = file;
+  padded.insert(padded.find("<PolyData"), "<!--" + std::string(100000, 'a') + "-->\n");
+  padded.insert(padded.find('_', padded.find("<AppendedData")) - 1, std::string(70000, ' '));
+  padded.append(std::string(70000, '\n'));
+  vtkNew<vtkPolyData> read;
+  const selvane::ModelFileReadResult result =
+      selvane::ReadVtpModel(WriteFile("large-padded.vtp", padded), read);
+  ASSERT_TRUE(result.Ok()) << result.Reason;
+  ExpectSameModel(model, read);
+}
+
 // Every prefix of a small file in each appended and inline encoding is refused or holds the
 // whole model (appended data may lose their closing tags): a cut file never opens as part of
 // the model.
@@ -458,13 +519,15 @@ TEST(DamagedPrefixes, ACutFileIsRefusedOrWhole) {
     const std::string file = ReadFile(WriteVtp(model, e, "cut-source.vtp"));
     const std::size_t closing = file.rfind("</");
     for (std::size_t size = 0; size < closing; size += 7) {
-      vtkNew<vtkPolyData> read;
-      const selvane::ModelFileReadResult result =
-          selvane::ReadVtpModel(WriteFile("cut.vtp", file.substr(0, size)), read);
-      if (result.Ok()) {
-        ExpectSameModel(model, read);
-      } else {
-        EXPECT_EQ(0, read->GetNumberOfPoints()) << Name(e) << " cut at " << size;
+      const std::string path = WriteFile("cut.vtp", file.substr(0, size));
+      for (std::uint64_t firstBytes : {std::uint64_t(1) << 16, std::uint64_t(16)}) {
+        vtkNew<vtkPolyData> read;
+        const selvane::ModelFileReadResult result = selvane::ReadVtpModel(path, read, firstBytes);
+        if (result.Ok()) {
+          ExpectSameModel(model, read);
+        } else {
+          EXPECT_EQ(0, read->GetNumberOfPoints()) << Name(e) << " cut at " << size;
+        }
       }
     }
   }
