@@ -217,11 +217,10 @@ void StartFit(MainDialog& dialog, const FitRequest& request, bool checkRadius) {
 
     dialog.Windowing.EnableMenuItem(CmdClearTransform);
     // One undo step, named by the menu command: undo shows the fit and fraction before it.
-    dialog.TakeFit(outcome->Transform, CommandStepName(request.FromSelection
-                                                           ? CmdTransformSelectedPoints
-                                                           : CmdTransform));
-    dialog.AnimationFrames = request.Frames;
-    dialog.AnimationCycles = request.Cycles;
+    dialog.TakeFit(
+        outcome->Transform,
+        CommandStepName(request.FromSelection ? CmdTransformSelectedPoints : CmdTransform));
+    dialog.RememberAnimation(request.Frames, request.Cycles);
     // Said in the status bar, not in a box: a fold is worth seeing, not worth stopping for.
     dialog.SetFoldedCells(std::move(outcome->Folds),
                           "of the full deformation from " + request.Source);
@@ -229,10 +228,7 @@ void StartFit(MainDialog& dialog, const FitRequest& request, bool checkRadius) {
     const long long frameCount = static_cast<long long>(frames) * request.Cycles;
     dialog.Windowing.PlayFrames(
         frameCount,
-        [&dialog, frames](long long k) {
-          dialog.ShapeTransform->SetFraction(AnimationFraction(k, frames));
-          dialog.Render();
-        },
+        [&dialog, frames](long long k) { dialog.ShowAnimationFrame(AnimationFraction(k, frames)); },
         nullptr);
   };
   dialog.Windowing.RunInBackground(std::move(job));
