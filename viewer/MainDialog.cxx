@@ -24,6 +24,17 @@ void MainDialog::ApplyPointerRadius() {
   Render();
 }
 
+void MainDialog::ShowMakeTransform(bool fromSelectedPoints) {
+  MakeTransformBox.FromSelectedPoints = fromSelectedPoints;
+  Windowing.ShowDialog(AuxiliaryDialog::MakeTransform);
+}
+
+void MainDialog::SuggestSupportRadius(float radius, const std::string& note) {
+  MakeTransformBox.SuggestedRadius = radius;
+  MakeTransformBox.SuggestionNote = note;
+  Windowing.RefreshDialog(AuxiliaryDialog::MakeTransform);
+}
+
 void MainDialog::NextFoldedCell() {
   std::string status;
   const vtkIdType cell = Scene.TakeNextFold(status);

@@ -207,7 +207,13 @@ public:
 
   WindowingLayer& Windowing;
 
-  // The auxiliary dialogs' values.
+  // Shows the Make Transform box, whose OK fits the selected points (fromSelectedPoints) or
+  // the pairs of a file.
+  void ShowMakeTransform(bool fromSelectedPoints);
+  // A support radius the box offers, with a note saying where it comes from.
+  void SuggestSupportRadius(float radius, const std::string& note);
+
+  // The auxiliary dialogs' values, which the window system exchanges with their fields.
   MakeTransformDialog MakeTransformBox;
   SetRadiusDialog SetRadiusBox;
   AboutDialog AboutBox;
