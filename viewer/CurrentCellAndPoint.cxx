@@ -5,7 +5,6 @@
 #include "SelectionList.h"
 #include "WindowingLayer.h"
 
-#include <vtkCellPicker.h>
 #include <vtkIdList.h>
 #include <vtkNew.h>
 #include <vtkPoints.h>
@@ -34,11 +33,6 @@ void SelectListBoxText(WindowingLayer& windowing, int list, int id) {
 }
 
 } // namespace
-
-Inspection::Inspection(WindowingLayer& windowing, ModelScene& scene, SelectionList& points)
-    : Windowing(windowing), Scene(scene), Points(points) {
-  CellPicker = vtkSmartPointer<vtkCellPicker>::New();
-}
 
 void Inspection::SetCurrentPoint(int p) {
   vtkPolyData* model = Scene.Model();
@@ -131,34 +125,6 @@ void Inspection::OnListBoxSelection(int list) {
     return;
   }
   Scene.Render();
-}
-
-void Inspection::ForgetCurrentCell() {
-  for (int list : {CellPointsList, CellNeighborsList}) {
-    Windowing.SelectListBoxEntry(list, -1);
-    Windowing.ClearListBox(list);
-  }
-  CurrentCell = -1;
-}
-
-void Inspection::ReadFields() {
-  Windowing.ReadCoordinateFields(TargetPosition, CurrentPosition);
-}
-
-void Inspection::ShowTarget(const float target[3]) {
-  for (int k = 0; k < 3; ++k)
-    TargetPosition[k] = target[k];
-  Windowing.WriteCoordinateFields(TargetPosition, CurrentPosition);
-}
-
-PointMarker Inspection::BuildPointMarker() const {
-  PointMarker marker;
-  for (int k = 0; k < 3; ++k) {
-    marker.Position[k] = CurrentPosition[k];
-    marker.Target[k] = TargetPosition[k];
-  }
-  marker.Radius = Scene.Parts().PointerRadius;
-  return marker;
 }
 
 } // namespace selvane

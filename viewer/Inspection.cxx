@@ -4,9 +4,44 @@
 #include "ModelScene.h"
 #include "WindowingLayer.h"
 
+#include <vtkCellPicker.h>
+
 #include <string>
 
 namespace selvane {
+
+Inspection::Inspection(WindowingLayer& windowing, ModelScene& scene, SelectionList& points)
+    : Windowing(windowing), Scene(scene), Points(points) {
+  CellPicker = vtkSmartPointer<vtkCellPicker>::New();
+}
+
+void Inspection::ForgetCurrentCell() {
+  for (int list : {CellPointsList, CellNeighborsList}) {
+    Windowing.SelectListBoxEntry(list, -1);
+    Windowing.ClearListBox(list);
+  }
+  CurrentCell = -1;
+}
+
+void Inspection::ReadFields() {
+  Windowing.ReadCoordinateFields(TargetPosition, CurrentPosition);
+}
+
+void Inspection::ShowTarget(const float target[3]) {
+  for (int k = 0; k < 3; ++k)
+    TargetPosition[k] = target[k];
+  Windowing.WriteCoordinateFields(TargetPosition, CurrentPosition);
+}
+
+PointMarker Inspection::BuildPointMarker() const {
+  PointMarker marker;
+  for (int k = 0; k < 3; ++k) {
+    marker.Position[k] = CurrentPosition[k];
+    marker.Target[k] = TargetPosition[k];
+  }
+  marker.Radius = Scene.Parts().PointerRadius;
+  return marker;
+}
 
 UndoStep::Current Inspection::Now() const {
   UndoStep::Current current;
