@@ -79,9 +79,7 @@ struct Export {
 };
 
 void ShowFraction(MainDialog& dialog, float fraction) {
-  dialog.ShapeTransform->SetFraction(fraction);
-  dialog.ShapeTransform->Modified();
-  dialog.Render();
+  dialog.ShowAnimationFrame(fraction);
 }
 
 void WritePngFrame(MainDialog& dialog, Export& run, long long k) {

@@ -58,14 +58,12 @@ std::string CheckTransformValues(float radius, int frames, int cycles) {
 }
 
 void OnTransform(MainDialog& dialog) {
-  dialog.MakeTransformBox.FromSelectedPoints = false;
-  dialog.Windowing.ShowDialog(AuxiliaryDialog::MakeTransform);
+  dialog.ShowMakeTransform(false);
 }
 
 void OnTransformSelectedPoints(MainDialog& dialog) {
   if (!dialog.Model())
     return;
-  dialog.MakeTransformBox.FromSelectedPoints = true;
   // The selected points are few and at hand: their spacing suggests a radius at once.
   std::string text;
   if (dialog.ModelPoints && dialog.FormatSelectedPointTransformations(text)) {
@@ -73,13 +71,11 @@ void OnTransformSelectedPoints(MainDialog& dialog) {
     dialog.ModelPoints->GetBounds(bounds);
     const RadiusCheck check =
         CheckRadiusForPairs(text, dialog.MakeTransformBox.SupportRadius, bounds);
-    if (check.Spacing.Centres >= 2) {
-      dialog.MakeTransformBox.SuggestedRadius = static_cast<float>(check.Suggested);
-      dialog.MakeTransformBox.SuggestionNote = "from the centre spacing of the selected points";
-      dialog.Windowing.RefreshDialog(AuxiliaryDialog::MakeTransform);
-    }
+    if (check.Spacing.Centres >= 2)
+      dialog.SuggestSupportRadius(static_cast<float>(check.Suggested),
+                                  "from the centre spacing of the selected points");
   }
-  dialog.Windowing.ShowDialog(AuxiliaryDialog::MakeTransform);
+  dialog.ShowMakeTransform(true);
 }
 
 namespace {
@@ -185,11 +181,9 @@ void StartFit(MainDialog& dialog, const FitRequest& request, bool checkRadius) {
   };
   // The warning goes to standard output under the file's name, as the reader's report does.
   job.Done = [&dialog, outcome, request](bool completed) {
-    if (outcome->Checked && outcome->Check.Spacing.Centres >= 2) {
-      dialog.MakeTransformBox.SuggestedRadius = static_cast<float>(outcome->Check.Suggested);
-      dialog.MakeTransformBox.SuggestionNote = "from the centre spacing of " + request.Source;
-      dialog.Windowing.RefreshDialog(AuxiliaryDialog::MakeTransform);
-    }
+    if (outcome->Checked && outcome->Check.Spacing.Centres >= 2)
+      dialog.SuggestSupportRadius(static_cast<float>(outcome->Check.Suggested),
+                                  "from the centre spacing of " + request.Source);
     if (!completed || outcome->Fit.Code == ErrorCode::Cancelled)
       return;
     if (outcome->Checked && !outcome->Check.Warnings.empty()) {
@@ -217,11 +211,10 @@ void StartFit(MainDialog& dialog, const FitRequest& request, bool checkRadius) {
 
     dialog.Windowing.EnableMenuItem(CmdClearTransform);
     // One undo step, named by the menu command: undo shows the fit and fraction before it.
-    dialog.TakeFit(outcome->Transform, CommandStepName(request.FromSelection
-                                                           ? CmdTransformSelectedPoints
-                                                           : CmdTransform));
-    dialog.AnimationFrames = request.Frames;
-    dialog.AnimationCycles = request.Cycles;
+    dialog.TakeFit(
+        outcome->Transform,
+        CommandStepName(request.FromSelection ? CmdTransformSelectedPoints : CmdTransform));
+    dialog.RememberAnimation(request.Frames, request.Cycles);
     // Said in the status bar, not in a box: a fold is worth seeing, not worth stopping for.
     dialog.SetFoldedCells(std::move(outcome->Folds),
                           "of the full deformation from " + request.Source);
@@ -229,10 +222,7 @@ void StartFit(MainDialog& dialog, const FitRequest& request, bool checkRadius) {
     const long long frameCount = static_cast<long long>(frames) * request.Cycles;
     dialog.Windowing.PlayFrames(
         frameCount,
-        [&dialog, frames](long long k) {
-          dialog.ShapeTransform->SetFraction(AnimationFraction(k, frames));
-          dialog.Render();
-        },
+        [&dialog, frames](long long k) { dialog.ShowAnimationFrame(AnimationFraction(k, frames)); },
         nullptr);
   };
   dialog.Windowing.RunInBackground(std::move(job));

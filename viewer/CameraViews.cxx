@@ -1,18 +1,18 @@
-#include "MainDialog.h"
+#include "ModelScene.h"
 
 #include <vtkCamera.h>
 #include <vtkRenderer.h>
 
 namespace selvane {
 
-void MainDialog::ResetCamera() {
+void ModelScene::ResetCamera() {
   if (!Renderer)
     return;
   Renderer->ResetCamera();
   Render();
 }
 
-void MainDialog::ViewAlong(int axis, int sign) {
+void ModelScene::ViewAlong(int axis, int sign) {
   if (!Renderer || axis < 0 || axis > 2 || sign == 0)
     return;
   double bounds[6];

@@ -1,7 +1,5 @@
 #include "MainDialog.h"
 
-#include "ControlIds.h"
-
 namespace selvane {
 
 bool MainDialog::HasUnsavedSelections() const {
@@ -11,12 +9,8 @@ bool MainDialog::HasUnsavedSelections() const {
 void MainDialog::ClearSelectedCells() {
   BeginStep("Clear Selected Cells");
   Cells.CountChange();
-  for (int list : {CellPointsList, CellNeighborsList}) {
-    Windowing.SelectListBoxEntry(list, -1);
-    Windowing.ClearListBox(list);
-  }
+  Walk.ForgetCurrentCell();
   Cells.Clear();
-  CurrentCell = -1;
   EndStep();
 }
 
@@ -24,7 +18,7 @@ void MainDialog::ClearSelectedPoints() {
   BeginStep("Clear Selected Points List");
   Points.CountChange();
   Points.Clear();
-  CurrentPoint = -1;
+  Walk.ForgetCurrentPoint();
   EndStep();
 }
 

@@ -1,12 +1,14 @@
-#include "MainDialog.h"
+#include "Inspection.h"
 
 #include "ControlIds.h"
+#include "ModelScene.h"
+#include "SelectionList.h"
+#include "WindowingLayer.h"
 
 #include <vtkIdList.h>
 #include <vtkNew.h>
 #include <vtkPoints.h>
 #include <vtkPolyData.h>
-#include <vtkSphereSource.h>
 
 #include <string>
 
@@ -32,23 +34,23 @@ void SelectListBoxText(WindowingLayer& windowing, int list, int id) {
 
 } // namespace
 
-void MainDialog::SetCurrentPoint(int p) {
-  vtkPolyData* model = Model();
+void Inspection::SetCurrentPoint(int p) {
+  vtkPolyData* model = Scene.Model();
   if (!model || p == CurrentPoint || p < 0 || p >= model->GetNumberOfPoints())
     return;
   RemoveHighlightIfActive();
 
   CurrentPoint = p;
   double position[3];
-  ModelPoints->GetPoint(p, position);
-  PointingSphere->SetCenter(position);
+  Scene.Parts().ModelPoints->GetPoint(p, position);
+  Scene.PointAt(position);
   for (int i = 0; i < 3; ++i)
     CurrentPosition[i] = static_cast<float>(position[i]);
 
   const vtkIdType index = Points.Find(p);
   if (index >= 0 && Points.Entry(index) == p) {
     Points.MoveHighlightTo(p);
-    RefreshScene();
+    Scene.RefreshScene();
     ReadMarkerTarget(Points.Markers()[index], TargetPosition);
   } else if (index >= 0) {
     // A withdrawn point shows its old target again, without the highlight.
@@ -66,8 +68,8 @@ void MainDialog::SetCurrentPoint(int p) {
   SelectListBoxText(Windowing, SelectedPointsList, Points.HighlightedPoint());
 }
 
-void MainDialog::SetCurrentCell(int c, int k) {
-  vtkPolyData* model = Model();
+void Inspection::SetCurrentCell(int c, int k) {
+  vtkPolyData* model = Scene.Model();
   if (c == CurrentCell)
     return;
   const bool inModel = model && c >= 0 && c < model->GetNumberOfCells();
@@ -86,11 +88,7 @@ void MainDialog::SetCurrentCell(int c, int k) {
   vtkNew<vtkIdList> ids;
   model->GetCellPoints(c, ids);
   const int type = model->GetCellType(c);
-  CurrentCellPoly->Initialize();
-  CurrentCellPoly->AllocateExact(1, 1);
-  CurrentCellPoly->SetPoints(ModelPoints);
-  CurrentCellPoly->InsertNextCell(type, ids);
-  CurrentCellPoly->Modified();
+  Scene.OutlineCell(type, ids);
 
   SelectListBoxText(Windowing, SelectedCellsList, c);
 
@@ -103,12 +101,12 @@ void MainDialog::SetCurrentCell(int c, int k) {
   SetCurrentPoint(static_cast<int>(ids->GetId(k % n)));
 }
 
-void MainDialog::RemoveHighlightIfActive() {
+void Inspection::RemoveHighlightIfActive() {
   if (Points.RemoveHighlightIfActive())
-    RefreshScene();
+    Scene.RefreshScene();
 }
 
-void MainDialog::OnListBoxSelection(int list) {
+void Inspection::OnListBoxSelection(int list) {
   const std::string text = Windowing.SelectedListBoxText(list);
   if (text.empty())
     return;
@@ -126,7 +124,7 @@ void MainDialog::OnListBoxSelection(int list) {
   default:
     return;
   }
-  Render();
+  Scene.Render();
 }
 
 } // namespace selvane

@@ -1,6 +1,7 @@
-#include "MainDialog.h"
+#include "ModelScene.h"
 
 #include "DeformationInsight.h"
+#include "WindowingLayer.h"
 #include "vtkShapeTransform.h"
 
 #include <vtkActor.h>
@@ -30,7 +31,7 @@ constexpr const char* DisplacementArray = "Displacement";
 constexpr double NotReached = -1.0;
 
 void OnFilterExecuted(vtkObject*, unsigned long, void* clientData, void*) {
-  static_cast<MainDialog*>(clientData)->UpdateDisplacementColours();
+  static_cast<ModelScene*>(clientData)->UpdateDisplacementColours();
 }
 
 std::string Count(long long n) {
@@ -45,7 +46,7 @@ std::string Count(long long n) {
 
 } // namespace
 
-void MainDialog::UpdateUnreachedPoints() {
+void ModelScene::UpdateUnreachedPoints() {
   vtkShapeTransform* transform = ShapeTransform;
   const void* fit = transform->GetPointArray();
   if (Unreached.size() == static_cast<size_t>(ModelPoints->GetNumberOfPoints()) &&
@@ -71,7 +72,7 @@ void MainDialog::UpdateUnreachedPoints() {
                                         " points no centre reaches (grey)");
 }
 
-void MainDialog::UpdateDisplacementColours() {
+void ModelScene::UpdateDisplacementColours() {
   vtkPolyData* shown = TransformFilter->GetOutput();
   if (!DisplacementColours || !ModelPoints || !shown->GetPoints())
     return;
@@ -93,7 +94,7 @@ void MainDialog::UpdateDisplacementColours() {
   shown->GetPointData()->AddArray(lengths);
 }
 
-void MainDialog::SetDisplacementColours(bool on) {
+void ModelScene::SetDisplacementColours(bool on) {
   if (on == DisplacementColours)
     return;
   if (on && (!Model() || !ShapeTransform->GetParametersSet())) {

@@ -1,13 +1,12 @@
-#include "MainDialog.h"
+#include "ModelScene.h"
 
 #include <vtkActor.h>
 #include <vtkProperty.h>
 #include <vtkRenderer.h>
-#include <vtkSphereSource.h>
 
 namespace selvane {
 
-void MainDialog::OnWireframeSolid() {
+void ModelScene::OnWireframeSolid() {
   ModelActor->VisibilityOff();
   if (ShowSolid) {
     ModelActor->GetProperty()->SetRepresentationToWireframe();
@@ -20,23 +19,13 @@ void MainDialog::OnWireframeSolid() {
   Render();
 }
 
-void MainDialog::OnScreenShot() {
+void ModelScene::OnScreenShot() {
   if (!Renderer)
     return;
   // Only the model and the selection markers stay until the next scene rebuild.
   Renderer->RemoveAllViewProps();
   Renderer->AddViewProp(ModelActor);
   AddSelectionActors();
-  Render();
-}
-
-void MainDialog::OnSetPointer() {
-  Windowing.ShowDialog(AuxiliaryDialog::SetRadius);
-}
-
-void MainDialog::ApplyPointerRadius() {
-  PointerRadius = SetRadiusBox.SphereRadius;
-  PointingSphere->SetRadius(PointerRadius);
   Render();
 }
 

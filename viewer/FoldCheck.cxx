@@ -1,6 +1,7 @@
-#include "MainDialog.h"
+#include "ModelScene.h"
 
 #include "DeformationInsight.h"
+#include "WindowingLayer.h"
 #include "vtkShapeTransform.h"
 
 #include <vtkPolyData.h>
@@ -10,7 +11,7 @@
 
 namespace selvane {
 
-void MainDialog::CheckFolds() {
+void ModelScene::CheckFolds() {
   vtkPolyData* model = Model();
   if (!model || !ShapeTransform->GetParametersSet())
     return;
@@ -20,7 +21,7 @@ void MainDialog::CheckFolds() {
                  "at " + std::to_string(percent) + "% of the deformation");
 }
 
-void MainDialog::SetFoldedCells(std::vector<vtkIdType> cells, const std::string& where) {
+void ModelScene::SetFoldedCells(std::vector<vtkIdType> cells, const std::string& where) {
   Folds = std::move(cells);
   NextFold = 0;
   if (Folds.empty()) {
@@ -32,18 +33,17 @@ void MainDialog::SetFoldedCells(std::vector<vtkIdType> cells, const std::string&
                        " turned over (View > Next folded cell, Ctrl+F)");
 }
 
-void MainDialog::NextFoldedCell() {
+vtkIdType ModelScene::TakeNextFold(std::string& status) {
   if (Folds.empty()) {
-    Windowing.ShowStatus("No folded cell to show");
-    return;
+    status = "No folded cell to show";
+    return -1;
   }
   const vtkIdType cell = Folds[NextFold % Folds.size()];
   NextFold = (NextFold + 1) % Folds.size();
-  SetCurrentCell(static_cast<int>(cell), 0);
-  Windowing.ShowStatus("Folded cell " + std::to_string(cell) + " (" +
-                       std::to_string(NextFold == 0 ? Folds.size() : NextFold) + " of " +
-                       std::to_string(Folds.size()) + ")");
-  Render();
+  status = "Folded cell " + std::to_string(cell) + " (" +
+           std::to_string(NextFold == 0 ? Folds.size() : NextFold) + " of " +
+           std::to_string(Folds.size()) + ")";
+  return cell;
 }
 
 } // namespace selvane

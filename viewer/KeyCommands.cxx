@@ -30,7 +30,7 @@ bool MainDialog::InterceptsKey(Key key, bool viewFocused) const {
 void MainDialog::OnKeyDown(Key key) {
   switch (key) {
   case Key::Space:
-    if (CtrlDown)
+    if (Walk.IsCtrlDown())
       ToggleCurrentPoint();
     else
       ToggleCurrentCell();

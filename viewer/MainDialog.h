@@ -1,25 +1,26 @@
 #pragma once
 
 #include "AuxiliaryDialogs.h"
+#include "Inspection.h"
+#include "ModelScene.h"
 #include "PointMarker.h"
 #include "SelectionList.h"
 #include "UndoStack.h"
 #include "WindowingLayer.h"
-#include "vtkHeldModelSource.h"
 
 #include <vtkSmartPointer.h>
 #include <vtkType.h>
 
 #include <array>
 #include <string>
+#include <utility>
 #include <vector>
 
 class vtkActor;
 class vtkAlgorithmOutput;
-class vtkCellArray;
 class vtkCellLocator;
-class vtkFollower;
 class vtkCellPicker;
+class vtkFollower;
 class vtkIdList;
 class vtkLookupTable;
 class vtkPoints;
@@ -27,9 +28,6 @@ class vtkPolyData;
 class vtkPolyDataMapper;
 class vtkRenderer;
 class vtkRenderWindow;
-class vtkScalarBarActor;
-class vtkCallbackCommand;
-class vtkScalarsToColors;
 class vtkRenderWindowInteractor;
 class vtkSphereSource;
 class vtkTransformPolyDataFilter;
@@ -41,11 +39,11 @@ class vtkScaledAxes;
 class vtkSelectedCellsSource;
 class vtkShapeTransform;
 
-// The main window's state: the model as read, its rendering pipeline, the pointing sphere,
-// the current cell, the two selection lists (SelectionList) and the undo history. Command
-// handlers of the other subsystems act on the selections only through its operations; every
-// user-level change of a selection or of the transform is one undo step, named by the caller
-// with the menu command's text.
+// The main window's state, as a facade over its owners: the model and everything drawn of it
+// (ModelScene), the current cell and point (Inspection), the two selection lists
+// (SelectionList) and the undo history. Command handlers of the other subsystems act on that
+// state only through its operations; every user-level change of a selection or of the
+// transform is one undo step, named by the caller with the menu command's text.
 class MainDialog {
 public:
   explicit MainDialog(WindowingLayer& windowing);
@@ -54,30 +52,30 @@ public:
   MainDialog& operator=(const MainDialog&) = delete;
 
   // --- scene and model (model scene) ---
-  void InitializeView();
-  void ShowNoData();
+  void InitializeView() { Scene.InitializeView(); }
+  void ShowNoData() { Scene.ShowNoData(); }
   void OpenModel();
   // Opens the model at path as Open Model does after its prompt; false if it was refused.
   bool OpenModelFile(const std::string& path);
-  void RebuildScene(bool includeModel);
+  void RebuildScene(bool includeModel) { Scene.RebuildScene(includeModel); }
   void ClearSelectedCells();
   void ClearSelectedPoints();
   // Empties the renderer's props and rebuilds the scene with the model.
-  void RefreshScene();
-  void Render();
+  void RefreshScene() { Scene.RefreshScene(); }
+  void Render() { Scene.Render(); }
 
   // --- current cell and point, picking, list-box choices ---
-  void SetCurrentPoint(int point);
-  void SetCurrentCell(int cell, int position);
-  void PickAt(int x, int y);
+  void SetCurrentPoint(int point) { Walk.SetCurrentPoint(point); }
+  void SetCurrentCell(int cell, int position) { Walk.SetCurrentCell(cell, position); }
+  void PickAt(int x, int y) { Walk.PickAt(x, y); }
   // PickAt without its closing render.
-  void PickCellAt(int x, int y);
-  void NextPointInCell();
-  void PreviousPointInCell();
-  void CrossForwardEdge();
-  void CrossBackwardEdge();
+  void PickCellAt(int x, int y) { Walk.PickCellAt(x, y); }
+  void NextPointInCell() { Walk.NextPointInCell(); }
+  void PreviousPointInCell() { Walk.PreviousPointInCell(); }
+  void CrossForwardEdge() { Walk.CrossForwardEdge(); }
+  void CrossBackwardEdge() { Walk.CrossBackwardEdge(); }
   // A user's choice in one of the five list boxes.
-  void OnListBoxSelection(int list);
+  void OnListBoxSelection(int list) { Walk.OnListBoxSelection(list); }
 
   // --- selection lists ---
   // The selected cells and the selected points, read only: change them through the
@@ -90,7 +88,7 @@ public:
   // undo step "Select point").
   void ToggleCurrentPoint();
   // The marker of the current point with the current target and pointer radius.
-  PointMarker BuildPointMarker() const;
+  PointMarker BuildPointMarker() const { return Walk.BuildPointMarker(); }
   void OnClearSelectedPoints();
   // Replaces the selected cells by ids, as toggling each in order into an empty list would (an
   // ID given twice ends withdrawn), as one undo step named stepName; the current cell is
@@ -144,20 +142,20 @@ public:
   // Acts on a key-down by the key table, then renders.
   void OnKeyDown(Key key);
   // Whether Ctrl is held: Space then selects the point instead of the cell.
-  void SetCtrlDown(bool down) { CtrlDown = down ? 1 : 0; }
-  bool IsCtrlDown() const { return CtrlDown != 0; }
+  void SetCtrlDown(bool down) { Walk.SetCtrlDown(down); }
+  bool IsCtrlDown() const { return Walk.IsCtrlDown(); }
 
   // --- axes and display commands ---
   // Builds the axes along the model's bounding box and their four labels.
-  void BuildAxes(const double bounds[6]);
-  void OnWireframeSolid();
-  void OnScreenShot();
+  void BuildAxes(const double bounds[6]) { Scene.BuildAxes(bounds); }
+  void OnWireframeSolid() { Scene.OnWireframeSolid(); }
+  void OnScreenShot() { Scene.OnScreenShot(); }
   void OnSetPointer();
   void ApplyPointerRadius();
   // From now on markers and the pointing sphere are drawn at least this many pixels wide
   // (their radii are kept), and the current and selected cells are outlined. The window turns
   // it on; the scene without it is the plain one.
-  void KeepMarkersVisible(double pixels);
+  void KeepMarkersVisible(double pixels) { Scene.KeepMarkersVisible(pixels); }
   // Whether a selection list was changed since it was last written to or read from a file
   // (only a list that holds entries counts): the window asks before it closes on such
   // changes. The file commands mark a list saved after a successful export or an import.
@@ -167,32 +165,35 @@ public:
 
   // Shows the deformation of the last Transform at fraction (clamped to 0 to 1) of its full
   // displacement, from the cached displacements; nothing before a Transform.
-  void ShowDeformation(float fraction);
+  void ShowDeformation(float fraction) { Scene.ShowDeformation(fraction); }
   // --- seeing the deformation (DisplacementColours.cxx, FoldCheck.cxx) ---
   // Colours the model by how far each point moved at the share shown, with a legend; points
   // no centre reaches in grey, their count in the status bar. Off restores the cell-scalar
   // colours as they were. Without a Transform there is nothing to colour: a message says so.
-  void SetDisplacementColours(bool on);
-  bool DisplacementColoursShown() const { return DisplacementColours; }
+  void SetDisplacementColours(bool on) { Scene.SetDisplacementColours(on); }
+  bool DisplacementColoursShown() const { return Scene.DisplacementColoursShown(); }
   // Writes the displacement lengths of the shape the transform filter last made into its
   // output; runs after each execution of the filter while colouring by displacement.
-  void UpdateDisplacementColours();
+  void UpdateDisplacementColours() { Scene.UpdateDisplacementColours(); }
   // Counts the cells the shape shown has turned over against the model as read and says how
   // many in the status bar; the count replaces the folds known so far.
-  void CheckFolds();
+  void CheckFolds() { Scene.CheckFolds(); }
   // Takes folds found elsewhere (a Transform's check of its full deformation).
-  void SetFoldedCells(std::vector<vtkIdType> cells, const std::string& where);
+  void SetFoldedCells(std::vector<vtkIdType> cells, const std::string& where) {
+    Scene.SetFoldedCells(std::move(cells), where);
+  }
   // Makes the next folded cell the current cell, round and round.
   void NextFoldedCell();
-  const std::vector<vtkIdType>& FoldedCells() const { return Folds; }
+  const std::vector<vtkIdType>& FoldedCells() const { return Scene.FoldedCells(); }
   // The frames and cycles the last Transform played: Export Animation writes those frames.
-  int AnimationFrames = 0;
-  int AnimationCycles = 0;
+  void RememberAnimation(int frames, int cycles) { Scene.RememberAnimation(frames, cycles); }
+  // One frame of an animation: the deformation at fraction, rendered, without a fold check.
+  void ShowAnimationFrame(float fraction) { Scene.ShowFraction(fraction); }
 
   // Frames everything shown, from the current viewing direction.
-  void ResetCamera();
+  void ResetCamera() { Scene.ResetCamera(); }
   // Looks at everything shown from the +axis (sign > 0) or -axis side; axis 0, 1, 2: X, Y, Z.
-  void ViewAlong(int axis, int sign);
+  void ViewAlong(int axis, int sign) { Scene.ViewAlong(axis, sign); }
 
   // --- file prompt ---
   bool PromptFileName(std::string& path, const std::string& title, unsigned flags,
@@ -200,69 +201,19 @@ public:
                       bool openMode);
 
   // The model as read (the reader's output); null before the first model.
-  vtkPolyData* Model() const;
+  vtkPolyData* Model() const { return Scene.Model(); }
   // The end of the model pipeline, which the model's mapper draws.
-  vtkAlgorithmOutput* ModelPipelineEnd() const;
+  vtkAlgorithmOutput* ModelPipelineEnd() const { return Scene.ModelPipelineEnd(); }
 
   WindowingLayer& Windowing;
 
-  // Window-side state.
-  float TargetPosition[3] = {0, 0, 0};
-  float CurrentPosition[3] = {0, 0, 0};
+  // Shows the Make Transform box, whose OK fits the selected points (fromSelectedPoints) or
+  // the pairs of a file.
+  void ShowMakeTransform(bool fromSelectedPoints);
+  // A support radius the box offers, with a note saying where it comes from.
+  void SuggestSupportRadius(float radius, const std::string& note);
 
-  // VTK members.
-  vtkSmartPointer<vtkRenderer> Renderer;
-  vtkRenderWindow* RenderWindow = nullptr;         // owned by the window system
-  vtkRenderWindowInteractor* Interactor = nullptr; // owned by the window system
-  // The model as read, in whatever format, at the start of the pipeline.
-  vtkSmartPointer<vtkHeldModelSource> ModelReader;
-  // The file the model was read from (the source keeps no file name).
-  std::string ModelFileName;
-  // The deformation stage between the reader and the mapper; the identity until a Transform.
-  vtkSmartPointer<vtkShapeTransform> ShapeTransform;
-  vtkSmartPointer<vtkTransformPolyDataFilter> TransformFilter;
-  vtkSmartPointer<vtkPolyDataMapper> ModelMapper;
-  vtkSmartPointer<vtkLookupTable> ModelLookupTable;
-  vtkSmartPointer<vtkActor> ModelActor;
-  vtkSmartPointer<vtkPoints> ModelPoints;
-
-  vtkSmartPointer<vtkSphereSource> PointingSphere;
-  vtkSmartPointer<vtkPolyDataMapper> PointingSphereMapper;
-  vtkSmartPointer<vtkActor> PointingSphereActor;
-
-  vtkSmartPointer<vtkPolyData> CurrentCellPoly;
-  vtkSmartPointer<vtkPolyDataMapper> CurrentCellMapper;
-  vtkSmartPointer<vtkActor> CurrentCellActor;
-
-  // Draw the selected points' markers, the highlighted marker and the selected cells, from
-  // the selection lists' sources.
-  vtkSmartPointer<vtkPolyDataMapper> PointMarkersMapper;
-  vtkSmartPointer<vtkActor> PointMarkersActor;
-  vtkSmartPointer<vtkPolyDataMapper> HighlightMapper;
-  vtkSmartPointer<vtkActor> HighlightActor;
-  vtkSmartPointer<vtkPolyDataMapper> SelectedCellsMapper;
-  vtkSmartPointer<vtkActor> SelectedCellsActor;
-
-  // The axes of the loaded model's bounding box and their labels (absent before a model).
-  vtkSmartPointer<vtkScaledAxes> Axes;
-  vtkSmartPointer<vtkActor> AxesActor;
-  vtkSmartPointer<vtkFollower> OriginLabel, XLabel, YLabel, ZLabel;
-  int HasAxes = 0;
-  // The renderer's observer that lays the labels out before each render (0: none).
-  unsigned long LabelPlacerTag = 0;
-
-  vtkSmartPointer<vtkCellPicker> CellPicker;
-  // Spatial index of the geometry as drawn, so a pick does not test every cell.
-  vtkSmartPointer<vtkCellLocator> PickLocator;
-
-  int CurrentCell = -1;
-  int CurrentPoint = -1;
-  float PointerRadius = 0.03f;
-  int NoModel = 1;
-  int ShowSolid = 1;
-  double MinimumMarkerPixels = 0;
-
-  // The auxiliary dialogs' values.
+  // The auxiliary dialogs' values, which the window system exchanges with their fields.
   MakeTransformDialog MakeTransformBox;
   SetRadiusDialog SetRadiusBox;
   AboutDialog AboutBox;
@@ -272,58 +223,22 @@ private:
   // something goes to the history.
   void BeginStep(const std::string& name);
   void EndStep();
-  class Step;
   // Undoes (undo) or redoes a step, then makes its cell and point current again.
   void ReplayStep(UndoStep& step, bool undo);
-  void SwapTransform(UndoStep& step);
-  UndoStep::Current CurrentNow() const;
-  // Makes a step's cell and point current again, redrawing their highlight and fields.
-  void ShowCurrent(const UndoStep::Current& current);
   void ClearHistory();
-
-  void BuildModelPipeline();
-  void UpdateUnreachedPoints();
-  bool DisplacementColours = false;
-  vtkSmartPointer<vtkLookupTable> DisplacementTable;
-  vtkSmartPointer<vtkScalarBarActor> DisplacementLegend;
-  vtkSmartPointer<vtkCallbackCommand> DisplacementObserver;
-  unsigned long DisplacementObserverTag = 0;
-  // The mapper's colouring as it was before colouring by displacement.
-  struct MapperColouring {
-    int ScalarMode = 0, ColorMode = 0, ScalarVisibility = 1, UseTableRange = 0;
-    int ArrayAccessMode = 0, ArrayComponent = 0, ArrayId = 0, Interpolate = 0;
-    bool HasArrayName = false;
-    std::string ArrayName;
-    double Range[2] = {0, 1};
-    vtkSmartPointer<vtkScalarsToColors> Table;
-  } SavedColouring;
-  // Points no centre of the current fit reaches (1) and the fit and points they belong to.
-  std::vector<unsigned char> Unreached;
-  const void* UnreachedFit = nullptr;
-  const void* UnreachedPoints = nullptr;
-  vtkMTimeType UnreachedTime = 0;
-  double LargestDisplacement = 0.0;
-  std::vector<vtkIdType> Folds;
-  size_t NextFold = 0;
-  // The actors of the selections that are not empty, in drawing order.
-  void AddSelectionActors();
-  void UpdatePickLocator();
-  void UpdateMarkerSizes();
-  void RemoveHighlightIfActive();
   void ChooseHighlightedPointEntry();
-  void BuildMarkers();
-  void ConnectModel(vtkPolyData* model, const std::string& path);
 
   SelectionList Cells;
   SelectionList Points;
+  ModelScene Scene;
+  Inspection Walk;
   UndoStack History;
   UndoStep Pending;
   int StepDepth = 0;
-  int CtrlDown = 0;
 
 public:
-  // The selections' parts under the names they have always had, as read-only views into the
-  // two lists; every change goes through the operations above.
+  // The state's parts under the names they have always had, as read-only views into their
+  // owners; every change goes through the operations above.
   const vtkSmartPointer<vtkIdList>& SelectedCellIds = Cells.HeldIds();
   const vtkSmartPointer<vtkSelectedCellsSource>& SelectedCellsAppend = Cells.HeldCellsSource();
   const vtkSmartPointer<vtkIdList>& SelectedPointIds = Points.HeldIds();
@@ -331,6 +246,53 @@ public:
   const vtkSmartPointer<vtkPointMarkerSource>& PointMarkersAppend = Points.HeldMarkersSource();
   const vtkSmartPointer<vtkPointMarkerSource>& HighlightAppend = Points.HeldHighlightSource();
   const int& HighlightedPoint = Points.HeldHighlightedPoint();
+
+  const int& CurrentCell = Walk.Parts().CurrentCell;
+  const int& CurrentPoint = Walk.Parts().CurrentPoint;
+  const float (&TargetPosition)[3] = Walk.Parts().TargetPosition;
+  const float (&CurrentPosition)[3] = Walk.Parts().CurrentPosition;
+  const vtkSmartPointer<vtkCellPicker>& CellPicker = Walk.Parts().CellPicker;
+  const vtkSmartPointer<vtkCellLocator>& PickLocator = Walk.Parts().PickLocator;
+
+  const vtkSmartPointer<vtkRenderer>& Renderer = Scene.Parts().Renderer;
+  vtkRenderWindow* const& RenderWindow = Scene.Parts().RenderWindow;
+  vtkRenderWindowInteractor* const& Interactor = Scene.Parts().Interactor;
+  const vtkSmartPointer<vtkHeldModelSource>& ModelReader = Scene.Parts().ModelReader;
+  const std::string& ModelFileName = Scene.Parts().ModelFileName;
+  const vtkSmartPointer<vtkShapeTransform>& ShapeTransform = Scene.Parts().ShapeTransform;
+  const vtkSmartPointer<vtkTransformPolyDataFilter>& TransformFilter =
+      Scene.Parts().TransformFilter;
+  const vtkSmartPointer<vtkPolyDataMapper>& ModelMapper = Scene.Parts().ModelMapper;
+  const vtkSmartPointer<vtkLookupTable>& ModelLookupTable = Scene.Parts().ModelLookupTable;
+  const vtkSmartPointer<vtkActor>& ModelActor = Scene.Parts().ModelActor;
+  const vtkSmartPointer<vtkPoints>& ModelPoints = Scene.Parts().ModelPoints;
+  const vtkSmartPointer<vtkSphereSource>& PointingSphere = Scene.Parts().PointingSphere;
+  const vtkSmartPointer<vtkPolyDataMapper>& PointingSphereMapper =
+      Scene.Parts().PointingSphereMapper;
+  const vtkSmartPointer<vtkActor>& PointingSphereActor = Scene.Parts().PointingSphereActor;
+  const vtkSmartPointer<vtkPolyData>& CurrentCellPoly = Scene.Parts().CurrentCellPoly;
+  const vtkSmartPointer<vtkPolyDataMapper>& CurrentCellMapper = Scene.Parts().CurrentCellMapper;
+  const vtkSmartPointer<vtkActor>& CurrentCellActor = Scene.Parts().CurrentCellActor;
+  const vtkSmartPointer<vtkPolyDataMapper>& PointMarkersMapper = Scene.Parts().PointMarkersMapper;
+  const vtkSmartPointer<vtkActor>& PointMarkersActor = Scene.Parts().PointMarkersActor;
+  const vtkSmartPointer<vtkPolyDataMapper>& HighlightMapper = Scene.Parts().HighlightMapper;
+  const vtkSmartPointer<vtkActor>& HighlightActor = Scene.Parts().HighlightActor;
+  const vtkSmartPointer<vtkPolyDataMapper>& SelectedCellsMapper = Scene.Parts().SelectedCellsMapper;
+  const vtkSmartPointer<vtkActor>& SelectedCellsActor = Scene.Parts().SelectedCellsActor;
+  const vtkSmartPointer<vtkScaledAxes>& Axes = Scene.Parts().Axes;
+  const vtkSmartPointer<vtkActor>& AxesActor = Scene.Parts().AxesActor;
+  const vtkSmartPointer<vtkFollower>& OriginLabel = Scene.Parts().OriginLabel;
+  const vtkSmartPointer<vtkFollower>& XLabel = Scene.Parts().XLabel;
+  const vtkSmartPointer<vtkFollower>& YLabel = Scene.Parts().YLabel;
+  const vtkSmartPointer<vtkFollower>& ZLabel = Scene.Parts().ZLabel;
+  const int& HasAxes = Scene.Parts().HasAxes;
+  const unsigned long& LabelPlacerTag = Scene.Parts().LabelPlacerTag;
+  const float& PointerRadius = Scene.Parts().PointerRadius;
+  const int& NoModel = Scene.Parts().NoModel;
+  const int& ShowSolid = Scene.Parts().ShowSolid;
+  const double& MinimumMarkerPixels = Scene.Parts().MinimumMarkerPixels;
+  const int& AnimationFrames = Scene.Parts().AnimationFrames;
+  const int& AnimationCycles = Scene.Parts().AnimationCycles;
 };
 
 } // namespace selvane

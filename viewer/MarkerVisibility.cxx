@@ -1,5 +1,6 @@
-#include "MainDialog.h"
+#include "ModelScene.h"
 
+#include "SelectionList.h"
 #include "vtkPointMarkerSource.h"
 
 #include <vtkActor.h>
@@ -32,7 +33,7 @@ double WorldPerPixel(vtkRenderer* renderer) {
 
 } // namespace
 
-void MainDialog::KeepMarkersVisible(double pixels) {
+void ModelScene::KeepMarkersVisible(double pixels) {
   MinimumMarkerPixels = pixels;
   if (!Renderer)
     return;
@@ -57,12 +58,12 @@ void MainDialog::KeepMarkersVisible(double pixels) {
   auto update = vtkSmartPointer<vtkCallbackCommand>::New();
   update->SetClientData(this);
   update->SetCallback([](vtkObject*, unsigned long, void* self, void*) {
-    static_cast<MainDialog*>(self)->UpdateMarkerSizes();
+    static_cast<ModelScene*>(self)->UpdateMarkerSizes();
   });
   Renderer->AddObserver(vtkCommand::StartEvent, update);
 }
 
-void MainDialog::UpdateMarkerSizes() {
+void ModelScene::UpdateMarkerSizes() {
   const double perPixel = WorldPerPixel(Renderer);
   if (!(perPixel > 0) || !std::isfinite(perPixel))
     return;

@@ -1,4 +1,6 @@
-#include "MainDialog.h"
+#include "Inspection.h"
+
+#include "ModelScene.h"
 
 #include <vtkIdList.h>
 #include <vtkNew.h>
@@ -17,56 +19,53 @@ vtkIdType PositionIn(vtkIdList* ids, vtkIdType point) {
   return n;
 }
 
-// Point IDs of the current cell when it lies in the model and has points; else false.
-bool CurrentCellPoints(MainDialog& dialog, vtkIdList* ids) {
-  vtkPolyData* model = dialog.Model();
-  if (!model || dialog.CurrentCell < 0 || dialog.CurrentCell >= model->GetNumberOfCells())
+// Point IDs of cell when it lies in the model and has points; else false.
+bool CellPoints(vtkPolyData* model, int cell, vtkIdList* ids) {
+  if (!model || cell < 0 || cell >= model->GetNumberOfCells())
     return false;
-  model->GetCellPoints(dialog.CurrentCell, ids);
+  model->GetCellPoints(cell, ids);
   return ids->GetNumberOfIds() > 0;
-}
-
-// Makes the point `step` places after the current one in the current cell current (with the
-// current point outside the cell, counting from just past the cell's end).
-void StepInCell(MainDialog& dialog, vtkIdType step) {
-  vtkNew<vtkIdList> ids;
-  if (!CurrentCellPoints(dialog, ids))
-    return;
-  const vtkIdType n = ids->GetNumberOfIds();
-  const vtkIdType j = PositionIn(ids, dialog.CurrentPoint);
-  dialog.SetCurrentPoint(static_cast<int>(ids->GetId((n + j + step) % n)));
 }
 
 } // namespace
 
-void MainDialog::NextPointInCell() {
-  StepInCell(*this, 1);
+// Makes the point `step` places after the current one in the current cell current (with the
+// current point outside the cell, counting from just past the cell's end).
+void Inspection::StepInCell(int step) {
+  vtkNew<vtkIdList> ids;
+  if (!CellPoints(Scene.Model(), CurrentCell, ids))
+    return;
+  const vtkIdType n = ids->GetNumberOfIds();
+  const vtkIdType j = PositionIn(ids, CurrentPoint);
+  SetCurrentPoint(static_cast<int>(ids->GetId((n + j + step) % n)));
 }
 
-void MainDialog::PreviousPointInCell() {
-  StepInCell(*this, -1);
+void Inspection::NextPointInCell() {
+  StepInCell(1);
 }
 
-namespace {
+void Inspection::PreviousPointInCell() {
+  StepInCell(-1);
+}
 
 // Crosses the edge after (forward) or before (backward) the current point into the
 // neighbouring cell; the current point stays the same point.
-void CrossEdge(MainDialog& dialog, bool forward) {
-  vtkPolyData* model = dialog.Model();
+void Inspection::CrossEdge(bool forward) {
+  vtkPolyData* model = Scene.Model();
   vtkNew<vtkIdList> ids;
-  if (!CurrentCellPoints(dialog, ids) || dialog.CurrentPoint < 0 ||
-      dialog.CurrentPoint >= model->GetNumberOfPoints())
+  if (!CellPoints(model, CurrentCell, ids) || CurrentPoint < 0 ||
+      CurrentPoint >= model->GetNumberOfPoints())
     return;
   const vtkIdType n = ids->GetNumberOfIds();
-  vtkIdType target = dialog.CurrentCell;
+  vtkIdType target = CurrentCell;
   vtkNew<vtkIdList> neighbors;
   for (vtkIdType step = 0; step < n; ++step) {
     const vtkIdType i = forward ? step : step + 1;
-    if (ids->GetId(i % n) != dialog.CurrentPoint)
+    if (ids->GetId(i % n) != CurrentPoint)
       continue;
     const vtkIdType from = forward ? ids->GetId(i) : ids->GetId(i - 1);
     const vtkIdType to = forward ? ids->GetId((i + 1) % n) : ids->GetId(i % n);
-    model->GetCellEdgeNeighbors(dialog.CurrentCell, from, to, neighbors);
+    model->GetCellEdgeNeighbors(CurrentCell, from, to, neighbors);
     if (neighbors->GetNumberOfIds() > 0) {
       target = neighbors->GetId(0);
       break;
@@ -74,18 +73,15 @@ void CrossEdge(MainDialog& dialog, bool forward) {
   }
   vtkNew<vtkIdList> targetIds;
   model->GetCellPoints(target, targetIds);
-  dialog.SetCurrentCell(static_cast<int>(target),
-                        static_cast<int>(PositionIn(targetIds, dialog.CurrentPoint)));
+  SetCurrentCell(static_cast<int>(target), static_cast<int>(PositionIn(targetIds, CurrentPoint)));
 }
 
-} // namespace
-
-void MainDialog::CrossForwardEdge() {
-  CrossEdge(*this, true);
+void Inspection::CrossForwardEdge() {
+  CrossEdge(true);
 }
 
-void MainDialog::CrossBackwardEdge() {
-  CrossEdge(*this, false);
+void Inspection::CrossBackwardEdge() {
+  CrossEdge(false);
 }
 
 } // namespace selvane

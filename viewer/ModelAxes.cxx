@@ -1,4 +1,4 @@
-#include "MainDialog.h"
+#include "ModelScene.h"
 
 #include "AxesLayout.h"
 #include "AxisLabelPlacer.h"
@@ -41,7 +41,7 @@ vtkSmartPointer<vtkFollower> MakeLabel(const AxisLabel& label, double scale,
 
 } // namespace
 
-void MainDialog::BuildAxes(const double bounds[6]) {
+void ModelScene::BuildAxes(const double bounds[6]) {
   const AxesLayout layout = ComputeAxesLayout(bounds);
   // The previous model's axes and labels are released with these references.
   Axes = vtkSmartPointer<vtkScaledAxes>::New();

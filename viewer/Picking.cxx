@@ -1,4 +1,6 @@
-#include "MainDialog.h"
+#include "Inspection.h"
+
+#include "ModelScene.h"
 
 #include <vtkActor.h>
 #include <vtkCellLocator.h>
@@ -10,11 +12,12 @@
 
 namespace selvane {
 
-void MainDialog::UpdatePickLocator() {
+void Inspection::UpdatePickLocator() {
   // The locator indexes the geometry as drawn (deformed after a Transform), and is built
   // again only when that geometry changed.
-  ModelMapper->Update();
-  vtkPolyData* shown = ModelMapper->GetInput();
+  vtkPolyDataMapper* mapper = Scene.Parts().ModelMapper;
+  mapper->Update();
+  vtkPolyData* shown = mapper->GetInput();
   if (!shown)
     return;
   if (!PickLocator) {
@@ -27,26 +30,28 @@ void MainDialog::UpdatePickLocator() {
   }
 }
 
-void MainDialog::PickAt(int x, int y) {
-  if (NoModel || !Renderer || !RenderWindow)
+void Inspection::PickAt(int x, int y) {
+  const ModelSceneParts& scene = Scene.Parts();
+  if (scene.NoModel || !scene.Renderer || !scene.RenderWindow)
     return;
   PickCellAt(x, y);
-  Render();
+  Scene.Render();
 }
 
-void MainDialog::PickCellAt(int x, int y) {
-  if (NoModel || !Renderer || !RenderWindow)
+void Inspection::PickCellAt(int x, int y) {
+  const ModelSceneParts& scene = Scene.Parts();
+  if (scene.NoModel || !scene.Renderer || !scene.RenderWindow)
     return;
   UpdatePickLocator();
-  const int height = RenderWindow->GetSize()[1];
+  const int height = scene.RenderWindow->GetSize()[1];
   // Only the model can be hit; the rest of the scene stays as it is.
   CellPicker->PickFromListOn();
   CellPicker->InitializePickList();
-  CellPicker->AddPickList(ModelActor);
-  CellPicker->Pick(x, height - y, 0, Renderer);
+  CellPicker->AddPickList(scene.ModelActor);
+  CellPicker->Pick(x, height - y, 0, scene.Renderer);
   // A pick brings back the whole scene after a screenshot left only the model and markers.
-  if (!Renderer->HasViewProp(PointingSphereActor))
-    RefreshScene();
+  if (!scene.Renderer->HasViewProp(scene.PointingSphereActor))
+    Scene.RefreshScene();
   SetCurrentCell(static_cast<int>(CellPicker->GetCellId()), 0);
 }
 

@@ -1,5 +1,6 @@
-#include "MainDialog.h"
+#include "ModelScene.h"
 
+#include "SelectionList.h"
 #include "vtkPointMarkerSource.h"
 #include "vtkSelectedCellsSource.h"
 
@@ -10,7 +11,7 @@
 
 namespace selvane {
 
-void MainDialog::RebuildScene(bool includeModel) {
+void ModelScene::RebuildScene(bool includeModel) {
   if (!Renderer)
     return;
   if (includeModel)
@@ -27,7 +28,7 @@ void MainDialog::RebuildScene(bool includeModel) {
     Renderer->AddViewProp(DisplacementLegend);
 }
 
-void MainDialog::AddSelectionActors() {
+void ModelScene::AddSelectionActors() {
   // An empty selection is never drawn: its actor is left out.
   if (Cells.CellsSource()->GetNumberOfSelectedCells() > 0)
     Renderer->AddViewProp(SelectedCellsActor);
@@ -37,7 +38,7 @@ void MainDialog::AddSelectionActors() {
     Renderer->AddViewProp(HighlightActor);
 }
 
-void MainDialog::RefreshScene() {
+void ModelScene::RefreshScene() {
   if (!Renderer)
     return;
   Renderer->RemoveAllViewProps();

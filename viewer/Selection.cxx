@@ -39,7 +39,7 @@ void MainDialog::ToggleCurrentCell() {
 }
 
 void MainDialog::ToggleCurrentPoint() {
-  Windowing.ReadCoordinateFields(TargetPosition, CurrentPosition);
+  Walk.ReadFields();
   const int p = CurrentPoint;
   if (p < 0)
     return;
@@ -65,16 +65,6 @@ void MainDialog::ToggleCurrentPoint() {
   EndStep();
 }
 
-PointMarker MainDialog::BuildPointMarker() const {
-  PointMarker marker;
-  for (int k = 0; k < 3; ++k) {
-    marker.Position[k] = CurrentPosition[k];
-    marker.Target[k] = TargetPosition[k];
-  }
-  marker.Radius = PointerRadius;
-  return marker;
-}
-
 void MainDialog::OnClearSelectedPoints() {
   ClearSelectedPoints();
   Render();
@@ -84,12 +74,8 @@ void MainDialog::ReplaceSelectedCells(const std::vector<vtkIdType>& ids,
                                       const std::string& stepName) {
   BeginStep(stepName);
   Cells.CountChange();
-  for (int list : {CellPointsList, CellNeighborsList}) {
-    Windowing.SelectListBoxEntry(list, -1);
-    Windowing.ClearListBox(list);
-  }
+  Walk.ForgetCurrentCell();
   Cells.Replace(ids);
-  CurrentCell = -1;
   SetCurrentCell(0, 0);
   // The emptied or filled selection is drawn or left out from now on.
   RefreshScene();
@@ -118,8 +104,8 @@ void MainDialog::ReplaceSelectedPoints(const std::vector<vtkIdType>& ids,
   BeginStep(stepName);
   Points.CountChange();
   Points.Replace(ids, markers);
-  RemoveHighlightIfActive();
-  CurrentPoint = -1;
+  Walk.RemoveHighlightIfActive();
+  Walk.ForgetCurrentPoint();
   // The last point of the list becomes current, as the last selection of a user does.
   if (!ids.empty())
     SetCurrentPoint(static_cast<int>(ids.back()));
@@ -143,9 +129,7 @@ void MainDialog::SetSelectedPointTarget(int point, const float target[3]) {
   Points.CountChange();
   Points.SetMarker(point, marker);
   if (point == CurrentPoint) {
-    for (int k = 0; k < 3; ++k)
-      TargetPosition[k] = target[k];
-    Windowing.WriteCoordinateFields(TargetPosition, CurrentPosition);
+    Walk.ShowTarget(target);
     Points.MoveHighlightTo(point);
   }
   ChooseHighlightedPointEntry();

@@ -1,6 +1,5 @@
 #include "MainDialog.h"
 
-#include "ControlIds.h"
 #include "vtkShapeTransform.h"
 
 #include <string>
@@ -12,7 +11,7 @@ void MainDialog::BeginStep(const std::string& name) {
     return;
   Pending = UndoStep();
   Pending.Name = name;
-  Pending.Before = CurrentNow();
+  Pending.Before = Walk.Now();
   Cells.RecordInto(&Pending.CellChanges);
   Points.RecordInto(&Pending.PointChanges);
 }
@@ -24,7 +23,7 @@ void MainDialog::EndStep() {
   Points.RecordInto(nullptr);
   if (Pending.Empty())
     return;
-  Pending.After = CurrentNow();
+  Pending.After = Walk.Now();
   History.Push(std::move(Pending));
   Pending = UndoStep();
   Windowing.HistoryChanged();
@@ -63,94 +62,27 @@ void MainDialog::ReplayStep(UndoStep& step, bool undo) {
   };
   replay(Cells, step.CellChanges);
   replay(Points, step.PointChanges);
-  SwapTransform(step);
-  ShowCurrent(undo ? step.Before : step.After);
+  Scene.SwapTransform(step);
+  Walk.Return(undo ? step.Before : step.After);
   RefreshScene();
   Windowing.HistoryChanged();
 }
 
-void MainDialog::SwapTransform(UndoStep& step) {
-  if (!step.FitChanged && !step.FractionChanged)
-    return;
-  if (step.FitChanged) {
-    // The fits change places with their cached displacements: nothing is evaluated again.
-    auto shown = vtkSmartPointer<vtkShapeTransform>::New();
-    shown->TakeFit(ShapeTransform);
-    ShapeTransform->TakeFit(step.OtherFit);
-    step.OtherFit = shown;
-  }
-  const float fraction = ShapeTransform->GetFraction();
-  ShapeTransform->SetFraction(step.OtherFraction);
-  step.OtherFraction = fraction;
-  ShapeTransform->Modified();
-}
-
-UndoStep::Current MainDialog::CurrentNow() const {
-  UndoStep::Current current;
-  current.Cell = CurrentCell;
-  current.Point = CurrentPoint;
-  for (int k = 0; k < 3; ++k) {
-    current.Target[k] = TargetPosition[k];
-    current.Position[k] = CurrentPosition[k];
-  }
-  return current;
-}
-
-void MainDialog::ShowCurrent(const UndoStep::Current& current) {
-  const int cell = current.Cell, point = current.Point;
-  vtkPolyData* model = Model();
-  if (!model)
-    return;
-  if (cell != CurrentCell) {
-    if (cell >= 0) {
-      SetCurrentCell(cell, 0);
-    } else {
-      // As the clear of the selected cells left it.
-      for (int list : {CellPointsList, CellNeighborsList}) {
-        Windowing.SelectListBoxEntry(list, -1);
-        Windowing.ClearListBox(list);
-      }
-      CurrentCell = -1;
-    }
-  }
-  RemoveHighlightIfActive();
-  CurrentPoint = -1;
-  if (point >= 0) {
-    SetCurrentPoint(point); // with its highlight, fields and list-box entries
-  } else {
-    // No point is current: the fields show what they showed.
-    for (int k = 0; k < 3; ++k) {
-      TargetPosition[k] = current.Target[k];
-      CurrentPosition[k] = current.Position[k];
-    }
-    Windowing.WriteCoordinateFields(TargetPosition, CurrentPosition);
-    Windowing.SelectListBoxEntry(SelectedPointsList, -1);
-  }
-  Windowing.SelectListBoxEntry(
-      SelectedCellsList, Windowing.FindListBoxText(SelectedCellsList, std::to_string(CurrentCell)));
-}
-
 void MainDialog::TakeFit(vtkShapeTransform* fit, const std::string& stepName) {
   BeginStep(stepName);
-  Pending.FitChanged = true;
-  Pending.OtherFit = vtkSmartPointer<vtkShapeTransform>::New();
-  Pending.OtherFit->TakeFit(ShapeTransform);
-  Pending.OtherFraction = ShapeTransform->GetFraction();
-  ShapeTransform->TakeFit(fit);
-  ShapeTransform->SetFraction(0.0f);
-  ShapeTransform->Modified();
+  Scene.TakeFit(fit, Pending);
   EndStep();
 }
 
 void MainDialog::ClearTransform(const std::string& stepName) {
-  if (ShapeTransform->GetFraction() != 0.0f) {
+  const float fraction = Scene.Parts().ShapeTransform->GetFraction();
+  if (fraction != 0.0f) {
     BeginStep(stepName);
     Pending.FractionChanged = true;
-    Pending.OtherFraction = ShapeTransform->GetFraction();
+    Pending.OtherFraction = fraction;
     EndStep();
   }
-  ShapeTransform->SetFraction(0.0f);
-  ShapeTransform->Modified();
+  Scene.ShowUndeformed();
   Render();
 }
 

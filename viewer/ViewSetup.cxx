@@ -1,6 +1,7 @@
-#include "MainDialog.h"
+#include "ModelScene.h"
 
 #include "ViewKeys.h"
+#include "WindowingLayer.h"
 
 #include <vtkActor.h>
 #include <vtkDataSetMapper.h>
@@ -12,7 +13,7 @@
 
 namespace selvane {
 
-void MainDialog::InitializeView() {
+void ModelScene::InitializeView() {
   if (RenderWindow)
     return;
   Renderer = vtkSmartPointer<vtkRenderer>::New();
@@ -28,7 +29,7 @@ void MainDialog::InitializeView() {
     ShowNoData();
 }
 
-void MainDialog::ShowNoData() {
+void ModelScene::ShowNoData() {
   vtkNew<vtkVectorText> text;
   text->SetText("... no data ... ");
   vtkNew<vtkDataSetMapper> mapper;

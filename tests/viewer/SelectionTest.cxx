@@ -92,6 +92,11 @@ protected:
     Windowing.FieldTexts[TargetYField] = std::to_string(y);
     Windowing.FieldTexts[TargetZField] = std::to_string(z);
   }
+  // The user sets the pointer's radius in the Set Radius box.
+  void SetPointerRadius(float radius) {
+    Dialog.SetRadiusBox.SphereRadius = radius;
+    Dialog.ApplyPointerRadius();
+  }
   std::vector<vtkIdType> Entries(vtkIdList* list) {
     return std::vector<vtkIdType>(list->begin(), list->end());
   }
@@ -278,7 +283,7 @@ TEST_F(SelectionTest, PointsSortAsTextAndWithdrawingDeletesTheirEntry) {
 TEST_F(SelectionTest, MarkerJoinsThePointToItsTypedTarget) {
   // How a marker is drawn is the marker source's own test; here, what the command gives it.
   Open(MakeGrid(4));
-  Dialog.PointerRadius = 0.25f;
+  SetPointerRadius(0.25f);
   Dialog.SetCurrentPoint(6); // (1, 1, 0)
   TypeTarget(3, 2, 1);
   Dialog.ToggleCurrentPoint();
@@ -308,7 +313,7 @@ TEST_F(SelectionTest, RestoringReusesTheMarkerUnlessTheTargetChanged) {
   Dialog.ToggleCurrentPoint(); // withdraw
   EXPECT_EQ(Dialog.SelectedPoints().HighlightSource()->GetNumberOfMarkers(), 0);
   EXPECT_EQ(Dialog.SelectedPoints().HighlightedPoint(), 3); // keeps its value
-  Dialog.PointerRadius = 0.5f;
+  SetPointerRadius(0.5f);
   Dialog.ToggleCurrentPoint(); // restore, same target: the old marker, old radius
   EXPECT_EQ(Dialog.SelectedPoints().Markers()[0].Radius, firstRadius);
   EXPECT_EQ(Dialog.SelectedPoints().HighlightSource()->GetMarkerKeys(),
@@ -409,7 +414,6 @@ int PixelsOf(vtkRenderWindow* window, int r, int g, int b) {
 
 TEST_F(SelectionTest, SelectedCellsAndMarkersAreDrawnInTheirColours) {
   Open(MakeGrid(4));
-  Dialog.ShowSolid = 1;
   Dialog.Render();
   vtkRenderWindow* window = Dialog.RenderWindow;
   const int cyanBefore = PixelsOf(window, 0, 255, 255);
@@ -418,10 +422,13 @@ TEST_F(SelectionTest, SelectedCellsAndMarkersAreDrawnInTheirColours) {
     Dialog.SetCurrentCell(cell, 0);
     Dialog.ToggleCurrentCell();
   }
-  Dialog.PointerRadius = 0.3f;
+  // A large marker; the pointing sphere is made small again so it does not hide it.
+  const float openedRadius = Dialog.PointerRadius;
+  SetPointerRadius(0.3f);
   Dialog.SetCurrentPoint(12); // the middle of the grid
   TypeTarget(2, 2, 0.5f);
   Dialog.ToggleCurrentPoint();
+  SetPointerRadius(openedRadius);
   Dialog.Render();
   const int cyan = PixelsOf(window, 0, 255, 255);
   const int azure = PixelsOf(window, 0, 128, 255);
