@@ -20,6 +20,6 @@ namespace selvane {
 
 // Reads the .vtp file at `path` into `output`. On failure `output` is left as it was and the
 // result names the reason in one line without the path.
-ModelFileReadResult ReadVtpModel(const std::string& path, vtkPolyData* output);
+Result ReadVtpModel(const std::string& path, vtkPolyData* output);
 
 } // namespace selvane

@@ -69,7 +69,7 @@ bool ReadOnce(const std::string& mode, const std::string& path) {
     reader->Update();
     return reader->GetOutput()->GetNumberOfPolys() > 0;
   }
-  const std::string reason = selvane::ReadModelFile(path, reader);
+  const std::string reason = selvane::ReadModelFile(path, reader).Reason;
   if (!reason.empty()) {
     std::printf("%s: refused: %s\n", path.c_str(), reason.c_str());
   }
