@@ -30,9 +30,8 @@ const FilePrompt ExportCellsPrompt = {"Export Cells (VTK)", "VTK formated Files"
 
 void WriteModelFile(MainDialog& dialog, vtkPolyData* data, const std::string& path,
                     const std::string& title = std::string()) {
-  std::string reason;
-  if (!formats::WriteLegacyPolyDataFile(data, path, reason, title))
-    dialog.Windowing.ShowMessage(reason);
+  if (const Result written = formats::WriteLegacyModel(data, path, title); !written)
+    dialog.Windowing.ShowMessage(written.Reason);
 }
 
 // .vtp, .stl, .ply and .obj in their formats; any other name gets the legacy file, as Save

@@ -99,8 +99,8 @@ protected:
   // Opens a model written with exact (double) coordinates.
   void Open(vtkPolyData* mesh) {
     const std::string path = Dir.File("model" + std::to_string(++Files) + ".vtk");
-    std::string reason;
-    ASSERT_TRUE(formats::WriteLegacyPolyDataFile(mesh, path, reason)) << reason;
+    const Result written = formats::WriteLegacyModel(mesh, path);
+    ASSERT_TRUE(written.Ok()) << written.Reason;
     Windowing.QueueFileAnswer(path);
     Dialog.OpenModel();
     ASSERT_TRUE(Windowing.Messages.empty()) << Windowing.Messages.front();
