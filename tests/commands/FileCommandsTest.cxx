@@ -760,6 +760,30 @@ TEST_F(FileCommandsTest, ExportCellsKeepsAllPointsAndTheSelectedCellsWithTheirTy
   EXPECT_EQ(ListOf(ids), (Ids{1, 2, 3, 4}));
 }
 
+TEST_F(FileCommandsTest, ExportCellsWritesTheListOrderWhereTheDrawingPutsARestoredCellLast) {
+  Open(MakeBoxModel(-1, 0, 0, 2, 1, 3, false)); // 12 triangles
+  for (int cell : {4, 1, 9})
+    ToggleCell(cell);
+  ToggleCell(1); // withdrawn in its place ...
+  ToggleCell(1); // ... and restored there
+  ASSERT_EQ(ListOf(Dialog.SelectedCells().Ids()), (Ids{4, 1, 9}));
+  ASSERT_EQ(Dialog.SelectedCells().CellsSource()->GetSelectedCells(), (Ids{4, 9, 1}));
+  const std::string path = Dir.File("ordered.vtk");
+  Run(CmdExportCellsVtk, path);
+  EXPECT_TRUE(Windowing.Messages.empty()) << Windowing.Messages.front();
+  auto back = ReadModel(path);
+  ASSERT_EQ(back->GetNumberOfPoints(), 8);
+  ASSERT_EQ(back->GetNumberOfCells(), 3);
+  vtkNew<vtkIdList> written, model;
+  const Ids order = {4, 1, 9};
+  for (vtkIdType i = 0; i < 3; ++i) {
+    back->GetCellPoints(i, written);
+    Dialog.Model()->GetCellPoints(order[static_cast<std::size_t>(i)], model);
+    EXPECT_EQ(ListOf(written), ListOf(model)) << "cell " << i;
+  }
+  EXPECT_EQ(back->GetCellData()->GetNumberOfArrays(), 0);
+}
+
 TEST_F(FileCommandsTest, SaveModelAsWritesTheDisplayedShapeAndExportCellsTheModelAsRead) {
   Open(MakeTetrahedron());
   // A deformation in the model pipeline, as a Transform leaves it.
