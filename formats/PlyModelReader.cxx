@@ -13,7 +13,6 @@
 #include <cstring>
 #include <limits>
 #include <string_view>
-#include <type_traits>
 #include <vector>
 
 namespace selvane {
@@ -42,33 +41,22 @@ struct PlyHeader {
   std::size_t DataStart = 0; // bytes of the header
 };
 
-// f(T()) for the C++ type T a PLY scalar type stands for: the one place the types are listed,
-// so the sizes, the binary reads and the ranges cannot disagree. Always inlined: called once
-// per value of a binary file, and out of line the open of a large PLY file took 9% longer.
-template <typename F> [[gnu::always_inline]] inline decltype(auto) WithType(PlyType type, F&& f) {
+std::size_t SizeOf(PlyType type) {
   switch (type) {
   case PlyType::Int8:
-    return f(std::int8_t());
   case PlyType::Uint8:
-    return f(std::uint8_t());
+    return 1;
   case PlyType::Int16:
-    return f(std::int16_t());
   case PlyType::Uint16:
-    return f(std::uint16_t());
+    return 2;
   case PlyType::Int32:
-    return f(std::int32_t());
   case PlyType::Uint32:
-    return f(std::uint32_t());
   case PlyType::Float32:
-    return f(float());
+    return 4;
   case PlyType::Float64:
-    break;
+    return 8;
   }
-  return f(double());
-}
-
-std::size_t SizeOf(PlyType type) {
-  return WithType(type, [](auto value) { return sizeof value; });
+  return 0;
 }
 
 bool IsInteger(PlyType type) {
@@ -386,18 +374,43 @@ public:
 
   // The value of `type` at the cursor (the caller made sure it is there).
   double Real(PlyType type) {
-    return WithType(
-        type, [this](auto value) { return static_cast<double>(this->Take<decltype(value)>()); });
+    switch (type) {
+    case PlyType::Int8:
+      return this->Take<std::int8_t>();
+    case PlyType::Uint8:
+      return this->Take<std::uint8_t>();
+    case PlyType::Int16:
+      return this->Take<std::int16_t>();
+    case PlyType::Uint16:
+      return this->Take<std::uint16_t>();
+    case PlyType::Int32:
+      return this->Take<std::int32_t>();
+    case PlyType::Uint32:
+      return this->Take<std::uint32_t>();
+    case PlyType::Float32:
+      return static_cast<double>(this->Take<float>());
+    case PlyType::Float64:
+      return this->Take<double>();
+    }
+    return 0;
   }
-  // Lists of indices and counts are integers (checked in the header); -1 for a real type.
   std::int64_t Integer(PlyType type) {
-    return WithType(type, [this](auto value) -> std::int64_t {
-      if constexpr (std::is_integral_v<decltype(value)>) {
-        return this->Take<decltype(value)>();
-      } else {
-        return -1;
-      }
-    });
+    switch (type) {
+    case PlyType::Int8:
+      return this->Take<std::int8_t>();
+    case PlyType::Uint8:
+      return this->Take<std::uint8_t>();
+    case PlyType::Int16:
+      return this->Take<std::int16_t>();
+    case PlyType::Uint16:
+      return this->Take<std::uint16_t>();
+    case PlyType::Int32:
+      return this->Take<std::int32_t>();
+    case PlyType::Uint32:
+      return this->Take<std::uint32_t>();
+    default:
+      return -1; // lists of indices and counts are integers: checked in the header
+    }
   }
 
 private:
@@ -625,15 +638,23 @@ private:
 };
 
 bool IntegerFits(PlyType type, std::int64_t v) {
-  return WithType(type, [v](auto value) {
-    using T = decltype(value);
-    if constexpr (std::is_integral_v<T>) {
-      return v >= static_cast<std::int64_t>(std::numeric_limits<T>::min()) &&
-             v <= static_cast<std::int64_t>(std::numeric_limits<T>::max());
-    } else {
-      return true;
-    }
-  });
+  switch (type) {
+  case PlyType::Int8:
+    return v >= -128 && v <= 127;
+  case PlyType::Uint8:
+    return v >= 0 && v <= 255;
+  case PlyType::Int16:
+    return v >= -32768 && v <= 32767;
+  case PlyType::Uint16:
+    return v >= 0 && v <= 65535;
+  case PlyType::Int32:
+    return v >= std::numeric_limits<std::int32_t>::min() &&
+           v <= std::numeric_limits<std::int32_t>::max();
+  case PlyType::Uint32:
+    return v >= 0 && v <= std::numeric_limits<std::uint32_t>::max();
+  default:
+    return true;
+  }
 }
 
 class AsciiReader {
