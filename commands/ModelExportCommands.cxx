@@ -6,6 +6,7 @@
 #include "LegacyModelWriter.h"
 #include "MainDialog.h"
 #include "ModelFileWriter.h"
+#include "vtkSelectedCellsSource.h"
 #include "vtkShapeTransform.h"
 
 #include <vtkAlgorithm.h>
@@ -30,9 +31,8 @@ const FilePrompt ExportCellsPrompt = {"Export Cells (VTK)", "VTK formated Files"
 
 void WriteModelFile(MainDialog& dialog, vtkPolyData* data, const std::string& path,
                     const std::string& title = std::string()) {
-  std::string reason;
-  if (!formats::WriteLegacyPolyDataFile(data, path, reason, title))
-    dialog.Windowing.ShowMessage(reason);
+  if (const Result written = formats::WriteLegacyModel(data, path, title); !written)
+    dialog.Windowing.ShowMessage(written.Reason);
 }
 
 // .vtp, .stl, .ply and .obj in their formats; any other name gets the legacy file, as Save
@@ -83,26 +83,18 @@ void OnExportCellsVtk(MainDialog& dialog) {
   std::string path;
   if (!model || !AskPath(dialog, ExportCellsPrompt, path))
     return;
-  // All points of the model as read, so the file's point IDs are the model's; only the
-  // selected (not withdrawn) cells, each with its type.
+  // What draws the selected cells builds the file's data set: all points of the model as read,
+  // so the file's point IDs are the model's, and only the selected (not withdrawn) cells, each
+  // with its type. The drawing puts a restored cell last; the file keeps the list's order, so
+  // this source is filled afresh in that order.
+  vtkNew<vtkSelectedCellsSource> selected;
+  selected->SetInputData(model);
   vtkIdList* entries = dialog.SelectedCells().Ids();
-  vtkIdType cells = 0, connectivity = 0;
-  vtkNew<vtkIdList> ids;
   for (vtkIdType i = 0; i < entries->GetNumberOfIds(); ++i)
-    if (const vtkIdType c = entries->GetId(i); c >= 0) {
-      model->GetCellPoints(c, ids);
-      ++cells;
-      connectivity += ids->GetNumberOfIds();
-    }
-  vtkNew<vtkPolyData> selected;
-  selected->SetPoints(dialog.ModelPoints);
-  selected->AllocateExact(cells, connectivity);
-  for (vtkIdType i = 0; i < entries->GetNumberOfIds(); ++i)
-    if (const vtkIdType c = entries->GetId(i); c >= 0) {
-      model->GetCellPoints(c, ids);
-      selected->InsertNextCell(model->GetCellType(c), ids);
-    }
-  WriteModelFile(dialog, selected, path);
+    if (const vtkIdType c = entries->GetId(i); c >= 0)
+      selected->AddCell(c);
+  selected->Update();
+  WriteModelFile(dialog, selected->GetOutput(), path);
 }
 
 } // namespace selvane

@@ -268,15 +268,10 @@ Result WriteFileAtomicallyWith(const std::string& target, const TempFileWriter& 
 }
 
 Result ReadFileContents(const std::string& path, std::string& contents) {
-  const InputFileResult read = ReadRegularFile(path, contents);
+  const Result read = ReadRegularFile(path, contents);
   if (read.Ok())
     return Result::Success();
-  const ErrorCode code =
-      read.Problem == InputProblem::CannotOpen || read.Problem == InputProblem::NotRegular
-          ? ErrorCode::CannotOpen
-      : read.Problem == InputProblem::OutOfMemory ? ErrorCode::OutOfMemory
-                                                  : ErrorCode::Unreadable;
-  return Result::Failure(code, "Cannot read " + Quote(path) + ": " + read.Reason);
+  return Result::Failure(read.Code, "Cannot read " + Quote(path) + ": " + read.Reason);
 }
 
 } // namespace selvane::formats

@@ -24,11 +24,8 @@ namespace selvane::formats {
 
 namespace {
 
-InputFileResult Problem(InputProblem problem, std::string reason) {
-  InputFileResult r;
-  r.Problem = problem;
-  r.Reason = std::move(reason);
-  return r;
+Result Problem(ErrorCode problem, std::string reason) {
+  return Result::Failure(problem, std::move(reason));
 }
 
 // Closes the descriptor on every path out.
@@ -41,17 +38,17 @@ struct Descriptor {
 };
 
 // Reads exactly size bytes into data, then makes sure nothing follows.
-InputFileResult ReadExactly(int fd, char* data, std::size_t size) {
+Result ReadExactly(int fd, char* data, std::size_t size) {
   std::size_t have = 0;
   while (have < size) {
     const ssize_t got = ::read(fd, data + have, size - have);
     if (got < 0 && errno == EINTR)
       continue;
     if (got < 0)
-      return Problem(InputProblem::ReadError,
+      return Problem(ErrorCode::Unreadable,
                      std::string("cannot read the file: ") + std::strerror(errno));
     if (got == 0)
-      return Problem(InputProblem::ReadError, "the file became shorter while it was read");
+      return Problem(ErrorCode::Unreadable, "the file became shorter while it was read");
     have += static_cast<std::size_t>(got);
   }
   char extra;
@@ -60,10 +57,10 @@ InputFileResult ReadExactly(int fd, char* data, std::size_t size) {
     if (got < 0 && errno == EINTR)
       continue;
     if (got < 0)
-      return Problem(InputProblem::ReadError,
+      return Problem(ErrorCode::Unreadable,
                      std::string("cannot read the file: ") + std::strerror(errno));
     if (got > 0)
-      return Problem(InputProblem::ReadError, "the file grew while it was read");
+      return Problem(ErrorCode::Unreadable, "the file grew while it was read");
     return {};
   }
 }
@@ -100,48 +97,48 @@ namespace {
 
 // Opens path without blocking and checks it is a regular file of at most maxBytes; its size in
 // size.
-InputFileResult OpenRegular(const std::string& path, std::uint64_t maxBytes, Descriptor& file,
-                            std::uint64_t& size) {
+Result OpenRegular(const std::string& path, std::uint64_t maxBytes, Descriptor& file,
+                   std::uint64_t& size) {
   file.Fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
   if (file.Fd < 0) {
     const int error = errno;
     // A socket cannot be opened at all: say what it is rather than the system's reason.
     struct stat st;
     if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
-      return Problem(InputProblem::NotRegular,
+      return Problem(ErrorCode::CannotOpen,
                      std::string("it is ") + DescribeFileKind(st.st_mode) + ", not a file");
-    return Problem(InputProblem::CannotOpen,
+    return Problem(ErrorCode::CannotOpen,
                    std::string("cannot open the file: ") + std::strerror(error));
   }
   struct stat st;
   if (::fstat(file.Fd, &st) != 0)
-    return Problem(InputProblem::ReadError,
+    return Problem(ErrorCode::Unreadable,
                    std::string("cannot read the file: ") + std::strerror(errno));
   if (!S_ISREG(st.st_mode))
-    return Problem(InputProblem::NotRegular,
+    return Problem(ErrorCode::CannotOpen,
                    std::string("it is ") + DescribeFileKind(st.st_mode) + ", not a file");
   size = static_cast<std::uint64_t>(st.st_size);
   if (size > maxBytes)
-    return Problem(InputProblem::TooLarge, "the file is " + std::to_string(size) +
-                                               " bytes long, more than the " +
-                                               std::to_string(maxBytes) + " this reader takes");
+    return Problem(ErrorCode::TooLarge, "the file is " + std::to_string(size) +
+                                            " bytes long, more than the " +
+                                            std::to_string(maxBytes) + " this reader takes");
   if (size > static_cast<std::uint64_t>(PTRDIFF_MAX))
-    return Problem(InputProblem::OutOfMemory,
+    return Problem(ErrorCode::OutOfMemory,
                    "not enough memory to hold the file (" + std::to_string(size) + " bytes)");
   ::posix_fadvise(file.Fd, 0, 0, POSIX_FADV_SEQUENTIAL);
   return {};
 }
 
-InputFileResult ReadFailure(int error) {
-  return Problem(InputProblem::ReadError,
+Result ReadFailure(int error) {
+  return Problem(ErrorCode::Unreadable,
                  std::string("cannot read the file: ") + std::strerror(error));
 }
 
 // Copies size bytes of from, starting at offset, to the end of to; then makes sure nothing
 // follows. sendfile copies in the kernel; where it cannot (an old kernel or an odd file
 // system), read and write do.
-InputFileResult CopyExactly(int from, int to, off_t offset, std::uint64_t size,
-                            const std::function<bool(std::uint64_t)>& copied) {
+Result CopyExactly(int from, int to, off_t offset, std::uint64_t size,
+                   const std::function<bool(std::uint64_t)>& copied) {
   std::uint64_t have = 0;
   bool kernelCopy = true;
   std::vector<char> buffer;
@@ -176,11 +173,11 @@ InputFileResult CopyExactly(int from, int to, off_t offset, std::uint64_t size,
       continue;
     if (got < 0)
       return errno == ENOMEM || errno == ENOSPC
-                 ? Problem(InputProblem::OutOfMemory, "not enough memory to hold the file (" +
-                                                          std::to_string(size) + " bytes)")
+                 ? Problem(ErrorCode::OutOfMemory, "not enough memory to hold the file (" +
+                                                       std::to_string(size) + " bytes)")
                  : ReadFailure(errno);
     if (got == 0)
-      return Problem(InputProblem::ReadError, "the file became shorter while it was read");
+      return Problem(ErrorCode::Unreadable, "the file became shorter while it was read");
     have += static_cast<std::uint64_t>(got);
     if (!copied(have))
       return {};
@@ -193,17 +190,17 @@ InputFileResult CopyExactly(int from, int to, off_t offset, std::uint64_t size,
     if (got < 0)
       return ReadFailure(errno);
     if (got > 0)
-      return Problem(InputProblem::ReadError, "the file grew while it was read");
+      return Problem(ErrorCode::Unreadable, "the file grew while it was read");
     return {};
   }
 }
 
 } // namespace
 
-InputFileResult OpenRegularFile(const std::string& path, int& fd, std::uint64_t& size,
-                                std::uint64_t maxBytes) {
+Result OpenRegularFile(const std::string& path, int& fd, std::uint64_t& size,
+                       std::uint64_t maxBytes) {
   Descriptor file{-1};
-  InputFileResult opened = OpenRegular(path, maxBytes, file, size);
+  Result opened = OpenRegular(path, maxBytes, file, size);
   if (opened.Ok()) {
     fd = file.Fd;
     file.Fd = -1;
@@ -211,15 +208,15 @@ InputFileResult OpenRegularFile(const std::string& path, int& fd, std::uint64_t&
   return opened;
 }
 
-InputFileResult ReadRegularFileInto(const std::string& path, InputAllocator allocate, void* context,
-                                    std::uint64_t maxBytes) {
+Result ReadRegularFileInto(const std::string& path, InputAllocator allocate, void* context,
+                           std::uint64_t maxBytes) {
   Descriptor file{-1};
   std::uint64_t size = 0;
-  if (InputFileResult opened = OpenRegular(path, maxBytes, file, size); !opened.Ok())
+  if (Result opened = OpenRegular(path, maxBytes, file, size); !opened.Ok())
     return opened;
   char* data = allocate(context, static_cast<std::size_t>(size));
   if (!data && size > 0)
-    return Problem(InputProblem::OutOfMemory,
+    return Problem(ErrorCode::OutOfMemory,
                    "not enough memory to hold the file (" + std::to_string(size) + " bytes)");
   return ReadExactly(file.Fd, data, static_cast<std::size_t>(size));
 }
@@ -271,13 +268,12 @@ std::string SealedFileCopy::ProcPath() const {
   return "/proc/self/fd/" + std::to_string(this->Fd);
 }
 
-InputFileResult CopyRegularFileSealed(const std::string& path, SealedFileCopy& copy,
-                                      bool skipUtf8Bom, std::uint64_t maxBytes,
-                                      const CopyConsumer& consume) {
+Result CopyRegularFileSealed(const std::string& path, SealedFileCopy& copy, bool skipUtf8Bom,
+                             std::uint64_t maxBytes, const CopyConsumer& consume) {
   copy.Reset();
   Descriptor file{-1};
   std::uint64_t size = 0;
-  if (InputFileResult opened = OpenRegular(path, maxBytes, file, size); !opened.Ok())
+  if (Result opened = OpenRegular(path, maxBytes, file, size); !opened.Ok())
     return opened;
   // Whether the file starts with a mark is decided on bytes read before the copy; the file may
   // change meanwhile, but only the copy is ever checked and read, so that changes nothing but
@@ -300,19 +296,19 @@ InputFileResult CopyRegularFileSealed(const std::string& path, SealedFileCopy& c
   struct rlimit limit;
   if (::getrlimit(RLIMIT_FSIZE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY &&
       size > static_cast<std::uint64_t>(limit.rlim_cur))
-    return Problem(InputProblem::NoMemoryFile,
+    return Problem(ErrorCode::NoMemoryFile,
                    "the file size limit leaves no room for a copy of the file in memory");
   SealedFileCopy made;
   made.Fd = ::memfd_create("selvane-input", MFD_CLOEXEC | MFD_ALLOW_SEALING);
   if (made.Fd < 0)
-    return Problem(errno == ENOSYS || errno == EINVAL ? InputProblem::NoMemoryFile
-                                                      : InputProblem::OutOfMemory,
+    return Problem(errno == ENOSYS || errno == EINVAL ? ErrorCode::NoMemoryFile
+                                                      : ErrorCode::OutOfMemory,
                    std::string("cannot make room for the file: ") + std::strerror(errno));
   // The copy gets its final size first, so that it can be mapped and read while it fills.
   if (size > 0) {
     if (size > static_cast<std::uint64_t>(std::numeric_limits<off_t>::max()) ||
         ::ftruncate(made.Fd, static_cast<off_t>(size)) != 0)
-      return Problem(InputProblem::OutOfMemory,
+      return Problem(ErrorCode::OutOfMemory,
                      "not enough memory to hold the file (" + std::to_string(size) + " bytes)");
     made.Size = static_cast<std::size_t>(size);
     // Private and read-only: it still shows the file's pages as they fill, and a shared mapping
@@ -320,12 +316,12 @@ InputFileResult CopyRegularFileSealed(const std::string& path, SealedFileCopy& c
     void* map = ::mmap(nullptr, made.Size, PROT_READ, MAP_PRIVATE, made.Fd, 0);
     if (map == MAP_FAILED) {
       made.Size = 0;
-      return Problem(InputProblem::OutOfMemory,
+      return Problem(ErrorCode::OutOfMemory,
                      std::string("cannot map the file into memory: ") + std::strerror(errno));
     }
     made.Map = map;
   }
-  InputFileResult copied;
+  Result copied;
   bool complete = true;
   CopyProgress progress;
   std::atomic<bool> givenUp{false};
@@ -374,10 +370,9 @@ InputFileResult CopyRegularFileSealed(const std::string& path, SealedFileCopy& c
   return {};
 }
 
-InputFileResult ReadRegularFile(const std::string& path, std::string& contents,
-                                std::uint64_t maxBytes) {
+Result ReadRegularFile(const std::string& path, std::string& contents, std::uint64_t maxBytes) {
   contents.clear();
-  InputFileResult r = ReadRegularFileInto(path, GrowString, &contents, maxBytes);
+  Result r = ReadRegularFileInto(path, GrowString, &contents, maxBytes);
   if (!r.Ok()) {
     contents.clear();
     contents.shrink_to_fit();

@@ -8,6 +8,8 @@
 #ifndef SELVANE_INPUT_FILE_H
 #define SELVANE_INPUT_FILE_H
 
+#include "Result.h"
+
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
@@ -18,24 +20,13 @@
 
 namespace selvane::formats {
 
-enum class InputProblem {
-  None,
-  CannotOpen,   // missing, no permission, a dangling link, ...
-  NotRegular,   // a folder, a device, a pipe or a socket
-  ReadError,    // read() failed, or the file changed size while it was read
-  TooLarge,     // larger than the reader's limit
-  OutOfMemory,  // the content could not be held in memory
-  NoMemoryFile, // CopyRegularFileSealed only: no memory file can be made here (a file size
-                // limit, a kernel without memfd); nothing was read
-};
-
-struct InputFileResult {
-  InputProblem Problem = InputProblem::None;
-  // One line naming the cause without the path, e.g. "it is a folder, not a file" or
-  // "cannot open the file: No such file or directory"; empty on success.
-  std::string Reason;
-  bool Ok() const { return this->Problem == InputProblem::None; }
-};
+// Every function below reports with a Result whose reason is one line naming the cause
+// without the path (e.g. "it is a folder, not a file" or "cannot open the file: No such file or
+// directory"): CannotOpen for a file that is missing, not permitted, a dangling link, a folder,
+// a device, a pipe or a socket; Unreadable when read() failed or the file changed size while it
+// was read; TooLarge over the reader's limit; OutOfMemory when the content could not be held in
+// memory; NoMemoryFile (CopyRegularFileSealed only) when no memory file can be made here (a file
+// size limit, a kernel without memfd) and nothing was read.
 
 // What a file of this st_mode is, for messages: "a folder", "a pipe (FIFO)", "a character
 // device", "a block device", "a socket", "not a regular file".
@@ -45,20 +36,20 @@ const char* DescribeFileKind(unsigned mode);
 constexpr std::uint64_t NoSizeLimit = ~std::uint64_t(0);
 
 // Reads the whole regular file at path into contents (cleared first; left empty on failure).
-InputFileResult ReadRegularFile(const std::string& path, std::string& contents,
-                                std::uint64_t maxBytes = NoSizeLimit);
+Result ReadRegularFile(const std::string& path, std::string& contents,
+                       std::uint64_t maxBytes = NoSizeLimit);
 
 // The same into a buffer the caller provides: allocate(size) is called once with the file's
 // size and returns where to put the bytes (nullptr when it cannot allocate: OutOfMemory).
 using InputAllocator = char* (*)(void* context, std::size_t size);
-InputFileResult ReadRegularFileInto(const std::string& path, InputAllocator allocate, void* context,
-                                    std::uint64_t maxBytes = NoSizeLimit);
+Result ReadRegularFileInto(const std::string& path, InputAllocator allocate, void* context,
+                           std::uint64_t maxBytes = NoSizeLimit);
 
 // Opens path as ReadRegularFile does (without blocking; a regular file of at most maxBytes) for
 // a reader that reads only the parts it needs: on success fd is the open descriptor, which the
 // caller closes, and size the file's size.
-InputFileResult OpenRegularFile(const std::string& path, int& fd, std::uint64_t& size,
-                                std::uint64_t maxBytes = NoSizeLimit);
+Result OpenRegularFile(const std::string& path, int& fd, std::uint64_t& size,
+                       std::uint64_t maxBytes = NoSizeLimit);
 
 class SealedFileCopy;
 class CopyProgress;
@@ -66,9 +57,8 @@ class CopyProgress;
 // Returns whether the copy is still wanted.
 using CopyConsumer =
     std::function<bool(const char* data, std::size_t size, CopyProgress& progress)>;
-InputFileResult CopyRegularFileSealed(const std::string& path, SealedFileCopy& copy,
-                                      bool skipUtf8Bom, std::uint64_t maxBytes,
-                                      const CopyConsumer& consume);
+Result CopyRegularFileSealed(const std::string& path, SealedFileCopy& copy, bool skipUtf8Bom,
+                             std::uint64_t maxBytes, const CopyConsumer& consume);
 
 // How far a copy being made by another thread has come.
 class CopyProgress {
@@ -78,8 +68,8 @@ public:
   std::uint64_t WaitFor(std::uint64_t n);
 
 private:
-  friend InputFileResult CopyRegularFileSealed(const std::string&, SealedFileCopy&, bool,
-                                               std::uint64_t, const CopyConsumer&);
+  friend Result CopyRegularFileSealed(const std::string&, SealedFileCopy&, bool, std::uint64_t,
+                                      const CopyConsumer&);
   void Publish(std::uint64_t done, bool stopped);
   std::mutex Lock;
   std::condition_variable Changed;
@@ -109,8 +99,8 @@ public:
   }
 
 private:
-  friend InputFileResult CopyRegularFileSealed(const std::string&, SealedFileCopy&, bool,
-                                               std::uint64_t, const CopyConsumer&);
+  friend Result CopyRegularFileSealed(const std::string&, SealedFileCopy&, bool, std::uint64_t,
+                                      const CopyConsumer&);
   void Reset();
   int Fd = -1;
   void* Map = nullptr;
@@ -122,9 +112,9 @@ private:
 // file's cache, by another thread while consume (when given) reads the bytes already copied on
 // this one; when consume no longer wants it, the copy is given up and left empty (no error).
 // On failure copy is left empty, and what consume found is not to be trusted.
-InputFileResult CopyRegularFileSealed(const std::string& path, SealedFileCopy& copy,
-                                      bool skipUtf8Bom, std::uint64_t maxBytes = NoSizeLimit,
-                                      const CopyConsumer& consume = nullptr);
+Result CopyRegularFileSealed(const std::string& path, SealedFileCopy& copy, bool skipUtf8Bom,
+                             std::uint64_t maxBytes = NoSizeLimit,
+                             const CopyConsumer& consume = nullptr);
 
 // Bytes of a UTF-8 byte-order mark at the start of text (3 or 0). Editors on some systems put
 // one before the first line of a text file; every text reader skips it.

@@ -354,11 +354,4 @@ Result WriteLegacyModel(vtkPolyData* data, const std::string& path, const std::s
   return WriteFileAtomicallyWith(path, writeTemp);
 }
 
-bool WriteLegacyPolyDataFile(vtkPolyData* data, const std::string& path, std::string& reason,
-                             const std::string& title) {
-  const Result written = WriteLegacyModel(data, path, title);
-  reason = written.Reason;
-  return written.Ok();
-}
-
 } // namespace selvane::formats

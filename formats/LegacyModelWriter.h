@@ -31,11 +31,6 @@ Result FormatLegacyPolyData(vtkPolyData* data, std::string& out);
 Result WriteLegacyModel(vtkPolyData* data, const std::string& path,
                         const std::string& title = std::string());
 
-// WriteLegacyModel for the callers that still take the reason apart (selvane-deform, Save
-// Model As and Export Cells (VTK)); goes when they take the Result.
-bool WriteLegacyPolyDataFile(vtkPolyData* data, const std::string& path, std::string& reason,
-                             const std::string& title = std::string());
-
 // "" or the reason naming the first coordinate a model file cannot take back: not finite, or
 // (singlePrecision: legacy files, STL) beyond single-precision range.
 std::string FirstUnwritablePoint(vtkPoints* points, bool singlePrecision);

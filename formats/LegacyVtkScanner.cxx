@@ -19,41 +19,8 @@
 
 namespace selvane {
 
-const char* ModelFileProblemName(ModelFileProblem problem) {
-  switch (problem) {
-  case ModelFileProblem::None:
-    return "none";
-  case ModelFileProblem::CannotRead:
-    return "cannot read";
-  case ModelFileProblem::NotLegacyVtk:
-    return "not a legacy VTK file";
-  case ModelFileProblem::UnsupportedVersion:
-    return "unsupported version";
-  case ModelFileProblem::NotPolyData:
-    return "not polygonal data";
-  case ModelFileProblem::Malformed:
-    return "malformed";
-  case ModelFileProblem::Truncated:
-    return "truncated";
-  case ModelFileProblem::TooLarge:
-    return "too large";
-  case ModelFileProblem::BadCell:
-    return "bad cell";
-  case ModelFileProblem::IdOutOfRange:
-    return "id out of range";
-  case ModelFileProblem::BadCoordinate:
-    return "bad coordinate";
-  case ModelFileProblem::Unsupported:
-    return "unsupported";
-  case ModelFileProblem::NoGeometry:
-    return "no geometry";
-  case ModelFileProblem::ReaderReported:
-    return "reader reported";
-  case ModelFileProblem::InvalidOutput:
-    return "invalid output";
-  }
-  return "unknown";
-}
+// The scanner's own name for the codes it reports.
+using ModelFileProblem = ErrorCode;
 
 namespace {
 
@@ -1903,7 +1870,7 @@ LegacyBinaryLayout SkimLegacyVtkBinary(int fd, std::uint64_t size) {
   Window window(fd, size, LegacyVtkScanPieceBytes);
   Scanner(window, layout).Run();
   if (layout.Scan.Ok() && (window.Error() != 0 || window.Shrunk())) {
-    layout.Scan.Problem = ModelFileProblem::CannotRead;
+    layout.Scan.Problem = ErrorCode::Unreadable;
     layout.Scan.Reason = "the file could not be read to its end";
   }
   return layout;
@@ -1913,9 +1880,9 @@ LegacyBinaryLayout SkimLegacyVtkBinary(int fd, std::uint64_t size) {
 
 LegacyVtkScanResult ScanLegacyVtkFile(const std::string& path, std::size_t pieceBytes) {
   LegacyVtkScanResult result;
-  auto failRead = [&result](const std::string& why) {
+  auto failRead = [&result](const std::string& why, ErrorCode code = ErrorCode::Unreadable) {
     result = LegacyVtkScanResult();
-    result.Problem = ModelFileProblem::CannotRead;
+    result.Problem = code;
     result.Reason = why;
     return result;
   };
@@ -1929,14 +1896,16 @@ LegacyVtkScanResult ScanLegacyVtkFile(const std::string& path, std::size_t piece
     }
   } file{::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY)};
   if (file.Fd < 0) {
-    return failRead(std::string("cannot open the file: ") + std::strerror(errno));
+    return failRead(std::string("cannot open the file: ") + std::strerror(errno),
+                    ErrorCode::CannotOpen);
   }
   struct stat st;
   if (::fstat(file.Fd, &st) != 0) {
     return failRead(std::string("cannot read the file: ") + std::strerror(errno));
   }
   if (!S_ISREG(st.st_mode)) {
-    return failRead(std::string("it is ") + formats::DescribeFileKind(st.st_mode) + ", not a file");
+    return failRead(std::string("it is ") + formats::DescribeFileKind(st.st_mode) + ", not a file",
+                    ErrorCode::CannotOpen);
   }
   ::posix_fadvise(file.Fd, 0, 0, POSIX_FADV_SEQUENTIAL);
   Window window(file.Fd, static_cast<std::uint64_t>(st.st_size), pieceBytes);

@@ -11,6 +11,8 @@
 // Anything else is refused with a one-line reason.
 #pragma once
 
+#include "Result.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -22,30 +24,9 @@ namespace formats {
 class CopyProgress;
 }
 
-// The kind of problem a model file has; tests and callers group reasons by it.
-enum class ModelFileProblem {
-  None,
-  CannotRead,         // the file cannot be opened or read (missing, a folder, no permission)
-  NotLegacyVtk,       // empty, another file type, random bytes: no legacy VTK header
-  UnsupportedVersion, // a legacy header with a version outside 2.0 to 5.1
-  NotPolyData,        // a legacy file of another dataset type, or without a DATASET line
-  Malformed,          // text where a number belongs, negative counts, repeated blocks, ...
-  Truncated,          // the file or a block ends before the data it declares
-  TooLarge,           // declared counts that cannot fit in the file or exceed 32-bit IDs
-  BadCell,            // cell sizes that do not add up, bad offsets, cells with too few IDs
-  IdOutOfRange,       // a point ID outside [0, number of points)
-  BadCoordinate,      // a coordinate or value that is NaN, infinite or out of float range
-  Unsupported,        // a section or data type the scanner cannot check
-  NoGeometry,         // no points or no cells
-  ReaderReported,     // VTK's reader reported an error or a warning
-  InvalidOutput       // the model VTK produced failed the check after reading
-};
-
-// Short lower-case name of a problem kind ("truncated", "id out of range", ...).
-const char* ModelFileProblemName(ModelFileProblem problem);
-
 struct LegacyVtkScanResult {
-  ModelFileProblem Problem = ModelFileProblem::None;
+  // What Result would carry, next to the figures the scan found.
+  ErrorCode Problem = ErrorCode::None;
   std::string Reason; // one line, empty when the file passed; never contains the path
 
   int MajorVersion = 0;
@@ -59,7 +40,7 @@ struct LegacyVtkScanResult {
   bool HasPointData = false;
   bool HasCellData = false;
 
-  bool Ok() const { return this->Problem == ModelFileProblem::None; }
+  bool Ok() const { return this->Problem == ErrorCode::None; }
   std::int64_t NumberOfCells() const {
     return this->NumberOfVerts + this->NumberOfLines + this->NumberOfPolys + this->NumberOfStrips;
   }

@@ -27,11 +27,8 @@ namespace selvane {
 
 namespace {
 
-ModelFileReadResult Failure(ModelFileProblem problem, const std::string& reason) {
-  ModelFileReadResult r;
-  r.Problem = problem;
-  r.Reason = reason;
-  return r;
+Result Failure(ErrorCode problem, const std::string& reason) {
+  return Result::Failure(problem, reason);
 }
 
 // Gives the file's bytes a home in the character array VTK's reader reads from.
@@ -45,11 +42,11 @@ char* AllocateInCharArray(void* context, std::size_t size) {
 }
 
 // The whole file in a character array, without a leading UTF-8 byte-order mark.
-formats::InputFileResult ReadIntoCharArray(const std::string& path, vtkCharArray* bytes) {
+Result ReadIntoCharArray(const std::string& path, vtkCharArray* bytes) {
   // An allocation that fails is reported by VTK too; that report is ours to give.
   const int display = vtkObject::GetGlobalWarningDisplay();
   vtkObject::GlobalWarningDisplayOff();
-  formats::InputFileResult read = formats::ReadRegularFileInto(path, AllocateInCharArray, bytes);
+  Result read = formats::ReadRegularFileInto(path, AllocateInCharArray, bytes);
   vtkObject::SetGlobalWarningDisplay(display);
   if (!read.Ok()) {
     bytes->Initialize();
@@ -99,10 +96,10 @@ void Detach(vtkPolyDataReader* reader) {
 }
 
 // VTK's output held against what the scanner found.
-ModelFileReadResult CheckOutput(vtkPolyDataReader* reader, const LegacyVtkScanResult& scan,
-                                const formats::MessageLog& log, const std::string& path) {
+Result CheckOutput(vtkPolyDataReader* reader, const LegacyVtkScanResult& scan,
+                   const formats::MessageLog& log, const std::string& path) {
   vtkPolyData* output = reader->GetOutput();
-  auto fail = [output, reader](ModelFileProblem problem, const std::string& reason) {
+  auto fail = [output, reader](ErrorCode problem, const std::string& reason) {
     Detach(reader);
     if (output) {
       output->Initialize(); // never leave a half-read model behind
@@ -110,25 +107,25 @@ ModelFileReadResult CheckOutput(vtkPolyDataReader* reader, const LegacyVtkScanRe
     return Failure(problem, reason);
   };
   if (!log.Messages.empty()) {
-    return fail(ModelFileProblem::ReaderReported,
+    return fail(ErrorCode::ReaderReported,
                 "VTK's reader reported: " + formats::CleanVtkMessage(log.Messages.front(), path));
   }
   if (reader->GetErrorCode() != 0) {
-    return fail(ModelFileProblem::ReaderReported, "VTK's reader failed to read the file");
+    return fail(ErrorCode::ReaderReported, "VTK's reader failed to read the file");
   }
   if (!output || !output->GetPoints()) {
-    return fail(ModelFileProblem::InvalidOutput, "VTK's reader produced no points");
+    return fail(ErrorCode::InvalidOutput, "VTK's reader produced no points");
   }
   const vtkIdType points = output->GetNumberOfPoints();
   if (points != scan.NumberOfPoints || output->GetNumberOfVerts() != scan.NumberOfVerts ||
       output->GetNumberOfLines() != scan.NumberOfLines ||
       output->GetNumberOfPolys() != scan.NumberOfPolys ||
       output->GetNumberOfStrips() != scan.NumberOfStrips) {
-    return fail(ModelFileProblem::InvalidOutput,
+    return fail(ErrorCode::InvalidOutput,
                 "VTK's reader read other counts of points or cells than the file declares");
   }
   if (points == 0 || output->GetNumberOfCells() == 0) {
-    return fail(ModelFileProblem::NoGeometry, "the model has no points or no cells");
+    return fail(ErrorCode::NoGeometry, "the model has no points or no cells");
   }
   // In a BINARY file, VTK's values are the very bytes the scanner checked one by one (IDs in
   // range, cell sizes, finite coordinates and scalars), at the places the counts above confirm:
@@ -137,37 +134,36 @@ ModelFileReadResult CheckOutput(vtkPolyDataReader* reader, const LegacyVtkScanRe
   // parsing, so every value is checked again.
   const bool perValue = !scan.Binary;
   if (perValue && !formats::CoordinatesInFloatRange(output->GetPoints())) {
-    return fail(ModelFileProblem::BadCoordinate,
+    return fail(ErrorCode::BadCoordinate,
                 "the model has a coordinate that is not finite or outside single-precision range");
   }
   if (!formats::CellArrayValid(output->GetVerts(), points, 1, perValue) ||
       !formats::CellArrayValid(output->GetLines(), points, 2, perValue) ||
       !formats::CellArrayValid(output->GetPolys(), points, 3, perValue) ||
       !formats::CellArrayValid(output->GetStrips(), points, 3, perValue)) {
-    return fail(ModelFileProblem::InvalidOutput,
+    return fail(ErrorCode::InvalidOutput,
                 "the model has a cell with a point ID out of range or too few points");
   }
   if (!formats::AttributesHaveLength(output->GetPointData(), points) ||
       !formats::AttributesHaveLength(output->GetCellData(), output->GetNumberOfCells())) {
-    return fail(ModelFileProblem::InvalidOutput,
-                "the model has point or cell data of the wrong length");
+    return fail(ErrorCode::InvalidOutput, "the model has point or cell data of the wrong length");
   }
   if (vtkDataArray* scalars = perValue ? output->GetCellData()->GetScalars() : nullptr) {
     if (!formats::ScalarsFinite(scalars)) {
-      return fail(ModelFileProblem::BadCoordinate, "the cell scalars are not finite");
+      return fail(ErrorCode::BadCoordinate, "the cell scalars are not finite");
     }
   }
-  return ModelFileReadResult();
+  return Result::Success();
 }
 
 // Where no memory file can be made: the file read into an array once, and VTK given that
 // array (which it copies twice before reading). The reader keeps the array: should the
 // pipeline run it again, it reads the checked bytes again.
-ModelFileReadResult ReadThroughMemory(const std::string& path, vtkPolyDataReader* reader) {
+Result ReadThroughMemory(const std::string& path, vtkPolyDataReader* reader) {
   auto bytes = vtkSmartPointer<vtkCharArray>::New();
-  const formats::InputFileResult input = ReadIntoCharArray(path, bytes);
+  const Result input = ReadIntoCharArray(path, bytes);
   if (!input.Ok()) {
-    return Failure(ModelFileProblem::CannotRead, input.Reason);
+    return Failure(input.Code, input.Reason);
   }
   const vtkIdType size = bytes->GetNumberOfValues();
   const LegacyVtkScanResult scan =
@@ -187,9 +183,9 @@ ModelFileReadResult ReadThroughMemory(const std::string& path, vtkPolyDataReader
 
 } // namespace
 
-ModelFileReadResult ReadModelFileChecked(const std::string& path, vtkPolyDataReader* reader) {
+Result ReadModelFile(const std::string& path, vtkPolyDataReader* reader) {
   if (!reader) {
-    return Failure(ModelFileProblem::CannotRead, "no reader was given");
+    return Failure(ErrorCode::CannotOpen, "no reader was given");
   }
   // The file is copied once into a sealed memory file; the scanner checks those bytes and VTK's
   // reader reads that same file by name, so a file replaced or rewritten meanwhile cannot slip
@@ -199,17 +195,17 @@ ModelFileReadResult ReadModelFileChecked(const std::string& path, vtkPolyDataRea
   // The scanner reads along while the copy is made.
   formats::SealedFileCopy copy;
   LegacyVtkScanResult scan;
-  const formats::InputFileResult input = formats::CopyRegularFileSealed(
+  const Result input = formats::CopyRegularFileSealed(
       path, copy, true, formats::NoSizeLimit,
       [&scan](const char* data, std::size_t size, formats::CopyProgress& progress) {
         scan = ScanLegacyVtkBuffer(data, size, progress);
         return scan.Ok();
       });
-  if (input.Problem == formats::InputProblem::NoMemoryFile) {
+  if (input.Code == ErrorCode::NoMemoryFile) {
     return ReadThroughMemory(path, reader);
   }
   if (!input.Ok()) {
-    return Failure(ModelFileProblem::CannotRead, input.Reason);
+    return Failure(input.Code, input.Reason);
   }
   if (!scan.Ok()) {
     return Failure(scan.Problem, scan.Reason);
@@ -225,18 +221,14 @@ ModelFileReadResult ReadModelFileChecked(const std::string& path, vtkPolyDataRea
   return CheckOutput(reader, scan, log, copyPath);
 }
 
-std::string ReadModelFile(const std::string& path, vtkPolyDataReader* reader) {
-  return ReadModelFileChecked(path, reader).Reason;
-}
-
-ModelFileReadResult CheckReadModel(vtkPolyData* model) {
+Result CheckReadModel(vtkPolyData* model) {
   if (!model || !model->GetPoints() || model->GetNumberOfPoints() == 0 ||
       model->GetNumberOfCells() == 0) {
-    return Failure(ModelFileProblem::NoGeometry, "the model has no points or no cells");
+    return Failure(ErrorCode::NoGeometry, "the model has no points or no cells");
   }
   const vtkIdType points = model->GetNumberOfPoints();
   if (!formats::CoordinatesInFloatRange(model->GetPoints())) {
-    return Failure(ModelFileProblem::BadCoordinate,
+    return Failure(ErrorCode::BadCoordinate,
                    "the model has a coordinate that is not finite or outside single-precision "
                    "range");
   }
@@ -244,20 +236,20 @@ ModelFileReadResult CheckReadModel(vtkPolyData* model) {
       !formats::CellArrayValid(model->GetLines(), points, 2, true) ||
       !formats::CellArrayValid(model->GetPolys(), points, 3, true) ||
       !formats::CellArrayValid(model->GetStrips(), points, 3, true)) {
-    return Failure(ModelFileProblem::InvalidOutput,
+    return Failure(ErrorCode::InvalidOutput,
                    "the model has a cell with a point ID out of range or too few points");
   }
   if (!formats::AttributesHaveLength(model->GetPointData(), points) ||
       !formats::AttributesHaveLength(model->GetCellData(), model->GetNumberOfCells())) {
-    return Failure(ModelFileProblem::InvalidOutput,
+    return Failure(ErrorCode::InvalidOutput,
                    "the model has point or cell data of the wrong length");
   }
   if (vtkDataArray* scalars = model->GetCellData()->GetScalars()) {
     if (!formats::ScalarsFinite(scalars)) {
-      return Failure(ModelFileProblem::BadCoordinate, "the cell scalars are not finite");
+      return Failure(ErrorCode::BadCoordinate, "the cell scalars are not finite");
     }
   }
-  return ModelFileReadResult();
+  return Result::Success();
 }
 
 } // namespace selvane

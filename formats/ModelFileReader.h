@@ -10,6 +10,7 @@
 #pragma once
 
 #include "LegacyVtkScanner.h"
+#include "Result.h"
 
 #include <string>
 
@@ -18,22 +19,16 @@ class vtkPolyDataReader;
 
 namespace selvane {
 
-struct ModelFileReadResult {
-  ModelFileProblem Problem = ModelFileProblem::None;
-  std::string Reason; // one line without the path; empty on success
-  bool Ok() const { return this->Problem == ModelFileProblem::None; }
-};
-
 // Reads `path` into `reader` (a fresh reader per attempt). On failure the reader's output is
-// emptied and must not be used.
-ModelFileReadResult ReadModelFileChecked(const std::string& path, vtkPolyDataReader* reader);
-
-// Same, returning "" on success or the one-line reason (the caller adds the file name).
-std::string ReadModelFile(const std::string& path, vtkPolyDataReader* reader);
+// emptied and must not be used, and the result's reason is one line without the path (the
+// caller names the file): CannotOpen for a file that cannot be opened or is not a regular file,
+// Unreadable or OutOfMemory when its bytes could not be read, else what the scanner, VTK's
+// reader or the check of its output found.
+Result ReadModelFile(const std::string& path, vtkPolyDataReader* reader);
 
 // The check every model passes after it was read, whatever its format: points and cells, finite
 // coordinates in float range, every cell's point IDs in range, lines of at least 2 and polygons
 // and strips of at least 3 IDs, point and cell data of the right length, finite cell scalars.
-ModelFileReadResult CheckReadModel(vtkPolyData* model);
+Result CheckReadModel(vtkPolyData* model);
 
 } // namespace selvane

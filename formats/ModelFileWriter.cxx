@@ -158,8 +158,11 @@ bool WriteModelFile(vtkPolyData* data, const std::string& path, std::string& rea
     reason = Fail(path, UnknownModelExtensionReason(path) + "; no file was written");
     return false;
   }
-  if (format == ModelFileFormat::LegacyVtk)
-    return WriteLegacyPolyDataFile(data, path, reason, title);
+  if (format == ModelFileFormat::LegacyVtk) {
+    const Result written = WriteLegacyModel(data, path, title);
+    reason = written.Reason;
+    return written.Ok();
+  }
   if (!data) {
     reason = Fail(path, "there is no model to write");
     return false;

@@ -30,22 +30,19 @@ std::string LowerExtension(const std::string& path) {
   return extension;
 }
 
-ModelFileReadResult Refusal(ModelFileProblem problem, const std::string& reason) {
-  ModelFileReadResult r;
-  r.Problem = problem;
-  r.Reason = reason;
-  return r;
+Result Refusal(ErrorCode problem, const std::string& reason) {
+  return Result::Failure(problem, reason);
 }
 
 // A plain BINARY file is read straight into the model's arrays; any other file, and any file
 // that fails there, takes the general path: scanner, VTK's reader on the checked bytes, the
 // check of its output; the model it read is handed on without a copy of its arrays.
-ModelFileReadResult ReadLegacyModel(const std::string& path, vtkPolyData* output) {
+Result ReadLegacyModel(const std::string& path, vtkPolyData* output) {
   if (formats::ReadPlainBinaryLegacyModel(path, output)) {
-    return ModelFileReadResult();
+    return Result();
   }
   auto reader = vtkSmartPointer<vtkPolyDataReader>::New();
-  ModelFileReadResult read = ReadModelFileChecked(path, reader);
+  Result read = ReadModelFile(path, reader);
   if (read.Ok()) {
     output->ShallowCopy(reader->GetOutput());
   }
@@ -81,12 +78,12 @@ const char* KnownModelExtensions() {
   return ".vtk .vtp .stl .ply .obj .off";
 }
 
-ModelFileReadResult ReadModel(const std::string& path, vtkPolyData* output) {
+Result ReadModel(const std::string& path, vtkPolyData* output) {
   if (!output) {
-    return Refusal(ModelFileProblem::CannotRead, "no model was given to read into");
+    return Refusal(ErrorCode::CannotOpen, "no model was given to read into");
   }
   output->Initialize();
-  ModelFileReadResult read;
+  Result read;
   switch (ModelFormatOfPath(path)) {
   case ModelFormat::LegacyVtk:
     // Checked completely on its own path, messages included.
@@ -115,7 +112,7 @@ ModelFileReadResult ReadModel(const std::string& path, vtkPolyData* output) {
     read = ReadOffModel(path, output);
     break;
   case ModelFormat::Unknown:
-    return Refusal(ModelFileProblem::Unsupported,
+    return Refusal(ErrorCode::Unsupported,
                    "the extension \"" + path.substr(path.find_last_of('.')) +
                        "\" is not a model format Selvane opens (known: " + KnownModelExtensions() +
                        ")");

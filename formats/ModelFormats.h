@@ -21,8 +21,8 @@ ModelFormat ModelFormatOfPath(const std::string& path);
 // ".vtk .vtp .stl .ply .obj .off", for messages.
 const char* KnownModelExtensions();
 
-// Reads the model at `path` into `output`. On failure `output` is emptied and the result names
-// the reason in one line without the path.
-ModelFileReadResult ReadModel(const std::string& path, vtkPolyData* output);
+// Reads the model at `path` into `output`. On failure `output` is emptied and the result's reason
+// is one line without the path (the caller names the file).
+Result ReadModel(const std::string& path, vtkPolyData* output);
 
 } // namespace selvane

@@ -15,13 +15,6 @@
 
 namespace selvane::formats {
 
-ModelFileReadResult ModelRefusal(ModelFileProblem problem, std::string reason) {
-  ModelFileReadResult r;
-  r.Problem = problem;
-  r.Reason = std::move(reason);
-  return r;
-}
-
 namespace {
 
 struct Allocation {
@@ -38,16 +31,16 @@ char* Allocate(void* context, std::size_t size) {
 
 } // namespace
 
-ModelFileReadResult ReadModelBytes(const std::string& path, ModelFileBytes& bytes) {
+Result ReadModelBytes(const std::string& path, ModelFileBytes& bytes) {
   Allocation allocation;
-  const InputFileResult read = ReadRegularFileInto(path, Allocate, &allocation);
+  const Result read = ReadRegularFileInto(path, Allocate, &allocation);
   bytes.Bytes.reset(allocation.Data);
   bytes.Length = read.Ok() ? allocation.Size : 0;
   if (!read.Ok()) {
     bytes.Bytes.reset();
-    return ModelRefusal(ModelFileProblem::CannotRead, read.Reason);
+    return read;
   }
-  return ModelFileReadResult();
+  return Result::Success();
 }
 
 bool ParseReal(std::string_view token, double& value) {

@@ -19,8 +19,6 @@ class vtkPolyData;
 
 namespace selvane::formats {
 
-ModelFileReadResult ModelRefusal(ModelFileProblem problem, std::string reason);
-
 // The whole content of a model file, in a buffer that is not cleared before the file fills it
 // (a model file may be hundreds of megabytes).
 class ModelFileBytes {
@@ -29,7 +27,7 @@ public:
   std::size_t Size() const { return this->Length; }
 
 private:
-  friend ModelFileReadResult ReadModelBytes(const std::string& path, ModelFileBytes& bytes);
+  friend Result ReadModelBytes(const std::string& path, ModelFileBytes& bytes);
   struct Free {
     void operator()(char* p) const { std::free(p); }
   };
@@ -39,7 +37,7 @@ private:
 
 // The whole regular file at path (as InputFile.h reads it: never blocking, never anything but
 // a regular file).
-ModelFileReadResult ReadModelBytes(const std::string& path, ModelFileBytes& bytes);
+Result ReadModelBytes(const std::string& path, ModelFileBytes& bytes);
 
 // A number in the text of a file, with '.' as decimal point whatever the locale: an optional
 // sign, digits, an optional fraction and exponent, or nan and inf (which the caller refuses by

@@ -15,8 +15,6 @@ namespace selvane {
 
 namespace {
 
-using formats::ModelRefusal;
-
 using IdFiller = formats::ArrayFiller<vtkIdTypeArray, vtkIdType>;
 
 // Cells of one kind: offsets and connectivity grown as the file is read.
@@ -68,14 +66,14 @@ class ObjReader {
 public:
   explicit ObjReader(std::string_view text) : In(text) {}
 
-  ModelFileReadResult Read(vtkPolyData* output) {
+  Result Read(vtkPolyData* output) {
     auto xyz = vtkSmartPointer<vtkDoubleArray>::New();
     xyz->SetNumberOfComponents(3);
     formats::ArrayFiller<vtkDoubleArray, double> coordinates(xyz, 3 * 4096);
     ObjCells verts, lines, polys;
     while (this->In.NextLine()) {
       const std::string_view keyword = this->In.NextWord();
-      ModelFileReadResult step;
+      Result step;
       if (keyword == "v") {
         step = this->Vertex(coordinates);
       } else if (keyword == "f") {
@@ -91,26 +89,26 @@ public:
       } else if (Ignored(keyword)) {
         continue;
       } else if (FreeForm(keyword)) {
-        step = this->Fail(ModelFileProblem::Unsupported, "free-form geometry (" +
-                                                             formats::QuoteToken(keyword) +
-                                                             ") is not supported");
+        step = this->Fail(ErrorCode::Unsupported, "free-form geometry (" +
+                                                      formats::QuoteToken(keyword) +
+                                                      ") is not supported");
       } else {
-        step = this->Fail(ModelFileProblem::Malformed,
-                          "unknown statement " + formats::QuoteToken(keyword));
+        step =
+            this->Fail(ErrorCode::Malformed, "unknown statement " + formats::QuoteToken(keyword));
       }
       if (!step.Ok()) {
         return step;
       }
     }
     if (this->Vertices == 0) {
-      return ModelRefusal(ModelFileProblem::NoGeometry, "the file has no vertices");
+      return Result::Failure(ErrorCode::NoGeometry, "the file has no vertices");
     }
     coordinates.Finish();
     formats::SetModelPoints(output, xyz);
     vtkSmartPointer<vtkCellArray> v = verts.Finish(), l = lines.Finish(), p = polys.Finish();
     if (!v && !l && !p) {
-      return ModelRefusal(ModelFileProblem::NoGeometry,
-                          "the file has no faces, lines or points, only vertices");
+      return Result::Failure(ErrorCode::NoGeometry,
+                             "the file has no faces, lines or points, only vertices");
     }
     if (v) {
       output->SetVerts(v);
@@ -121,27 +119,27 @@ public:
     if (p) {
       output->SetPolys(p);
     }
-    return ModelFileReadResult();
+    return Result::Success();
   }
 
 private:
-  ModelFileReadResult Fail(ModelFileProblem problem, const std::string& what) {
-    return ModelRefusal(problem, "line " + std::to_string(this->In.LineNumber()) + ": " + what);
+  Result Fail(ErrorCode problem, const std::string& what) {
+    return Result::Failure(problem, "line " + std::to_string(this->In.LineNumber()) + ": " + what);
   }
 
-  ModelFileReadResult Vertex(formats::ArrayFiller<vtkDoubleArray, double>& coordinates) {
+  Result Vertex(formats::ArrayFiller<vtkDoubleArray, double>& coordinates) {
     int count = 0;
     for (std::string_view word = this->In.NextWord(); !word.empty();
          word = this->In.NextWord(), ++count) {
       double value = 0;
       if (!formats::ParseReal(word, value)) {
-        return this->Fail(ModelFileProblem::Malformed,
-                          "vertex " + std::to_string(this->Vertices + 1) + ": " +
-                              formats::QuoteToken(word) + " is not a number");
+        return this->Fail(ErrorCode::Malformed, "vertex " + std::to_string(this->Vertices + 1) +
+                                                    ": " + formats::QuoteToken(word) +
+                                                    " is not a number");
       }
       if (count < 3) {
         if (!(std::fabs(value) <= static_cast<double>(std::numeric_limits<float>::max()))) {
-          return this->Fail(ModelFileProblem::BadCoordinate,
+          return this->Fail(ErrorCode::BadCoordinate,
                             "vertex " + std::to_string(this->Vertices + 1) + ": the coordinate " +
                                 formats::QuoteToken(word) +
                                 " is not a finite number in single-precision range");
@@ -151,13 +149,13 @@ private:
     }
     // x y z, then w, or r g b (colours), or w r g b.
     if (count != 3 && count != 4 && count != 6 && count != 7) {
-      return this->Fail(count < 3 ? ModelFileProblem::Truncated : ModelFileProblem::Malformed,
+      return this->Fail(count < 3 ? ErrorCode::Truncated : ErrorCode::Malformed,
                         "vertex " + std::to_string(this->Vertices + 1) + " has " +
                             std::to_string(count) +
                             " numbers; x y z, with an optional w and colour, expected");
     }
     ++this->Vertices;
-    return ModelFileReadResult();
+    return Result::Success();
   }
 
   // An index of the file (from 1, or negative from the last one read) as an ID from 0.
@@ -170,7 +168,7 @@ private:
     return id >= 0 && id < count;
   }
 
-  ModelFileReadResult Cell(ObjCells& cells, int fewest, const char* what) {
+  Result Cell(ObjCells& cells, int fewest, const char* what) {
     int n = 0;
     for (std::string_view word = this->In.NextWord(); !word.empty();
          word = this->In.NextWord(), ++n) {
@@ -181,7 +179,7 @@ private:
       if (!this->Resolve(vertex, this->Vertices, id)) {
         std::int64_t index = 0;
         const bool number = formats::ParseInteger(vertex, index);
-        return this->Fail(number ? ModelFileProblem::IdOutOfRange : ModelFileProblem::Malformed,
+        return this->Fail(number ? ErrorCode::IdOutOfRange : ErrorCode::Malformed,
                           std::string(what) + " names vertex " + formats::QuoteToken(vertex) +
                               (number ? ", but " + std::to_string(this->Vertices) +
                                             " vertices are defined before it"
@@ -194,33 +192,33 @@ private:
         vtkIdType unused = 0;
         if (!texture.empty() && !this->Resolve(texture, this->TextureCoordinates, unused)) {
           return this->Fail(
-              ModelFileProblem::IdOutOfRange,
+              ErrorCode::IdOutOfRange,
               std::string(what) + " names texture coordinate " + formats::QuoteToken(texture) +
                   ", but " + std::to_string(this->TextureCoordinates) + " are defined before it");
         }
         if (second != std::string_view::npos) {
           const std::string_view normal = rest.substr(second + 1);
           if (!this->Resolve(normal, this->Normals, unused)) {
-            return this->Fail(ModelFileProblem::IdOutOfRange,
-                              std::string(what) + " names normal " + formats::QuoteToken(normal) +
-                                  ", but " + std::to_string(this->Normals) +
-                                  " are defined before it");
+            return this->Fail(ErrorCode::IdOutOfRange, std::string(what) + " names normal " +
+                                                           formats::QuoteToken(normal) + ", but " +
+                                                           std::to_string(this->Normals) +
+                                                           " are defined before it");
           }
         } else if (texture.empty()) {
-          return this->Fail(ModelFileProblem::Malformed,
-                            std::string(what) + " has the vertex " + formats::QuoteToken(word) +
-                                ", which is not v, v/vt, v//vn or v/vt/vn");
+          return this->Fail(ErrorCode::Malformed, std::string(what) + " has the vertex " +
+                                                      formats::QuoteToken(word) +
+                                                      ", which is not v, v/vt, v//vn or v/vt/vn");
         }
       }
       cells.Ids.Push(id);
     }
     if (n < fewest) {
-      return this->Fail(fewest == 3 ? ModelFileProblem::BadCell : ModelFileProblem::BadCell,
+      return this->Fail(fewest == 3 ? ErrorCode::BadCell : ErrorCode::BadCell,
                         std::string(what) + " with " + std::to_string(n) + " vertices; at least " +
                             std::to_string(fewest) + " expected");
     }
     cells.EndCell();
-    return ModelFileReadResult();
+    return Result::Success();
   }
 
   formats::ModelTextLines In;
@@ -231,21 +229,21 @@ private:
 
 } // namespace
 
-ModelFileReadResult ReadObjModelBytes(const char* data, std::size_t size, vtkPolyData* output) {
+Result ReadObjModelBytes(const char* data, std::size_t size, vtkPolyData* output) {
   output->Initialize();
   if (size == 0) {
-    return ModelRefusal(ModelFileProblem::Malformed, "the file is empty");
+    return Result::Failure(ErrorCode::Malformed, "the file is empty");
   }
-  ModelFileReadResult read = ObjReader(std::string_view(data, size)).Read(output);
+  Result read = ObjReader(std::string_view(data, size)).Read(output);
   if (!read.Ok()) {
     output->Initialize();
   }
   return read;
 }
 
-ModelFileReadResult ReadObjModel(const std::string& path, vtkPolyData* output) {
+Result ReadObjModel(const std::string& path, vtkPolyData* output) {
   formats::ModelFileBytes bytes;
-  if (ModelFileReadResult read = formats::ReadModelBytes(path, bytes); !read.Ok()) {
+  if (Result read = formats::ReadModelBytes(path, bytes); !read.Ok()) {
     output->Initialize();
     return read;
   }

@@ -16,9 +16,9 @@ class vtkPolyData;
 
 namespace selvane {
 
-ModelFileReadResult ReadObjModel(const std::string& path, vtkPolyData* output);
+Result ReadObjModel(const std::string& path, vtkPolyData* output);
 
 // The same on a file already in memory.
-ModelFileReadResult ReadObjModelBytes(const char* data, std::size_t size, vtkPolyData* output);
+Result ReadObjModelBytes(const char* data, std::size_t size, vtkPolyData* output);
 
 } // namespace selvane

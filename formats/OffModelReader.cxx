@@ -15,8 +15,6 @@ namespace selvane {
 
 namespace {
 
-using formats::ModelRefusal;
-
 // What the header keyword says each vertex line carries after x y z.
 struct OffVariant {
   bool Texture = false; // ST: u v
@@ -56,35 +54,34 @@ class OffReader {
 public:
   explicit OffReader(std::string_view text) : In(text) {}
 
-  ModelFileReadResult Read(vtkPolyData* output) {
+  Result Read(vtkPolyData* output) {
     if (!this->In.NextLine()) {
-      return ModelRefusal(ModelFileProblem::Malformed, "the file is empty");
+      return Result::Failure(ErrorCode::Malformed, "the file is empty");
     }
     std::string_view word = this->In.NextWord();
     std::string refusal;
     std::int64_t first = 0;
     if (ParseKeyword(word, this->Variant, refusal)) {
       if (!refusal.empty()) {
-        return ModelRefusal(ModelFileProblem::Unsupported, refusal);
+        return Result::Failure(ErrorCode::Unsupported, refusal);
       }
       word = this->In.NextWord();
       if (word == "BINARY") {
-        return ModelRefusal(ModelFileProblem::Unsupported, "binary OFF files are not supported");
+        return Result::Failure(ErrorCode::Unsupported, "binary OFF files are not supported");
       }
       if (word.empty()) {
         // The counts stand on the next line.
         if (!this->In.NextLine()) {
-          return ModelRefusal(ModelFileProblem::Truncated,
-                              "the file ends before the vertex and face counts");
+          return Result::Failure(ErrorCode::Truncated,
+                                 "the file ends before the vertex and face counts");
         }
         word = this->In.NextWord();
       }
     } else if (!formats::ParseInteger(word, first)) {
-      return ModelRefusal(ModelFileProblem::Malformed, "not an OFF file: it starts with " +
-                                                           formats::QuoteToken(word) +
-                                                           ", not \"OFF\"");
+      return Result::Failure(ErrorCode::Malformed, "not an OFF file: it starts with " +
+                                                       formats::QuoteToken(word) + ", not \"OFF\"");
     }
-    if (ModelFileReadResult counts = this->Counts(word); !counts.Ok()) {
+    if (Result counts = this->Counts(word); !counts.Ok()) {
       return counts;
     }
     auto xyz = vtkSmartPointer<vtkDoubleArray>::New();
@@ -92,7 +89,7 @@ public:
     xyz->SetNumberOfTuples(this->Vertices);
     double* coordinates = xyz->GetPointer(0);
     for (vtkIdType v = 0; v < this->Vertices; ++v) {
-      if (ModelFileReadResult vertex = this->Vertex(v, coordinates + 3 * v); !vertex.Ok()) {
+      if (Result vertex = this->Vertex(v, coordinates + 3 * v); !vertex.Ok()) {
         return vertex;
       }
     }
@@ -105,42 +102,41 @@ public:
         connectivity,
         std::min<vtkIdType>(3 * this->Faces, static_cast<vtkIdType>(this->In.Remaining() / 2 + 1)));
     for (vtkIdType f = 0; f < this->Faces; ++f) {
-      if (ModelFileReadResult face = this->Face(f, ids); !face.Ok()) {
+      if (Result face = this->Face(f, ids); !face.Ok()) {
         return face;
       }
       offset[f + 1] = ids.Count();
     }
     ids.Finish();
     if (this->In.NextLine()) {
-      return this->Fail(ModelFileProblem::Malformed,
+      return this->Fail(ErrorCode::Malformed,
                         "more lines than the " + std::to_string(this->Vertices) + " vertices and " +
                             std::to_string(this->Faces) + " faces the file declares");
     }
     formats::SetModelPoints(output, xyz);
     output->SetPolys(formats::MakeCells(offsets, connectivity));
-    return ModelFileReadResult();
+    return Result::Success();
   }
 
 private:
-  ModelFileReadResult Fail(ModelFileProblem problem, const std::string& what) {
-    return ModelRefusal(problem, "line " + std::to_string(this->In.LineNumber()) + ": " + what);
+  Result Fail(ErrorCode problem, const std::string& what) {
+    return Result::Failure(problem, "line " + std::to_string(this->In.LineNumber()) + ": " + what);
   }
 
-  ModelFileReadResult Counts(std::string_view word) {
+  Result Counts(std::string_view word) {
     std::int64_t values[3] = {0, 0, 0};
     int n = 0;
     for (; !word.empty(); word = this->In.NextWord(), ++n) {
       if (n == 3 || !formats::ParseInteger(word, values[n]) || values[n] < 0) {
-        return this->Fail(ModelFileProblem::Malformed,
+        return this->Fail(ErrorCode::Malformed,
                           "\"VERTICES FACES EDGES\" expected, found " + formats::QuoteToken(word));
       }
     }
     if (n < 2) {
-      return this->Fail(ModelFileProblem::Malformed, "the vertex and face counts are missing");
+      return this->Fail(ErrorCode::Malformed, "the vertex and face counts are missing");
     }
     if (values[0] == 0 || values[1] == 0) {
-      return ModelRefusal(ModelFileProblem::NoGeometry,
-                          "the file declares no vertices or no faces");
+      return Result::Failure(ErrorCode::NoGeometry, "the file declares no vertices or no faces");
     }
     // A vertex line takes at least 6 bytes ("0 0 0\n"), a face line at least 8 ("3 0 1 2\n").
     const std::uint64_t room = this->In.Remaining();
@@ -148,14 +144,14 @@ private:
         static_cast<std::uint64_t>(values[1]) > room / 8 + 1 ||
         static_cast<std::uint64_t>(values[0]) * 6 + static_cast<std::uint64_t>(values[1]) * 8 >
             room + 14) {
-      return ModelRefusal(ModelFileProblem::Truncated,
-                          std::to_string(values[0]) + " vertices and " + std::to_string(values[1]) +
-                              " faces declared, more than the " + std::to_string(room) +
-                              " bytes that follow can hold");
+      return Result::Failure(ErrorCode::Truncated,
+                             std::to_string(values[0]) + " vertices and " +
+                                 std::to_string(values[1]) + " faces declared, more than the " +
+                                 std::to_string(room) + " bytes that follow can hold");
     }
     this->Vertices = static_cast<vtkIdType>(values[0]);
     this->Faces = static_cast<vtkIdType>(values[1]);
-    return ModelFileReadResult();
+    return Result::Success();
   }
 
   bool TailAllowed(int extra) const {
@@ -170,24 +166,22 @@ private:
     return extra == fixed;
   }
 
-  ModelFileReadResult Vertex(vtkIdType v, double* xyz) {
+  Result Vertex(vtkIdType v, double* xyz) {
     if (!this->In.NextLine()) {
-      return ModelRefusal(ModelFileProblem::Truncated, "the file ends at vertex " +
-                                                           std::to_string(v) + " of " +
-                                                           std::to_string(this->Vertices));
+      return Result::Failure(ErrorCode::Truncated, "the file ends at vertex " + std::to_string(v) +
+                                                       " of " + std::to_string(this->Vertices));
     }
     int count = 0;
     for (std::string_view word = this->In.NextWord(); !word.empty();
          word = this->In.NextWord(), ++count) {
       double value = 0;
       if (!formats::ParseReal(word, value)) {
-        return this->Fail(ModelFileProblem::Malformed, "vertex " + std::to_string(v) + ": " +
-                                                           formats::QuoteToken(word) +
-                                                           " is not a number");
+        return this->Fail(ErrorCode::Malformed, "vertex " + std::to_string(v) + ": " +
+                                                    formats::QuoteToken(word) + " is not a number");
       }
       if (count < 3) {
         if (!(std::fabs(value) <= static_cast<double>(std::numeric_limits<float>::max()))) {
-          return this->Fail(ModelFileProblem::BadCoordinate,
+          return this->Fail(ErrorCode::BadCoordinate,
                             "vertex " + std::to_string(v) + ": the coordinate " +
                                 formats::QuoteToken(word) +
                                 " is not a finite number in single-precision range");
@@ -196,51 +190,50 @@ private:
       }
     }
     if (count < 3) {
-      return this->Fail(ModelFileProblem::Malformed, "vertex " + std::to_string(v) + " has " +
-                                                         std::to_string(count) +
-                                                         " numbers; x y z expected");
+      return this->Fail(ErrorCode::Malformed, "vertex " + std::to_string(v) + " has " +
+                                                  std::to_string(count) +
+                                                  " numbers; x y z expected");
     }
     if (!this->TailAllowed(count - 3)) {
-      return this->Fail(ModelFileProblem::Malformed,
-                        "vertex " + std::to_string(v) + " has " + std::to_string(count) +
-                            " numbers, which this OFF variant does not have");
+      return this->Fail(ErrorCode::Malformed, "vertex " + std::to_string(v) + " has " +
+                                                  std::to_string(count) +
+                                                  " numbers, which this OFF variant does not have");
     }
-    return ModelFileReadResult();
+    return Result::Success();
   }
 
-  ModelFileReadResult Face(vtkIdType f, formats::ArrayFiller<vtkIdTypeArray, vtkIdType>& ids) {
+  Result Face(vtkIdType f, formats::ArrayFiller<vtkIdTypeArray, vtkIdType>& ids) {
     if (!this->In.NextLine()) {
-      return ModelRefusal(ModelFileProblem::Truncated, "the file ends at face " +
-                                                           std::to_string(f) + " of " +
-                                                           std::to_string(this->Faces));
+      return Result::Failure(ErrorCode::Truncated, "the file ends at face " + std::to_string(f) +
+                                                       " of " + std::to_string(this->Faces));
     }
     const std::string_view sizeWord = this->In.NextWord();
     std::int64_t size = 0;
     if (!formats::ParseInteger(sizeWord, size)) {
-      return this->Fail(ModelFileProblem::Malformed, "face " + std::to_string(f) + ": " +
-                                                         formats::QuoteToken(sizeWord) +
-                                                         " is not a vertex count");
+      return this->Fail(ErrorCode::Malformed, "face " + std::to_string(f) + ": " +
+                                                  formats::QuoteToken(sizeWord) +
+                                                  " is not a vertex count");
     }
     if (size < 3) {
-      return this->Fail(ModelFileProblem::BadCell, "face " + std::to_string(f) + " has " +
-                                                       std::to_string(size) +
-                                                       " vertices; a face needs at least 3");
+      return this->Fail(ErrorCode::BadCell, "face " + std::to_string(f) + " has " +
+                                                std::to_string(size) +
+                                                " vertices; a face needs at least 3");
     }
     for (std::int64_t k = 0; k < size; ++k) {
       const std::string_view word = this->In.NextWord();
       std::int64_t index = 0;
       if (word.empty()) {
-        return this->Fail(ModelFileProblem::Truncated,
-                          "face " + std::to_string(f) + " declares " + std::to_string(size) +
-                              " vertices but lists " + std::to_string(k));
+        return this->Fail(ErrorCode::Truncated, "face " + std::to_string(f) + " declares " +
+                                                    std::to_string(size) + " vertices but lists " +
+                                                    std::to_string(k));
       }
       if (!formats::ParseInteger(word, index)) {
-        return this->Fail(ModelFileProblem::Malformed, "face " + std::to_string(f) + ": " +
-                                                           formats::QuoteToken(word) +
-                                                           " is not a vertex index");
+        return this->Fail(ErrorCode::Malformed, "face " + std::to_string(f) + ": " +
+                                                    formats::QuoteToken(word) +
+                                                    " is not a vertex index");
       }
       if (index < 0 || index >= this->Vertices) {
-        return this->Fail(ModelFileProblem::IdOutOfRange,
+        return this->Fail(ErrorCode::IdOutOfRange,
                           "face " + std::to_string(f) + " names vertex " + std::to_string(index) +
                               ", but there are " + std::to_string(this->Vertices) + " vertices");
       }
@@ -252,12 +245,12 @@ private:
          word = this->In.NextWord(), ++extra) {
       double value = 0;
       if (!formats::ParseReal(word, value) || extra == 4) {
-        return this->Fail(ModelFileProblem::Malformed,
-                          "face " + std::to_string(f) + " has more than its " +
-                              std::to_string(size) + " indices and a colour");
+        return this->Fail(ErrorCode::Malformed, "face " + std::to_string(f) +
+                                                    " has more than its " + std::to_string(size) +
+                                                    " indices and a colour");
       }
     }
-    return ModelFileReadResult();
+    return Result::Success();
   }
 
   formats::ModelTextLines In;
@@ -268,18 +261,18 @@ private:
 
 } // namespace
 
-ModelFileReadResult ReadOffModelBytes(const char* data, std::size_t size, vtkPolyData* output) {
+Result ReadOffModelBytes(const char* data, std::size_t size, vtkPolyData* output) {
   output->Initialize();
-  ModelFileReadResult read = OffReader(std::string_view(data, size)).Read(output);
+  Result read = OffReader(std::string_view(data, size)).Read(output);
   if (!read.Ok()) {
     output->Initialize();
   }
   return read;
 }
 
-ModelFileReadResult ReadOffModel(const std::string& path, vtkPolyData* output) {
+Result ReadOffModel(const std::string& path, vtkPolyData* output) {
   formats::ModelFileBytes bytes;
-  if (ModelFileReadResult read = formats::ReadModelBytes(path, bytes); !read.Ok()) {
+  if (Result read = formats::ReadModelBytes(path, bytes); !read.Ok()) {
     output->Initialize();
     return read;
   }

@@ -15,9 +15,9 @@ class vtkPolyData;
 
 namespace selvane {
 
-ModelFileReadResult ReadOffModel(const std::string& path, vtkPolyData* output);
+Result ReadOffModel(const std::string& path, vtkPolyData* output);
 
 // The same on a file already in memory.
-ModelFileReadResult ReadOffModelBytes(const char* data, std::size_t size, vtkPolyData* output);
+Result ReadOffModelBytes(const char* data, std::size_t size, vtkPolyData* output);
 
 } // namespace selvane

@@ -19,8 +19,6 @@ namespace selvane {
 
 namespace {
 
-using formats::ModelRefusal;
-
 enum class PlyType { Int8, Uint8, Int16, Uint16, Int32, Uint32, Float32, Float64 };
 enum class PlyEncoding { Ascii, LittleEndian, BigEndian };
 
@@ -104,12 +102,11 @@ std::vector<std::string_view> SplitWords(std::string_view line) {
   return words;
 }
 
-ModelFileReadResult HeaderFailure(std::size_t line, const std::string& what) {
-  return ModelRefusal(ModelFileProblem::Malformed,
-                      "header line " + std::to_string(line) + ": " + what);
+Result HeaderFailure(std::size_t line, const std::string& what) {
+  return Result::Failure(ErrorCode::Malformed, "header line " + std::to_string(line) + ": " + what);
 }
 
-ModelFileReadResult ParseHeader(std::string_view text, PlyHeader& header) {
+Result ParseHeader(std::string_view text, PlyHeader& header) {
   // The longest header any writer makes is a few kilobytes; a file without "end_header" in its
   // first megabyte is not a PLY file.
   constexpr std::size_t LongestHeader = std::size_t(1) << 20;
@@ -118,13 +115,12 @@ ModelFileReadResult ParseHeader(std::string_view text, PlyHeader& header) {
   bool haveFormat = false;
   while (true) {
     if (at >= text.size() || at > LongestHeader) {
-      return ModelRefusal(at >= text.size() ? ModelFileProblem::Truncated
-                                            : ModelFileProblem::Malformed,
-                          "the header has no \"end_header\" line");
+      return Result::Failure(at >= text.size() ? ErrorCode::Truncated : ErrorCode::Malformed,
+                             "the header has no \"end_header\" line");
     }
     const std::size_t newline = text.find('\n', at);
     if (newline == std::string_view::npos) {
-      return ModelRefusal(ModelFileProblem::Truncated, "the header has no \"end_header\" line");
+      return Result::Failure(ErrorCode::Truncated, "the header has no \"end_header\" line");
     }
     const std::string_view line = text.substr(at, newline - at);
     at = newline + 1;
@@ -132,8 +128,8 @@ ModelFileReadResult ParseHeader(std::string_view text, PlyHeader& header) {
     const std::vector<std::string_view> words = SplitWords(line);
     if (lineNumber == 1) {
       if (words.size() != 1 || words[0] != "ply") {
-        return ModelRefusal(ModelFileProblem::Malformed,
-                            "not a PLY file: it does not start with a \"ply\" line");
+        return Result::Failure(ErrorCode::Malformed,
+                               "not a PLY file: it does not start with a \"ply\" line");
       }
       continue;
     }
@@ -224,7 +220,7 @@ ModelFileReadResult ParseHeader(std::string_view text, PlyHeader& header) {
       if (!haveFormat) {
         return HeaderFailure(lineNumber, "no \"format\" line");
       }
-      return ModelFileReadResult();
+      return Result::Success();
     }
     return HeaderFailure(lineNumber, "unknown keyword " + formats::QuoteToken(keyword));
   }
@@ -239,7 +235,7 @@ struct PlyLayout {
   bool DoublePoints = false;
 };
 
-ModelFileReadResult FindLayout(const PlyHeader& header, PlyLayout& layout) {
+Result FindLayout(const PlyHeader& header, PlyLayout& layout) {
   bool vertex = false;
   bool face = false;
   for (std::size_t e = 0; e < header.Elements.size(); ++e) {
@@ -254,8 +250,8 @@ ModelFileReadResult FindLayout(const PlyHeader& header, PlyLayout& layout) {
           const PlyProperty& property = element.Properties[p];
           if (property.Name == axes[k]) {
             if (property.List) {
-              return ModelRefusal(ModelFileProblem::Unsupported,
-                                  std::string("the vertex property ") + axes[k] + " is a list");
+              return Result::Failure(ErrorCode::Unsupported,
+                                     std::string("the vertex property ") + axes[k] + " is a list");
             }
             layout.Coordinate[k] = p;
             layout.DoublePoints |= property.Type == PlyType::Float64 ||
@@ -265,8 +261,8 @@ ModelFileReadResult FindLayout(const PlyHeader& header, PlyLayout& layout) {
           }
         }
         if (!found) {
-          return ModelRefusal(ModelFileProblem::Malformed,
-                              std::string("the vertex element has no property ") + axes[k]);
+          return Result::Failure(ErrorCode::Malformed,
+                                 std::string("the vertex element has no property ") + axes[k]);
         }
       }
     } else if (element.Name == "face") {
@@ -277,38 +273,37 @@ ModelFileReadResult FindLayout(const PlyHeader& header, PlyLayout& layout) {
         const PlyProperty& property = element.Properties[p];
         if (property.Name == "vertex_indices" || property.Name == "vertex_index") {
           if (found) {
-            return ModelRefusal(ModelFileProblem::Malformed,
-                                "the face element has both vertex_indices and vertex_index");
+            return Result::Failure(ErrorCode::Malformed,
+                                   "the face element has both vertex_indices and vertex_index");
           }
           if (!property.List || !IsInteger(property.Type)) {
-            return ModelRefusal(ModelFileProblem::Malformed, "the face property " + property.Name +
-                                                                 " is not a list of integers");
+            return Result::Failure(ErrorCode::Malformed, "the face property " + property.Name +
+                                                             " is not a list of integers");
           }
           layout.FaceIndices = p;
           found = true;
         }
       }
       if (!found) {
-        return ModelRefusal(ModelFileProblem::Malformed,
-                            "the face element has no vertex_indices list");
+        return Result::Failure(ErrorCode::Malformed, "the face element has no vertex_indices list");
       }
     }
   }
   if (!vertex) {
-    return ModelRefusal(ModelFileProblem::NoGeometry, "the file has no vertex element");
+    return Result::Failure(ErrorCode::NoGeometry, "the file has no vertex element");
   }
   if (!face) {
-    return ModelRefusal(ModelFileProblem::NoGeometry, "the file has no face element");
+    return Result::Failure(ErrorCode::NoGeometry, "the file has no face element");
   }
   if (header.Elements[layout.VertexElement].Count == 0 ||
       header.Elements[layout.FaceElement].Count == 0) {
-    return ModelRefusal(ModelFileProblem::NoGeometry, "the file declares no vertices or no faces");
+    return Result::Failure(ErrorCode::NoGeometry, "the file declares no vertices or no faces");
   }
   if (header.Elements[layout.VertexElement].Count >
       static_cast<std::uint64_t>(std::numeric_limits<vtkIdType>::max() / 4)) {
-    return ModelRefusal(ModelFileProblem::TooLarge, "the file declares too many vertices");
+    return Result::Failure(ErrorCode::TooLarge, "the file declares too many vertices");
   }
-  return ModelFileReadResult();
+  return Result::Success();
 }
 
 // What a reader of element rows fills in: the coordinates and the faces.
@@ -335,10 +330,10 @@ public:
     this->Coordinates->SetNumberOfTuples(this->Vertices);
   }
 
-  ModelFileReadResult Build(vtkPolyData* output) {
+  Result Build(vtkPolyData* output) {
     formats::SetModelPoints(output, this->Coordinates);
     output->SetPolys(formats::MakeCells(this->Offsets, this->Connectivity));
-    return ModelFileReadResult();
+    return Result::Success();
   }
 };
 
@@ -346,23 +341,23 @@ bool CoordinateOk(double v) {
   return std::fabs(v) <= static_cast<double>(std::numeric_limits<float>::max());
 }
 
-ModelFileReadResult BadCoordinate(vtkIdType vertex) {
-  return ModelRefusal(ModelFileProblem::BadCoordinate,
-                      "vertex " + std::to_string(vertex) +
-                          " has a coordinate that is not a finite number in single-precision "
-                          "range");
+Result BadCoordinate(vtkIdType vertex) {
+  return Result::Failure(ErrorCode::BadCoordinate,
+                         "vertex " + std::to_string(vertex) +
+                             " has a coordinate that is not a finite number in single-precision "
+                             "range");
 }
 
-ModelFileReadResult BadFaceSize(vtkIdType face, std::int64_t size) {
-  return ModelRefusal(ModelFileProblem::BadCell, "face " + std::to_string(face) + " has " +
-                                                     std::to_string(size) +
-                                                     " vertices; a face needs at least 3");
+Result BadFaceSize(vtkIdType face, std::int64_t size) {
+  return Result::Failure(ErrorCode::BadCell, "face " + std::to_string(face) + " has " +
+                                                 std::to_string(size) +
+                                                 " vertices; a face needs at least 3");
 }
 
-ModelFileReadResult BadIndex(vtkIdType face, std::int64_t index, vtkIdType vertices) {
-  return ModelRefusal(ModelFileProblem::IdOutOfRange,
-                      "face " + std::to_string(face) + " names vertex " + std::to_string(index) +
-                          ", but there are " + std::to_string(vertices) + " vertices");
+Result BadIndex(vtkIdType face, std::int64_t index, vtkIdType vertices) {
+  return Result::Failure(ErrorCode::IdOutOfRange,
+                         "face " + std::to_string(face) + " names vertex " + std::to_string(index) +
+                             ", but there are " + std::to_string(vertices) + " vertices");
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -439,10 +434,10 @@ private:
   bool Swap;
 };
 
-ModelFileReadResult Truncated(const PlyElement& element, std::uint64_t row) {
-  return ModelRefusal(ModelFileProblem::Truncated, "the data ends in " + element.Name + " " +
-                                                       std::to_string(row) + " of " +
-                                                       std::to_string(element.Count) + " declared");
+Result Truncated(const PlyElement& element, std::uint64_t row) {
+  return Result::Failure(ErrorCode::Truncated, "the data ends in " + element.Name + " " +
+                                                   std::to_string(row) + " of " +
+                                                   std::to_string(element.Count) + " declared");
 }
 
 // Bytes of a row of fixed-size properties, or 0 when the element has a list.
@@ -467,8 +462,7 @@ std::size_t SmallestRowBytes(const PlyElement& element) {
 }
 
 template <typename T>
-ModelFileReadResult BinaryVertices(BinaryData& in, const PlyElement& element, PlyModel& model,
-                                   T* out) {
+Result BinaryVertices(BinaryData& in, const PlyElement& element, PlyModel& model, T* out) {
   const PlyLayout& layout = model.Layout;
   for (vtkIdType v = 0; v < model.Vertices; ++v) {
     bool ok = true;
@@ -502,10 +496,10 @@ ModelFileReadResult BinaryVertices(BinaryData& in, const PlyElement& element, Pl
       return BadCoordinate(v);
     }
   }
-  return ModelFileReadResult();
+  return Result::Success();
 }
 
-ModelFileReadResult BinaryFaces(BinaryData& in, const PlyElement& element, PlyModel& model) {
+Result BinaryFaces(BinaryData& in, const PlyElement& element, PlyModel& model) {
   const vtkIdType faces = static_cast<vtkIdType>(element.Count);
   const PlyProperty& indices = element.Properties[model.Layout.FaceIndices];
   model.Offsets = vtkSmartPointer<vtkIdTypeArray>::New();
@@ -532,8 +526,8 @@ ModelFileReadResult BinaryFaces(BinaryData& in, const PlyElement& element, PlyMo
       }
       const std::int64_t n = in.Integer(property.CountType);
       if (n < 0 || !in.Has(static_cast<std::size_t>(n) * SizeOf(property.Type))) {
-        return n < 0 ? ModelRefusal(ModelFileProblem::Malformed,
-                                    "face " + std::to_string(f) + " has a negative list size")
+        return n < 0 ? Result::Failure(ErrorCode::Malformed,
+                                       "face " + std::to_string(f) + " has a negative list size")
                      : Truncated(element, static_cast<std::uint64_t>(f));
       }
       if (p != model.Layout.FaceIndices) {
@@ -554,23 +548,23 @@ ModelFileReadResult BinaryFaces(BinaryData& in, const PlyElement& element, PlyMo
     offsets[f + 1] = ids.Count();
   }
   ids.Finish();
-  return ModelFileReadResult();
+  return Result::Success();
 }
 
-ModelFileReadResult ReadBinary(const unsigned char* data, std::size_t size, PlyModel& model) {
+Result ReadBinary(const unsigned char* data, std::size_t size, PlyModel& model) {
   BinaryData in(data, size, model.Header.Encoding == PlyEncoding::BigEndian);
   for (std::size_t e = 0; e < model.Header.Elements.size(); ++e) {
     const PlyElement& element = model.Header.Elements[e];
     // Held against the bytes left before anything is allocated or read.
     const std::size_t smallest = SmallestRowBytes(element);
     if (smallest > 0 && element.Count > in.Remaining() / smallest) {
-      return ModelRefusal(ModelFileProblem::Truncated, "the data ends before the " +
-                                                           std::to_string(element.Count) + " " +
-                                                           element.Name + " rows declared");
+      return Result::Failure(ErrorCode::Truncated, "the data ends before the " +
+                                                       std::to_string(element.Count) + " " +
+                                                       element.Name + " rows declared");
     }
     if (e == model.Layout.VertexElement) {
       model.AllocateCoordinates();
-      ModelFileReadResult read =
+      Result read =
           model.Layout.DoublePoints
               ? BinaryVertices(in, element, model,
                                vtkDoubleArray::SafeDownCast(model.Coordinates)->GetPointer(0))
@@ -580,7 +574,7 @@ ModelFileReadResult ReadBinary(const unsigned char* data, std::size_t size, PlyM
         return read;
       }
     } else if (e == model.Layout.FaceElement) {
-      if (ModelFileReadResult read = BinaryFaces(in, element, model); !read.Ok()) {
+      if (Result read = BinaryFaces(in, element, model); !read.Ok()) {
         return read;
       }
     } else if (const std::size_t fixed = FixedRowBytes(element); fixed > 0 || smallest == 0) {
@@ -608,11 +602,11 @@ ModelFileReadResult ReadBinary(const unsigned char* data, std::size_t size, PlyM
   const std::string_view rest(reinterpret_cast<const char*>(data) + (size - in.Remaining()),
                               in.Remaining());
   if (rest.find_first_not_of(" \t\r\n") != std::string_view::npos) {
-    return ModelRefusal(ModelFileProblem::Malformed,
-                        std::to_string(in.Remaining()) +
-                            " bytes follow the last element the header declares");
+    return Result::Failure(ErrorCode::Malformed,
+                           std::to_string(in.Remaining()) +
+                               " bytes follow the last element the header declares");
   }
-  return ModelFileReadResult();
+  return Result::Success();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -667,7 +661,7 @@ class AsciiReader {
 public:
   AsciiReader(std::string_view text, PlyModel& model) : In(text), Model(model) {}
 
-  ModelFileReadResult Read() {
+  Result Read() {
     for (std::size_t e = 0; e < this->Model.Header.Elements.size(); ++e) {
       const PlyElement& element = this->Model.Header.Elements[e];
       // Every value takes at least one character and one separator.
@@ -677,9 +671,9 @@ public:
         continue;
       }
       if (element.Count > (this->In.Remaining() + 1) / (2 * smallest)) {
-        return ModelRefusal(ModelFileProblem::Truncated, "the data ends before the " +
-                                                             std::to_string(element.Count) + " " +
-                                                             element.Name + " rows declared");
+        return Result::Failure(ErrorCode::Truncated, "the data ends before the " +
+                                                         std::to_string(element.Count) + " " +
+                                                         element.Name + " rows declared");
       }
       if (e == this->Model.Layout.VertexElement) {
         this->Model.AllocateCoordinates();
@@ -698,8 +692,7 @@ public:
                                     static_cast<vtkIdType>(this->In.Remaining() / 2 + 1))
               : 16);
       for (std::uint64_t row = 0; row < element.Count; ++row) {
-        if (ModelFileReadResult r = this->Row(e, element, static_cast<vtkIdType>(row), ids);
-            !r.Ok()) {
+        if (Result r = this->Row(e, element, static_cast<vtkIdType>(row), ids); !r.Ok()) {
           return r;
         }
       }
@@ -708,15 +701,15 @@ public:
       }
     }
     if (const std::string_view extra = this->In.Next(); !extra.empty()) {
-      return ModelRefusal(ModelFileProblem::Malformed,
-                          "data follows the last element the header declares: " +
-                              formats::QuoteToken(extra));
+      return Result::Failure(ErrorCode::Malformed,
+                             "data follows the last element the header declares: " +
+                                 formats::QuoteToken(extra));
     }
-    return ModelFileReadResult();
+    return Result::Success();
   }
 
 private:
-  ModelFileReadResult Value(const PlyElement& element, vtkIdType row, PlyType type, double& value) {
+  Result Value(const PlyElement& element, vtkIdType row, PlyType type, double& value) {
     const std::string_view word = this->In.Next();
     if (word.empty()) {
       return Truncated(element, static_cast<std::uint64_t>(row));
@@ -726,36 +719,36 @@ private:
       if (!formats::ParseInteger(word, integer)) {
         double real = 0;
         if (!formats::ParseReal(word, real) || std::floor(real) != real || std::fabs(real) > 1e18) {
-          return ModelRefusal(ModelFileProblem::Malformed,
-                              element.Name + " " + std::to_string(row) + ": " +
-                                  formats::QuoteToken(word) + " is not an integer");
+          return Result::Failure(ErrorCode::Malformed, element.Name + " " + std::to_string(row) +
+                                                           ": " + formats::QuoteToken(word) +
+                                                           " is not an integer");
         }
         integer = static_cast<std::int64_t>(real);
       }
       if (!IntegerFits(type, integer)) {
-        return ModelRefusal(ModelFileProblem::Malformed, element.Name + " " + std::to_string(row) +
-                                                             ": " + formats::QuoteToken(word) +
-                                                             " is outside its declared type");
+        return Result::Failure(ErrorCode::Malformed, element.Name + " " + std::to_string(row) +
+                                                         ": " + formats::QuoteToken(word) +
+                                                         " is outside its declared type");
       }
       value = static_cast<double>(integer);
-      return ModelFileReadResult();
+      return Result::Success();
     }
     if (!formats::ParseReal(word, value)) {
-      return ModelRefusal(ModelFileProblem::Malformed, element.Name + " " + std::to_string(row) +
-                                                           ": " + formats::QuoteToken(word) +
-                                                           " is not a number");
+      return Result::Failure(ErrorCode::Malformed, element.Name + " " + std::to_string(row) + ": " +
+                                                       formats::QuoteToken(word) +
+                                                       " is not a number");
     }
-    return ModelFileReadResult();
+    return Result::Success();
   }
 
-  ModelFileReadResult Row(std::size_t e, const PlyElement& element, vtkIdType row,
-                          formats::ArrayFiller<vtkIdTypeArray, vtkIdType>& ids) {
+  Result Row(std::size_t e, const PlyElement& element, vtkIdType row,
+             formats::ArrayFiller<vtkIdTypeArray, vtkIdType>& ids) {
     const PlyLayout& layout = this->Model.Layout;
     for (std::size_t p = 0; p < element.Properties.size(); ++p) {
       const PlyProperty& property = element.Properties[p];
       double value = 0;
       if (!property.List) {
-        if (ModelFileReadResult r = this->Value(element, row, property.Type, value); !r.Ok()) {
+        if (Result r = this->Value(element, row, property.Type, value); !r.Ok()) {
           return r;
         }
         if (e == layout.VertexElement) {
@@ -770,13 +763,13 @@ private:
         }
         continue;
       }
-      if (ModelFileReadResult r = this->Value(element, row, property.CountType, value); !r.Ok()) {
+      if (Result r = this->Value(element, row, property.CountType, value); !r.Ok()) {
         return r;
       }
       const auto n = static_cast<std::int64_t>(value);
       if (n < 0) {
-        return ModelRefusal(ModelFileProblem::Malformed,
-                            element.Name + " " + std::to_string(row) + " has a negative list size");
+        return Result::Failure(ErrorCode::Malformed, element.Name + " " + std::to_string(row) +
+                                                         " has a negative list size");
       }
       const bool faceIndices = e == layout.FaceElement && p == layout.FaceIndices;
       if (faceIndices && n < 3) {
@@ -786,7 +779,7 @@ private:
         return Truncated(element, static_cast<std::uint64_t>(row));
       }
       for (std::int64_t k = 0; k < n; ++k) {
-        if (ModelFileReadResult r = this->Value(element, row, property.Type, value); !r.Ok()) {
+        if (Result r = this->Value(element, row, property.Type, value); !r.Ok()) {
           return r;
         }
         if (faceIndices) {
@@ -801,7 +794,7 @@ private:
         this->Model.Offsets->SetValue(row + 1, ids.Count());
       }
     }
-    return ModelFileReadResult();
+    return Result::Success();
   }
 
   AsciiData In;
@@ -811,24 +804,24 @@ private:
 
 } // namespace
 
-ModelFileReadResult ReadPlyModelBytes(const char* data, std::size_t size, vtkPolyData* output) {
+Result ReadPlyModelBytes(const char* data, std::size_t size, vtkPolyData* output) {
   output->Initialize();
   if (size == 0) {
-    return ModelRefusal(ModelFileProblem::Malformed, "the file is empty");
+    return Result::Failure(ErrorCode::Malformed, "the file is empty");
   }
   std::string_view text(data, size);
   text.remove_prefix(formats::Utf8BomLength(text));
   PlyHeader header;
-  if (ModelFileReadResult read = ParseHeader(text, header); !read.Ok()) {
+  if (Result read = ParseHeader(text, header); !read.Ok()) {
     return read;
   }
   PlyLayout layout;
-  if (ModelFileReadResult read = FindLayout(header, layout); !read.Ok()) {
+  if (Result read = FindLayout(header, layout); !read.Ok()) {
     return read;
   }
   PlyModel model(header, layout);
   const std::string_view body = text.substr(header.DataStart);
-  ModelFileReadResult read =
+  Result read =
       header.Encoding == PlyEncoding::Ascii
           ? AsciiReader(body, model).Read()
           : ReadBinary(reinterpret_cast<const unsigned char*>(body.data()), body.size(), model);
@@ -841,9 +834,9 @@ ModelFileReadResult ReadPlyModelBytes(const char* data, std::size_t size, vtkPol
   return read;
 }
 
-ModelFileReadResult ReadPlyModel(const std::string& path, vtkPolyData* output) {
+Result ReadPlyModel(const std::string& path, vtkPolyData* output) {
   formats::ModelFileBytes bytes;
-  if (ModelFileReadResult read = formats::ReadModelBytes(path, bytes); !read.Ok()) {
+  if (Result read = formats::ReadModelBytes(path, bytes); !read.Ok()) {
     output->Initialize();
     return read;
   }

@@ -16,9 +16,9 @@ class vtkPolyData;
 
 namespace selvane {
 
-ModelFileReadResult ReadPlyModel(const std::string& path, vtkPolyData* output);
+Result ReadPlyModel(const std::string& path, vtkPolyData* output);
 
 // The same on a file already in memory.
-ModelFileReadResult ReadPlyModelBytes(const char* data, std::size_t size, vtkPolyData* output);
+Result ReadPlyModelBytes(const char* data, std::size_t size, vtkPolyData* output);
 
 } // namespace selvane

@@ -193,11 +193,13 @@ std::string FormatIdFile(IdFileKind kind, const Entries& entries) {
   return out;
 }
 
-bool WriteIdFile(std::ostream& os, IdFileKind kind, const Entries& entries) {
+Result WriteIdFile(std::ostream& os, IdFileKind kind, const Entries& entries) {
   const std::string text = FormatIdFile(kind, entries);
   os.write(text.data(), static_cast<std::streamsize>(text.size()));
   os.flush();
-  return static_cast<bool>(os);
+  if (!os)
+    return Result::Failure(ErrorCode::CannotWrite, "the ID file could not be written");
+  return Result::Success();
 }
 
 Entries CellPointEntries(const Entries& cellEntries, const CellPointsFunction& cellPoints) {
@@ -305,18 +307,24 @@ void AppendTriple(std::string& out, const Point3& p) {
   AppendFixed6(out, p[2]);
 }
 
-bool ModelPosition(vtkPoints* modelPoints, vtkIdType e, Point3& position) {
+// The model's position of entry e's point; Refused naming the point when the model has none.
+Result ModelPosition(vtkPoints* modelPoints, vtkIdType e, Point3& position) {
   const vtkIdType id = EntryId(e);
   if (!modelPoints || id < 0 || id >= modelPoints->GetNumberOfPoints())
-    return false;
+    return Result::Failure(ErrorCode::Refused,
+                           "point " + std::to_string(id) + " is not in the model (" +
+                               std::to_string(modelPoints ? modelPoints->GetNumberOfPoints() : 0) +
+                               " points)");
   modelPoints->GetPoint(id, position.data());
-  return true;
+  return Result::Success();
 }
 
-bool WriteText(std::ostream& os, const std::string& text) {
+Result WriteText(std::ostream& os, const std::string& text) {
   os.write(text.data(), static_cast<std::streamsize>(text.size()));
   os.flush();
-  return static_cast<bool>(os);
+  if (!os)
+    return Result::Failure(ErrorCode::CannotWrite, "the point file could not be written");
+  return Result::Success();
 }
 } // namespace
 
@@ -337,23 +345,24 @@ void AppendPointLine(std::string& out, bool withdrawn, const Point3& position,
   out += '\n';
 }
 
-bool FormatPointsFile(std::string& out, const Entries& entries, vtkPoints* modelPoints) {
+Result FormatPointsFile(std::string& out, const Entries& entries, vtkPoints* modelPoints) {
   out = kPointsHeader;
   out += '\n';
   out.reserve(out.size() + entries.size() * 40);
   for (vtkIdType e : entries) {
     Point3 position;
-    if (!ModelPosition(modelPoints, e, position))
-      return false;
+    if (Result found = ModelPosition(modelPoints, e, position); !found)
+      return found;
     AppendPointLine(out, e < 0, position);
   }
-  return true;
+  return Result::Success();
 }
 
-bool FormatPointTransformationsFile(std::string& out, const Entries& entries,
-                                    const std::vector<Point3>& targets, vtkPoints* modelPoints) {
+Result FormatPointTransformationsFile(std::string& out, const Entries& entries,
+                                      const std::vector<Point3>& targets, vtkPoints* modelPoints) {
   if (targets.size() != entries.size())
-    return false;
+    return Result::Failure(ErrorCode::Refused, std::to_string(targets.size()) + " targets for " +
+                                                   std::to_string(entries.size()) + " points");
   out = kPointTransformationsHeader;
   out += '\n';
   AppendBoundsBlock(out, BoundsOf(modelPoints));
@@ -366,22 +375,27 @@ bool FormatPointTransformationsFile(std::string& out, const Entries& entries,
     first.emplace(entries[i], i);
   for (std::size_t i = 0; i < entries.size(); ++i) {
     Point3 position;
-    if (!ModelPosition(modelPoints, entries[i], position))
-      return false;
+    if (Result found = ModelPosition(modelPoints, entries[i], position); !found)
+      return found;
     AppendPointLine(out, entries[i] < 0, position, targets[first[entries[i]]]);
   }
-  return true;
+  return Result::Success();
 }
 
-bool WritePointsFile(std::ostream& os, const Entries& entries, vtkPoints* modelPoints) {
+Result WritePointsFile(std::ostream& os, const Entries& entries, vtkPoints* modelPoints) {
   std::string text;
-  return FormatPointsFile(text, entries, modelPoints) && WriteText(os, text);
+  if (Result formatted = FormatPointsFile(text, entries, modelPoints); !formatted)
+    return formatted;
+  return WriteText(os, text);
 }
 
-bool WritePointTransformationsFile(std::ostream& os, const Entries& entries,
-                                   const std::vector<Point3>& targets, vtkPoints* modelPoints) {
+Result WritePointTransformationsFile(std::ostream& os, const Entries& entries,
+                                     const std::vector<Point3>& targets, vtkPoints* modelPoints) {
   std::string text;
-  return FormatPointTransformationsFile(text, entries, targets, modelPoints) && WriteText(os, text);
+  if (Result formatted = FormatPointTransformationsFile(text, entries, targets, modelPoints);
+      !formatted)
+    return formatted;
+  return WriteText(os, text);
 }
 
 PointFileContent ParsePointFile(std::string_view text, PointImport mode) {

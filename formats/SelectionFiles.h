@@ -14,6 +14,7 @@
 #define SELVANE_SELECTION_FILES_H
 
 #include "NumberText.h"
+#include "Result.h"
 
 #include <vtkType.h>
 
@@ -97,8 +98,8 @@ const char* IdFileHeader(IdFileKind kind);
 void AppendIdList(std::string& out, const Entries& entries);
 // The whole file: header line, then AppendIdList.
 std::string FormatIdFile(IdFileKind kind, const Entries& entries);
-// The same bytes written to a stream; returns false when the stream fails.
-bool WriteIdFile(std::ostream& os, IdFileKind kind, const Entries& entries);
+// The same bytes written to a stream; CannotWrite when the stream fails.
+Result WriteIdFile(std::ostream& os, IdFileKind kind, const Entries& entries);
 
 // The entries of a cell points export: the points of the cells of
 // cellEntries, each once, in order of first appearance, as selection entries: a point of a
@@ -148,20 +149,21 @@ void AppendPointLine(std::string& out, bool withdrawn, const Point3& position,
                      const Point3& target);
 
 // The whole .pts file: "# Points\n" and one line per entry with the model's position of its
-// point. Returns false (out then holds a partial file) when an entry's point is not in modelPoints.
-bool FormatPointsFile(std::string& out, const Entries& entries, vtkPoints* modelPoints);
+// point. Refused, naming the point, when an entry's point is not in modelPoints (out then holds
+// a partial file).
+Result FormatPointsFile(std::string& out, const Entries& entries, vtkPoints* modelPoints);
 
 // The whole .ptt file: "# Points Transformations\n", the bounds block of modelPoints, and one
 // line per entry with the model's position of its point and the target stored with the entry
-// (targets[k] for the first index k whose entry equals it). Returns false when
-// targets.size() != entries.size() or a point is not in the model.
-bool FormatPointTransformationsFile(std::string& out, const Entries& entries,
-                                    const std::vector<Point3>& targets, vtkPoints* modelPoints);
+// (targets[k] for the first index k whose entry equals it). Refused, naming the counts or the
+// point, when targets.size() != entries.size() or a point is not in the model.
+Result FormatPointTransformationsFile(std::string& out, const Entries& entries,
+                                      const std::vector<Point3>& targets, vtkPoints* modelPoints);
 
-// Stream forms of the two writers; false also when the stream fails.
-bool WritePointsFile(std::ostream& os, const Entries& entries, vtkPoints* modelPoints);
-bool WritePointTransformationsFile(std::ostream& os, const Entries& entries,
-                                   const std::vector<Point3>& targets, vtkPoints* modelPoints);
+// Stream forms of the two writers; CannotWrite also when the stream fails.
+Result WritePointsFile(std::ostream& os, const Entries& entries, vtkPoints* modelPoints);
+Result WritePointTransformationsFile(std::ostream& os, const Entries& entries,
+                                     const std::vector<Point3>& targets, vtkPoints* modelPoints);
 
 // What an import takes from each line.
 enum class PointImport {

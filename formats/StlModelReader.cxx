@@ -18,8 +18,6 @@ namespace selvane {
 
 namespace {
 
-using formats::ModelRefusal;
-
 constexpr std::size_t HeaderBytes = 84;
 constexpr std::size_t TriangleBytes = 50;
 
@@ -45,10 +43,9 @@ void BuildTriangles(vtkFloatArray* xyz, vtkIdType triangles, vtkPolyData* output
   output->SetPolys(formats::SequentialCells(triangles, 3));
 }
 
-ModelFileReadResult ReadBinary(const unsigned char* data, std::uint32_t count,
-                               vtkPolyData* output) {
+Result ReadBinary(const unsigned char* data, std::uint32_t count, vtkPolyData* output) {
   if (count == 0) {
-    return ModelRefusal(ModelFileProblem::NoGeometry, "the binary STL file holds no triangles");
+    return Result::Failure(ErrorCode::NoGeometry, "the binary STL file holds no triangles");
   }
   const vtkIdType triangles = count;
   auto xyz = vtkSmartPointer<vtkFloatArray>::New();
@@ -76,14 +73,14 @@ ModelFileReadResult ReadBinary(const unsigned char* data, std::uint32_t count,
     const float* v = xyz->GetPointer(0);
     for (vtkIdType i = 0; i < 9 * triangles; ++i) {
       if (!InFloatRange(v[i])) {
-        return ModelRefusal(ModelFileProblem::BadCoordinate,
-                            "triangle " + std::to_string(i / 9) +
-                                " has a coordinate that is not a finite number");
+        return Result::Failure(ErrorCode::BadCoordinate,
+                               "triangle " + std::to_string(i / 9) +
+                                   " has a coordinate that is not a finite number");
       }
     }
   }
   BuildTriangles(xyz, triangles, output);
-  return ModelFileReadResult();
+  return Result::Success();
 }
 
 // Words of an ASCII STL file, with the number of the line each is on.
@@ -135,7 +132,7 @@ class AsciiStl {
 public:
   explicit AsciiStl(std::string_view text) : In(text) {}
 
-  ModelFileReadResult Read(vtkPolyData* output) {
+  Result Read(vtkPolyData* output) {
     auto xyz = vtkSmartPointer<vtkFloatArray>::New();
     xyz->SetNumberOfComponents(3);
     formats::ArrayFiller<vtkFloatArray, float> coordinates(xyz, 4096);
@@ -143,7 +140,7 @@ public:
     for (std::string_view word = this->In.Next(); !word.empty(); word = this->In.Next()) {
       if (!solid) {
         if (!SameWord(word, "solid")) {
-          return this->Fail(ModelFileProblem::Malformed,
+          return this->Fail(ErrorCode::Malformed,
                             "\"solid\" expected, found " + formats::QuoteToken(word));
         }
         this->In.SkipLine();
@@ -157,74 +154,72 @@ public:
         continue;
       }
       if (!SameWord(word, "facet")) {
-        return this->Fail(ModelFileProblem::Malformed,
+        return this->Fail(ErrorCode::Malformed,
                           "\"facet\" or \"endsolid\" expected, found " + formats::QuoteToken(word));
       }
-      if (ModelFileReadResult facet = this->Facet(coordinates); !facet.Ok()) {
+      if (Result facet = this->Facet(coordinates); !facet.Ok()) {
         return facet;
       }
     }
     if (this->Solids == 0) {
-      return ModelRefusal(ModelFileProblem::Malformed, "the file is empty");
+      return Result::Failure(ErrorCode::Malformed, "the file is empty");
     }
     if (solid) {
-      return ModelRefusal(ModelFileProblem::Truncated, "the file ends inside a solid, after " +
-                                                           std::to_string(this->Facets) +
-                                                           " facets (no \"endsolid\")");
+      return Result::Failure(ErrorCode::Truncated, "the file ends inside a solid, after " +
+                                                       std::to_string(this->Facets) +
+                                                       " facets (no \"endsolid\")");
     }
     if (this->Facets == 0) {
-      return ModelRefusal(ModelFileProblem::NoGeometry, "the ASCII STL file holds no facets");
+      return Result::Failure(ErrorCode::NoGeometry, "the ASCII STL file holds no facets");
     }
     coordinates.Finish();
     BuildTriangles(xyz, this->Facets, output);
-    return ModelFileReadResult();
+    return Result::Success();
   }
 
 private:
-  ModelFileReadResult Fail(ModelFileProblem problem, const std::string& what) {
-    return ModelRefusal(problem, "line " + std::to_string(this->In.LineNumber()) + ": " + what);
+  Result Fail(ErrorCode problem, const std::string& what) {
+    return Result::Failure(problem, "line " + std::to_string(this->In.LineNumber()) + ": " + what);
   }
 
   // "word", or a refusal naming what came instead (the end of the file: truncated).
-  ModelFileReadResult Expect(std::string_view keyword) {
+  Result Expect(std::string_view keyword) {
     const std::string_view word = this->In.Next();
     if (word.empty()) {
-      return this->Fail(ModelFileProblem::Truncated,
+      return this->Fail(ErrorCode::Truncated,
                         "the file ends inside facet " + std::to_string(this->Facets));
     }
     if (!SameWord(word, keyword)) {
-      return this->Fail(ModelFileProblem::Malformed, "\"" + std::string(keyword) +
-                                                         "\" expected, found " +
-                                                         formats::QuoteToken(word));
+      return this->Fail(ErrorCode::Malformed, "\"" + std::string(keyword) + "\" expected, found " +
+                                                  formats::QuoteToken(word));
     }
-    return ModelFileReadResult();
+    return Result::Success();
   }
 
   // Three numbers; coordinates must be finite, a normal (unused) may be anything numeric.
-  ModelFileReadResult Numbers(double xyz[3], bool coordinate) {
+  Result Numbers(double xyz[3], bool coordinate) {
     for (int k = 0; k < 3; ++k) {
       const std::string_view word = this->In.Next();
       if (word.empty()) {
-        return this->Fail(ModelFileProblem::Truncated,
+        return this->Fail(ErrorCode::Truncated,
                           "the file ends inside facet " + std::to_string(this->Facets));
       }
       if (!formats::ParseReal(word, xyz[k])) {
-        return this->Fail(ModelFileProblem::Malformed,
-                          formats::QuoteToken(word) + " is not a number");
+        return this->Fail(ErrorCode::Malformed, formats::QuoteToken(word) + " is not a number");
       }
       if (coordinate &&
           !(std::fabs(xyz[k]) <= static_cast<double>(std::numeric_limits<float>::max()))) {
-        return this->Fail(ModelFileProblem::BadCoordinate,
+        return this->Fail(ErrorCode::BadCoordinate,
                           "the coordinate " + formats::QuoteToken(word) +
                               " is not a finite number in single-precision range");
       }
     }
-    return ModelFileReadResult();
+    return Result::Success();
   }
 
-  ModelFileReadResult Facet(formats::ArrayFiller<vtkFloatArray, float>& coordinates) {
+  Result Facet(formats::ArrayFiller<vtkFloatArray, float>& coordinates) {
     double values[3];
-    ModelFileReadResult step = this->Expect("normal");
+    Result step = this->Expect("normal");
     if (step.Ok())
       step = this->Numbers(values, false);
     if (step.Ok())
@@ -244,16 +239,16 @@ private:
     if (step.Ok()) {
       const std::string_view word = this->In.Next();
       if (SameWord(word, "vertex")) {
-        return this->Fail(ModelFileProblem::BadCell,
+        return this->Fail(ErrorCode::BadCell,
                           "facet " + std::to_string(this->Facets) +
                               " has more than 3 vertices; STL facets are triangles");
       }
       if (word.empty()) {
-        return this->Fail(ModelFileProblem::Truncated,
+        return this->Fail(ErrorCode::Truncated,
                           "the file ends inside facet " + std::to_string(this->Facets));
       }
       if (!SameWord(word, "endloop")) {
-        return this->Fail(ModelFileProblem::Malformed,
+        return this->Fail(ErrorCode::Malformed,
                           "\"endloop\" expected, found " + formats::QuoteToken(word));
       }
       step = this->Expect("endfacet");
@@ -288,16 +283,16 @@ bool StartsWithSolid(std::string_view text) {
 
 } // namespace
 
-ModelFileReadResult ReadStlModelBytes(const char* data, std::size_t size, vtkPolyData* output) {
+Result ReadStlModelBytes(const char* data, std::size_t size, vtkPolyData* output) {
   output->Initialize();
   if (size == 0) {
-    return ModelRefusal(ModelFileProblem::Malformed, "the file is empty");
+    return Result::Failure(ErrorCode::Malformed, "the file is empty");
   }
   const auto* bytes = reinterpret_cast<const unsigned char*>(data);
   if (size >= HeaderBytes) {
     const std::uint64_t count = LittleUint32(bytes + 80);
     if (size == HeaderBytes + TriangleBytes * count) {
-      ModelFileReadResult read = ReadBinary(bytes, static_cast<std::uint32_t>(count), output);
+      Result read = ReadBinary(bytes, static_cast<std::uint32_t>(count), output);
       if (!read.Ok()) {
         output->Initialize();
       }
@@ -307,38 +302,38 @@ ModelFileReadResult ReadStlModelBytes(const char* data, std::size_t size, vtkPol
   const std::string_view text =
       std::string_view(data, size).substr(formats::Utf8BomLength(std::string_view(data, size)));
   if (StartsWithSolid(text) && LooksLikeText(bytes, size)) {
-    ModelFileReadResult read = AsciiStl(text).Read(output);
+    Result read = AsciiStl(text).Read(output);
     if (!read.Ok()) {
       output->Initialize();
     }
     return read;
   }
   if (LooksLikeText(bytes, size)) {
-    return ModelRefusal(ModelFileProblem::Malformed,
-                        "not an STL file: text that does not start with \"solid\"");
+    return Result::Failure(ErrorCode::Malformed,
+                           "not an STL file: text that does not start with \"solid\"");
   }
   if (size < HeaderBytes) {
-    return ModelRefusal(ModelFileProblem::Truncated,
-                        "the file has " + std::to_string(size) +
-                            " bytes: too short for a binary STL file (at least 84)");
+    return Result::Failure(ErrorCode::Truncated,
+                           "the file has " + std::to_string(size) +
+                               " bytes: too short for a binary STL file (at least 84)");
   }
   const std::uint64_t count = LittleUint32(bytes + 80);
   const std::uint64_t need = HeaderBytes + TriangleBytes * count;
   const double present = static_cast<double>(size - HeaderBytes) / TriangleBytes;
   if (size < need) {
-    return ModelRefusal(ModelFileProblem::Truncated,
-                        "cut mid-record: " + std::to_string(count) + " triangles declared, " +
-                            formats::DecimalFigure(present) + " present");
+    return Result::Failure(ErrorCode::Truncated, "cut mid-record: " + std::to_string(count) +
+                                                     " triangles declared, " +
+                                                     formats::DecimalFigure(present) + " present");
   }
-  return ModelRefusal(ModelFileProblem::Malformed,
-                      "not a binary STL file: " + std::to_string(count) +
-                          " triangles declared, but the file holds " + std::to_string(size - need) +
-                          " bytes more than they take");
+  return Result::Failure(ErrorCode::Malformed, "not a binary STL file: " + std::to_string(count) +
+                                                   " triangles declared, but the file holds " +
+                                                   std::to_string(size - need) +
+                                                   " bytes more than they take");
 }
 
-ModelFileReadResult ReadStlModel(const std::string& path, vtkPolyData* output) {
+Result ReadStlModel(const std::string& path, vtkPolyData* output) {
   formats::ModelFileBytes bytes;
-  if (ModelFileReadResult read = formats::ReadModelBytes(path, bytes); !read.Ok()) {
+  if (Result read = formats::ReadModelBytes(path, bytes); !read.Ok()) {
     output->Initialize();
     return read;
   }

@@ -16,9 +16,9 @@ class vtkPolyData;
 
 namespace selvane {
 
-ModelFileReadResult ReadStlModel(const std::string& path, vtkPolyData* output);
+Result ReadStlModel(const std::string& path, vtkPolyData* output);
 
 // The same on a file already in memory.
-ModelFileReadResult ReadStlModelBytes(const char* data, std::size_t size, vtkPolyData* output);
+Result ReadStlModelBytes(const char* data, std::size_t size, vtkPolyData* output);
 
 } // namespace selvane

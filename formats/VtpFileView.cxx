@@ -35,11 +35,8 @@ std::uint64_t ParsedLength(std::string_view head) {
   return at < head.size() ? at + 1 : 0;
 }
 
-InputFileResult ReadFailure(std::string reason) {
-  InputFileResult r;
-  r.Problem = InputProblem::ReadError;
-  r.Reason = std::move(reason);
-  return r;
+Result ReadFailure(std::string reason) {
+  return Result::Failure(ErrorCode::Unreadable, std::move(reason));
 }
 
 } // namespace
@@ -53,8 +50,8 @@ VtpFileView::~VtpFileView() {
   }
 }
 
-InputFileResult VtpFileView::Open(const std::string& path, std::uint64_t firstBytes) {
-  InputFileResult opened = OpenRegularFile(path, this->Fd, this->Size);
+Result VtpFileView::Open(const std::string& path, std::uint64_t firstBytes) {
+  Result opened = OpenRegularFile(path, this->Fd, this->Size);
   if (!opened.Ok()) {
     return opened;
   }
@@ -63,10 +60,8 @@ InputFileResult VtpFileView::Open(const std::string& path, std::uint64_t firstBy
     void* image = ::mmap(nullptr, static_cast<std::size_t>(this->Size), PROT_READ | PROT_WRITE,
                          MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
     if (image == MAP_FAILED) {
-      opened.Problem = InputProblem::OutOfMemory;
-      opened.Reason =
-          "not enough memory to hold the file (" + std::to_string(this->Size) + " bytes)";
-      return opened;
+      return Result::Failure(ErrorCode::OutOfMemory, "not enough memory to hold the file (" +
+                                                         std::to_string(this->Size) + " bytes)");
     }
     this->Image = static_cast<char*>(image);
   }

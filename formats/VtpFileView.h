@@ -34,7 +34,7 @@ public:
   // Opens the regular file at path (as ReadRegularFile does) and loads its XML and its end,
   // looking for them in `firstBytes` at a time.
   static constexpr std::uint64_t DefaultFirstBytes = 64 * 1024;
-  InputFileResult Open(const std::string& path, std::uint64_t firstBytes = DefaultFirstBytes);
+  Result Open(const std::string& path, std::uint64_t firstBytes = DefaultFirstBytes);
 
   // The image: the file's bytes where loaded, zeros elsewhere.
   std::string_view Bytes() const {
@@ -52,7 +52,7 @@ public:
   std::uint64_t FileSize() const { return this->Size; }
 
   // The first failure to read the file since it was opened.
-  const InputFileResult& ReadProblem() const { return this->Problem; }
+  const Result& ReadProblem() const { return this->Problem; }
 
 private:
   bool ReadFile(std::uint64_t offset, char* out, std::size_t count);
@@ -63,7 +63,7 @@ private:
   char* Image = nullptr;
   std::uint64_t Size = 0;
   std::vector<std::pair<std::uint64_t, std::uint64_t>> Loaded; // sorted, disjoint [begin, end)
-  InputFileResult Problem;
+  Result Problem;
 };
 
 // The view as a seekable input stream, read through a small buffer, and straight into the

@@ -62,24 +62,21 @@ private:
 };
 vtkStandardNewMacro(ViewXMLPolyDataReader);
 
-ModelFileReadResult Failure(ModelFileProblem problem, const std::string& reason) {
-  ModelFileReadResult r;
-  r.Problem = problem;
-  r.Reason = reason;
-  return r;
+Result Failure(ErrorCode problem, const std::string& reason) {
+  return Result::Failure(problem, reason);
 }
 
 // VTK's output held against what the check found; empty when it passes.
-ModelFileReadResult CheckOutput(vtkPolyData* model, const formats::VtpCheckResult& check) {
+Result CheckOutput(vtkPolyData* model, const formats::VtpCheckResult& check) {
   if (!model || !model->GetPoints()) {
-    return Failure(ModelFileProblem::InvalidOutput, "VTK's reader produced no points");
+    return Failure(ErrorCode::InvalidOutput, "VTK's reader produced no points");
   }
   const vtkIdType points = model->GetNumberOfPoints();
   if (points != check.NumberOfPoints || model->GetNumberOfVerts() != check.NumberOfVerts ||
       model->GetNumberOfLines() != check.NumberOfLines ||
       model->GetNumberOfPolys() != check.NumberOfPolys ||
       model->GetNumberOfStrips() != check.NumberOfStrips) {
-    return Failure(ModelFileProblem::InvalidOutput,
+    return Failure(ErrorCode::InvalidOutput,
                    "VTK's reader read other counts of points or cells than the file declares");
   }
   // Then what every reader's model must pass.
@@ -88,23 +85,22 @@ ModelFileReadResult CheckOutput(vtkPolyData* model, const formats::VtpCheckResul
 
 } // namespace
 
-ModelFileReadResult ReadVtpModel(const std::string& path, vtkPolyData* output) {
+Result ReadVtpModel(const std::string& path, vtkPolyData* output) {
   return ReadVtpModel(path, output, formats::VtpFileView::DefaultFirstBytes);
 }
 
-ModelFileReadResult ReadVtpModel(const std::string& path, vtkPolyData* output,
-                                 std::uint64_t firstBytes) {
+Result ReadVtpModel(const std::string& path, vtkPolyData* output, std::uint64_t firstBytes) {
   if (!output) {
-    return Failure(ModelFileProblem::CannotRead, "no model was given to read into");
+    return Failure(ErrorCode::CannotOpen, "no model was given to read into");
   }
   formats::VtpFileView view;
-  const formats::InputFileResult input = view.Open(path, firstBytes);
+  const Result input = view.Open(path, firstBytes);
   if (!input.Ok()) {
-    return Failure(ModelFileProblem::CannotRead, input.Reason);
+    return Failure(input.Code, input.Reason);
   }
   const formats::VtpCheckResult check = formats::CheckVtpStructure(view.Bytes(), view);
   if (!view.ReadProblem().Ok()) {
-    return Failure(ModelFileProblem::CannotRead, view.ReadProblem().Reason);
+    return Failure(view.ReadProblem().Code, view.ReadProblem().Reason);
   }
   if (!check.Ok()) {
     return Failure(check.Problem, check.Reason);
@@ -116,21 +112,20 @@ ModelFileReadResult ReadVtpModel(const std::string& path, vtkPolyData* output,
     reader->SetView(&view);
     reader->Update();
   } catch (const std::bad_alloc&) {
-    return Failure(ModelFileProblem::TooLarge, "not enough memory to read the model");
+    return Failure(ErrorCode::TooLarge, "not enough memory to read the model");
   } catch (const std::exception& error) {
-    return Failure(ModelFileProblem::ReaderReported,
-                   std::string("VTK's reader failed: ") + error.what());
+    return Failure(ErrorCode::ReaderReported, std::string("VTK's reader failed: ") + error.what());
   }
   if (!view.ReadProblem().Ok()) {
-    return Failure(ModelFileProblem::CannotRead, view.ReadProblem().Reason);
+    return Failure(view.ReadProblem().Code, view.ReadProblem().Reason);
   }
   if (!log.Messages.empty()) {
-    return Failure(ModelFileProblem::ReaderReported,
+    return Failure(ErrorCode::ReaderReported,
                    "VTK's reader reported: " +
                        formats::CleanVtkMessage(log.Messages.front(), path));
   }
   vtkPolyData* model = reader->GetOutput();
-  ModelFileReadResult checked = CheckOutput(model, check);
+  Result checked = CheckOutput(model, check);
   if (!checked.Ok()) {
     return checked;
   }

@@ -22,11 +22,10 @@ namespace selvane {
 
 // Reads the .vtp file at `path` into `output`. On failure `output` is left as it was and the
 // result names the reason in one line without the path.
-ModelFileReadResult ReadVtpModel(const std::string& path, vtkPolyData* output);
+Result ReadVtpModel(const std::string& path, vtkPolyData* output);
 
 // The same, looking for the file's XML and closing tags `firstBytes` at a time (tests and fuzzing
 // use a few, so that small files are read in part too).
-ModelFileReadResult ReadVtpModel(const std::string& path, vtkPolyData* output,
-                                 std::uint64_t firstBytes);
+Result ReadVtpModel(const std::string& path, vtkPolyData* output, std::uint64_t firstBytes);
 
 } // namespace selvane

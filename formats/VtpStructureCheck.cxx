@@ -20,6 +20,9 @@
 
 namespace selvane::formats {
 
+// The check's own name for the codes it reports.
+using ModelFileProblem = ErrorCode;
+
 namespace {
 
 // Thrown inside the check only, caught at its entry.

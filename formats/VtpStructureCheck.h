@@ -22,7 +22,7 @@
 // IDs in range) are checked on VTK's output.
 #pragma once
 
-#include "LegacyVtkScanner.h"
+#include "Result.h"
 
 #include <cstdint>
 #include <string>
@@ -31,14 +31,15 @@
 namespace selvane::formats {
 
 struct VtpCheckResult {
-  ModelFileProblem Problem = ModelFileProblem::None;
+  // What Result would carry, next to the counts the file declares.
+  ErrorCode Problem = ErrorCode::None;
   std::string Reason; // one line without the path; empty when the file passed
   std::int64_t NumberOfPoints = 0;
   std::int64_t NumberOfVerts = 0;
   std::int64_t NumberOfLines = 0;
   std::int64_t NumberOfStrips = 0;
   std::int64_t NumberOfPolys = 0;
-  bool Ok() const { return this->Problem == ModelFileProblem::None; }
+  bool Ok() const { return this->Problem == ErrorCode::None; }
 };
 
 // The check of a file whose bytes are all in `bytes`.

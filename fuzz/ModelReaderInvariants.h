@@ -56,11 +56,11 @@ inline bool ValuesInRange(vtkPolyData* model) {
   return true;
 }
 
-using ModelBytesReader = ModelFileReadResult (*)(const char*, std::size_t, vtkPolyData*);
+using ModelBytesReader = Result (*)(const char*, std::size_t, vtkPolyData*);
 
 inline void CheckModelReader(ModelBytesReader read, const std::uint8_t* data, std::size_t size) {
   auto model = vtkSmartPointer<vtkPolyData>::New();
-  const ModelFileReadResult result = read(reinterpret_cast<const char*>(data), size, model);
+  const Result result = read(reinterpret_cast<const char*>(data), size, model);
   SELVANE_FUZZ_CHECK(result.Ok() == result.Reason.empty());
   SELVANE_FUZZ_CHECK(result.Reason.find('\n') == std::string::npos);
   if (!result.Ok()) {

@@ -89,7 +89,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // The scan that reads along while the file is copied finds the same.
   selvane::LegacyVtkScanResult alongTheCopy;
   selvane::formats::SealedFileCopy copy;
-  const selvane::formats::InputFileResult copied = selvane::formats::CopyRegularFileSealed(
+  const selvane::Result copied = selvane::formats::CopyRegularFileSealed(
       path, copy, true, selvane::formats::NoSizeLimit,
       [&](const char* data, std::size_t size, selvane::formats::CopyProgress& progress) {
         alongTheCopy = selvane::ScanLegacyVtkBuffer(data, size, progress);
@@ -101,9 +101,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   SELVANE_FUZZ_CHECK(alongTheCopy.Reason == opened.Reason);
 
   auto reader = vtkSmartPointer<vtkPolyDataReader>::New();
-  const selvane::ModelFileReadResult read = selvane::ReadModelFileChecked(path, reader);
+  const selvane::Result read = selvane::ReadModelFile(path, reader);
   SELVANE_FUZZ_CHECK(read.Ok() == read.Reason.empty());
-  SELVANE_FUZZ_CHECK(read.Ok() || opened.Ok() || read.Problem == opened.Problem);
+  SELVANE_FUZZ_CHECK(read.Ok() || opened.Ok() || read.Code == opened.Problem);
   SELVANE_FUZZ_CHECK(read.Ok() || reader->GetFileName() == nullptr);
   if (read.Ok()) {
     SELVANE_FUZZ_CHECK(opened.Ok());

@@ -52,10 +52,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
 
   auto model = vtkSmartPointer<vtkPolyData>::New();
-  const selvane::ModelFileReadResult read = selvane::ReadVtpModel(path, model, FirstBytes);
+  const selvane::Result read = selvane::ReadVtpModel(path, model, FirstBytes);
   SELVANE_FUZZ_CHECK(read.Ok() == read.Reason.empty());
   if (!check.Ok()) {
-    SELVANE_FUZZ_CHECK(!read.Ok() && read.Problem == check.Problem);
+    SELVANE_FUZZ_CHECK(!read.Ok() && read.Code == check.Problem);
   }
   if (read.Ok()) {
     SELVANE_FUZZ_CHECK(model->GetNumberOfPoints() == check.NumberOfPoints);

@@ -53,8 +53,9 @@ int vtkSelectedCellsSource::RequestData(vtkInformation*, vtkInformationVector** 
   vtkPolyData* model = vtkPolyData::GetData(inputVector[0]);
   vtkPolyData* output = vtkPolyData::GetData(outputVector);
   output->Initialize();
-  if (!model || Cells.Size() == 0)
+  if (!model)
     return 1;
+  // The model's points even without a cell: Export Cells (VTK) writes every point of the model.
   output->SetPoints(model->GetPoints());
   vtkNew<vtkCellArray> verts, lines, polys, strips;
   const vtkIdType modelCells = model->GetNumberOfCells();

@@ -12,8 +12,10 @@ namespace selvane {
  * @class vtkSelectedCellsSource
  * @brief Draws chosen cells of the model on input port 0.
  *
- * Draws chosen cells of the model on input port 0: the model's own points, and each chosen cell
- * with its type and point IDs, in the order the cells were chosen (a cell chosen again comes last).
+ * Draws chosen cells of the model on input port 0: the model's own points (all of them, even
+ * with no cell chosen), and each chosen cell with its type and point IDs, in the order the cells
+ * were chosen (a cell chosen again comes last). Export Cells (VTK) writes the output of one
+ * filled in selection-list order.
  * Only the IDs are kept, so a selection of 100,000 cells costs no VTK object per cell, and the
  * model's points are shared rather than copied per cell.
  */

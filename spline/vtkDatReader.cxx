@@ -68,17 +68,15 @@ bool vtkDatReader::ReadPairs(std::vector<float>& pairs) {
     return this->ParsePairs(this->InputText, pairs);
   const char* name = this->FileName ? this->FileName : "";
   std::string text;
-  const formats::InputFileResult read = formats::ReadRegularFile(name, text);
-  if (!this->FileName || read.Problem == formats::InputProblem::CannotOpen ||
-      read.Problem == formats::InputProblem::NotRegular) {
+  const Result read = formats::ReadRegularFile(name, text);
+  if (!this->FileName || read.Code == ErrorCode::CannotOpen) {
     std::printf("Cannot open %s!\n", name);
     std::fflush(stdout);
     this->Fail(CannotOpenFile, this->FileName ? read.Reason : "no file name given");
     return false;
   }
   if (!read.Ok()) {
-    this->Fail(read.Problem == formats::InputProblem::OutOfMemory ? NotEnoughMemory
-                                                                  : UnreadableContent,
+    this->Fail(read.Code == ErrorCode::OutOfMemory ? NotEnoughMemory : UnreadableContent,
                read.Reason);
     return false;
   }

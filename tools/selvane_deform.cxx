@@ -233,7 +233,7 @@ int main(int argc, char** argv) {
   vtkSmartPointer<vtkPolyData> first;
   for (const std::string& model : options.Models) {
     auto read = vtkSmartPointer<vtkPolyData>::New();
-    if (const selvane::ModelFileReadResult result = selvane::ReadModel(model, read); !result.Ok())
+    if (const selvane::Result result = selvane::ReadModel(model, read); !result.Ok())
       return Fail(model, result.Reason);
     if (options.Models.size() == 1)
       first = read;
@@ -253,8 +253,7 @@ int main(int argc, char** argv) {
     vtkSmartPointer<vtkPolyData> input = first;
     if (!input) {
       input = vtkSmartPointer<vtkPolyData>::New();
-      if (const selvane::ModelFileReadResult result = selvane::ReadModel(model, input);
-          !result.Ok())
+      if (const selvane::Result result = selvane::ReadModel(model, input); !result.Ok())
         return Fail(model, result.Reason);
     }
     vtkNew<vtkTransformPolyDataFilter> filter;

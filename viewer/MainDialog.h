@@ -4,6 +4,7 @@
 #include "Inspection.h"
 #include "ModelScene.h"
 #include "PointMarker.h"
+#include "Result.h"
 #include "SelectionList.h"
 #include "UndoStack.h"
 #include "WindowingLayer.h"
@@ -111,8 +112,9 @@ public:
   void WithdrawSelectedPoint(int point);
   void RestoreSelectedPoint(int point);
   // The selected points with their targets as Export Points Transformations writes them (the
-  // model's bounds block first); false when a selected point is not in the model.
-  bool FormatSelectedPointTransformations(std::string& text) const;
+  // model's bounds block first); Refused, naming the point, when a selected point is not in the
+  // model.
+  Result FormatSelectedPointTransformations(std::string& text) const;
   // Index of the entry of id in a selection list, active or withdrawn; -1 when absent.
   vtkIdType FindSelectedCell(int cell) const;
   vtkIdType FindSelectedPoint(int point) const;

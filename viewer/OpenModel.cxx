@@ -28,7 +28,7 @@ bool MainDialog::OpenModelFile(const std::string& path) {
   if (!Scene.Shows(path)) {
     // A fresh model per attempt: a refused file leaves the loaded model untouched.
     auto read = vtkSmartPointer<vtkPolyData>::New();
-    const ModelFileReadResult result = ReadModel(path, read);
+    const Result result = ReadModel(path, read);
     if (!result.Ok()) {
       Windowing.ShowMessage("Cannot open model \"" + path + "\": " + result.Reason);
       return false;

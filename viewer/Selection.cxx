@@ -167,7 +167,7 @@ void MainDialog::ChooseHighlightedPointEntry() {
       Windowing.FindListBoxText(SelectedPointsList, std::to_string(Points.HighlightedPoint())));
 }
 
-bool MainDialog::FormatSelectedPointTransformations(std::string& text) const {
+Result MainDialog::FormatSelectedPointTransformations(std::string& text) const {
   std::vector<formats::Point3> targets;
   targets.reserve(Points.Markers().size());
   for (const PointMarker& marker : Points.Markers())

@@ -187,7 +187,7 @@ int main(int argc, char** argv) {
   };
   auto ours = [](const std::string& path) {
     auto read = vtkSmartPointer<vtkPolyData>::New();
-    const selvane::ModelFileReadResult result = selvane::ReadModel(path, read);
+    const selvane::Result result = selvane::ReadModel(path, read);
     if (!result.Ok()) {
       std::printf("%s: refused: %s\n", path.c_str(), result.Reason.c_str());
       return vtkSmartPointer<vtkPolyData>();

@@ -56,7 +56,7 @@ bool ReadOnce(const std::string& mode, const std::string& path) {
   }
   // What Open Model does.
   vtkNew<vtkPolyData> model;
-  const selvane::ModelFileReadResult read = selvane::ReadModel(path, model);
+  const selvane::Result read = selvane::ReadModel(path, model);
   if (!read.Ok()) {
     std::printf("%s: refused: %s\n", path.c_str(), read.Reason.c_str());
   }

@@ -103,7 +103,7 @@ int main(int argc, char** argv) {
         },
         [&] {
           vtkNew<vtkPolyData> read;
-          const selvane::ModelFileReadResult result = selvane::ReadVtpModel(path, read);
+          const selvane::Result result = selvane::ReadVtpModel(path, read);
           if (!result.Ok()) {
             std::printf("%s: refused: %s\n", path.c_str(), result.Reason.c_str());
             ++failures;

@@ -99,7 +99,7 @@ void BenchOpen(const std::string& path) {
   });
   const double checked = Best(runs, [&] {
     vtkNew<vtkPolyDataReader> reader;
-    if (!ReadModelFile(path, reader).empty())
+    if (!ReadModelFile(path, reader).Ok())
       std::fprintf(stderr, "refused: %s\n", path.c_str());
   });
   const auto open = [&](bool draw) {

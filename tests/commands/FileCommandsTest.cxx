@@ -99,8 +99,8 @@ protected:
   // Opens a model written with exact (double) coordinates.
   void Open(vtkPolyData* mesh) {
     const std::string path = Dir.File("model" + std::to_string(++Files) + ".vtk");
-    std::string reason;
-    ASSERT_TRUE(formats::WriteLegacyPolyDataFile(mesh, path, reason)) << reason;
+    const Result written = formats::WriteLegacyModel(mesh, path);
+    ASSERT_TRUE(written.Ok()) << written.Reason;
     Windowing.QueueFileAnswer(path);
     Dialog.OpenModel();
     ASSERT_TRUE(Windowing.Messages.empty()) << Windowing.Messages.front();
@@ -758,6 +758,30 @@ TEST_F(FileCommandsTest, ExportCellsKeepsAllPointsAndTheSelectedCellsWithTheirTy
   EXPECT_EQ(back->GetCellType(1), VTK_QUAD);
   back->GetCellPoints(1, ids);
   EXPECT_EQ(ListOf(ids), (Ids{1, 2, 3, 4}));
+}
+
+TEST_F(FileCommandsTest, ExportCellsWritesTheListOrderWhereTheDrawingPutsARestoredCellLast) {
+  Open(MakeBoxModel(-1, 0, 0, 2, 1, 3, false)); // 12 triangles
+  for (int cell : {4, 1, 9})
+    ToggleCell(cell);
+  ToggleCell(1); // withdrawn in its place ...
+  ToggleCell(1); // ... and restored there
+  ASSERT_EQ(ListOf(Dialog.SelectedCells().Ids()), (Ids{4, 1, 9}));
+  ASSERT_EQ(Dialog.SelectedCells().CellsSource()->GetSelectedCells(), (Ids{4, 9, 1}));
+  const std::string path = Dir.File("ordered.vtk");
+  Run(CmdExportCellsVtk, path);
+  EXPECT_TRUE(Windowing.Messages.empty()) << Windowing.Messages.front();
+  auto back = ReadModel(path);
+  ASSERT_EQ(back->GetNumberOfPoints(), 8);
+  ASSERT_EQ(back->GetNumberOfCells(), 3);
+  vtkNew<vtkIdList> written, model;
+  const Ids order = {4, 1, 9};
+  for (vtkIdType i = 0; i < 3; ++i) {
+    back->GetCellPoints(i, written);
+    Dialog.Model()->GetCellPoints(order[static_cast<std::size_t>(i)], model);
+    EXPECT_EQ(ListOf(written), ListOf(model)) << "cell " << i;
+  }
+  EXPECT_EQ(back->GetCellData()->GetNumberOfArrays(), 0);
 }
 
 TEST_F(FileCommandsTest, SaveModelAsWritesTheDisplayedShapeAndExportCellsTheModelAsRead) {

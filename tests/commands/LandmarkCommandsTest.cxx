@@ -33,10 +33,8 @@ protected:
     AddCommandHandlers(Table, CommandGroup::LandmarkFile);
     // Corners (-1, 0, 0) to (2, 1, 3): points 0 to 7, x fastest, then y, then z.
     const std::string path = Dir.File("box.vtk");
-    std::string reason;
-    EXPECT_TRUE(
-        formats::WriteLegacyPolyDataFile(MakeBoxModel(-1, 0, 0, 2, 1, 3, false), path, reason))
-        << reason;
+    const Result written = formats::WriteLegacyModel(MakeBoxModel(-1, 0, 0, 2, 1, 3, false), path);
+    EXPECT_TRUE(written.Ok()) << written.Reason;
     Windowing.QueueFileAnswer(path);
     Dialog.OpenModel();
     EXPECT_TRUE(Windowing.Messages.empty());

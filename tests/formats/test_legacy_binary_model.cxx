@@ -193,7 +193,7 @@ TEST(PlainBinaryFiles, OtherLayoutsAreLeftToTheGeneralPath) {
     vtkNew<vtkPolyData> model;
     EXPECT_FALSE(selvane::formats::ReadPlainBinaryLegacyModel(path, model)) << path;
     EXPECT_EQ(0, model->GetNumberOfPoints()) << path;
-    const selvane::ModelFileReadResult read = selvane::ReadModel(path, model);
+    const selvane::Result read = selvane::ReadModel(path, model);
     EXPECT_TRUE(read.Ok()) << path << ": " << read.Reason;
     EXPECT_GT(model->GetNumberOfCells(), 0) << path;
   }
@@ -286,9 +286,8 @@ TEST(PlainBinaryFiles, EveryDamagedValueGetsTheGeneralPathsReason) {
     model->GetPoints()->InsertNextPoint(1, 2, 3);
     EXPECT_FALSE(selvane::formats::ReadPlainBinaryLegacyModel(path, model)) << c.Name;
     EXPECT_EQ(1, model->GetNumberOfPoints()) << c.Name << ": the model was changed";
-    const selvane::ModelFileReadResult opened = selvane::ReadModel(path, model);
-    const selvane::ModelFileReadResult general =
-        selvane::ReadModelFileChecked(path, vtkNew<vtkPolyDataReader>());
+    const selvane::Result opened = selvane::ReadModel(path, model);
+    const selvane::Result general = selvane::ReadModelFile(path, vtkNew<vtkPolyDataReader>());
     EXPECT_FALSE(opened.Ok()) << c.Name;
     EXPECT_FALSE(opened.Reason.empty()) << c.Name;
     EXPECT_EQ(general.Reason, opened.Reason) << c.Name;

@@ -318,7 +318,7 @@ TEST(RoundTripOfSavedModels, EveryAttributeKindOpensAgainWithTheSameData) {
         std::string reason;
         ASSERT_TRUE(writer.Write(data, path, reason)) << name << ": " << reason;
         vtkNew<vtkPolyDataReader> reader;
-        const selvane::ModelFileReadResult read = selvane::ReadModelFileChecked(path, reader);
+        const selvane::Result read = selvane::ReadModelFile(path, reader);
         ASSERT_TRUE(read.Ok()) << name << ": " << read.Reason;
         vtkPolyData* back = reader->GetOutput();
         ASSERT_EQ(data->GetNumberOfPoints(), back->GetNumberOfPoints()) << name;
@@ -365,7 +365,7 @@ TEST(RoundTripOfSavedModels, PointsReadBackExactlyInTheirType) {
     std::string reason;
     ASSERT_TRUE(Kept(WriteLegacyModel(data, path), reason)) << reason;
     vtkNew<vtkPolyDataReader> reader;
-    const selvane::ModelFileReadResult read = selvane::ReadModelFileChecked(path, reader);
+    const selvane::Result read = selvane::ReadModelFile(path, reader);
     ASSERT_TRUE(read.Ok()) << read.Reason;
     vtkDataArray* now = reader->GetOutput()->GetPoints()->GetData();
     ASSERT_EQ(type, now->GetDataType());

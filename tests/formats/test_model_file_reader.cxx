@@ -45,7 +45,7 @@
 #include <unistd.h>
 
 using namespace modelcheck;
-using selvane::ModelFileProblem;
+using selvane::ErrorCode;
 namespace fs = std::filesystem;
 
 namespace {
@@ -59,7 +59,7 @@ const selvane::TempDir& Folder() {
 struct DamagedCase {
   const char* Name;
   std::string Bytes;
-  ModelFileProblem Expected; // None: any refusal will do (random damage)
+  ErrorCode Expected; // None: any refusal will do (random damage)
 };
 
 std::string RandomBytes(std::size_t n, unsigned seed) {
@@ -93,7 +93,7 @@ std::string OverflowingOffsetsBinary() {
 }
 
 std::vector<DamagedCase> DamagedCorpus() {
-  using P = ModelFileProblem;
+  using P = ErrorCode;
   const std::string head = Header("4.2");
   const std::string points = TetraPoints();
   std::vector<DamagedCase> c;
@@ -305,12 +305,12 @@ TEST_P(DamagedModel, IsRefusedBeforeVtkWithAReasonOfTheRightKind) {
   const std::string path = Folder().Write(std::string(damaged.Name) + ".vtk", damaged.Bytes);
 
   vtkNew<vtkPolyDataReader> reader;
-  const selvane::ModelFileReadResult result = selvane::ReadModelFileChecked(path, reader);
+  const selvane::Result result = selvane::ReadModelFile(path, reader);
 
   EXPECT_FALSE(result.Ok());
-  if (damaged.Expected != ModelFileProblem::None) {
-    EXPECT_EQ(selvane::ModelFileProblemName(damaged.Expected),
-              std::string(selvane::ModelFileProblemName(result.Problem)))
+  if (damaged.Expected != ErrorCode::None) {
+    EXPECT_EQ(selvane::ErrorCodeName(damaged.Expected),
+              std::string(selvane::ErrorCodeName(result.Code)))
         << "reason: " << result.Reason;
   }
   EXPECT_FALSE(result.Reason.empty());
@@ -319,13 +319,13 @@ TEST_P(DamagedModel, IsRefusedBeforeVtkWithAReasonOfTheRightKind) {
   // The scanner refused the file: VTK's reader was never given it.
   EXPECT_EQ(nullptr, reader->GetFileName());
   EXPECT_EQ(nullptr, reader->GetInputArray());
-  EXPECT_EQ(result.Reason, selvane::ReadModelFile(path, vtkNew<vtkPolyDataReader>()));
+  EXPECT_EQ(result.Reason, selvane::ReadModelFile(path, vtkNew<vtkPolyDataReader>()).Reason);
   // Open Model's way in, which reads plain BINARY files without VTK's reader, says the same
   // and leaves no half-read model.
   vtkNew<vtkPolyData> model;
-  const selvane::ModelFileReadResult opened = selvane::ReadModel(path, model);
+  const selvane::Result opened = selvane::ReadModel(path, model);
   EXPECT_EQ(result.Reason, opened.Reason);
-  EXPECT_EQ(result.Problem, opened.Problem);
+  EXPECT_EQ(result.Code, opened.Code);
   EXPECT_EQ(0, model->GetNumberOfPoints());
 }
 
@@ -365,7 +365,7 @@ TEST(NonRegularFiles, AreRefusedWithWhatTheyAreWithoutBlocking) {
     // A FIFO without a writer must not make the open wait: run it aside and give it a moment.
     auto read = std::async(std::launch::async, [&] {
       vtkNew<vtkPolyDataReader> reader;
-      selvane::ModelFileReadResult result = selvane::ReadModelFileChecked(c.Path, reader);
+      selvane::Result result = selvane::ReadModelFile(c.Path, reader);
       EXPECT_EQ(nullptr, reader->GetFileName());
       EXPECT_EQ(nullptr, reader->GetInputArray());
       return result;
@@ -376,8 +376,8 @@ TEST(NonRegularFiles, AreRefusedWithWhatTheyAreWithoutBlocking) {
       read.wait();
       continue;
     }
-    const selvane::ModelFileReadResult result = read.get();
-    EXPECT_EQ(ModelFileProblem::CannotRead, result.Problem) << c.Path;
+    const selvane::Result result = read.get();
+    EXPECT_EQ(ErrorCode::CannotOpen, result.Code) << c.Path;
     EXPECT_NE(std::string::npos, result.Reason.find(c.Expected)) << result.Reason;
   }
 }
@@ -397,7 +397,7 @@ std::size_t OpenDescriptors() {
 TEST(ChangingFiles, VtkReadsTheBytesThatWereChecked) {
   const std::string path = Folder().Write("changing.vtk", "\xEF\xBB\xBF" + Tetra42());
   auto reader = vtkSmartPointer<vtkPolyDataReader>::New();
-  ASSERT_EQ("", selvane::ReadModelFile(path, reader));
+  ASSERT_EQ("", selvane::ReadModelFile(path, reader).Reason);
   ASSERT_NE(nullptr, reader->GetFileName());
   const std::string copy = reader->GetFileName();
   ASSERT_EQ(0u, copy.rfind("/proc/self/fd/", 0)) << copy;
@@ -420,7 +420,7 @@ TEST(ChangingFiles, VtkReadsTheBytesThatWereChecked) {
   // Reading another file with the same reader lets the first copy go, and so does the reader's
   // end.
   const std::string other = Folder().Write("other.vtk", Tetra42());
-  ASSERT_EQ("", selvane::ReadModelFile(other, reader));
+  ASSERT_EQ("", selvane::ReadModelFile(other, reader).Reason);
   const std::size_t open = OpenDescriptors();
   reader = nullptr;
   EXPECT_EQ(open - 1, OpenDescriptors());
@@ -438,8 +438,8 @@ TEST(ChangingFiles, UnderAFileSizeLimitTheCheckedBytesReachVtkFromMemory) {
     const rlimit limit{16, 16};
     vtkNew<vtkPolyDataReader> reader;
     const bool ok = ::setrlimit(RLIMIT_FSIZE, &limit) == 0 &&
-                    selvane::ReadModelFile(path, reader).empty() &&
-                    reader->GetFileName() == nullptr && reader->GetInputArray() != nullptr &&
+                    selvane::ReadModelFile(path, reader).Ok() && reader->GetFileName() == nullptr &&
+                    reader->GetInputArray() != nullptr &&
                     reader->GetOutput()->GetNumberOfPolys() == 4;
     ::_exit(ok ? 0 : 1);
   }
@@ -460,7 +460,7 @@ TEST(ChangingFiles, ARewriteDuringTheOpenNeverReachesVtk) {
   // Blank lines at the end make both the same length, so the file is never empty or short.
   std::string valid = Tetra42();
   valid.append(damaged.size() - valid.size(), '\n');
-  ASSERT_EQ(ModelFileProblem::BadCoordinate,
+  ASSERT_EQ(ErrorCode::BadCoordinate,
             selvane::ScanLegacyVtkBuffer(damaged.data(), damaged.size()).Problem);
   {
     vtkNew<vtkPolyDataReader> bare;
@@ -484,7 +484,7 @@ TEST(ChangingFiles, ARewriteDuringTheOpenNeverReachesVtk) {
   int unchecked = 0;
   for (int i = 0; i < 1000 && unchecked == 0; ++i) {
     vtkNew<vtkPolyDataReader> reader;
-    const selvane::ModelFileReadResult result = selvane::ReadModelFileChecked(path, reader);
+    const selvane::Result result = selvane::ReadModelFile(path, reader);
     vtkPolyData* model = reader->GetOutput();
     if (result.Ok()) {
       unchecked += model->GetNumberOfPolys() != 4 ||
@@ -619,17 +619,17 @@ TEST(ScanInPieces, LongWordsAndLinesAreRefusedWhereTheyStand) {
   const auto scan = [](const std::string& bytes) {
     return selvane::ScanLegacyVtkBuffer(bytes.data(), bytes.size());
   };
-  EXPECT_EQ(ModelFileProblem::Malformed, scan(cases[0]).Problem) << scan(cases[0]).Reason;
+  EXPECT_EQ(ErrorCode::Malformed, scan(cases[0]).Problem) << scan(cases[0]).Reason;
   EXPECT_EQ("line 6: '7777777777777777777777777777777777777777...' is not a number (in POINTS)",
             scan(cases[0]).Reason);
-  EXPECT_EQ(ModelFileProblem::Malformed, scan(cases[1]).Problem);
-  EXPECT_EQ(ModelFileProblem::Malformed, scan(cases[2]).Problem);
+  EXPECT_EQ(ErrorCode::Malformed, scan(cases[1]).Problem);
+  EXPECT_EQ(ErrorCode::Malformed, scan(cases[2]).Problem);
   EXPECT_TRUE(scan(cases[3]).Ok()) << scan(cases[3]).Reason;
-  EXPECT_EQ(ModelFileProblem::Unsupported, scan(cases[4]).Problem) << scan(cases[4]).Reason;
+  EXPECT_EQ(ErrorCode::Unsupported, scan(cases[4]).Problem) << scan(cases[4]).Reason;
   EXPECT_EQ("line 9: a line is longer than 4096 characters (in METADATA of POINTS)",
             scan(cases[5]).Reason);
   EXPECT_TRUE(scan(cases[6]).Ok()) << scan(cases[6]).Reason;
-  EXPECT_EQ(ModelFileProblem::Malformed, scan(cases[7]).Problem);
+  EXPECT_EQ(ErrorCode::Malformed, scan(cases[7]).Problem);
 }
 
 // A file cut short while it is being scanned (another program rewriting it) is refused with a
@@ -658,10 +658,9 @@ TEST(ScanInPieces, AFileThatShrinksWhileScannedIsRefused) {
   cutter.join();
   EXPECT_FALSE(scan.Ok());
   // Cut before the scan measured the file, the data is simply too short.
-  EXPECT_TRUE(scan.Problem == ModelFileProblem::CannotRead ||
-              scan.Problem == ModelFileProblem::Truncated)
+  EXPECT_TRUE(scan.Problem == ErrorCode::Unreadable || scan.Problem == ErrorCode::Truncated)
       << scan.Reason;
-  if (scan.Problem == ModelFileProblem::CannotRead) {
+  if (scan.Problem == ErrorCode::Unreadable) {
     EXPECT_EQ("the file became shorter while it was read", scan.Reason);
   }
 }
@@ -675,9 +674,8 @@ std::string ValidName(const ::testing::TestParamInfo<ValidCase>& info) {
 void ExpectOpens(const std::string& path, vtkIdType points, vtkIdType polys, vtkIdType others,
                  bool cellScalars) {
   vtkNew<vtkPolyDataReader> reader;
-  const selvane::ModelFileReadResult result = selvane::ReadModelFileChecked(path, reader);
-  ASSERT_TRUE(result.Ok()) << selvane::ModelFileProblemName(result.Problem) << ": "
-                           << result.Reason;
+  const selvane::Result result = selvane::ReadModelFile(path, reader);
+  ASSERT_TRUE(result.Ok()) << selvane::ErrorCodeName(result.Code) << ": " << result.Reason;
   vtkPolyData* model = reader->GetOutput();
   EXPECT_EQ(points, model->GetNumberOfPoints());
   EXPECT_EQ(polys, model->GetNumberOfPolys());
@@ -696,7 +694,7 @@ INSTANTIATE_TEST_SUITE_P(Corpus, ValidModel, ::testing::ValuesIn(ValidCorpus()),
 TEST(ValidModelValues, CellScalarsAndCoordinatesAreThoseOfTheFile) {
   const std::string path = Folder().Write("values.vtk", TetraBinary51());
   vtkNew<vtkPolyDataReader> reader;
-  ASSERT_EQ("", selvane::ReadModelFile(path, reader));
+  ASSERT_EQ("", selvane::ReadModelFile(path, reader).Reason);
   double range[2];
   reader->GetOutput()->GetCellData()->GetScalars()->GetRange(range, 0);
   EXPECT_EQ(0.0, range[0]);
@@ -830,8 +828,8 @@ TEST(ModelFileReaderCapture, AnyMessageFromVtkRefusesTheModel) {
   for (int mode = 0; mode < 3; ++mode) {
     vtkNew<ComplainingReader> reader;
     reader->Mode = mode;
-    const selvane::ModelFileReadResult result = selvane::ReadModelFileChecked(path, reader);
-    EXPECT_EQ(ModelFileProblem::ReaderReported, result.Problem) << result.Reason;
+    const selvane::Result result = selvane::ReadModelFile(path, reader);
+    EXPECT_EQ(ErrorCode::ReaderReported, result.Code) << result.Reason;
     EXPECT_NE(std::string::npos, result.Reason.find(expected[mode])) << result.Reason;
     EXPECT_EQ(std::string::npos, result.Reason.find(path)) << result.Reason;
     EXPECT_EQ(std::string::npos, result.Reason.find('\n')) << result.Reason;
@@ -845,7 +843,7 @@ TEST(ModelFileReaderCapture, RestoresTheOutputWindowAndWarningDisplay) {
   vtkObject::GlobalWarningDisplayOff();
   const std::string path = Folder().Write("capture.vtk", Tetra42());
   vtkNew<vtkPolyDataReader> reader;
-  EXPECT_EQ("", selvane::ReadModelFile(path, reader));
+  EXPECT_EQ("", selvane::ReadModelFile(path, reader).Reason);
   EXPECT_EQ(before, vtkOutputWindow::GetInstance());
   EXPECT_EQ(0, vtkObject::GetGlobalWarningDisplay());
   vtkObject::SetGlobalWarningDisplay(display);

@@ -111,7 +111,7 @@ const std::vector<std::vector<vtkIdType>> FacesWithStripSplit = {
 // The model as Open Model reads it.
 vtkSmartPointer<vtkPolyData> ReadBack(const std::string& path) {
   auto model = vtkSmartPointer<vtkPolyData>::New();
-  const selvane::ModelFileReadResult read = selvane::ReadModel(path, model);
+  const selvane::Result read = selvane::ReadModel(path, model);
   EXPECT_TRUE(read.Ok()) << path << ": " << read.Reason;
   return model;
 }

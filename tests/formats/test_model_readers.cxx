@@ -32,8 +32,8 @@
 
 #include <unistd.h>
 
-using selvane::ModelFileProblem;
-using selvane::ModelFileReadResult;
+using selvane::ErrorCode;
+using selvane::Result;
 namespace fs = std::filesystem;
 
 namespace {
@@ -70,10 +70,10 @@ private:
   bool Big;
 };
 
-using Reader = std::function<ModelFileReadResult(const std::string&, vtkPolyData*)>;
+using Reader = std::function<Result(const std::string&, vtkPolyData*)>;
 
-ModelFileReadResult ReadWith(ModelFileReadResult (*read)(const char*, std::size_t, vtkPolyData*),
-                             const std::string& bytes, vtkPolyData* model) {
+Result ReadWith(Result (*read)(const char*, std::size_t, vtkPolyData*), const std::string& bytes,
+                vtkPolyData* model) {
   return read(bytes.data(), bytes.size(), model);
 }
 
@@ -108,7 +108,7 @@ std::vector<std::vector<double>> TetraCorners() {
 }
 
 // Opens as the tetrahedron, with `points` points.
-void ExpectTetra(ModelFileReadResult read, vtkPolyData* model, vtkIdType points) {
+void ExpectTetra(Result read, vtkPolyData* model, vtkIdType points) {
   ASSERT_TRUE(read.Ok()) << read.Reason;
   EXPECT_TRUE(read.Reason.empty());
   EXPECT_EQ(model->GetNumberOfPoints(), points);
@@ -119,11 +119,9 @@ void ExpectTetra(ModelFileReadResult read, vtkPolyData* model, vtkIdType points)
 }
 
 // Refused with problem and a reason holding `words`, and nothing left in the model.
-void ExpectRefused(ModelFileReadResult read, vtkPolyData* model, ModelFileProblem problem,
-                   const std::string& words) {
+void ExpectRefused(Result read, vtkPolyData* model, ErrorCode problem, const std::string& words) {
   EXPECT_FALSE(read.Ok());
-  EXPECT_EQ(read.Problem, problem)
-      << selvane::ModelFileProblemName(read.Problem) << ": " << read.Reason;
+  EXPECT_EQ(read.Code, problem) << selvane::ErrorCodeName(read.Code) << ": " << read.Reason;
   EXPECT_NE(read.Reason.find(words), std::string::npos) << read.Reason;
   EXPECT_EQ(read.Reason.find('\n'), std::string::npos) << read.Reason;
   EXPECT_EQ(model->GetNumberOfPoints(), 0);
@@ -228,45 +226,43 @@ TEST(StlReader, DamagedFilesAreRefusedWithTheirReason) {
   const auto read = [&](const std::string& bytes) {
     return selvane::ReadStlModelBytes(bytes.data(), bytes.size(), model);
   };
-  ExpectRefused(read(binary.substr(0, binary.size() - 25)), model, ModelFileProblem::Truncated,
+  ExpectRefused(read(binary.substr(0, binary.size() - 25)), model, ErrorCode::Truncated,
                 "cut mid-record: 4 triangles declared, 3.5 present");
-  ExpectRefused(read(BinaryStl("tetra", 1000)), model, ModelFileProblem::Truncated,
+  ExpectRefused(read(BinaryStl("tetra", 1000)), model, ErrorCode::Truncated,
                 "1000 triangles declared, 4 present");
-  ExpectRefused(read(binary + "xx"), model, ModelFileProblem::Malformed,
+  ExpectRefused(read(binary + "xx"), model, ErrorCode::Malformed,
                 "4 triangles declared, but the file holds 2 bytes more");
-  ExpectRefused(read(BinaryStl("tetra", 0).substr(0, 84)), model, ModelFileProblem::NoGeometry,
+  ExpectRefused(read(BinaryStl("tetra", 0).substr(0, 84)), model, ErrorCode::NoGeometry,
                 "no triangles");
   const float nan = std::numeric_limits<float>::quiet_NaN();
   ExpectRefused(read(BinaryStl("tetra", 4, [&](int t, int, int) { return t == 2 ? nan : 1.f; })),
-                model, ModelFileProblem::BadCoordinate, "triangle 2");
+                model, ErrorCode::BadCoordinate, "triangle 2");
   ExpectRefused(read(BinaryStl("tetra", 4,
                                [](int t, int k, int) {
                                  return t == 3 && k == 1 ? std::numeric_limits<float>::infinity()
                                                          : 0.f;
                                })),
-                model, ModelFileProblem::BadCoordinate, "triangle 3");
-  ExpectRefused(read(""), model, ModelFileProblem::Malformed, "the file is empty");
-  ExpectRefused(read(std::string("\x01\x02\x03", 3)), model, ModelFileProblem::Truncated,
-                "too short");
+                model, ErrorCode::BadCoordinate, "triangle 3");
+  ExpectRefused(read(""), model, ErrorCode::Malformed, "the file is empty");
+  ExpectRefused(read(std::string("\x01\x02\x03", 3)), model, ErrorCode::Truncated, "too short");
 
   const std::string ascii = AsciiStl();
-  ExpectRefused(read(ascii.substr(0, ascii.rfind("endsolid"))), model, ModelFileProblem::Truncated,
+  ExpectRefused(read(ascii.substr(0, ascii.rfind("endsolid"))), model, ErrorCode::Truncated,
                 "no \"endsolid\"");
-  ExpectRefused(read(ascii.substr(0, ascii.find("endloop"))), model, ModelFileProblem::Truncated,
+  ExpectRefused(read(ascii.substr(0, ascii.find("endloop"))), model, ErrorCode::Truncated,
                 "ends inside facet 0");
-  ExpectRefused(read(AsciiStl("      vertex 0 0 0\n")), model, ModelFileProblem::BadCell,
+  ExpectRefused(read(AsciiStl("      vertex 0 0 0\n")), model, ErrorCode::BadCell,
                 "more than 3 vertices");
   ExpectRefused(read(Replace(ascii, "vertex 1.500000", "vertex nan")), model,
-                ModelFileProblem::BadCoordinate, "line 5: the coordinate \"nan\"");
+                ErrorCode::BadCoordinate, "line 5: the coordinate \"nan\"");
   ExpectRefused(read(Replace(ascii, "vertex 1.500000", "vertex 1e39")), model,
-                ModelFileProblem::BadCoordinate, "single-precision range");
+                ErrorCode::BadCoordinate, "single-precision range");
   ExpectRefused(read(Replace(ascii, "vertex 1.500000", "vertex 1.5.2")), model,
-                ModelFileProblem::Malformed, "\"1.5.2\" is not a number");
-  ExpectRefused(read(Replace(ascii, "outer loop", "outer lop")), model, ModelFileProblem::Malformed,
+                ErrorCode::Malformed, "\"1.5.2\" is not a number");
+  ExpectRefused(read(Replace(ascii, "outer loop", "outer lop")), model, ErrorCode::Malformed,
                 "\"loop\" expected, found \"lop\"");
-  ExpectRefused(read("solid empty\nendsolid empty\n"), model, ModelFileProblem::NoGeometry,
-                "no facets");
-  ExpectRefused(read("hello, this is not a model\n"), model, ModelFileProblem::Malformed,
+  ExpectRefused(read("solid empty\nendsolid empty\n"), model, ErrorCode::NoGeometry, "no facets");
+  ExpectRefused(read("hello, this is not a model\n"), model, ErrorCode::Malformed,
                 "does not start with \"solid\"");
 
   // Every cut of either kind of file is refused, whatever byte it falls on.
@@ -377,8 +373,7 @@ TEST(PlyReader, EveryEncodingAndLayoutOpens) {
           // Integer coordinates: the tetrahedron scaled to whole numbers is not ours; the
           // counts and the values read are.
           const std::string bytes = Ply(kind, "int", extra);
-          const ModelFileReadResult read =
-              selvane::ReadPlyModelBytes(bytes.data(), bytes.size(), model);
+          const Result read = selvane::ReadPlyModelBytes(bytes.data(), bytes.size(), model);
           ASSERT_TRUE(read.Ok()) << read.Reason;
           double p[3];
           model->GetPoint(1, p);
@@ -411,15 +406,15 @@ TEST(PlyReader, DamagedFilesAreRefusedWithTheirReason) {
   };
   for (PlyKind kind : {PlyKind::Ascii, PlyKind::Little, PlyKind::Big}) {
     SCOPED_TRACE(static_cast<int>(kind));
-    ExpectRefused(read(Ply(kind, "float", true, 4)), model, ModelFileProblem::IdOutOfRange,
+    ExpectRefused(read(Ply(kind, "float", true, 4)), model, ErrorCode::IdOutOfRange,
                   "face 3 names vertex 4, but there are 4 vertices");
-    ExpectRefused(read(Ply(kind, "float", false, -1)), model, ModelFileProblem::IdOutOfRange,
+    ExpectRefused(read(Ply(kind, "float", false, -1)), model, ErrorCode::IdOutOfRange,
                   "names vertex -1");
-    ExpectRefused(read(Ply(kind, "float", true, 3, 5)), model, ModelFileProblem::Truncated, "face");
+    ExpectRefused(read(Ply(kind, "float", true, 3, 5)), model, ErrorCode::Truncated, "face");
     ExpectRefused(read(Replace(Ply(kind, "double"), "element vertex 4", "element vertex 40")),
-                  model, ModelFileProblem::Truncated, "40 vertex rows declared");
+                  model, ErrorCode::Truncated, "40 vertex rows declared");
     ExpectRefused(read(Replace(Ply(kind, "double"), "element face 4", "element face 4000000000")),
-                  model, ModelFileProblem::Truncated, "4000000000 face rows declared");
+                  model, ErrorCode::Truncated, "4000000000 face rows declared");
     // Every cut is refused, in the header or in the data.
     const std::string whole = Ply(kind, "float", true);
     const std::size_t end = kind == PlyKind::Ascii ? whole.size() - 8 : whole.size();
@@ -431,34 +426,34 @@ TEST(PlyReader, DamagedFilesAreRefusedWithTheirReason) {
   }
   // A little-endian file labelled big-endian reads as nonsense, and is refused.
   ExpectRefused(read(Replace(Ply(PlyKind::Little), "little", "big")), model,
-                ModelFileProblem::IdOutOfRange, "names vertex 16777216");
+                ErrorCode::IdOutOfRange, "names vertex 16777216");
   const float nan = std::numeric_limits<float>::quiet_NaN();
   std::string withNan = Ply(PlyKind::Little);
   const std::size_t firstZ = withNan.find("end_header\n") + 11 + 8;
   std::memcpy(&withNan[firstZ], &nan, 4);
-  ExpectRefused(read(withNan), model, ModelFileProblem::BadCoordinate, "vertex 0");
-  ExpectRefused(read(Replace(Ply(PlyKind::Ascii), "1.5", "nan")), model,
-                ModelFileProblem::BadCoordinate, "vertex 1");
-  ExpectRefused(read(Replace(Ply(PlyKind::Ascii), "3 0 1 2", "2 0 1")), model,
-                ModelFileProblem::BadCell, "face 0 has 2 vertices");
-  ExpectRefused(read(Replace(Ply(PlyKind::Ascii), "2.25", "2,25")), model,
-                ModelFileProblem::Malformed, "\"2,25\" is not a number");
-  ExpectRefused(read(Ply(PlyKind::Ascii) + "7\n"), model, ModelFileProblem::Malformed,
+  ExpectRefused(read(withNan), model, ErrorCode::BadCoordinate, "vertex 0");
+  ExpectRefused(read(Replace(Ply(PlyKind::Ascii), "1.5", "nan")), model, ErrorCode::BadCoordinate,
+                "vertex 1");
+  ExpectRefused(read(Replace(Ply(PlyKind::Ascii), "3 0 1 2", "2 0 1")), model, ErrorCode::BadCell,
+                "face 0 has 2 vertices");
+  ExpectRefused(read(Replace(Ply(PlyKind::Ascii), "2.25", "2,25")), model, ErrorCode::Malformed,
+                "\"2,25\" is not a number");
+  ExpectRefused(read(Ply(PlyKind::Ascii) + "7\n"), model, ErrorCode::Malformed,
                 "data follows the last element");
-  ExpectRefused(read(Ply(PlyKind::Little) + "\nx"), model, ModelFileProblem::Malformed,
+  ExpectRefused(read(Ply(PlyKind::Little) + "\nx"), model, ErrorCode::Malformed,
                 "2 bytes follow the last element");
   ExpectTetra(read(Ply(PlyKind::Big) + "\r\n"), model, 4);
   ExpectRefused(read(Replace(Ply(PlyKind::Ascii), "property float y", "property float128 y")),
-                model, ModelFileProblem::Malformed, "header line 6: unknown type \"float128\"");
+                model, ErrorCode::Malformed, "header line 6: unknown type \"float128\"");
   ExpectRefused(read(Replace(Ply(PlyKind::Ascii), "end_header", "end_heder")), model,
-                ModelFileProblem::Malformed, "unknown keyword \"end_heder\"");
+                ErrorCode::Malformed, "unknown keyword \"end_heder\"");
   ExpectRefused(read(Replace(Ply(PlyKind::Ascii), "property float z\n", "")), model,
-                ModelFileProblem::Malformed, "no property z");
+                ErrorCode::Malformed, "no property z");
   ExpectRefused(read(Replace(Ply(PlyKind::Ascii), "element face", "element edge")), model,
-                ModelFileProblem::NoGeometry, "no face element");
+                ErrorCode::NoGeometry, "no face element");
   ExpectRefused(read(Replace(Ply(PlyKind::Ascii), "format ascii 1.0", "format ascii 2.0")), model,
-                ModelFileProblem::Malformed, "\"format ENCODING 1.0\" expected");
-  ExpectRefused(read("plyx\n"), model, ModelFileProblem::Malformed, "not a PLY file");
+                ErrorCode::Malformed, "\"format ENCODING 1.0\" expected");
+  ExpectRefused(read("plyx\n"), model, ErrorCode::Malformed, "not a PLY file");
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -501,37 +496,35 @@ TEST(OffReader, DamagedFilesAreRefusedWithTheirReason) {
     return selvane::ReadOffModelBytes(text.data(), text.size(), model);
   };
   const std::string off = Off();
-  ExpectRefused(read(Replace(off, "3 1 2 3", "3 1 2 4")), model, ModelFileProblem::IdOutOfRange,
+  ExpectRefused(read(Replace(off, "3 1 2 3", "3 1 2 4")), model, ErrorCode::IdOutOfRange,
                 "line 11: face 3 names vertex 4, but there are 4 vertices");
-  ExpectRefused(read(Replace(off, "3 1 2 3", "3 1 2 -1")), model, ModelFileProblem::IdOutOfRange,
+  ExpectRefused(read(Replace(off, "3 1 2 3", "3 1 2 -1")), model, ErrorCode::IdOutOfRange,
                 "names vertex -1");
-  ExpectRefused(read(Replace(off, "3 0 1 2", "2 0 1")), model, ModelFileProblem::BadCell,
+  ExpectRefused(read(Replace(off, "3 0 1 2", "2 0 1")), model, ErrorCode::BadCell,
                 "face 0 has 2 vertices");
-  ExpectRefused(read(Replace(off, "3 0 1 2", "4 0 1 2")), model, ModelFileProblem::Truncated,
+  ExpectRefused(read(Replace(off, "3 0 1 2", "4 0 1 2")), model, ErrorCode::Truncated,
                 "face 0 declares 4 vertices but lists 3");
-  ExpectRefused(read(Replace(off, "1.500000", "nan")), model, ModelFileProblem::BadCoordinate,
+  ExpectRefused(read(Replace(off, "1.500000", "nan")), model, ErrorCode::BadCoordinate,
                 "vertex 1: the coordinate \"nan\"");
-  ExpectRefused(read(Replace(off, "1.500000", "-inf")), model, ModelFileProblem::BadCoordinate,
+  ExpectRefused(read(Replace(off, "1.500000", "-inf")), model, ErrorCode::BadCoordinate,
                 "\"-inf\"");
   ExpectRefused(read(Replace(off, "1.500000 0.000000 0.000000", "1.5 0")), model,
-                ModelFileProblem::Malformed, "vertex 1 has 2 numbers");
-  ExpectRefused(read(Replace(off, "4 4 6", "4 900000000 6")), model, ModelFileProblem::Truncated,
+                ErrorCode::Malformed, "vertex 1 has 2 numbers");
+  ExpectRefused(read(Replace(off, "4 4 6", "4 900000000 6")), model, ErrorCode::Truncated,
                 "900000000 faces declared, more than");
-  ExpectRefused(read(Replace(off, "4 4 6", "5 4 6")), model, ModelFileProblem::Malformed,
+  ExpectRefused(read(Replace(off, "4 4 6", "5 4 6")), model, ErrorCode::Malformed,
                 "vertex 4 has 4 numbers");
-  ExpectRefused(read(Replace(off, "4 4 6", "4 3 6")), model, ModelFileProblem::Malformed,
+  ExpectRefused(read(Replace(off, "4 4 6", "4 3 6")), model, ErrorCode::Malformed,
                 "more lines than");
-  ExpectRefused(read(Replace(off, "4 4 6", "4 4 x")), model, ModelFileProblem::Malformed,
+  ExpectRefused(read(Replace(off, "4 4 6", "4 4 x")), model, ErrorCode::Malformed,
                 "\"VERTICES FACES EDGES\" expected");
-  ExpectRefused(read(Replace(off, "OFF", "4OFF")), model, ModelFileProblem::Unsupported,
-                "4-dimensional");
-  ExpectRefused(read(Replace(off, "OFF", "OFF BINARY")), model, ModelFileProblem::Unsupported,
+  ExpectRefused(read(Replace(off, "OFF", "4OFF")), model, ErrorCode::Unsupported, "4-dimensional");
+  ExpectRefused(read(Replace(off, "OFF", "OFF BINARY")), model, ErrorCode::Unsupported,
                 "binary OFF");
-  ExpectRefused(read(Replace(off, "OFF", "PLY")), model, ModelFileProblem::Malformed,
-                "not an OFF file");
-  ExpectRefused(read(Replace(off, "0 1 3  #", "0 1 3 1 2 3 4 5 #")), model,
-                ModelFileProblem::Malformed, "more than its 3 indices and a colour");
-  ExpectRefused(read(""), model, ModelFileProblem::Malformed, "empty");
+  ExpectRefused(read(Replace(off, "OFF", "PLY")), model, ErrorCode::Malformed, "not an OFF file");
+  ExpectRefused(read(Replace(off, "0 1 3  #", "0 1 3 1 2 3 4 5 #")), model, ErrorCode::Malformed,
+                "more than its 3 indices and a colour");
+  ExpectRefused(read(""), model, ErrorCode::Malformed, "empty");
   // Every cut before the last face's line is refused.
   for (std::size_t size = 0; size < off.rfind("3 1 2 3"); ++size) {
     SCOPED_TRACE(size);
@@ -584,36 +577,35 @@ TEST(ObjReader, DamagedFilesAreRefusedWithTheirReason) {
     return selvane::ReadObjModelBytes(text.data(), text.size(), model);
   };
   const std::string obj = Obj();
-  ExpectRefused(read(Replace(obj, "f 2 3 4", "f 2 3 5")), model, ModelFileProblem::IdOutOfRange,
+  ExpectRefused(read(Replace(obj, "f 2 3 4", "f 2 3 5")), model, ErrorCode::IdOutOfRange,
                 "line 18: a face names vertex \"5\", but 4 vertices are defined before it");
-  ExpectRefused(read(Replace(obj, "f 2 3 4", "f 2 3 0")), model, ModelFileProblem::IdOutOfRange,
+  ExpectRefused(read(Replace(obj, "f 2 3 4", "f 2 3 0")), model, ErrorCode::IdOutOfRange,
                 "vertex \"0\"");
-  ExpectRefused(read(Replace(obj, "f 2 3 4", "f 2 3 -5")), model, ModelFileProblem::IdOutOfRange,
+  ExpectRefused(read(Replace(obj, "f 2 3 4", "f 2 3 -5")), model, ErrorCode::IdOutOfRange,
                 "vertex \"-5\"");
-  ExpectRefused(read(Obj("%/4")), model, ModelFileProblem::IdOutOfRange,
+  ExpectRefused(read(Obj("%/4")), model, ErrorCode::IdOutOfRange,
                 "texture coordinate \"4\", but 3");
-  ExpectRefused(read(Obj("%//2")), model, ModelFileProblem::IdOutOfRange, "normal \"2\", but 1");
-  ExpectRefused(read(Obj("%/")), model, ModelFileProblem::Malformed,
-                "not v, v/vt, v//vn or v/vt/vn");
-  ExpectRefused(read(Replace(obj, "f 2 3 4", "f 2 x 4")), model, ModelFileProblem::Malformed,
+  ExpectRefused(read(Obj("%//2")), model, ErrorCode::IdOutOfRange, "normal \"2\", but 1");
+  ExpectRefused(read(Obj("%/")), model, ErrorCode::Malformed, "not v, v/vt, v//vn or v/vt/vn");
+  ExpectRefused(read(Replace(obj, "f 2 3 4", "f 2 x 4")), model, ErrorCode::Malformed,
                 "which is not an index");
-  ExpectRefused(read(Replace(obj, "f 2 3 4", "f 2 3")), model, ModelFileProblem::BadCell,
+  ExpectRefused(read(Replace(obj, "f 2 3 4", "f 2 3")), model, ErrorCode::BadCell,
                 "a face with 2 vertices");
-  ExpectRefused(read(Replace(obj, "v 1.500000", "v nan")), model, ModelFileProblem::BadCoordinate,
+  ExpectRefused(read(Replace(obj, "v 1.500000", "v nan")), model, ErrorCode::BadCoordinate,
                 "vertex 2: the coordinate \"nan\"");
-  ExpectRefused(read(Replace(obj, "v 1.500000", "v inf")), model, ModelFileProblem::BadCoordinate,
+  ExpectRefused(read(Replace(obj, "v 1.500000", "v inf")), model, ErrorCode::BadCoordinate,
                 "\"inf\"");
-  ExpectRefused(read(Replace(obj, "v 1.500000", "v 1,5")), model, ModelFileProblem::Malformed,
+  ExpectRefused(read(Replace(obj, "v 1.500000", "v 1,5")), model, ErrorCode::Malformed,
                 "\"1,5\" is not a number");
-  ExpectRefused(read(Replace(obj, "s 1", "curv 0 1 1 2")), model, ModelFileProblem::Unsupported,
+  ExpectRefused(read(Replace(obj, "s 1", "curv 0 1 1 2")), model, ErrorCode::Unsupported,
                 "free-form geometry");
-  ExpectRefused(read(Replace(obj, "s 1", "bogus 1")), model, ModelFileProblem::Malformed,
+  ExpectRefused(read(Replace(obj, "s 1", "bogus 1")), model, ErrorCode::Malformed,
                 "unknown statement \"bogus\"");
-  ExpectRefused(read("v 0 0 0\nv 1 0 0\n"), model, ModelFileProblem::NoGeometry, "only vertices");
-  ExpectRefused(read("# nothing\n"), model, ModelFileProblem::NoGeometry, "no vertices");
+  ExpectRefused(read("v 0 0 0\nv 1 0 0\n"), model, ErrorCode::NoGeometry, "only vertices");
+  ExpectRefused(read("# nothing\n"), model, ErrorCode::NoGeometry, "no vertices");
   // A file cut mid-vertex.
   const std::string cut = obj.substr(0, obj.find("v 0.000000 2.250000") + 12);
-  ExpectRefused(read(cut), model, ModelFileProblem::Truncated, "vertex 3 has 2 numbers");
+  ExpectRefused(read(cut), model, ErrorCode::Truncated, "vertex 3 has 2 numbers");
   // Every cut either is refused or opens a model that passes the check.
   for (std::size_t size = 0; size < obj.size(); ++size) {
     if (read(obj.substr(0, size)).Ok()) {
@@ -637,15 +629,15 @@ TEST(ModelFormats, TheExtensionChoosesTheReader) {
   ExpectTetra(selvane::ReadModel(folder.Write("tetra.OBJ", Obj()), model), model, 4);
   // An OBJ file named .stl is read as STL, and refused as one.
   ExpectRefused(selvane::ReadModel(folder.Write("obj.stl", Obj()), model), model,
-                ModelFileProblem::Malformed, "does not start with \"solid\"");
+                ErrorCode::Malformed, "does not start with \"solid\"");
   ExpectRefused(selvane::ReadModel(folder.Write("tetra.xyz", Obj()), model), model,
-                ModelFileProblem::Unsupported,
+                ErrorCode::Unsupported,
                 "\".xyz\" is not a model format Selvane opens (known: .vtk .vtp .stl .ply .obj "
                 ".off)");
   ExpectRefused(selvane::ReadModel((folder.Path / "missing.ply").string(), model), model,
-                ModelFileProblem::CannotRead, "cannot open the file");
-  ExpectRefused(selvane::ReadModel(folder.Path.string() + "/", model), model,
-                ModelFileProblem::CannotRead, "folder");
+                ErrorCode::CannotOpen, "cannot open the file");
+  ExpectRefused(selvane::ReadModel(folder.Path.string() + "/", model), model, ErrorCode::CannotOpen,
+                "folder");
   EXPECT_EQ(selvane::ModelFormatOfPath("dir.with.dots/model"), selvane::ModelFormat::LegacyVtk);
   EXPECT_EQ(selvane::ModelFormatOfPath("a/b.VTP"), selvane::ModelFormat::Vtp);
 
@@ -659,7 +651,7 @@ TEST(ModelFormats, TheExtensionChoosesTheReader) {
   EXPECT_EQ(model->GetCellData()->GetScalars()->GetTuple1(3), 3);
   ExpectRefused(
       selvane::ReadModel(folder.Write("bad.vtk", Replace(legacy, "3 1 2 3", "3 1 2 9")), model),
-      model, ModelFileProblem::IdOutOfRange, "");
+      model, ErrorCode::IdOutOfRange, "");
 }
 
 TEST(ModelFormats, TheCheckAfterReadingRefusesWhatNoModelMayHold) {
@@ -680,22 +672,22 @@ TEST(ModelFormats, TheCheckAfterReadingRefusesWhatNoModelMayHold) {
   EXPECT_TRUE(selvane::CheckReadModel(tetra()).Ok());
   auto far = tetra();
   far->GetPoints()->SetPoint(2, 0, 1e300, 0);
-  EXPECT_EQ(selvane::CheckReadModel(far).Problem, ModelFileProblem::BadCoordinate);
+  EXPECT_EQ(selvane::CheckReadModel(far).Code, ErrorCode::BadCoordinate);
   auto outside = tetra();
   outside->GetPolys()->ReplaceCellAtId(1, {0, 1, 4});
-  EXPECT_EQ(selvane::CheckReadModel(outside).Problem, ModelFileProblem::InvalidOutput);
+  EXPECT_EQ(selvane::CheckReadModel(outside).Code, ErrorCode::InvalidOutput);
   auto thin = tetra();
   vtkNew<vtkCellArray> two;
   const vtkIdType pair[2] = {0, 1};
   two->InsertNextCell(2, pair);
   thin->SetPolys(two);
-  EXPECT_EQ(selvane::CheckReadModel(thin).Problem, ModelFileProblem::InvalidOutput);
+  EXPECT_EQ(selvane::CheckReadModel(thin).Code, ErrorCode::InvalidOutput);
   auto scalars = tetra();
   vtkNew<vtkFloatArray> short_;
   short_->SetNumberOfValues(3);
   scalars->GetCellData()->SetScalars(short_);
-  EXPECT_EQ(selvane::CheckReadModel(scalars).Problem, ModelFileProblem::InvalidOutput);
-  EXPECT_EQ(selvane::CheckReadModel(vtkNew<vtkPolyData>()).Problem, ModelFileProblem::NoGeometry);
+  EXPECT_EQ(selvane::CheckReadModel(scalars).Code, ErrorCode::InvalidOutput);
+  EXPECT_EQ(selvane::CheckReadModel(vtkNew<vtkPolyData>()).Code, ErrorCode::NoGeometry);
 }
 
 } // namespace

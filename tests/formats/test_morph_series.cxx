@@ -19,7 +19,7 @@
 #include <string>
 
 using namespace selvane::formats;
-using selvane::ModelFileReadResult;
+using selvane::Result;
 namespace fs = std::filesystem;
 
 namespace {
@@ -97,7 +97,7 @@ TEST_F(MorphSeriesTest, CollectionListsEveryFrameAndEachOpensAgain) {
 
     // Opened again as Open Model opens a .vtp, with its checks.
     vtkNew<vtkPolyData> back;
-    const ModelFileReadResult read = selvane::ReadVtpModel(Dir + "/" + name, back);
+    const Result read = selvane::ReadVtpModel(Dir + "/" + name, back);
     ASSERT_TRUE(read.Ok()) << name << ": " << read.Reason;
     ASSERT_EQ(back->GetNumberOfPoints(), 4) << name;
     ASSERT_EQ(back->GetNumberOfPolys(), 1) << name;

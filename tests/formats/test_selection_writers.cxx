@@ -87,7 +87,7 @@ TEST(IdFileWriter, EntriesOfVtkIdList) {
 TEST(IdFileWriter, StreamFailureIsReported) {
   std::ostringstream os;
   os.setstate(std::ios::badbit);
-  EXPECT_FALSE(WriteIdFile(os, IdFileKind::Cells, {1}));
+  EXPECT_EQ(WriteIdFile(os, IdFileKind::Cells, {1}).Code, selvane::ErrorCode::CannotWrite);
 }
 
 TEST(CellPointsExport, SharedPointsAppearOnceAndSelectedStaysSelected) {
@@ -133,6 +133,10 @@ TEST(PointsWriter, EntryOutsideTheModelFails) {
   EXPECT_FALSE(FormatPointsFile(out, {0, 5}, pts));
   EXPECT_FALSE(FormatPointsFile(out, {Withdrawn(9)}, pts));
   EXPECT_FALSE(FormatPointsFile(out, {0}, nullptr));
+  // The refusal names the point that is missing, withdrawn or not.
+  const selvane::Result missing = FormatPointsFile(out, {0, Withdrawn(9)}, pts);
+  EXPECT_EQ(missing.Code, selvane::ErrorCode::Refused);
+  EXPECT_EQ(missing.Reason, "point 9 is not in the model (5 points)");
 }
 
 TEST(TransformationsWriter, PointLinesWithTargets) {
@@ -150,8 +154,9 @@ TEST(TransformationsWriter, PointLinesWithTargets) {
             "-1.000000 0.000000 0.000000 5.000000 5.000000 5.000000\n"
             "-1.000000 0.000000 0.000000 5.000000 5.000000 5.000000\n");
   // Targets must be parallel to the entries.
-  EXPECT_FALSE(FormatPointTransformationsFile(out, {3}, {}, pts));
-  EXPECT_FALSE(FormatPointTransformationsFile(out, {8}, {{0, 0, 0}}, pts));
+  EXPECT_EQ(FormatPointTransformationsFile(out, {3}, {}, pts).Reason, "0 targets for 1 points");
+  EXPECT_EQ(FormatPointTransformationsFile(out, {8}, {{0, 0, 0}}, pts).Reason,
+            "point 8 is not in the model (5 points)");
 }
 
 TEST(TransformationsWriter, ModelWithoutPointsHasZeroBounds) {
@@ -169,7 +174,7 @@ TEST(TransformationsWriter, StreamForms) {
   EXPECT_EQ(b.str(), std::string("# Points Transformations\n") + kSampleBounds);
   std::ostringstream bad;
   bad.setstate(std::ios::badbit);
-  EXPECT_FALSE(WritePointsFile(bad, {1}, pts));
+  EXPECT_EQ(WritePointsFile(bad, {1}, pts).Code, selvane::ErrorCode::CannotWrite);
 }
 
 // ------------------------------------------------------------------------------ Numbers ----

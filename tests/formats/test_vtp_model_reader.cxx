@@ -29,7 +29,7 @@
 #include <unistd.h>
 
 namespace fs = std::filesystem;
-using selvane::ModelFileProblem;
+using selvane::ErrorCode;
 
 namespace {
 
@@ -225,12 +225,12 @@ TEST_P(WrittenByVtk, OpensWithThePointsCellsAndScalarsOfTheFile) {
   vtkSmartPointer<vtkPolyData> model = SampleModel();
   const std::string path = WriteVtp(model, GetParam(), Name(GetParam()) + ".vtp");
   vtkNew<vtkPolyData> read;
-  const selvane::ModelFileReadResult result = selvane::ReadVtpModel(path, read);
+  const selvane::Result result = selvane::ReadVtpModel(path, read);
   ASSERT_TRUE(result.Ok()) << result.Reason;
   ExpectSameModel(model, read);
   // Held in part, as a large file is: the same model.
   vtkNew<vtkPolyData> inPart;
-  const selvane::ModelFileReadResult partial = selvane::ReadVtpModel(path, inPart, 16);
+  const selvane::Result partial = selvane::ReadVtpModel(path, inPart, 16);
   ASSERT_TRUE(partial.Ok()) << partial.Reason;
   ExpectSameModel(model, inPart);
 }
@@ -271,8 +271,7 @@ TEST(HandWritten, BigEndianAppendedDataOpen) {
       "\"/>\n</Polys>\n</Piece>\n</PolyData>\n<AppendedData encoding=\"raw\">\n_" + points +
       connectivity + offsets + "\n</AppendedData>\n</VTKFile>\n";
   vtkNew<vtkPolyData> read;
-  const selvane::ModelFileReadResult result =
-      selvane::ReadVtpModel(WriteFile("big-endian.vtp", file), read);
+  const selvane::Result result = selvane::ReadVtpModel(WriteFile("big-endian.vtp", file), read);
   ASSERT_TRUE(result.Ok()) << result.Reason;
   EXPECT_EQ(3, read->GetNumberOfPoints());
   EXPECT_EQ(1, read->GetNumberOfPolys());
@@ -280,12 +279,12 @@ TEST(HandWritten, BigEndianAppendedDataOpen) {
 }
 
 // Refused: the kind of problem, and the model given to the reader untouched.
-void ExpectRefused(const std::string& path, ModelFileProblem kind, const std::string& words = "") {
+void ExpectRefused(const std::string& path, ErrorCode kind, const std::string& words = "") {
   vtkSmartPointer<vtkPolyData> loaded = SampleModel(3);
   const vtkIdType before = loaded->GetNumberOfPoints();
-  const selvane::ModelFileReadResult result = selvane::ReadVtpModel(path, loaded);
+  const selvane::Result result = selvane::ReadVtpModel(path, loaded);
   EXPECT_FALSE(result.Ok()) << path;
-  EXPECT_EQ(selvane::ModelFileProblemName(kind), selvane::ModelFileProblemName(result.Problem))
+  EXPECT_EQ(selvane::ErrorCodeName(kind), selvane::ErrorCodeName(result.Code))
       << path << ": " << result.Reason;
   EXPECT_FALSE(result.Reason.empty());
   EXPECT_EQ(std::string::npos, result.Reason.find('\n')) << result.Reason;
@@ -313,22 +312,22 @@ TEST(DamagedStructure, IsRefusedBeforeVtkReadsIt) {
   const std::string raw = Written({Mode::AppendedRaw, Packing::None, false});
   ExpectRefused(
       WriteFile("grid.vtp", Replace(raw, "type=\"PolyData\"", "type=\"UnstructuredGrid\"")),
-      ModelFileProblem::NotPolyData, "UnstructuredGrid");
+      ErrorCode::NotPolyData, "UnstructuredGrid");
   ExpectRefused(WriteFile("legacy.vtp", "# vtk DataFile Version 4.2\nx\nASCII\n"),
-                ModelFileProblem::Malformed);
-  ExpectRefused(WriteFile("empty.vtp", ""), ModelFileProblem::Malformed);
+                ErrorCode::Malformed);
+  ExpectRefused(WriteFile("empty.vtp", ""), ErrorCode::Malformed);
   ExpectRefused(WriteFile("two-pieces.vtp",
                           Replace(raw, "</PolyData>", "<Piece NumberOfPoints=\"0\"/></PolyData>")),
-                ModelFileProblem::Unsupported, "Piece");
+                ErrorCode::Unsupported, "Piece");
   ExpectRefused(
       WriteFile("count.vtp", Replace(raw, "NumberOfPoints=\"36\"", "NumberOfPoints=\"-36\"")),
-      ModelFileProblem::Malformed, "NumberOfPoints");
+      ErrorCode::Malformed, "NumberOfPoints");
   ExpectRefused(WriteFile("string.vtp", Replace(raw, "type=\"Float32\" Name=\"region\"",
                                                 "type=\"String\" Name=\"region\"")),
-                ModelFileProblem::Unsupported, "String");
+                ErrorCode::Unsupported, "String");
   ExpectRefused(WriteFile("packer.vtp", Replace(Written({Mode::AppendedRaw, Packing::ZLib, false}),
                                                 "vtkZLibDataCompressor", "vtkOwnCompressor")),
-                ModelFileProblem::Unsupported, "vtkOwnCompressor");
+                ErrorCode::Unsupported, "vtkOwnCompressor");
   // VTK fills information vectors of the declared length at the index each value names.
   auto withKey = [&](const std::string& length, const std::string& lastIndex) {
     const std::string key =
@@ -344,15 +343,14 @@ TEST(DamagedStructure, IsRefusedBeforeVtkReadsIt) {
     }
     return file;
   };
-  ExpectRefused(WriteFile("information.vtp", withKey("100000000000", "1")),
-                ModelFileProblem::Malformed, "information");
-  ExpectRefused(WriteFile("index.vtp", withKey("2", "7")), ModelFileProblem::Malformed,
+  ExpectRefused(WriteFile("information.vtp", withKey("100000000000", "1")), ErrorCode::Malformed,
                 "information");
+  ExpectRefused(WriteFile("index.vtp", withKey("2", "7")), ErrorCode::Malformed, "information");
   vtkNew<vtkPolyData> read;
-  const selvane::ModelFileReadResult sound =
+  const selvane::Result sound =
       selvane::ReadVtpModel(WriteFile("key.vtp", withKey("2", "1")), read);
   EXPECT_TRUE(sound.Ok()) << sound.Reason;
-  ExpectRefused(Folder().Path.string(), ModelFileProblem::CannotRead, "folder");
+  ExpectRefused(Folder().Path.string(), ErrorCode::CannotOpen, "folder");
 }
 
 TEST(DamagedAppendedData, OffsetsOutsideTheBlockAreRefused) {
@@ -361,11 +359,11 @@ TEST(DamagedAppendedData, OffsetsOutsideTheBlockAreRefused) {
     const std::string file = Written(e);
     const std::string firstOffset = "offset=\"0\"";
     ExpectRefused(WriteFile("negative.vtp", Replace(file, firstOffset, "offset=\"-8\"")),
-                  ModelFileProblem::Malformed, "-8");
+                  ErrorCode::Malformed, "-8");
     ExpectRefused(WriteFile("far.vtp", Replace(file, firstOffset, "offset=\"99999999\"")),
-                  ModelFileProblem::Malformed, "99999999");
+                  ErrorCode::Malformed, "99999999");
     ExpectRefused(WriteFile("word.vtp", Replace(file, firstOffset, "offset=\"zero\"")),
-                  ModelFileProblem::Malformed);
+                  ErrorCode::Malformed);
   }
 }
 
@@ -373,11 +371,11 @@ TEST(DamagedAppendedData, BadBase64IsRefused) {
   std::string file = Written({Mode::AppendedBase64, Packing::None, false});
   const std::size_t data = file.find('_', file.find("<AppendedData")) + 1;
   file[data + 5] = '!';
-  ExpectRefused(WriteFile("bad64.vtp", file), ModelFileProblem::Malformed, "base64");
+  ExpectRefused(WriteFile("bad64.vtp", file), ErrorCode::Malformed, "base64");
   std::string inlined = Written({Mode::Inline, Packing::ZLib, false});
   const std::size_t at = inlined.find("format=\"binary\"");
   inlined[inlined.find('>', at) + 20] = '*';
-  ExpectRefused(WriteFile("bad-inline64.vtp", inlined), ModelFileProblem::Malformed, "base64");
+  ExpectRefused(WriteFile("bad-inline64.vtp", inlined), ErrorCode::Malformed, "base64");
 }
 
 TEST(DamagedCounts, CountsBeyondWhatTheDataHoldAreRefusedWithoutAllocating) {
@@ -387,8 +385,8 @@ TEST(DamagedCounts, CountsBeyondWhatTheDataHoldAreRefusedWithoutAllocating) {
       ExpectRefused(WriteFile("points-" + Name(e) + ".vtp",
                               Replace(file, "NumberOfPoints=\"36\"",
                                       std::string("NumberOfPoints=\"") + count + "\"")),
-                    count[0] == '4' && count[1] == '6' ? ModelFileProblem::TooLarge
-                                                       : ModelFileProblem::Truncated);
+                    count[0] == '4' && count[1] == '6' ? ErrorCode::TooLarge
+                                                       : ErrorCode::Truncated);
     }
   }
 }
@@ -407,11 +405,10 @@ TEST(DamagedCompression, InconsistentHeadersAreRefused) {
   // The first array is the point labels, in 64-byte blocks.
   const std::uint32_t blocks = static_cast<unsigned char>(file[data]);
   ASSERT_GT(blocks, 1u);
-  ExpectRefused(WriteFile("blocks.vtp", withWord(0, 0x7fffffff)), ModelFileProblem::Truncated,
-                "blocks");
-  ExpectRefused(WriteFile("size.vtp", withWord(1, 0x7fffff00)), ModelFileProblem::TooLarge);
-  ExpectRefused(WriteFile("last.vtp", withWord(2, 65)), ModelFileProblem::Malformed);
-  ExpectRefused(WriteFile("zero.vtp", withWord(1, 0)), ModelFileProblem::Malformed);
+  ExpectRefused(WriteFile("blocks.vtp", withWord(0, 0x7fffffff)), ErrorCode::Truncated, "blocks");
+  ExpectRefused(WriteFile("size.vtp", withWord(1, 0x7fffff00)), ErrorCode::TooLarge);
+  ExpectRefused(WriteFile("last.vtp", withWord(2, 65)), ErrorCode::Malformed);
+  ExpectRefused(WriteFile("zero.vtp", withWord(1, 0)), ErrorCode::Malformed);
   // Compressed bytes that do not expand to the block: VTK's own decompressor refuses them.
   std::string garbled = file;
   for (std::size_t i = 0; i < 6; ++i) {
@@ -433,16 +430,16 @@ TEST(DamagedCells, ConnectivityAndIdsThatDoNotAgreeAreRefused) {
   const std::size_t lastStart = text.find_last_of(" \n", last) + 1;
   std::string tooMany = ascii;
   tooMany.replace(values + lastStart, last + 1 - lastStart, "1000000000000000");
-  ExpectRefused(WriteFile("last-offset.vtp", tooMany), ModelFileProblem::Truncated, "connectivity");
+  ExpectRefused(WriteFile("last-offset.vtp", tooMany), ErrorCode::Truncated, "connectivity");
   std::string negative = ascii;
   negative.replace(values + lastStart, last + 1 - lastStart, "-4");
-  ExpectRefused(WriteFile("negative-offset.vtp", negative), ModelFileProblem::BadCell);
+  ExpectRefused(WriteFile("negative-offset.vtp", negative), ErrorCode::BadCell);
   // A point ID out of range in otherwise sound data.
   const std::size_t connectivity = ascii.find("Name=\"connectivity\"", polys);
   const std::size_t ids = ascii.find('>', connectivity) + 1;
   std::string outside = ascii;
   outside.replace(ascii.find_first_not_of(" \n", ids), 1, "99");
-  ExpectRefused(WriteFile("id.vtp", outside), ModelFileProblem::InvalidOutput);
+  ExpectRefused(WriteFile("id.vtp", outside), ErrorCode::InvalidOutput);
   // A coordinate that is not a number.
   const std::size_t points = ascii.find("<Points>");
   const std::size_t coordinates = ascii.find('>', ascii.find("<DataArray", points)) + 1;
@@ -469,7 +466,7 @@ TEST(LargeRawFile, ValuesReadFromTheFileAreCheckedOnVtksOutput) {
   for (Packing p : {Packing::None, Packing::LZ4}) {
     const std::string path = WriteVtp(model, {Mode::AppendedRaw, p, false}, "large.vtp");
     vtkNew<vtkPolyData> read;
-    const selvane::ModelFileReadResult result = selvane::ReadVtpModel(path, read);
+    const selvane::Result result = selvane::ReadVtpModel(path, read);
     ASSERT_TRUE(result.Ok()) << result.Reason;
     ExpectSameModel(model, read);
   }
@@ -481,29 +478,27 @@ TEST(LargeRawFile, ValuesReadFromTheFileAreCheckedOnVtksOutput) {
   std::string outside = file;
   const std::int64_t far = 1000000000;
   std::memcpy(&outside[ids + 8 * 40000], &far, sizeof far);
-  ExpectRefused(WriteFile("large-id.vtp", outside), ModelFileProblem::InvalidOutput);
+  ExpectRefused(WriteFile("large-id.vtp", outside), ErrorCode::InvalidOutput);
   // Offsets that decrease in the middle, with their first and last ones sound: VTK's reader
   // itself refuses them.
   const std::size_t ends = RawValuesAt(file, "<Polys>", "offsets");
   std::string decreasing = file;
   const std::int64_t back = 3;
   std::memcpy(&decreasing[ends + 8 * 20000], &back, sizeof back);
-  ExpectRefused(WriteFile("large-offsets.vtp", decreasing), ModelFileProblem::ReaderReported,
-                "offsets");
+  ExpectRefused(WriteFile("large-offsets.vtp", decreasing), ErrorCode::ReaderReported, "offsets");
   // A coordinate that is not a number.
   const std::size_t xyz = RawValuesAt(file, "<Points>", "Points");
   std::string nan = file;
   const double notANumber = std::nan("");
   std::memcpy(&nan[xyz + 8 * 30000], &notANumber, sizeof notANumber);
-  ExpectRefused(WriteFile("large-nan.vtp", nan), ModelFileProblem::BadCoordinate);
+  ExpectRefused(WriteFile("large-nan.vtp", nan), ErrorCode::BadCoordinate);
   // XML longer than the first bytes looked at, and closing tags far from the end: the same file.
   std::string padded = file;
   padded.insert(padded.find("<PolyData"), "<!--" + std::string(100000, 'a') + "-->\n");
   padded.insert(padded.find('_', padded.find("<AppendedData")) - 1, std::string(70000, ' '));
   padded.append(std::string(70000, '\n'));
   vtkNew<vtkPolyData> read;
-  const selvane::ModelFileReadResult result =
-      selvane::ReadVtpModel(WriteFile("large-padded.vtp", padded), read);
+  const selvane::Result result = selvane::ReadVtpModel(WriteFile("large-padded.vtp", padded), read);
   ASSERT_TRUE(result.Ok()) << result.Reason;
   ExpectSameModel(model, read);
 }
@@ -522,7 +517,7 @@ TEST(DamagedPrefixes, ACutFileIsRefusedOrWhole) {
       const std::string path = WriteFile("cut.vtp", file.substr(0, size));
       for (std::uint64_t firstBytes : {std::uint64_t(1) << 16, std::uint64_t(16)}) {
         vtkNew<vtkPolyData> read;
-        const selvane::ModelFileReadResult result = selvane::ReadVtpModel(path, read, firstBytes);
+        const selvane::Result result = selvane::ReadVtpModel(path, read, firstBytes);
         if (result.Ok()) {
           ExpectSameModel(model, read);
         } else {

@@ -85,6 +85,7 @@ TEST(SelectedCellsSource, DrawsEachCellWithItsTypeOnTheModelsOwnPoints) {
   cells->SetInputData(model);
   cells->Update();
   EXPECT_EQ(cells->GetOutput()->GetNumberOfCells(), 0);
+  EXPECT_EQ(cells->GetOutput()->GetPoints(), points.Get()); // all points, even without a cell
   for (vtkIdType cell : {4, 2, 99, 3, 1, 0})
     cells->AddCell(cell);
   cells->Update();
