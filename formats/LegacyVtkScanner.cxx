@@ -19,9 +19,6 @@
 
 namespace selvane {
 
-// The scanner's own name for the codes it reports.
-using ModelFileProblem = ErrorCode;
-
 namespace {
 
 // VTK's legacy reader reads keywords, names and lines into 256-character buffers.
@@ -347,7 +344,7 @@ private:
   bool SkimmedCellScalars = false;
 
   // While skimming, anything but the plain layout ends the skim.
-  bool NotPlain() { return this->Fail(ModelFileProblem::Unsupported, "not a plain BINARY layout"); }
+  bool NotPlain() { return this->Fail(ErrorCode::Unsupported, "not a plain BINARY layout"); }
 
   // Notes where the next binary array lies; skimming only.
   void Expect(formats::LegacyBinaryArray::Role role, int cellKind = 0) {
@@ -396,13 +393,13 @@ private:
     return "line " + std::to_string(1 + this->W.LineEndsBefore(at));
   }
 
-  bool Fail(ModelFileProblem problem, const std::string& what, std::uint64_t at = Here) {
+  bool Fail(ErrorCode problem, const std::string& what, std::uint64_t at = Here) {
     this->Result.Problem = problem;
     this->Result.Reason = this->Where(at == Here ? this->W.Offset(this->W.P) : at) + ": " + what;
     return false;
   }
 
-  bool Failed() const { return this->Result.Problem != ModelFileProblem::None; }
+  bool Failed() const { return this->Result.Problem != ErrorCode::None; }
 
   std::uint64_t Offset() const { return this->W.Offset(this->W.P); }
   std::uint64_t Offset(const void* at) const {
@@ -473,12 +470,12 @@ private:
   // A keyword, name or type word: must exist and fit VTK's 256-character buffer.
   bool Word(Token& t, const char* what) {
     if (!this->Next(t)) {
-      return this->Fail(ModelFileProblem::Truncated,
+      return this->Fail(ErrorCode::Truncated,
                         "the file ends where " + std::string(what) + " belongs" + this->InBlock());
     }
     if (t.N > MaxTokenLength) {
-      return this->Fail(ModelFileProblem::Malformed,
-                        std::string(what) + " is longer than 255 characters", t.Pos);
+      return this->Fail(ErrorCode::Malformed, std::string(what) + " is longer than 255 characters",
+                        t.Pos);
     }
     return true;
   }
@@ -523,11 +520,11 @@ private:
   bool NotANumber(const Token& t, const char* what) {
     if (IsSectionWord(t)) {
       return this->Fail(
-          ModelFileProblem::Truncated,
+          ErrorCode::Truncated,
           this->Block + " ends early: found " + t.Text() + " where " + what + " belongs", t.Pos);
     }
-    return this->Fail(ModelFileProblem::Malformed,
-                      "'" + t.Text() + "' is not " + what + this->InBlock(), t.Pos);
+    return this->Fail(ErrorCode::Malformed, "'" + t.Text() + "' is not " + what + this->InBlock(),
+                      t.Pos);
   }
 
   static bool ParseInteger(const Token& t, std::int64_t& v) {
@@ -597,20 +594,20 @@ private:
   bool Count(std::int64_t& v, const char* what) {
     Token t;
     if (!this->Next(t)) {
-      return this->Fail(ModelFileProblem::Truncated,
+      return this->Fail(ErrorCode::Truncated,
                         "the file ends where " + std::string(what) + " belongs" + this->InBlock());
     }
     if (!ParseInteger(t, v)) {
       return this->NotANumber(t, what);
     }
     if (v < 0) {
-      return this->Fail(ModelFileProblem::Malformed,
+      return this->Fail(ErrorCode::Malformed,
                         std::string(what) + " is negative (" + t.Text() + ")" + this->InBlock(),
                         t.Pos);
     }
     if (v > MaxCount) {
       return this->Fail(
-          ModelFileProblem::TooLarge,
+          ErrorCode::TooLarge,
           std::string(what) + " " + t.Text() + " exceeds 2147483647" + this->InBlock(), t.Pos);
     }
     return true;
@@ -624,9 +621,8 @@ private:
       while (p < end && *p != '\n') {
         if (!IsSpace(*p)) {
           this->W.P = p;
-          return this->Fail(ModelFileProblem::Malformed, "unexpected text '" + this->PeekText() +
-                                                             "' at the end of a line" +
-                                                             this->InBlock());
+          return this->Fail(ErrorCode::Malformed, "unexpected text '" + this->PeekText() +
+                                                      "' at the end of a line" + this->InBlock());
         }
         ++p;
       }
@@ -635,7 +631,7 @@ private:
         break;
       }
       if (!this->W.Fill(1)) {
-        return required ? this->Fail(ModelFileProblem::Truncated,
+        return required ? this->Fail(ErrorCode::Truncated,
                                      "the file ends before the data of " + this->Block)
                         : true;
       }
@@ -677,9 +673,8 @@ private:
     const char* e = nl ? nl : this->W.End;
     n = static_cast<std::size_t>(e - s);
     if (n > LineLimit) {
-      return this->Fail(ModelFileProblem::Malformed, "a line is longer than " +
-                                                         std::to_string(LineLimit) + " characters" +
-                                                         this->InBlock());
+      return this->Fail(ErrorCode::Malformed, "a line is longer than " + std::to_string(LineLimit) +
+                                                  " characters" + this->InBlock());
     }
     this->W.P = nl ? nl + 1 : e;
     if (n > 0 && s[n - 1] == '\r') {
@@ -696,7 +691,7 @@ private:
     for (const TypeInfo& info : Types) {
       if (t.Is(info.Name)) {
         if (this->Binary && info.TheKind == Kind::Int && info.Bytes == 0) {
-          this->Fail(ModelFileProblem::Unsupported,
+          this->Fail(ErrorCode::Unsupported,
                      "data type " + t.Text() + " is not supported in BINARY files" +
                          this->InBlock(),
                      t.Pos);
@@ -708,7 +703,7 @@ private:
         return &info;
       }
     }
-    this->Fail(ModelFileProblem::Unsupported,
+    this->Fail(ErrorCode::Unsupported,
                "data type '" + t.Text() + "' is not supported" + this->InBlock(), t.Pos);
     return nullptr;
   }
@@ -717,7 +712,7 @@ private:
   bool Fits(std::uint64_t values, const TypeInfo& type) {
     std::uint64_t need;
     if (values > (std::uint64_t(1) << 56)) {
-      return this->Fail(ModelFileProblem::TooLarge,
+      return this->Fail(ErrorCode::TooLarge,
                         this->Block + " declares " +
                             (values == Saturated ? "more" : std::to_string(values)) +
                             " values, more than any file holds");
@@ -732,7 +727,7 @@ private:
       return true;
     }
     const std::uint64_t fileSize = this->W.Size;
-    return this->Fail(need > fileSize ? ModelFileProblem::TooLarge : ModelFileProblem::Truncated,
+    return this->Fail(need > fileSize ? ErrorCode::TooLarge : ErrorCode::Truncated,
                       this->Block + " declares " + std::to_string(values) +
                           " values, which need at least " + std::to_string(need) +
                           " bytes, but only " + std::to_string(this->Remaining()) +
@@ -741,14 +736,14 @@ private:
 
   bool BadValue(Check check, double v, std::uint64_t at) {
     if (!std::isfinite(v)) {
-      return this->Fail(ModelFileProblem::BadCoordinate,
-                        this->Block + " holds a value that is not finite", at);
+      return this->Fail(ErrorCode::BadCoordinate, this->Block + " holds a value that is not finite",
+                        at);
     }
     if (check == Check::UnitInterval) {
-      return this->Fail(ModelFileProblem::BadCoordinate,
+      return this->Fail(ErrorCode::BadCoordinate,
                         this->Block + " holds a colour component outside 0 to 1", at);
     }
-    return this->Fail(ModelFileProblem::BadCoordinate,
+    return this->Fail(ErrorCode::BadCoordinate,
                       this->Block + " holds a value outside single-precision range", at);
   }
 
@@ -808,7 +803,7 @@ private:
           }
           if (v < type.Min || v > type.Max) {
             return this->Fail(
-                ModelFileProblem::Malformed,
+                ErrorCode::Malformed,
                 t.Text() + " is out of the range of type " + type.Name + this->InBlock(), t.Pos);
           }
           continue;
@@ -816,9 +811,9 @@ private:
         // Anything else takes the general path below.
       }
       if (!this->Next(t)) {
-        return this->Fail(ModelFileProblem::Truncated, "the file ends inside " + this->Block +
-                                                           " after " + std::to_string(i) + " of " +
-                                                           std::to_string(values) + " values");
+        return this->Fail(ErrorCode::Truncated, "the file ends inside " + this->Block + " after " +
+                                                    std::to_string(i) + " of " +
+                                                    std::to_string(values) + " values");
       }
       if (type.TheKind == Kind::Float || type.TheKind == Kind::Double) {
         double v = 0;
@@ -848,7 +843,7 @@ private:
           return false;
         }
         if (v < type.Min || v > type.Max) {
-          return this->Fail(ModelFileProblem::Malformed,
+          return this->Fail(ErrorCode::Malformed,
                             text + " is out of the range of type " + type.Name + this->InBlock(),
                             at);
         }
@@ -859,7 +854,7 @@ private:
 
   // Fails for binary data that end before their block (the file shrank while it was read).
   bool EndsInside() {
-    return this->Fail(ModelFileProblem::Truncated, "the file ends inside " + this->Block);
+    return this->Fail(ErrorCode::Truncated, "the file ends inside " + this->Block);
   }
 
   // Moves over `bytes` bytes of binary data.
@@ -1038,7 +1033,7 @@ private:
             return this->EndsInsideLines();
           }
           if (n > MaxTokenLength) {
-            return this->Fail(ModelFileProblem::Malformed, "a component name is too long",
+            return this->Fail(ErrorCode::Malformed, "a component name is too long",
                               this->Offset(s));
           }
         }
@@ -1053,8 +1048,8 @@ private:
         // VTK writes "INFORMATION 0" for an array whose information holds only keys it does
         // not write (a cached per-component range, for one).
         if (!ParseInteger(count, keys) || keys < 0 || keys > 16) {
-          return this->Fail(ModelFileProblem::Unsupported,
-                            "an INFORMATION line that cannot be checked", this->Offset(s));
+          return this->Fail(ErrorCode::Unsupported, "an INFORMATION line that cannot be checked",
+                            this->Offset(s));
         }
         for (std::int64_t k = 0; k < keys; ++k) {
           if (!this->InformationEntry()) {
@@ -1062,8 +1057,7 @@ private:
           }
         }
       } else {
-        return this->Fail(ModelFileProblem::Unsupported, "unexpected text in " + this->Block,
-                          lineStart);
+        return this->Fail(ErrorCode::Unsupported, "unexpected text in " + this->Block, lineStart);
       }
     }
     this->Block = outer;
@@ -1085,7 +1079,7 @@ private:
     int count = SplitLine(s, n, w, 5);
     if (count != 4 || !w[0].Is("name") || !w[2].Is("location") || !w[3].Is("vtkdataarray") ||
         !(w[1].Is("l2_norm_range") || w[1].Is("l2_norm_finite_range"))) {
-      return this->Fail(ModelFileProblem::Unsupported,
+      return this->Fail(ErrorCode::Unsupported,
                         "an information key that cannot be checked in " + this->Block, at);
     }
     at = this->Offset();
@@ -1098,7 +1092,7 @@ private:
     double b = 0;
     if (count != 4 || !w[0].Is("data") || !ParseInteger(w[1], len) || len != 2 ||
         ParseReal(w[2], a) != 0 || ParseReal(w[3], b) != 0) {
-      return this->Fail(ModelFileProblem::Unsupported,
+      return this->Fail(ErrorCode::Unsupported,
                         "information data that cannot be checked in " + this->Block, at);
     }
     return true;
@@ -1133,7 +1127,7 @@ private:
 
   bool ScanHeader() {
     if (this->AtEnd()) {
-      return this->Fail(ModelFileProblem::NotLegacyVtk, "the file is empty");
+      return this->Fail(ErrorCode::NotLegacyVtk, "the file is empty");
     }
     static const char Prefix[] = "# vtk DataFile Version";
     const std::size_t prefixLength = sizeof(Prefix) - 1;
@@ -1142,7 +1136,7 @@ private:
     if (have < prefixLength || std::memcmp(this->W.P, Prefix, prefixLength) != 0) {
       bool xml = have >= 5 && std::memcmp(this->W.P, "<?xml", 5) == 0;
       return this->Fail(
-          ModelFileProblem::NotLegacyVtk,
+          ErrorCode::NotLegacyVtk,
           xml ? "this is an XML file, not a legacy VTK file (no '# vtk DataFile Version' header)"
               : "not a legacy VTK file (it does not start with '# vtk DataFile Version')",
           0);
@@ -1153,7 +1147,7 @@ private:
       return false;
     }
     if (n > MaxTokenLength) {
-      return this->Fail(ModelFileProblem::Malformed, "the header line is too long", 0);
+      return this->Fail(ErrorCode::Malformed, "the header line is too long", 0);
     }
     const char* v = s + prefixLength;
     const char* e = s + n;
@@ -1170,55 +1164,55 @@ private:
            (r1.ptr - v) <= 3 && (r2.ptr - r1.ptr) <= 4;
     }
     if (!ok) {
-      return this->Fail(ModelFileProblem::NotLegacyVtk, "the header has no readable version", 0);
+      return this->Fail(ErrorCode::NotLegacyVtk, "the header has no readable version", 0);
     }
     this->Major = this->Result.MajorVersion = major;
     this->Minor = this->Result.MinorVersion = minor;
     if (major < 2 || major > 5 || (major == 5 && minor > 1)) {
-      return this->Fail(ModelFileProblem::UnsupportedVersion,
+      return this->Fail(ErrorCode::UnsupportedVersion,
                         "file version " + std::to_string(major) + "." + std::to_string(minor) +
                             " is not supported (2.0 to 5.1 are)",
                         0);
     }
     if (this->AtEnd()) {
-      return this->Fail(ModelFileProblem::Truncated, "the file ends after its header line");
+      return this->Fail(ErrorCode::Truncated, "the file ends after its header line");
     }
     const std::uint64_t title = this->Offset();
     if (!this->Line(s, n)) {
       return false;
     }
     if (n > MaxTokenLength) {
-      return this->Fail(ModelFileProblem::Malformed, "the title line is longer than 255 characters",
+      return this->Fail(ErrorCode::Malformed, "the title line is longer than 255 characters",
                         title);
     }
     Token t;
     if (!this->Next(t)) {
-      return this->Fail(ModelFileProblem::Truncated, "the file ends after its title line");
+      return this->Fail(ErrorCode::Truncated, "the file ends after its title line");
     }
     if (t.Is("ascii")) {
       this->Binary = false;
     } else if (t.Is("binary")) {
       this->Binary = true;
     } else {
-      return this->Fail(ModelFileProblem::Malformed,
-                        "expected ASCII or BINARY, found '" + t.Text() + "'", t.Pos);
+      return this->Fail(ErrorCode::Malformed, "expected ASCII or BINARY, found '" + t.Text() + "'",
+                        t.Pos);
     }
     this->Result.Binary = this->Binary;
     if (this->Layout && !this->Binary) {
       return this->NotPlain();
     }
     if (!this->Next(t)) {
-      return this->Fail(ModelFileProblem::NoGeometry, "the file ends after its header");
+      return this->Fail(ErrorCode::NoGeometry, "the file ends after its header");
     }
     if (!t.Is("dataset")) {
-      return this->Fail(ModelFileProblem::NotPolyData,
+      return this->Fail(ErrorCode::NotPolyData,
                         "expected DATASET POLYDATA, found '" + t.Text() + "'", t.Pos);
     }
     if (!this->Word(t, "the dataset type")) {
       return false;
     }
     if (!t.Is("polydata")) {
-      return this->Fail(ModelFileProblem::NotPolyData,
+      return this->Fail(ErrorCode::NotPolyData,
                         "the dataset is " + t.Text() + ", not POLYDATA (polygonal data)", t.Pos);
     }
     return true;
@@ -1234,8 +1228,7 @@ private:
         return true;
       }
       if (t.N > MaxTokenLength) {
-        return this->Fail(ModelFileProblem::Malformed, "a keyword longer than 255 characters",
-                          t.Pos);
+        return this->Fail(ErrorCode::Malformed, "a keyword longer than 255 characters", t.Pos);
       }
       if (t.Is("field")) {
         if (this->Layout) {
@@ -1255,7 +1248,7 @@ private:
       } else if (t.Is("point_data") || t.Is("cell_data")) {
         return this->Attributes(t);
       } else {
-        return this->Fail(ModelFileProblem::Unsupported,
+        return this->Fail(ErrorCode::Unsupported,
                           "section '" + t.Text() + "' is not one Selvane can check", t.Pos);
       }
     }
@@ -1263,7 +1256,7 @@ private:
 
   bool PointsBlock(const Token& keyword) {
     if (this->Points >= 0) {
-      return this->Fail(ModelFileProblem::Malformed, "a second POINTS block", keyword.Pos);
+      return this->Fail(ErrorCode::Malformed, "a second POINTS block", keyword.Pos);
     }
     this->Block = "POINTS";
     std::int64_t n = 0;
@@ -1309,12 +1302,12 @@ private:
     }
     const CellKind& kind = Kinds[k];
     if (this->Points < 0) {
-      return this->Fail(ModelFileProblem::Malformed,
-                        std::string(kind.Name) + " comes before POINTS", keyword.Pos);
+      return this->Fail(ErrorCode::Malformed, std::string(kind.Name) + " comes before POINTS",
+                        keyword.Pos);
     }
     if (this->SeenCells[k]) {
-      return this->Fail(ModelFileProblem::Malformed,
-                        std::string("a second ") + kind.Name + " block", keyword.Pos);
+      return this->Fail(ErrorCode::Malformed, std::string("a second ") + kind.Name + " block",
+                        keyword.Pos);
     }
     this->SeenCells[k] = true;
     this->Block = kind.Name;
@@ -1346,7 +1339,7 @@ private:
 
   bool IdInRange(std::int64_t id, std::uint64_t at) {
     if (static_cast<std::uint64_t>(id) >= static_cast<std::uint64_t>(this->Points)) {
-      return this->Fail(ModelFileProblem::IdOutOfRange,
+      return this->Fail(ErrorCode::IdOutOfRange,
                         this->Block + " uses point ID " + std::to_string(id) + ", outside 0 to " +
                             std::to_string(this->Points - 1),
                         at);
@@ -1357,20 +1350,20 @@ private:
   // 4.x layout: "n size", then n cells "k id ... id" whose k + 1 add up to size.
   bool Cells4(const CellKind& kind, std::int64_t cells, std::int64_t size) {
     if (const std::size_t ahead = this->Ahead("offsets")) {
-      return this->Fail(ModelFileProblem::Malformed,
+      return this->Fail(ErrorCode::Malformed,
                         this->Block + " has the 5.x layout (OFFSETS) under a version " +
                             std::to_string(this->Major) + "." + std::to_string(this->Minor) +
                             " header",
                         this->Offset() + ahead - 7);
     }
     if (cells == 0) {
-      return this->Fail(ModelFileProblem::BadCell, this->Block + " declares no cells");
+      return this->Fail(ErrorCode::BadCell, this->Block + " declares no cells");
     }
     if (static_cast<std::uint64_t>(size) <
         SatMul(static_cast<std::uint64_t>(cells), static_cast<std::uint64_t>(kind.MinIds + 1))) {
-      return this->Fail(ModelFileProblem::BadCell,
-                        this->Block + " declares " + std::to_string(cells) +
-                            " cells in a list of only " + std::to_string(size) + " values");
+      return this->Fail(ErrorCode::BadCell, this->Block + " declares " + std::to_string(cells) +
+                                                " cells in a list of only " + std::to_string(size) +
+                                                " values");
     }
     static const TypeInfo Int32 = {"int",
                                    Kind::Int,
@@ -1394,20 +1387,20 @@ private:
         return this->IdInRange(v, at);
       }
       if (cell == total) {
-        return this->Fail(ModelFileProblem::BadCell,
+        return this->Fail(ErrorCode::BadCell,
                           this->Block + " declares a list of " + std::to_string(size) +
                               " values but its cells add up to " + std::to_string(used - 1),
                           at);
       }
       if (v < minIds) {
-        return this->Fail(ModelFileProblem::BadCell,
+        return this->Fail(ErrorCode::BadCell,
                           this->Block + ": " + kind.Noun + " " + std::to_string(cell) + " has " +
                               std::to_string(v) + " point IDs; a " + kind.Noun +
                               " needs at least " + std::to_string(minIds),
                           at);
       }
       if (v > size - used) {
-        return this->Fail(ModelFileProblem::BadCell,
+        return this->Fail(ErrorCode::BadCell,
                           this->Block + ": " + kind.Noun + " " + std::to_string(cell) + " has " +
                               std::to_string(v) + " point IDs, more than the list declares",
                           at);
@@ -1427,10 +1420,9 @@ private:
       return false;
     }
     if (cell != total || idsLeft != 0) {
-      return this->Fail(ModelFileProblem::BadCell,
-                        this->Block + " declares " + std::to_string(total) +
-                            " cells but its list of " + std::to_string(size) + " values holds " +
-                            std::to_string(cell));
+      return this->Fail(ErrorCode::BadCell, this->Block + " declares " + std::to_string(total) +
+                                                " cells but its list of " + std::to_string(size) +
+                                                " values holds " + std::to_string(cell));
     }
     return true;
   }
@@ -1439,20 +1431,20 @@ private:
   // CONNECTIVITY type (size point IDs).
   bool Cells5(const CellKind& kind, std::int64_t offsets, std::int64_t size) {
     if (offsets < 2) {
-      return this->Fail(ModelFileProblem::BadCell, this->Block + " declares no cells");
+      return this->Fail(ErrorCode::BadCell, this->Block + " declares no cells");
     }
     if (static_cast<std::uint64_t>(size) <
         SatMul(static_cast<std::uint64_t>(offsets - 1), static_cast<std::uint64_t>(kind.MinIds))) {
-      return this->Fail(ModelFileProblem::BadCell,
-                        this->Block + " declares " + std::to_string(offsets - 1) +
-                            " cells in only " + std::to_string(size) + " point IDs");
+      return this->Fail(ErrorCode::BadCell, this->Block + " declares " +
+                                                std::to_string(offsets - 1) + " cells in only " +
+                                                std::to_string(size) + " point IDs");
     }
     Token t;
     if (!this->Word(t, "OFFSETS")) {
       return false;
     }
     if (!t.Is("offsets")) {
-      return this->Fail(ModelFileProblem::Malformed,
+      return this->Fail(ErrorCode::Malformed,
                         this->Block + " in a version " + std::to_string(this->Major) + "." +
                             std::to_string(this->Minor) +
                             " file must continue with OFFSETS, not '" + t.Text() + "'",
@@ -1472,14 +1464,14 @@ private:
     const int minIds = kind.MinIds;
     auto onOffset = [&](std::int64_t v, std::uint64_t at) -> bool {
       if (index == 0 && v != 0) {
-        return this->Fail(ModelFileProblem::BadCell,
+        return this->Fail(ErrorCode::BadCell,
                           this->Block + ": the offsets start at " + std::to_string(v) + ", not 0",
                           at);
       }
       // Every offset lies in [0, size], so the difference below cannot overflow whatever the
       // file holds (values near 2^63 once wrapped around into valid-looking cell sizes).
       if (v < 0 || v > size) {
-        return this->Fail(ModelFileProblem::BadCell,
+        return this->Fail(ErrorCode::BadCell,
                           this->Block + ": offset " + std::to_string(v) + " of cell " +
                               std::to_string(index) + " is outside 0 to the connectivity size " +
                               std::to_string(size),
@@ -1488,17 +1480,17 @@ private:
       if (index > 0 && v - previous < minIds) {
         if (v < previous) {
           return this->Fail(
-              ModelFileProblem::BadCell,
+              ErrorCode::BadCell,
               this->Block + ": the offsets decrease at cell " + std::to_string(index - 1), at);
         }
-        return this->Fail(ModelFileProblem::BadCell,
+        return this->Fail(ErrorCode::BadCell,
                           this->Block + ": " + kind.Noun + " " + std::to_string(index - 1) +
                               " has " + std::to_string(v - previous) + " point IDs; a " +
                               kind.Noun + " needs at least " + std::to_string(minIds),
                           at);
       }
       if (index == offsets - 1 && v != size) {
-        return this->Fail(ModelFileProblem::BadCell,
+        return this->Fail(ErrorCode::BadCell,
                           this->Block + ": the offsets end at " + std::to_string(v) +
                               ", not at the connectivity size " + std::to_string(size),
                           at);
@@ -1524,7 +1516,7 @@ private:
       return false;
     }
     if (!t.Is("connectivity")) {
-      return this->Fail(ModelFileProblem::Malformed,
+      return this->Fail(ErrorCode::Malformed,
                         this->Block + ": expected CONNECTIVITY after the offsets, found '" +
                             t.Text() + "'",
                         t.Pos);
@@ -1537,7 +1529,7 @@ private:
       return false;
     }
     if (connType != offsetType) {
-      return this->Fail(ModelFileProblem::Unsupported,
+      return this->Fail(ErrorCode::Unsupported,
                         this->Block + ": offsets and connectivity of different types", t.Pos);
     }
     auto onId = [&](std::int64_t v, std::uint64_t at) { return this->IdInRange(v, at); };
@@ -1572,7 +1564,7 @@ private:
     if (t.Is("vtktypeint64") || t.Is("int") || (!this->Binary && t.Is("vtkidtype"))) {
       return this->Type(t);
     }
-    this->Fail(ModelFileProblem::Unsupported,
+    this->Fail(ErrorCode::Unsupported,
                this->Block + ": cell arrays of type '" + t.Text() + "' are not supported", t.Pos);
     return nullptr;
   }
@@ -1588,8 +1580,8 @@ private:
       return false;
     }
     if (static_cast<std::uint64_t>(arrays) > this->Remaining() / 8) {
-      return this->Fail(ModelFileProblem::TooLarge, "FIELD declares " + std::to_string(arrays) +
-                                                        " arrays, more than the file can hold");
+      return this->Fail(ErrorCode::TooLarge, "FIELD declares " + std::to_string(arrays) +
+                                                 " arrays, more than the file can hold");
     }
     for (std::int64_t a = 0; a < arrays; ++a) {
       this->Block = "FIELD";
@@ -1607,7 +1599,7 @@ private:
         return false;
       }
       if (components < 1) {
-        return this->Fail(ModelFileProblem::Malformed, this->Block + " has no components");
+        return this->Fail(ErrorCode::Malformed, this->Block + " has no components");
       }
       const TypeInfo* type = this->Type(t);
       if (!type || !this->DataStart()) {
@@ -1632,15 +1624,14 @@ private:
       const bool pointData = keyword.Is("point_data");
       this->Block = pointData ? "POINT_DATA" : "CELL_DATA";
       if ((pointData && this->SeenPointData) || (!pointData && this->SeenCellData)) {
-        return this->Fail(ModelFileProblem::Malformed, "a second " + this->Block + " block",
-                          keyword.Pos);
+        return this->Fail(ErrorCode::Malformed, "a second " + this->Block + " block", keyword.Pos);
       }
       if (!this->Count(tuples, "the number of values")) {
         return false;
       }
       const std::int64_t expected = pointData ? this->Points : this->Result.NumberOfCells();
       if (this->Points < 0 || tuples != expected) {
-        return this->Fail(ModelFileProblem::Malformed,
+        return this->Fail(ErrorCode::Malformed,
                           this->Block + " " + std::to_string(tuples) + " does not match the " +
                               std::to_string(std::max<std::int64_t>(expected, 0)) +
                               (pointData ? " points" : " cells") + " of the model");
@@ -1695,7 +1686,7 @@ private:
       std::int64_t components = 1;
       if (!key.Is("lookup_table")) {
         if (!ParseInteger(key, components) || components < 1 || components > 4) {
-          return this->Fail(ModelFileProblem::Malformed,
+          return this->Fail(ErrorCode::Malformed,
                             "SCALARS needs a LOOKUP_TABLE line (found '" + key.Text() + "')",
                             key.Pos);
         }
@@ -1703,7 +1694,7 @@ private:
           return false;
         }
         if (!key.Is("lookup_table")) {
-          return this->Fail(ModelFileProblem::Malformed,
+          return this->Fail(ErrorCode::Malformed,
                             "SCALARS needs a LOOKUP_TABLE line (found '" + key.Text() + "')",
                             key.Pos);
         }
@@ -1738,7 +1729,7 @@ private:
         return false;
       }
       if (size < 1) {
-        return this->Fail(ModelFileProblem::Malformed, "an empty LOOKUP_TABLE", name.Pos);
+        return this->Fail(ErrorCode::Malformed, "an empty LOOKUP_TABLE", name.Pos);
       }
       if (!this->DataStart()) {
         return false;
@@ -1762,7 +1753,7 @@ private:
         return false;
       }
       if (components < 1 || components > 4) {
-        return this->Fail(ModelFileProblem::Malformed, "COLOR_SCALARS needs 1 to 4 components");
+        return this->Fail(ErrorCode::Malformed, "COLOR_SCALARS needs 1 to 4 components");
       }
       if (!this->DataStart()) {
         return false;
@@ -1788,14 +1779,13 @@ private:
         return false;
       }
       if (dim < 1 || dim > 3) {
-        return this->Fail(ModelFileProblem::Malformed,
-                          "texture coordinates need 1 to 3 dimensions");
+        return this->Fail(ErrorCode::Malformed, "texture coordinates need 1 to 3 dimensions");
       }
       components = static_cast<std::uint64_t>(dim);
     } else if (keyword.Is("field")) {
       return this->Field();
     } else {
-      return this->Fail(ModelFileProblem::Unsupported,
+      return this->Fail(ErrorCode::Unsupported,
                         "section '" + keyword.Text() + "' is not one Selvane can check",
                         keyword.Pos);
     }
@@ -1822,7 +1812,7 @@ private:
     for (std::uint64_t i = 0; i < values; ++i) {
       double v = 0;
       if (!this->Next(t)) {
-        return this->Fail(ModelFileProblem::Truncated, "the file ends inside " + this->Block);
+        return this->Fail(ErrorCode::Truncated, "the file ends inside " + this->Block);
       }
       if (ParseReal(t, v) != 0) {
         return this->NotANumber(t, "a number");
@@ -1836,11 +1826,11 @@ private:
 
   void Finish() {
     if (this->Points <= 0) {
-      this->Fail(ModelFileProblem::NoGeometry, "the file holds no points");
+      this->Fail(ErrorCode::NoGeometry, "the file holds no points");
       return;
     }
     if (this->Result.NumberOfCells() == 0) {
-      this->Fail(ModelFileProblem::NoGeometry, "the file holds no cells");
+      this->Fail(ErrorCode::NoGeometry, "the file holds no cells");
       return;
     }
   }

@@ -20,18 +20,15 @@
 
 namespace selvane::formats {
 
-// The check's own name for the codes it reports.
-using ModelFileProblem = ErrorCode;
-
 namespace {
 
 // Thrown inside the check only, caught at its entry.
 struct Refusal {
-  ModelFileProblem Problem;
+  ErrorCode Problem;
   std::string Reason;
 };
 
-[[noreturn]] void Refuse(ModelFileProblem problem, std::string reason) {
+[[noreturn]] void Refuse(ErrorCode problem, std::string reason) {
   throw Refusal{problem, std::move(reason)};
 }
 
@@ -53,11 +50,11 @@ std::uint64_t ParseCount(const char* text, const std::string& what) {
   std::uint64_t value = 0;
   const auto [end, error] = std::from_chars(s.data(), s.data() + s.size(), value);
   if (s.empty() || error != std::errc() || end != s.data() + s.size()) {
-    Refuse(ModelFileProblem::Malformed,
+    Refuse(ErrorCode::Malformed,
            what + " is \"" + std::string(s.substr(0, 40)) + "\", not a non-negative integer");
   }
   if (value > CountLimit) {
-    Refuse(ModelFileProblem::TooLarge, what + " is " + std::to_string(value) + ", too large");
+    Refuse(ErrorCode::TooLarge, what + " is " + std::to_string(value) + ", too large");
   }
   return value;
 }
@@ -65,7 +62,7 @@ std::uint64_t ParseCount(const char* text, const std::string& what) {
 std::uint64_t Multiply(std::uint64_t a, std::uint64_t b, const std::string& what) {
   std::uint64_t product = 0;
   if (__builtin_mul_overflow(a, b, &product) || product > CountLimit) {
-    Refuse(ModelFileProblem::TooLarge, what + " is too large to be held");
+    Refuse(ErrorCode::TooLarge, what + " is too large to be held");
   }
   return product;
 }
@@ -73,7 +70,7 @@ std::uint64_t Multiply(std::uint64_t a, std::uint64_t b, const std::string& what
 std::uint64_t Add(std::uint64_t a, std::uint64_t b, const std::string& what) {
   std::uint64_t sum = 0;
   if (__builtin_add_overflow(a, b, &sum) || sum > CountLimit) {
-    Refuse(ModelFileProblem::TooLarge, what + " is too large to be held");
+    Refuse(ErrorCode::TooLarge, what + " is too large to be held");
   }
   return sum;
 }
@@ -174,7 +171,7 @@ std::vector<unsigned char> SegmentBytes(const FileLayout& layout, const Segment&
       decoded.data(), decoded.size());
   const std::size_t skip = static_cast<std::size_t>(offset % 3);
   if (got < skip + count) {
-    Refuse(ModelFileProblem::Malformed, "base64 data that does not decode");
+    Refuse(ErrorCode::Malformed, "base64 data that does not decode");
   }
   std::memcpy(out.data(), decoded.data() + skip, count);
   return out;
@@ -187,7 +184,7 @@ std::uint64_t CheckSegment(const Segment& segment, std::uint64_t bytes, std::uin
                            const std::string& what) {
   const std::uint64_t chars = segment.Base64 ? Base64Chars(bytes) : bytes;
   if (chars > available) {
-    Refuse(ModelFileProblem::Truncated,
+    Refuse(ErrorCode::Truncated,
            what + " declares " + std::to_string(bytes) + " bytes, more than the file holds there");
   }
   if (segment.Base64) {
@@ -198,7 +195,7 @@ std::uint64_t CheckSegment(const Segment& segment, std::uint64_t bytes, std::uin
       ok &= p[i] == '=';
     }
     if (!ok) {
-      Refuse(ModelFileProblem::Malformed, what + " holds characters that are not base64");
+      Refuse(ErrorCode::Malformed, what + " holds characters that are not base64");
     }
   }
   return chars;
@@ -215,7 +212,7 @@ std::int64_t WordValue(const unsigned char* p, const WordType& type, bool bigEnd
                        const std::string& what) {
   const std::uint64_t raw = ReadWord(p, type.Size, bigEndian);
   if (!type.Integer) {
-    Refuse(ModelFileProblem::Malformed, what + " is not of an integer type");
+    Refuse(ErrorCode::Malformed, what + " is not of an integer type");
   }
   if (type.Signed && type.Size < 8 && (raw >> (8 * type.Size - 1)) != 0) {
     return -1; // negative: refused by the caller
@@ -247,19 +244,19 @@ private:
                             bool wantLast, const std::string& what) const {
     const unsigned hs = this->Layout.HeaderSize;
     if ((segment.Base64 ? Base64Chars(hs) : hs) > available) {
-      Refuse(ModelFileProblem::Truncated, what + " ends before its size");
+      Refuse(ErrorCode::Truncated, what + " ends before its size");
     }
     // Header and data are one segment; its start is checked with the rest below.
     const std::vector<unsigned char> header = SegmentBytes(this->Layout, segment, 0, hs);
     const std::uint64_t size = this->Word(header.data());
     if (size > available) {
-      Refuse(ModelFileProblem::Truncated,
+      Refuse(ErrorCode::Truncated,
              what + " declares " + std::to_string(size) + " bytes, more than the file holds there");
     }
     ArrayContent content;
     content.Consumed = CheckSegment(segment, hs + size, available, what);
     if (size % type.Size != 0) {
-      Refuse(ModelFileProblem::Malformed,
+      Refuse(ErrorCode::Malformed,
              what + " holds " + std::to_string(size) + " bytes, not a whole number of values");
     }
     content.Values = size / type.Size;
@@ -276,15 +273,15 @@ private:
     // The header (block count, block size, last block's size, compressed sizes) is a segment
     // of its own; the compressed blocks follow in another.
     if ((segment.Base64 ? Base64Chars(3 * hs) : 3 * hs) > available) {
-      Refuse(ModelFileProblem::Truncated, what + " ends inside its compression header");
+      Refuse(ErrorCode::Truncated, what + " ends inside its compression header");
     }
     const std::vector<unsigned char> head = SegmentBytes(this->Layout, segment, 0, 3 * hs);
     const std::uint64_t blocks = this->Word(head.data());
     const std::uint64_t blockSize = this->Word(head.data() + hs);
     const std::uint64_t lastSize = this->Word(head.data() + 2 * hs);
     if (blocks > available / hs) {
-      Refuse(ModelFileProblem::Truncated, what + " declares " + std::to_string(blocks) +
-                                              " compressed blocks, more than the file holds");
+      Refuse(ErrorCode::Truncated, what + " declares " + std::to_string(blocks) +
+                                       " compressed blocks, more than the file holds");
     }
     const std::uint64_t headerBytes = hs * (3 + blocks);
     const std::uint64_t headerChars = CheckSegment(segment, headerBytes, available, what);
@@ -295,7 +292,7 @@ private:
     for (std::size_t b = 0; b < sizes.size(); ++b) {
       sizes[b] = this->Word(header.data() + hs * (3 + b));
       if (sizes[b] == 0) {
-        Refuse(ModelFileProblem::Malformed, what + " has an empty compressed block");
+        Refuse(ErrorCode::Malformed, what + " has an empty compressed block");
       }
       compressed = Add(compressed, sizes[b], what + "'s compressed size");
     }
@@ -305,11 +302,10 @@ private:
     std::uint64_t total = 0;
     if (blocks > 0) {
       if (blockSize == 0 || lastSize > blockSize) {
-        Refuse(ModelFileProblem::Malformed, what + " has inconsistent compressed block sizes");
+        Refuse(ErrorCode::Malformed, what + " has inconsistent compressed block sizes");
       }
       if (blockSize % type.Size != 0) {
-        Refuse(ModelFileProblem::Unsupported,
-               what + " is compressed in blocks that split its values");
+        Refuse(ErrorCode::Unsupported, what + " is compressed in blocks that split its values");
       }
       total = Add(Multiply(blocks - 1, blockSize, what), lastSize == 0 ? blockSize : lastSize,
                   what + "'s size");
@@ -317,15 +313,15 @@ private:
         const std::uint64_t expanded =
             b + 1 == sizes.size() && lastSize != 0 ? lastSize : blockSize;
         if (expanded / this->Layout.MaxExpansion > sizes[b]) {
-          Refuse(ModelFileProblem::TooLarge,
-                 what + " declares a block of " + std::to_string(expanded) + " bytes made of " +
-                     std::to_string(sizes[b]) + " compressed bytes, more than " +
-                     this->Layout.CompressorName + " expands to");
+          Refuse(ErrorCode::TooLarge, what + " declares a block of " + std::to_string(expanded) +
+                                          " bytes made of " + std::to_string(sizes[b]) +
+                                          " compressed bytes, more than " +
+                                          this->Layout.CompressorName + " expands to");
         }
       }
     }
     if (total % type.Size != 0) {
-      Refuse(ModelFileProblem::Malformed,
+      Refuse(ErrorCode::Malformed,
              what + " holds " + std::to_string(total) + " bytes, not a whole number of values");
     }
     content.Values = total / type.Size;
@@ -343,8 +339,8 @@ private:
       std::vector<unsigned char> block(expanded);
       if (this->Layout.Compressor->Uncompress(packed.data(), packed.size(), block.data(),
                                               block.size()) != block.size()) {
-        Refuse(ModelFileProblem::Malformed, what + " has a compressed block that does not expand "
-                                                   "to its declared size");
+        Refuse(ErrorCode::Malformed, what + " has a compressed block that does not expand "
+                                            "to its declared size");
       }
       content.Last =
           WordValue(block.data() + (at - b * blockSize), type, this->Layout.BigEndian, what);
@@ -360,9 +356,9 @@ const WordType& ArrayType(vtkXMLDataElement* array, const std::string& what) {
       return type;
     }
   }
-  Refuse(ModelFileProblem::Unsupported, what + " is of type \"" +
-                                            std::string(name ? name : "").substr(0, 40) +
-                                            "\", not a numeric type");
+  Refuse(ErrorCode::Unsupported, what + " is of type \"" +
+                                     std::string(name ? name : "").substr(0, 40) +
+                                     "\", not a numeric type");
 }
 
 // Where an inline array's text starts, found as VTK's reader finds it: after the first '>'
@@ -371,11 +367,11 @@ std::uint64_t InlineStart(const FileLayout& layout, vtkXMLDataElement* array,
                           const std::string& what) {
   const std::int64_t index = array->GetXMLByteIndex();
   if (index < 0 || static_cast<std::uint64_t>(index) >= layout.Bytes.size()) {
-    Refuse(ModelFileProblem::Malformed, what + " cannot be located in the file");
+    Refuse(ErrorCode::Malformed, what + " cannot be located in the file");
   }
   std::size_t at = layout.Bytes.find('>', static_cast<std::size_t>(index));
   if (at == std::string_view::npos) {
-    Refuse(ModelFileProblem::Truncated, what + " has no data");
+    Refuse(ErrorCode::Truncated, what + " has no data");
   }
   ++at;
   while (at < layout.Bytes.size() && IsSpace(layout.Bytes[at])) {
@@ -408,7 +404,7 @@ ArrayContent AsciiContent(const FileLayout& layout, std::uint64_t start, bool wa
   content.Consumed = end;
   if (wantLast && content.Values > 0) {
     if (!type.Integer) {
-      Refuse(ModelFileProblem::Malformed, what + " is not of an integer type");
+      Refuse(ErrorCode::Malformed, what + " is not of an integer type");
     }
     std::int64_t value = 0;
     const char* first = text.data() + lastBegin;
@@ -430,30 +426,29 @@ void CheckInformationKeys(vtkXMLDataElement* array, const std::string& what) {
   for (int i = 0; i < array->GetNumberOfNestedElements(); ++i) {
     vtkXMLDataElement* key = array->GetNestedElement(i);
     if (std::strcmp(key->GetName(), "InformationKey") != 0) {
-      Refuse(ModelFileProblem::Unsupported, what + " holds a <" +
-                                                std::string(key->GetName()).substr(0, 40) +
-                                                "> element, which is not read");
+      Refuse(ErrorCode::Unsupported, what + " holds a <" +
+                                         std::string(key->GetName()).substr(0, 40) +
+                                         "> element, which is not read");
     }
     const int values = key->GetNumberOfNestedElements();
     const char* lengthText = key->GetAttribute("length");
     if (!lengthText) {
       if (values > 0) {
-        Refuse(ModelFileProblem::Malformed, what + " has information values without a length");
+        Refuse(ErrorCode::Malformed, what + " has information values without a length");
       }
       continue;
     }
     const std::uint64_t length = ParseCount(lengthText, what + "'s information length");
     if (length > static_cast<std::uint64_t>(values)) {
-      Refuse(ModelFileProblem::Malformed, what + " has information of length " +
-                                              std::to_string(length) + " with " +
-                                              std::to_string(values) + " values");
+      Refuse(ErrorCode::Malformed, what + " has information of length " + std::to_string(length) +
+                                       " with " + std::to_string(values) + " values");
     }
     for (int v = 0; v < values; ++v) {
       vtkXMLDataElement* value = key->GetNestedElement(v);
       const char* index = value->GetAttribute("index");
       if (std::strcmp(value->GetName(), "Value") != 0 || !index ||
           ParseCount(index, what + "'s information index") >= length) {
-        Refuse(ModelFileProblem::Malformed, what + " has an information value out of place");
+        Refuse(ErrorCode::Malformed, what + " has an information value out of place");
       }
     }
   }
@@ -476,7 +471,7 @@ ArrayContent CheckArray(const FileLayout& layout, vtkXMLDataElement* array,
     content = AsciiContent(layout, InlineStart(layout, array, what), wantLast, type, what);
   } else if (f == "binary") {
     if (!layout.ByteOrderGiven) {
-      Refuse(ModelFileProblem::Malformed, "the file holds binary data but names no byte order");
+      Refuse(ErrorCode::Malformed, "the file holds binary data but names no byte order");
     }
     const std::uint64_t start = InlineStart(layout, array, what);
     const std::string_view text = layout.Bytes.substr(static_cast<std::size_t>(start));
@@ -484,15 +479,15 @@ ArrayContent CheckArray(const FileLayout& layout, vtkXMLDataElement* array,
     content = checker.Binary(Segment{text.data(), true}, available, type, wantLast, what);
     for (std::uint64_t i = content.Consumed; i < available; ++i) {
       if (!IsSpace(text[static_cast<std::size_t>(i)])) {
-        Refuse(ModelFileProblem::Malformed, what + " holds more text than its data");
+        Refuse(ErrorCode::Malformed, what + " holds more text than its data");
       }
     }
   } else if (f == "appended") {
     if (!layout.HasAppended) {
-      Refuse(ModelFileProblem::Malformed, what + " is appended, but the file has no appended data");
+      Refuse(ErrorCode::Malformed, what + " is appended, but the file has no appended data");
     }
     if (!layout.ByteOrderGiven) {
-      Refuse(ModelFileProblem::Malformed, "the file holds binary data but names no byte order");
+      Refuse(ErrorCode::Malformed, "the file holds binary data but names no byte order");
     }
     const char* offsetText = array->GetAttribute("offset");
     std::string_view s = offsetText ? offsetText : "";
@@ -505,27 +500,27 @@ ArrayContent CheckArray(const FileLayout& layout, vtkXMLDataElement* array,
     std::int64_t offset = 0;
     const auto [end, error] = std::from_chars(s.data(), s.data() + s.size(), offset);
     if (s.empty() || error != std::errc() || end != s.data() + s.size()) {
-      Refuse(ModelFileProblem::Malformed,
+      Refuse(ErrorCode::Malformed,
              what + " has the offset \"" + std::string(s.substr(0, 40)) + "\", not an integer");
     }
     const std::uint64_t blockSize = layout.AppendedEnd - layout.AppendedStart;
     if (offset < 0 || static_cast<std::uint64_t>(offset) >= blockSize) {
-      Refuse(ModelFileProblem::Malformed, what + " has the offset " + std::to_string(offset) +
-                                              ", outside the appended data (" +
-                                              std::to_string(blockSize) + " bytes)");
+      Refuse(ErrorCode::Malformed, what + " has the offset " + std::to_string(offset) +
+                                       ", outside the appended data (" + std::to_string(blockSize) +
+                                       " bytes)");
     }
     const Segment segment{layout.Bytes.data() + layout.AppendedStart + offset,
                           layout.AppendedBase64};
     content = checker.Binary(segment, blockSize - static_cast<std::uint64_t>(offset), type,
                              wantLast, what);
   } else {
-    Refuse(ModelFileProblem::Unsupported,
+    Refuse(ErrorCode::Unsupported,
            what + " has the format \"" + f.substr(0, 40) + "\", not ascii, binary or appended");
   }
   if (expected.Known) {
     const std::uint64_t values = Multiply(expected.Values, components, what);
     if (content.Values != values) {
-      Refuse(content.Values < values ? ModelFileProblem::Truncated : ModelFileProblem::Malformed,
+      Refuse(content.Values < values ? ErrorCode::Truncated : ErrorCode::Malformed,
              what + " holds " + std::to_string(content.Values) + " values where " +
                  std::to_string(values) + " are declared");
     }
@@ -540,7 +535,7 @@ std::uint64_t Components(vtkXMLDataElement* array, const std::string& what) {
   const std::uint64_t n =
       ParseCount(array->GetAttribute("NumberOfComponents"), what + "'s NumberOfComponents");
   if (n == 0 || n > (1u << 20)) {
-    Refuse(ModelFileProblem::Malformed, what + " has " + std::to_string(n) + " components");
+    Refuse(ErrorCode::Malformed, what + " has " + std::to_string(n) + " components");
   }
   return n;
 }
@@ -559,14 +554,14 @@ void CheckAttributeArrays(const FileLayout& layout, vtkXMLDataElement* group, bo
     vtkXMLDataElement* array = group->GetNestedElement(i);
     const std::string what = Describe(array, within);
     if (std::strcmp(array->GetName(), "DataArray") != 0) {
-      Refuse(ModelFileProblem::Unsupported, std::string(within) + " holds a <" +
-                                                std::string(array->GetName()).substr(0, 40) +
-                                                "> element, which is not read");
+      Refuse(ErrorCode::Unsupported, std::string(within) + " holds a <" +
+                                         std::string(array->GetName()).substr(0, 40) +
+                                         "> element, which is not read");
     }
     std::uint64_t n = tuples;
     if (!known) {
       if (!array->GetAttribute("NumberOfTuples")) {
-        Refuse(ModelFileProblem::Malformed, what + " does not say how many tuples it holds");
+        Refuse(ErrorCode::Malformed, what + " does not say how many tuples it holds");
       }
       n = ParseCount(array->GetAttribute("NumberOfTuples"), what + "'s NumberOfTuples");
     }
@@ -580,7 +575,7 @@ void CheckCells(const FileLayout& layout, vtkXMLDataElement* cells, std::uint64_
                 const char* kind) {
   if (!cells) {
     if (count > 0) {
-      Refuse(ModelFileProblem::Malformed,
+      Refuse(ErrorCode::Malformed,
              std::string("the piece declares ") + kind + " but has no <" + kind + "> element");
     }
     return;
@@ -596,31 +591,31 @@ void CheckCells(const FileLayout& layout, vtkXMLDataElement* cells, std::uint64_
                                : std::strcmp(name, "connectivity") == 0 ? &connectivity
                                                                         : nullptr;
     if (!slot || *slot) {
-      Refuse(ModelFileProblem::Malformed, std::string("the <") + kind +
-                                              "> element holds other arrays than one "
-                                              "offsets and one connectivity array");
+      Refuse(ErrorCode::Malformed, std::string("the <") + kind +
+                                       "> element holds other arrays than one "
+                                       "offsets and one connectivity array");
     }
     *slot = array;
   }
   const std::string what = std::string("the ") + kind + " ";
   if (!offsets || !connectivity) {
     if (count > 0) {
-      Refuse(ModelFileProblem::Malformed, what + "cells lack their offsets or connectivity");
+      Refuse(ErrorCode::Malformed, what + "cells lack their offsets or connectivity");
     }
     return;
   }
   if (Components(offsets, what + "offsets") != 1 ||
       Components(connectivity, what + "connectivity") != 1) {
-    Refuse(ModelFileProblem::Malformed, what + "offsets or connectivity have several components");
+    Refuse(ErrorCode::Malformed, what + "offsets or connectivity have several components");
   }
   const ArrayContent ends =
       CheckArray(layout, offsets, 1, ArrayExpectation{true, count}, count > 0, what + "offsets");
   if (!ArrayType(connectivity, what + "connectivity").Integer ||
       !ArrayType(offsets, what + "offsets").Integer) {
-    Refuse(ModelFileProblem::Malformed, what + "cells are not given by integers");
+    Refuse(ErrorCode::Malformed, what + "cells are not given by integers");
   }
   if (count > 0 && ends.Last < 0) {
-    Refuse(ModelFileProblem::BadCell, what + "cells end at a negative offset");
+    Refuse(ErrorCode::BadCell, what + "cells end at a negative offset");
   }
   CheckArray(layout, connectivity, 1,
              ArrayExpectation{count > 0, static_cast<std::uint64_t>(count > 0 ? ends.Last : 0)},
@@ -634,14 +629,14 @@ vtkXMLDataElement* OnlyChild(vtkXMLDataElement* parent, const char* name, bool r
     vtkXMLDataElement* child = parent->GetNestedElement(i);
     if (std::strcmp(child->GetName(), name) == 0) {
       if (found) {
-        Refuse(ModelFileProblem::Unsupported,
+        Refuse(ErrorCode::Unsupported,
                std::string(where) + " holds more than one <" + name + "> element");
       }
       found = child;
     }
   }
   if (!found && required) {
-    Refuse(ModelFileProblem::Malformed, std::string(where) + " has no <" + name + "> element");
+    Refuse(ErrorCode::Malformed, std::string(where) + " has no <" + name + "> element");
   }
   return found;
 }
@@ -651,9 +646,9 @@ void OnlyChildrenNamed(vtkXMLDataElement* parent, const std::set<std::string>& n
   for (int i = 0; i < parent->GetNumberOfNestedElements(); ++i) {
     const char* name = parent->GetNestedElement(i)->GetName();
     if (!names.count(name)) {
-      Refuse(ModelFileProblem::Unsupported, std::string(where) + " holds a <" +
-                                                std::string(name).substr(0, 40) +
-                                                "> element, which is not read");
+      Refuse(ErrorCode::Unsupported, std::string(where) + " holds a <" +
+                                         std::string(name).substr(0, 40) +
+                                         "> element, which is not read");
     }
   }
 }
@@ -665,7 +660,7 @@ void ReadFileAttributes(vtkXMLDataElement* root, FileLayout& layout) {
     } else if (std::strcmp(order, "BigEndian") == 0) {
       layout.BigEndian = true;
     } else {
-      Refuse(ModelFileProblem::Malformed,
+      Refuse(ErrorCode::Malformed,
              "the byte order is \"" + std::string(order).substr(0, 40) + "\"");
     }
     layout.ByteOrderGiven = true;
@@ -676,7 +671,7 @@ void ReadFileAttributes(vtkXMLDataElement* root, FileLayout& layout) {
     } else if (std::strcmp(header, "UInt64") == 0) {
       layout.HeaderSize = 8;
     } else {
-      Refuse(ModelFileProblem::Unsupported,
+      Refuse(ErrorCode::Unsupported,
              "the header type is \"" + std::string(header).substr(0, 40) + "\"");
     }
   }
@@ -694,7 +689,7 @@ void ReadFileAttributes(vtkXMLDataElement* root, FileLayout& layout) {
     layout.Compressor = vtkSmartPointer<vtkLZMADataCompressor>::New();
     layout.MaxExpansion = 8192;
   } else if (!name.empty()) {
-    Refuse(ModelFileProblem::Unsupported,
+    Refuse(ErrorCode::Unsupported,
            "the data are compressed by \"" + name.substr(0, 40) + "\", which is not known");
   }
   layout.CompressorName = name;
@@ -708,19 +703,19 @@ void FindAppendedData(vtkXMLDataElement* root, vtkXMLDataParser* parser, FileLay
   const char* encoding = appended->GetAttribute("encoding");
   const std::string e = encoding ? encoding : "";
   if (e != "raw" && e != "base64") {
-    Refuse(ModelFileProblem::Unsupported,
+    Refuse(ErrorCode::Unsupported,
            "the appended data are encoded as \"" + e.substr(0, 40) + "\", not raw or base64");
   }
   const vtkTypeInt64 start = parser->GetAppendedDataPosition();
   if (start <= 0 || static_cast<std::uint64_t>(start) > layout.Bytes.size()) {
-    Refuse(ModelFileProblem::Truncated, "the appended data cannot be found");
+    Refuse(ErrorCode::Truncated, "the appended data cannot be found");
   }
   if (layout.Bytes[static_cast<std::size_t>(start) - 1] != '_') {
-    Refuse(ModelFileProblem::Malformed, "the appended data do not start with '_'");
+    Refuse(ErrorCode::Malformed, "the appended data do not start with '_'");
   }
   if (layout.Source && !layout.Source->Holds(0, static_cast<std::uint64_t>(start))) {
     // The parse may have seen bytes not yet loaded: refused here, checked again whole.
-    Refuse(ModelFileProblem::Malformed, "the appended data cannot be found");
+    Refuse(ErrorCode::Malformed, "the appended data cannot be found");
   }
   layout.HasAppended = true;
   layout.AppendedBase64 = e == "base64";
@@ -737,7 +732,7 @@ void FindAppendedData(vtkXMLDataElement* root, vtkXMLDataParser* parser, FileLay
 
 VtpCheckResult Check(std::string_view bytes, VtpByteSource* source) {
   if (bytes.size() > static_cast<std::size_t>(std::numeric_limits<std::streamsize>::max())) {
-    Refuse(ModelFileProblem::TooLarge, "the file is too large");
+    Refuse(ErrorCode::TooLarge, "the file is too large");
   }
   MemoryInputStream stream(bytes);
   auto parser = vtkSmartPointer<vtkXMLDataParser>::New();
@@ -750,18 +745,18 @@ VtpCheckResult Check(std::string_view bytes, VtpByteSource* source) {
     parsed = parser->Parse();
   }
   if (!parsed || !log.Messages.empty()) {
-    Refuse(ModelFileProblem::Malformed,
+    Refuse(ErrorCode::Malformed,
            "it is not a well-formed VTK XML file" +
                (log.Messages.empty() ? std::string()
                                      : ": " + CleanVtkMessage(log.Messages.front(), "")));
   }
   vtkXMLDataElement* root = parser->GetRootElement();
   if (!root || std::strcmp(root->GetName(), "VTKFile") != 0) {
-    Refuse(ModelFileProblem::Malformed, "it is not a VTK XML file (no <VTKFile> root)");
+    Refuse(ErrorCode::Malformed, "it is not a VTK XML file (no <VTKFile> root)");
   }
   const char* type = root->GetAttribute("type");
   if (!type || std::strcmp(type, "PolyData") != 0) {
-    Refuse(ModelFileProblem::NotPolyData,
+    Refuse(ErrorCode::NotPolyData,
            "it holds " + (type ? "\"" + std::string(type).substr(0, 40) + "\"" : "no data type") +
                ", not PolyData");
   }
@@ -800,7 +795,7 @@ VtpCheckResult Check(std::string_view bytes, VtpByteSource* source) {
         OnlyChild(pointsElement, "DataArray", points > 0, "the <Points> element");
     if (coordinates) {
       if (Components(coordinates, "the points") != 3) {
-        Refuse(ModelFileProblem::Malformed, "the points do not have 3 components");
+        Refuse(ErrorCode::Malformed, "the points do not have 3 components");
       }
       CheckArray(layout, coordinates, 3, ArrayExpectation{true, points}, false, "the points");
     }
@@ -833,7 +828,7 @@ VtpCheckResult Checked(std::string_view bytes, VtpByteSource* source) {
     return result;
   } catch (const std::bad_alloc&) {
     VtpCheckResult result;
-    result.Problem = ModelFileProblem::TooLarge;
+    result.Problem = ErrorCode::TooLarge;
     result.Reason = "not enough memory to check the file";
     return result;
   }
