@@ -39,6 +39,25 @@ vtkSmartPointer<vtkPolyData> MakeBoxModel(double x0, double y0, double z0, doubl
   return model;
 }
 
+vtkSmartPointer<vtkPolyData> MakeGrid(int n) {
+  vtkNew<vtkPoints> points;
+  for (int j = 0; j <= n; ++j)
+    for (int i = 0; i <= n; ++i)
+      points->InsertNextPoint(i, j, 0);
+  vtkNew<vtkCellArray> polys;
+  for (int j = 0; j < n; ++j)
+    for (int i = 0; i < n; ++i) {
+      const vtkIdType a = j * (n + 1) + i, b = a + 1, c = a + n + 2, d = a + n + 1;
+      const vtkIdType t1[3] = {a, b, c}, t2[3] = {a, c, d};
+      polys->InsertNextCell(3, t1);
+      polys->InsertNextCell(3, t2);
+    }
+  auto mesh = vtkSmartPointer<vtkPolyData>::New();
+  mesh->SetPoints(points);
+  mesh->SetPolys(polys);
+  return mesh;
+}
+
 bool WriteLegacyModel(vtkPolyData* model, const std::string& path) {
   vtkNew<vtkPolyDataWriter> writer;
   writer->SetInputData(model);

@@ -18,6 +18,10 @@ namespace selvane {
 vtkSmartPointer<vtkPolyData> MakeBoxModel(double x0, double y0, double z0, double x1, double y1,
                                           double z1, bool cellScalars);
 
+// A flat n x n grid of unit squares in z = 0, each split into two triangles: (n + 1)^2 points,
+// 2 n^2 cells.
+vtkSmartPointer<vtkPolyData> MakeGrid(int n);
+
 // Writes a model as a legacy ASCII file (version 4.2); returns false on failure.
 bool WriteLegacyModel(vtkPolyData* model, const std::string& path);
 
