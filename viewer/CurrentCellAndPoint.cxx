@@ -42,7 +42,7 @@ void Inspection::SetCurrentPoint(int p) {
 
   CurrentPoint = p;
   double position[3];
-  Scene.Parts().ModelPoints->GetPoint(p, position);
+  Scene.State().ModelPoints->GetPoint(p, position);
   Scene.PointAt(position);
   for (int i = 0; i < 3; ++i)
     CurrentPosition[i] = static_cast<float>(position[i]);

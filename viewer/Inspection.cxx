@@ -39,7 +39,7 @@ PointMarker Inspection::BuildPointMarker() const {
     marker.Position[k] = CurrentPosition[k];
     marker.Target[k] = TargetPosition[k];
   }
-  marker.Radius = Scene.Parts().PointerRadius;
+  marker.Radius = Scene.State().PointerRadius;
   return marker;
 }
 

@@ -16,7 +16,7 @@ class WindowingLayer;
 
 // What the inspection holds, readable by everyone (MainDialog shows it under its familiar
 // names); only Inspection's operations change it.
-struct InspectionParts {
+struct InspectionState {
   int CurrentCell = -1;
   int CurrentPoint = -1;
   // The target and position the coordinate fields show for the current point.
@@ -33,13 +33,13 @@ struct InspectionParts {
 // outline, by the highlighted marker of a selected current point, by the coordinate fields and
 // by the list boxes of the cell's points and neighbours and the point's cells; picking in the
 // view, stepping through a cell's points and across its edges.
-class Inspection : private InspectionParts {
+class Inspection : private InspectionState {
 public:
   Inspection(WindowingLayer& windowing, ModelScene& scene, SelectionList& points);
   Inspection(const Inspection&) = delete;
   Inspection& operator=(const Inspection&) = delete;
 
-  const InspectionParts& Parts() const { return *this; }
+  const InspectionState& State() const { return *this; }
 
   void SetCurrentPoint(int point);
   void SetCurrentCell(int cell, int position);

@@ -239,8 +239,8 @@ private:
   int StepDepth = 0;
 
 public:
-  // The state's parts under the names they have always had, as read-only views into their
-  // owners; every change goes through the operations above.
+  // Each piece of the state under the name it has always had, as a read-only view into its
+  // owner; every change goes through the operations above.
   const vtkSmartPointer<vtkIdList>& SelectedCellIds = Cells.HeldIds();
   const vtkSmartPointer<vtkSelectedCellsSource>& SelectedCellsAppend = Cells.HeldCellsSource();
   const vtkSmartPointer<vtkIdList>& SelectedPointIds = Points.HeldIds();
@@ -249,52 +249,52 @@ public:
   const vtkSmartPointer<vtkPointMarkerSource>& HighlightAppend = Points.HeldHighlightSource();
   const int& HighlightedPoint = Points.HeldHighlightedPoint();
 
-  const int& CurrentCell = Walk.Parts().CurrentCell;
-  const int& CurrentPoint = Walk.Parts().CurrentPoint;
-  const float (&TargetPosition)[3] = Walk.Parts().TargetPosition;
-  const float (&CurrentPosition)[3] = Walk.Parts().CurrentPosition;
-  const vtkSmartPointer<vtkCellPicker>& CellPicker = Walk.Parts().CellPicker;
-  const vtkSmartPointer<vtkCellLocator>& PickLocator = Walk.Parts().PickLocator;
+  const int& CurrentCell = Walk.State().CurrentCell;
+  const int& CurrentPoint = Walk.State().CurrentPoint;
+  const float (&TargetPosition)[3] = Walk.State().TargetPosition;
+  const float (&CurrentPosition)[3] = Walk.State().CurrentPosition;
+  const vtkSmartPointer<vtkCellPicker>& CellPicker = Walk.State().CellPicker;
+  const vtkSmartPointer<vtkCellLocator>& PickLocator = Walk.State().PickLocator;
 
-  const vtkSmartPointer<vtkRenderer>& Renderer = Scene.Parts().Renderer;
-  vtkRenderWindow* const& RenderWindow = Scene.Parts().RenderWindow;
-  vtkRenderWindowInteractor* const& Interactor = Scene.Parts().Interactor;
-  const vtkSmartPointer<vtkHeldModelSource>& ModelReader = Scene.Parts().ModelReader;
-  const std::string& ModelFileName = Scene.Parts().ModelFileName;
-  const vtkSmartPointer<vtkShapeTransform>& ShapeTransform = Scene.Parts().ShapeTransform;
+  const vtkSmartPointer<vtkRenderer>& Renderer = Scene.State().Renderer;
+  vtkRenderWindow* const& RenderWindow = Scene.State().RenderWindow;
+  vtkRenderWindowInteractor* const& Interactor = Scene.State().Interactor;
+  const vtkSmartPointer<vtkHeldModelSource>& ModelReader = Scene.State().ModelReader;
+  const std::string& ModelFileName = Scene.State().ModelFileName;
+  const vtkSmartPointer<vtkShapeTransform>& ShapeTransform = Scene.State().ShapeTransform;
   const vtkSmartPointer<vtkTransformPolyDataFilter>& TransformFilter =
-      Scene.Parts().TransformFilter;
-  const vtkSmartPointer<vtkPolyDataMapper>& ModelMapper = Scene.Parts().ModelMapper;
-  const vtkSmartPointer<vtkLookupTable>& ModelLookupTable = Scene.Parts().ModelLookupTable;
-  const vtkSmartPointer<vtkActor>& ModelActor = Scene.Parts().ModelActor;
-  const vtkSmartPointer<vtkPoints>& ModelPoints = Scene.Parts().ModelPoints;
-  const vtkSmartPointer<vtkSphereSource>& PointingSphere = Scene.Parts().PointingSphere;
+      Scene.State().TransformFilter;
+  const vtkSmartPointer<vtkPolyDataMapper>& ModelMapper = Scene.State().ModelMapper;
+  const vtkSmartPointer<vtkLookupTable>& ModelLookupTable = Scene.State().ModelLookupTable;
+  const vtkSmartPointer<vtkActor>& ModelActor = Scene.State().ModelActor;
+  const vtkSmartPointer<vtkPoints>& ModelPoints = Scene.State().ModelPoints;
+  const vtkSmartPointer<vtkSphereSource>& PointingSphere = Scene.State().PointingSphere;
   const vtkSmartPointer<vtkPolyDataMapper>& PointingSphereMapper =
-      Scene.Parts().PointingSphereMapper;
-  const vtkSmartPointer<vtkActor>& PointingSphereActor = Scene.Parts().PointingSphereActor;
-  const vtkSmartPointer<vtkPolyData>& CurrentCellPoly = Scene.Parts().CurrentCellPoly;
-  const vtkSmartPointer<vtkPolyDataMapper>& CurrentCellMapper = Scene.Parts().CurrentCellMapper;
-  const vtkSmartPointer<vtkActor>& CurrentCellActor = Scene.Parts().CurrentCellActor;
-  const vtkSmartPointer<vtkPolyDataMapper>& PointMarkersMapper = Scene.Parts().PointMarkersMapper;
-  const vtkSmartPointer<vtkActor>& PointMarkersActor = Scene.Parts().PointMarkersActor;
-  const vtkSmartPointer<vtkPolyDataMapper>& HighlightMapper = Scene.Parts().HighlightMapper;
-  const vtkSmartPointer<vtkActor>& HighlightActor = Scene.Parts().HighlightActor;
-  const vtkSmartPointer<vtkPolyDataMapper>& SelectedCellsMapper = Scene.Parts().SelectedCellsMapper;
-  const vtkSmartPointer<vtkActor>& SelectedCellsActor = Scene.Parts().SelectedCellsActor;
-  const vtkSmartPointer<vtkScaledAxes>& Axes = Scene.Parts().Axes;
-  const vtkSmartPointer<vtkActor>& AxesActor = Scene.Parts().AxesActor;
-  const vtkSmartPointer<vtkFollower>& OriginLabel = Scene.Parts().OriginLabel;
-  const vtkSmartPointer<vtkFollower>& XLabel = Scene.Parts().XLabel;
-  const vtkSmartPointer<vtkFollower>& YLabel = Scene.Parts().YLabel;
-  const vtkSmartPointer<vtkFollower>& ZLabel = Scene.Parts().ZLabel;
-  const int& HasAxes = Scene.Parts().HasAxes;
-  const unsigned long& LabelPlacerTag = Scene.Parts().LabelPlacerTag;
-  const float& PointerRadius = Scene.Parts().PointerRadius;
-  const int& NoModel = Scene.Parts().NoModel;
-  const int& ShowSolid = Scene.Parts().ShowSolid;
-  const double& MinimumMarkerPixels = Scene.Parts().MinimumMarkerPixels;
-  const int& AnimationFrames = Scene.Parts().AnimationFrames;
-  const int& AnimationCycles = Scene.Parts().AnimationCycles;
+      Scene.State().PointingSphereMapper;
+  const vtkSmartPointer<vtkActor>& PointingSphereActor = Scene.State().PointingSphereActor;
+  const vtkSmartPointer<vtkPolyData>& CurrentCellPoly = Scene.State().CurrentCellPoly;
+  const vtkSmartPointer<vtkPolyDataMapper>& CurrentCellMapper = Scene.State().CurrentCellMapper;
+  const vtkSmartPointer<vtkActor>& CurrentCellActor = Scene.State().CurrentCellActor;
+  const vtkSmartPointer<vtkPolyDataMapper>& PointMarkersMapper = Scene.State().PointMarkersMapper;
+  const vtkSmartPointer<vtkActor>& PointMarkersActor = Scene.State().PointMarkersActor;
+  const vtkSmartPointer<vtkPolyDataMapper>& HighlightMapper = Scene.State().HighlightMapper;
+  const vtkSmartPointer<vtkActor>& HighlightActor = Scene.State().HighlightActor;
+  const vtkSmartPointer<vtkPolyDataMapper>& SelectedCellsMapper = Scene.State().SelectedCellsMapper;
+  const vtkSmartPointer<vtkActor>& SelectedCellsActor = Scene.State().SelectedCellsActor;
+  const vtkSmartPointer<vtkScaledAxes>& Axes = Scene.State().Axes;
+  const vtkSmartPointer<vtkActor>& AxesActor = Scene.State().AxesActor;
+  const vtkSmartPointer<vtkFollower>& OriginLabel = Scene.State().OriginLabel;
+  const vtkSmartPointer<vtkFollower>& XLabel = Scene.State().XLabel;
+  const vtkSmartPointer<vtkFollower>& YLabel = Scene.State().YLabel;
+  const vtkSmartPointer<vtkFollower>& ZLabel = Scene.State().ZLabel;
+  const int& HasAxes = Scene.State().HasAxes;
+  const unsigned long& LabelPlacerTag = Scene.State().LabelPlacerTag;
+  const float& PointerRadius = Scene.State().PointerRadius;
+  const int& NoModel = Scene.State().NoModel;
+  const int& ShowSolid = Scene.State().ShowSolid;
+  const double& MinimumMarkerPixels = Scene.State().MinimumMarkerPixels;
+  const int& AnimationFrames = Scene.State().AnimationFrames;
+  const int& AnimationCycles = Scene.State().AnimationCycles;
 };
 
 } // namespace selvane

@@ -33,9 +33,9 @@ class WindowingLayer;
 class vtkScaledAxes;
 class vtkShapeTransform;
 
-// The parts of the scene, readable by everyone (MainDialog shows them under their familiar
-// names); only ModelScene's operations change them.
-struct ModelSceneParts {
+// What makes up the scene, readable by everyone (MainDialog shows it under its familiar
+// names); only ModelScene's operations change it.
+struct ModelSceneState {
   vtkSmartPointer<vtkRenderer> Renderer;
   vtkRenderWindow* RenderWindow = nullptr;         // owned by the window system
   vtkRenderWindowInteractor* Interactor = nullptr; // owned by the window system
@@ -91,14 +91,14 @@ struct ModelSceneParts {
 // cell and the two selection lists (whose sources the lists own), the renderer, the camera,
 // the colouring by displacement and the fold check. Renders through the window system's render
 // window and tells the window each render.
-class ModelScene : private ModelSceneParts {
+class ModelScene : private ModelSceneState {
 public:
   ModelScene(WindowingLayer& windowing, const SelectionList& cells, const SelectionList& points);
   ~ModelScene();
   ModelScene(const ModelScene&) = delete;
   ModelScene& operator=(const ModelScene&) = delete;
 
-  const ModelSceneParts& Parts() const { return *this; }
+  const ModelSceneState& State() const { return *this; }
 
   // --- the view ---
   // Takes the window system's render window and interactor and shows "no data" until a model.

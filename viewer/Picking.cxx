@@ -15,7 +15,7 @@ namespace selvane {
 void Inspection::UpdatePickLocator() {
   // The locator indexes the geometry as drawn (deformed after a Transform), and is built
   // again only when that geometry changed.
-  vtkPolyDataMapper* mapper = Scene.Parts().ModelMapper;
+  vtkPolyDataMapper* mapper = Scene.State().ModelMapper;
   mapper->Update();
   vtkPolyData* shown = mapper->GetInput();
   if (!shown)
@@ -31,7 +31,7 @@ void Inspection::UpdatePickLocator() {
 }
 
 void Inspection::PickAt(int x, int y) {
-  const ModelSceneParts& scene = Scene.Parts();
+  const ModelSceneState& scene = Scene.State();
   if (scene.NoModel || !scene.Renderer || !scene.RenderWindow)
     return;
   PickCellAt(x, y);
@@ -39,7 +39,7 @@ void Inspection::PickAt(int x, int y) {
 }
 
 void Inspection::PickCellAt(int x, int y) {
-  const ModelSceneParts& scene = Scene.Parts();
+  const ModelSceneState& scene = Scene.State();
   if (scene.NoModel || !scene.Renderer || !scene.RenderWindow)
     return;
   UpdatePickLocator();

@@ -75,7 +75,7 @@ void MainDialog::TakeFit(vtkShapeTransform* fit, const std::string& stepName) {
 }
 
 void MainDialog::ClearTransform(const std::string& stepName) {
-  const float fraction = Scene.Parts().ShapeTransform->GetFraction();
+  const float fraction = Scene.State().ShapeTransform->GetFraction();
   if (fraction != 0.0f) {
     BeginStep(stepName);
     Pending.FractionChanged = true;
