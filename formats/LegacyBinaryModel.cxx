@@ -239,10 +239,10 @@ vtkSmartPointer<vtkTypeInt64Array> ReadOffsets(int fd, const LegacyBinaryArray& 
     if (first == 0 && v[0] != 0) {
       return false;
     }
-    // Each offset is checked against its predecessor before it becomes one, so no
-    // difference is taken of a value outside [0, size].
+    // The difference is taken only of an offset in [previous, size], so it cannot overflow
+    // whatever the file holds.
     for (std::uint64_t i = first == 0 ? 1 : 0; i < n; ++i) {
-      if (v[i] > size || v[i] - previous < minIds) {
+      if (v[i] < previous || v[i] > size || v[i] - previous < minIds) {
         return false;
       }
       previous = v[i];

@@ -259,6 +259,8 @@ TEST(PlainBinaryFiles, EveryDamagedValueGetsTheGeneralPathsReason) {
       {"offsets_past_the_end", PlainTetra51(with(offsets, 3, 13), ids)},
       {"offsets_ending_short", PlainTetra51(with(offsets, 4, 11), ids)},
       {"offsets_near_2_63", PlainTetra51(with(offsets, 2, std::int64_t(1) << 62), ids)},
+      {"offset_most_negative",
+       PlainTetra51(with(offsets, 2, std::numeric_limits<std::int64_t>::min()), ids)},
       {"id_out_of_range_5_1", PlainTetra51(offsets, with(ids, 5, 4))},
       {"id_negative_5_1", PlainTetra51(offsets, with(ids, 0, -1))},
       {"point_nan_5_1", PlainTetra51(offsets, ids, nan)},
