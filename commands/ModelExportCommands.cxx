@@ -43,9 +43,8 @@ void WriteModelByExtension(MainDialog& dialog, vtkPolyData* data, const std::str
     WriteModelFile(dialog, data, path, title);
     return;
   }
-  std::string reason;
-  if (!formats::WriteModelFile(data, path, reason, title))
-    dialog.Windowing.ShowMessage(reason);
+  if (const Result written = formats::WriteModelFile(data, path, title); !written)
+    dialog.Windowing.ShowMessage(written.Reason);
 }
 
 } // namespace

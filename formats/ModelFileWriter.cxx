@@ -56,7 +56,7 @@ void KeepFirstError(vtkObject*, unsigned long, void* clientData, void* callData)
 
 // The whole VTP file in memory: VTK's XML writer deletes its file when a write fails and
 // keeps no errno, so the bytes are handed to the checked file writes instead.
-std::string FormatXmlPolyData(vtkPolyData* data, const ByteSink& out, const std::string&) {
+Result FormatXmlPolyData(vtkPolyData* data, const ByteSink& out, const std::string&) {
   vtkNew<vtkPolyData> copy; // the writer must not touch the caller's pipeline
   copy->ShallowCopy(data);
   vtkNew<vtkXMLPolyDataWriter> writer;
@@ -74,25 +74,25 @@ std::string FormatXmlPolyData(vtkPolyData* data, const ByteSink& out, const std:
   const int written = writer->Write();
   const unsigned long code = writer->GetErrorCode();
   if (written != 1 || code != vtkErrorCode::NoError || !vtkReason.empty())
-    return !vtkReason.empty()              ? vtkReason
-           : code != vtkErrorCode::NoError ? std::string(vtkErrorCode::GetStringFromErrorCode(code))
-                                           : std::string("the VTK writer failed");
+    return Result::Failure(ErrorCode::CannotWrite,
+                           !vtkReason.empty() ? vtkReason
+                           : code != vtkErrorCode::NoError
+                               ? std::string(vtkErrorCode::GetStringFromErrorCode(code))
+                               : std::string("the VTK writer failed"));
   const std::string bytes = writer->GetOutputString();
   out(bytes);
-  return {};
+  return Result::Success();
 }
 
-using PlainWriter = std::string (*)(vtkPolyData*, const ByteSink&, const std::string&);
+using PlainWriter = Result (*)(vtkPolyData*, const ByteSink&, const std::string&);
 
-// Runs write into a new file at tempPath with checked writes. false with the reason when the
-// model was refused or a write or the close failed.
-bool WriteThroughFile(PlainWriter write, vtkPolyData* data, const std::string& title,
-                      const std::string& tempPath, std::string& why) {
+// Runs write into a new file at tempPath with checked writes: Refused when the model was
+// refused, CannotWrite when a write or the close failed.
+Result WriteThroughFile(PlainWriter write, vtkPolyData* data, const std::string& title,
+                        const std::string& tempPath) {
   std::FILE* out = std::fopen(tempPath.c_str(), "wb");
-  if (!out) {
-    why = std::strerror(errno);
-    return false;
-  }
+  if (!out)
+    return Result::Failure(ErrorCode::CannotWrite, std::strerror(errno));
   int error = 0; // the errno of the first failed write
   const ByteSink sink = [out, &error](std::string_view bytes) {
     if (error == 0 && std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size())
@@ -101,7 +101,7 @@ bool WriteThroughFile(PlainWriter write, vtkPolyData* data, const std::string& t
       error = errno != 0 ? errno : EIO;
     return false;
   };
-  std::string refused;
+  Result refused;
   try {
     refused = write(data, sink, title);
   } catch (...) {
@@ -110,15 +110,11 @@ bool WriteThroughFile(PlainWriter write, vtkPolyData* data, const std::string& t
   }
   if (std::fclose(out) != 0 && error == 0)
     error = errno != 0 ? errno : EIO;
-  if (!refused.empty()) {
-    why = refused + "; no file was written";
-    return false;
-  }
-  if (error != 0) {
-    why = std::strerror(error);
-    return false;
-  }
-  return true;
+  if (!refused.Ok())
+    return Result::Failure(refused.Code, refused.Reason + "; no file was written");
+  if (error != 0)
+    return Result::Failure(ErrorCode::CannotWrite, std::strerror(error));
+  return Result::Success();
 }
 
 } // namespace
@@ -151,31 +147,21 @@ std::string UnknownModelExtensionReason(const std::string& path) {
          " (known: " + WritableModelExtensions() + ")";
 }
 
-bool WriteModelFile(vtkPolyData* data, const std::string& path, std::string& reason,
-                    const std::string& title) {
+Result WriteModelFile(vtkPolyData* data, const std::string& path, const std::string& title) {
   const ModelFileFormat format = ModelFileFormatOf(path);
-  if (format == ModelFileFormat::Unknown) {
-    reason = Fail(path, UnknownModelExtensionReason(path) + "; no file was written");
-    return false;
-  }
-  if (format == ModelFileFormat::LegacyVtk) {
-    const Result written = WriteLegacyModel(data, path, title);
-    reason = written.Reason;
-    return written.Ok();
-  }
-  if (!data) {
-    reason = Fail(path, "there is no model to write");
-    return false;
-  }
+  if (format == ModelFileFormat::Unknown)
+    return Result::Failure(ErrorCode::Refused,
+                           Fail(path, UnknownModelExtensionReason(path) + "; no file was written"));
+  if (format == ModelFileFormat::LegacyVtk)
+    return WriteLegacyModel(data, path, title);
+  if (!data)
+    return Result::Failure(ErrorCode::NoData, Fail(path, "there is no model to write"));
   // Checked before anything is created: the old file stays as it is.
   if (const std::string why =
           FirstUnwritablePoint(data->GetPoints(), format == ModelFileFormat::Stl);
-      !why.empty()) {
-    reason = Fail(path, why);
-    return false;
-  }
+      !why.empty())
+    return Result::Failure(ErrorCode::Refused, Fail(path, why));
   const auto writeTemp = [&](const std::string& tempPath) -> Result {
-    std::string why;
     PlainWriter write = &WriteObjText;
     if (format == ModelFileFormat::XmlPolyData)
       write = &FormatXmlPolyData;
@@ -183,13 +169,9 @@ bool WriteModelFile(vtkPolyData* data, const std::string& path, std::string& rea
       write = &WriteBinaryStl;
     else if (format == ModelFileFormat::Ply)
       write = &WriteBinaryPly;
-    if (WriteThroughFile(write, data, title, tempPath, why))
-      return Result::Success();
-    return Result::Failure(ErrorCode::CannotWrite, why);
+    return WriteThroughFile(write, data, title, tempPath);
   };
-  const Result written = WriteFileAtomicallyWith(path, writeTemp);
-  reason = written.Reason;
-  return written.Ok();
+  return WriteFileAtomicallyWith(path, writeTemp);
 }
 
 } // namespace selvane::formats

@@ -17,6 +17,8 @@
 #ifndef SELVANE_MODEL_FILE_WRITER_H
 #define SELVANE_MODEL_FILE_WRITER_H
 
+#include "Result.h"
+
 #include <string>
 
 class vtkPolyData;
@@ -34,12 +36,11 @@ const char* WritableModelExtensions();
 // "" when path names a format WriteModelFile writes, else the reason (naming the known ones).
 std::string UnknownModelExtensionReason(const std::string& path);
 
-// Writes data to path in the format its extension names. On failure returns false and sets
-// reason to a sentence naming the path ("Cannot write '<path>': <cause>"); the old file stays
-// as it was. title, when not empty, goes to the legacy title line, the PLY and OBJ comments and
-// the STL header.
-bool WriteModelFile(vtkPolyData* data, const std::string& path, std::string& reason,
-                    const std::string& title = std::string());
+// Writes data to path in the format its extension names. A failure's reason is a sentence
+// naming the path ("Cannot write '<path>': <cause>"); the old file stays as it was. title,
+// when not empty, goes to the legacy title line, the PLY and OBJ comments and the STL header.
+Result WriteModelFile(vtkPolyData* data, const std::string& path,
+                      const std::string& title = std::string());
 
 } // namespace selvane::formats
 

@@ -94,12 +94,11 @@ std::string CollectionText(const std::vector<std::string>& frameFiles) {
   return text;
 }
 
-bool WriteVtpFile(vtkPolyData* data, const std::string& path, std::string& reason) {
-  if (!data) {
-    reason = "Cannot write " + Quote(path) + ": there is no model to write";
-    return false;
-  }
-  const auto writeTempWhy = [&](const std::string& tempPath, std::string& why) {
+Result WriteVtpFile(vtkPolyData* data, const std::string& path) {
+  if (!data)
+    return Result::Failure(ErrorCode::NoData,
+                           "Cannot write " + Quote(path) + ": there is no model to write");
+  const auto writeTemp = [&](const std::string& tempPath) -> Result {
     vtkNew<vtkXMLPolyDataWriter> writer;
     vtkNew<vtkPolyData> copy;
     copy->ShallowCopy(data);
@@ -127,25 +126,16 @@ bool WriteVtpFile(vtkPolyData* data, const std::string& path, std::string& reaso
     const int written = writer->Write();
     const unsigned long code = writer->GetErrorCode();
     if (written == 1 && code == vtkErrorCode::NoError && vtkReason.empty())
-      return true;
-    if (code == vtkErrorCode::OutOfDiskSpaceError)
-      why = std::strerror(ENOSPC);
-    else if (!vtkReason.empty())
-      why = vtkReason;
-    else
-      why =
-          std::string("the VTK writer failed (") + vtkErrorCode::GetStringFromErrorCode(code) + ")";
-    return false;
-  };
-  const auto writeTemp = [&](const std::string& tempPath) -> Result {
-    std::string why;
-    if (writeTempWhy(tempPath, why))
       return Result::Success();
-    return Result::Failure(ErrorCode::CannotWrite, why);
+    if (code == vtkErrorCode::OutOfDiskSpaceError)
+      return Result::Failure(ErrorCode::CannotWrite, std::strerror(ENOSPC));
+    if (!vtkReason.empty())
+      return Result::Failure(ErrorCode::CannotWrite, vtkReason);
+    return Result::Failure(ErrorCode::CannotWrite, std::string("the VTK writer failed (") +
+                                                       vtkErrorCode::GetStringFromErrorCode(code) +
+                                                       ")");
   };
-  const Result written = WriteFileAtomicallyWith(path, writeTemp);
-  reason = written.Reason;
-  return written.Ok();
+  return WriteFileAtomicallyWith(path, writeTemp);
 }
 
 SeriesResult WriteMorphSeries(const std::string& collectionPath, int frames,
@@ -211,17 +201,14 @@ SeriesResult WriteMorphSeries(const std::string& collectionPath, int frames,
     Pending next;
     next.Path = path;
     next.Existed = Exists(path);
-    next.Failure = std::async(std::launch::async, [frame, path] {
-      std::string why;
-      return WriteVtpFile(frame, path, why) ? std::string() : why;
-    });
+    next.Failure =
+        std::async(std::launch::async, [frame, path] { return WriteVtpFile(frame, path).Reason; });
     pending.push_back(std::move(next));
   }
   while (!pending.empty())
     finishOldest(); // after a stop: waits, and keeps count of what was created
   if (failure.empty() && !cancelled) {
-    if (const Result written = WriteFileAtomically(collectionPath, CollectionText(names));
-        !written)
+    if (const Result written = WriteFileAtomically(collectionPath, CollectionText(names)); !written)
       failure = written.Reason.empty() ? "Cannot write " + Quote(collectionPath) : written.Reason;
   }
   if (!failure.empty() || cancelled) {

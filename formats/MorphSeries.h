@@ -9,6 +9,8 @@
 #ifndef SELVANE_MORPH_SERIES_H
 #define SELVANE_MORPH_SERIES_H
 
+#include "Result.h"
+
 #include <vtkSmartPointer.h>
 
 #include <functional>
@@ -43,9 +45,9 @@ std::string SeriesFrameName(const std::string& collectionPath, int frame, int fr
 // collection file's folder), timestep = position in the list.
 std::string CollectionText(const std::vector<std::string>& frameFiles);
 
-// Writes one polydata as a compressed .vtp file (as above), atomically. False with a reason
-// naming path on failure.
-bool WriteVtpFile(vtkPolyData* data, const std::string& path, std::string& reason);
+// Writes one polydata as a compressed .vtp file (as above), atomically; a failure's reason
+// names path.
+Result WriteVtpFile(vtkPolyData* data, const std::string& path);
 
 // Writes the frames of source and then the collection file collectionPath.
 SeriesResult WriteMorphSeries(const std::string& collectionPath, int frames,

@@ -111,9 +111,9 @@ bool IsDouble(vtkPoints* points) {
 
 } // namespace
 
-std::string WriteBinaryStl(vtkPolyData* data, const ByteSink& out, const std::string& header) {
+Result WriteBinaryStl(vtkPolyData* data, const ByteSink& out, const std::string& header) {
   if (std::string why = PolygonsOnly(data, "STL"); !why.empty())
-    return why;
+    return Result::Failure(ErrorCode::Refused, why);
   // Only triangles: polygons of more corners and strips go through VTK's triangulation.
   vtkSmartPointer<vtkPolyData> triangles = data;
   bool onlyTriangles = data->GetNumberOfStrips() == 0;
@@ -131,7 +131,9 @@ std::string WriteBinaryStl(vtkPolyData* data, const ByteSink& out, const std::st
   }
   const vtkIdType count = triangles->GetNumberOfPolys();
   if (count > static_cast<vtkIdType>(std::numeric_limits<std::uint32_t>::max()))
-    return "STL counts triangles in 32 bits, and the model has " + std::to_string(count);
+    return Result::Failure(ErrorCode::Refused,
+                           "STL counts triangles in 32 bits, and the model has " +
+                               std::to_string(count));
 
   Output o(out);
   std::string head = OneLine(header).substr(0, 80);
@@ -174,15 +176,17 @@ std::string WriteBinaryStl(vtkPolyData* data, const ByteSink& out, const std::st
         o.Little(x);
     o.Little(static_cast<std::uint16_t>(0));
   });
-  return refused;
+  return refused.empty() ? Result::Success() : Result::Failure(ErrorCode::Refused, refused);
 }
 
-std::string WriteBinaryPly(vtkPolyData* data, const ByteSink& out, const std::string& comment) {
+Result WriteBinaryPly(vtkPolyData* data, const ByteSink& out, const std::string& comment) {
   if (std::string why = PolygonsOnly(data, "PLY"); !why.empty())
-    return why;
+    return Result::Failure(ErrorCode::Refused, why);
   const vtkIdType n = data->GetNumberOfPoints();
   if (n > std::numeric_limits<std::int32_t>::max())
-    return "PLY indices are 32-bit integers, and the model has " + std::to_string(n) + " points";
+    return Result::Failure(ErrorCode::Refused,
+                           "PLY indices are 32-bit integers, and the model has " +
+                               std::to_string(n) + " points");
   vtkIdType faces = 0, largest = 0;
   ForEachFace(data, [&](const vtkIdType*, vtkIdType count) {
     ++faces;
@@ -214,10 +218,10 @@ std::string WriteBinaryPly(vtkPolyData* data, const ByteSink& out, const std::st
     for (vtkIdType k = 0; k < count; ++k)
       o.Little(static_cast<std::int32_t>(ids[k]));
   });
-  return {};
+  return Result::Success();
 }
 
-std::string WriteObjText(vtkPolyData* data, const ByteSink& out, const std::string& comment) {
+Result WriteObjText(vtkPolyData* data, const ByteSink& out, const std::string& comment) {
   Output o(out);
   if (!comment.empty())
     o.Text("# " + OneLine(comment) + "\n");
@@ -253,7 +257,7 @@ std::string WriteObjText(vtkPolyData* data, const ByteSink& out, const std::stri
     }
   }
   ForEachFace(data, [&](const vtkIdType* face, vtkIdType size) { cell("f", face, size); });
-  return {};
+  return Result::Success();
 }
 
 } // namespace selvane::formats

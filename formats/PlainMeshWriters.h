@@ -5,6 +5,8 @@
 #ifndef SELVANE_PLAIN_MESH_WRITERS_H
 #define SELVANE_PLAIN_MESH_WRITERS_H
 
+#include "Result.h"
+
 #include <functional>
 #include <string>
 #include <string_view>
@@ -17,20 +19,20 @@ namespace selvane::formats {
 // handing bytes over).
 using ByteSink = std::function<bool(std::string_view bytes)>;
 
-// Each returns "" when the model was written, else why the format cannot hold it (then the
-// file holds a part of it and must be discarded).
+// Each succeeds when the model was written; else it is Refused with why the format cannot hold
+// it (the file then holds a part of it and must be discarded).
 
 // 80-byte header (header, cut or padded with spaces), the triangle count, then per triangle
 // its unit normal, three corners and a zero attribute word. Polygons and strips are
 // triangulated; vertex and line cells are refused.
-std::string WriteBinaryStl(vtkPolyData* data, const ByteSink& out, const std::string& header);
+Result WriteBinaryStl(vtkPolyData* data, const ByteSink& out, const std::string& header);
 
 // Points as float or double as the model stores them; polygons and strips (as triangles).
 // Vertex and line cells are refused.
-std::string WriteBinaryPly(vtkPolyData* data, const ByteSink& out, const std::string& comment);
+Result WriteBinaryPly(vtkPolyData* data, const ByteSink& out, const std::string& comment);
 
 // "v x y z" per point, then "p", "l" and "f" lines (1-based indices; strips as triangles).
-std::string WriteObjText(vtkPolyData* data, const ByteSink& out, const std::string& comment);
+Result WriteObjText(vtkPolyData* data, const ByteSink& out, const std::string& comment);
 
 } // namespace selvane::formats
 

@@ -174,42 +174,39 @@ std::string FormatFitFile(const SplineFit& fit, const FitFileSummary& summary) {
   return text + "}\n";
 }
 
-bool WriteFitFile(const std::string& path, const SplineFit& fit, const FitFileSummary& summary,
-                  std::string& reason) {
+Result WriteFitFile(const std::string& path, const SplineFit& fit, const FitFileSummary& summary) {
   try {
-    const Result written = formats::WriteFileAtomically(path, FormatFitFile(fit, summary));
-    reason = written.Reason;
-    return written.Ok();
+    return formats::WriteFileAtomically(path, FormatFitFile(fit, summary));
   } catch (const std::bad_alloc&) {
-    reason = "Cannot write '" + path + "': not enough memory";
-    return false;
+    return Result::Failure(ErrorCode::OutOfMemory,
+                           "Cannot write '" + path + "': not enough memory");
   }
 }
 
-bool ParseFitFile(const std::string& text, SplineFit& fit, FitFileSummary& summary,
-                  std::string& reason) {
+Result ParseFitFile(const std::string& text, SplineFit& fit, FitFileSummary& summary) {
   try {
-    return Parse(text, fit, summary, reason);
+    std::string reason;
+    if (Parse(text, fit, summary, reason))
+      return Result::Success();
+    return Result::Failure(ErrorCode::Unreadable, reason);
   } catch (const nlohmann::json::exception& e) {
-    reason = "is not valid JSON: " + WithoutTag(e.what());
+    return Result::Failure(ErrorCode::Unreadable, "is not valid JSON: " + WithoutTag(e.what()));
   } catch (const std::bad_alloc&) {
-    reason = "is too large for the memory there is";
+    return Result::Failure(ErrorCode::OutOfMemory, "is too large for the memory there is");
   }
-  return false;
 }
 
-bool ReadFitFile(const std::string& path, SplineFit& fit, FitFileSummary& summary,
-                 std::string& reason) {
+Result ReadFitFile(const std::string& path, SplineFit& fit, FitFileSummary& summary) {
   std::string text;
   if (const Result read = formats::ReadFileContents(path, text); !read) {
     // ReadFileContents names the path; the caller names it once more.
-    reason = read.Reason;
+    std::string reason = read.Reason;
     const std::string prefix = "Cannot read '" + path + "': ";
     if (reason.rfind(prefix, 0) == 0)
       reason.erase(0, prefix.size());
-    return false;
+    return Result::Failure(read.Code, reason);
   }
-  return ParseFitFile(text, fit, summary, reason);
+  return ParseFitFile(text, fit, summary);
 }
 
 } // namespace selvane

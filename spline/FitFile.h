@@ -18,6 +18,7 @@
 // it reads back unchanged.
 #pragma once
 
+#include "Result.h"
 #include "SplineFit.h"
 
 #include <string>
@@ -33,18 +34,15 @@ struct FitFileSummary {
 // The file's text for fit (centres by point id, coefficient rows through UnList).
 std::string FormatFitFile(const SplineFit& fit, const FitFileSummary& summary);
 
-// FormatFitFile, written through the atomic writer. false with the reason (naming the path)
-// when the file cannot be written; the old file then stays as it was.
-bool WriteFitFile(const std::string& path, const SplineFit& fit, const FitFileSummary& summary,
-                  std::string& reason);
+// FormatFitFile, written through the atomic writer. A failure's reason names the path; the
+// old file then stays as it was.
+Result WriteFitFile(const std::string& path, const SplineFit& fit, const FitFileSummary& summary);
 
 // Reads a fit file into fit (centres by point id with their coefficients in the same rows, a
-// locator over them). false with the reason (without the path) when the file cannot be read
+// locator over them). A failure's reason (without the path) says why the file cannot be read
 // or is not a complete fit; fit is then left as it was.
-bool ReadFitFile(const std::string& path, SplineFit& fit, FitFileSummary& summary,
-                 std::string& reason);
+Result ReadFitFile(const std::string& path, SplineFit& fit, FitFileSummary& summary);
 // The same from the file's text.
-bool ParseFitFile(const std::string& text, SplineFit& fit, FitFileSummary& summary,
-                  std::string& reason);
+Result ParseFitFile(const std::string& text, SplineFit& fit, FitFileSummary& summary);
 
 } // namespace selvane

@@ -24,33 +24,28 @@ int CellOf(double v, double lo, double size, int dims) {
 }
 } // namespace
 
-bool SplineField::Build(float radius, vtkPoints* centres, vtkFloatArray* coeffX,
-                        vtkFloatArray* coeffY, vtkFloatArray* coeffZ, vtkIntArray* unList,
-                        std::string& reason) {
+Result SplineField::Build(float radius, vtkPoints* centres, vtkFloatArray* coeffX,
+                          vtkFloatArray* coeffY, vtkFloatArray* coeffZ, vtkIntArray* unList) {
   if (!(radius > 0.0f) || !std::isfinite(radius)) {
-    reason = "the radius of support is not a positive number";
-    return false;
+    return Result::Failure(ErrorCode::Refused, "the radius of support is not a positive number");
   }
   if (!centres || !coeffX || !coeffY || !coeffZ || !unList) {
-    reason = "the fit is incomplete";
-    return false;
+    return Result::Failure(ErrorCode::Refused, "the fit is incomplete");
   }
   const vtkIdType n = centres->GetNumberOfPoints();
   vtkFloatArray* coeffs[3] = {coeffX, coeffY, coeffZ};
   for (vtkFloatArray* c : coeffs)
     if (c->GetNumberOfComponents() != 1 || c->GetNumberOfTuples() < n + 4) {
-      reason = "a coefficient array is shorter than the centres need";
-      return false;
+      return Result::Failure(ErrorCode::Refused,
+                             "a coefficient array is shorter than the centres need");
     }
   if (unList->GetNumberOfComponents() != 1 || unList->GetNumberOfTuples() != n) {
-    reason = "the row index does not match the centres";
-    return false;
+    return Result::Failure(ErrorCode::Refused, "the row index does not match the centres");
   }
   for (vtkIdType j = 0; j < n; ++j) {
     const int row = unList->GetValue(j);
     if (row < 0 || row >= n) {
-      reason = "the row index holds a row outside the system";
-      return false;
+      return Result::Failure(ErrorCode::Refused, "the row index holds a row outside the system");
     }
   }
 
@@ -63,8 +58,8 @@ bool SplineField::Build(float radius, vtkPoints* centres, vtkFloatArray* coeffX,
     for (int a = 0; a < 3; ++a) {
       c.Coeff[a] = coeffs[a]->GetValue(row);
       if (!std::isfinite(c.X[a]) || !std::isfinite(c.Coeff[a])) {
-        reason = "a centre or a coefficient is not a finite number";
-        return false;
+        return Result::Failure(ErrorCode::Refused,
+                               "a centre or a coefficient is not a finite number");
       }
       lo[a] = j == 0 ? c.X[a] : std::min(lo[a], c.X[a]);
       hi[a] = j == 0 ? c.X[a] : std::max(hi[a], c.X[a]);
@@ -75,8 +70,7 @@ bool SplineField::Build(float radius, vtkPoints* centres, vtkFloatArray* coeffX,
     for (int k = 0; k < 4; ++k) {
       linear[a][k] = coeffs[a]->GetValue(n + k);
       if (!std::isfinite(linear[a][k])) {
-        reason = "a coefficient is not a finite number";
-        return false;
+        return Result::Failure(ErrorCode::Refused, "a coefficient is not a finite number");
       }
     }
 
@@ -126,7 +120,7 @@ bool SplineField::Build(float radius, vtkPoints* centres, vtkFloatArray* coeffX,
   CellStart = std::move(start);
   for (int a = 0; a < 3; ++a)
     std::copy(linear[a], linear[a] + 4, Linear[a]);
-  return true;
+  return Result::Success();
 }
 
 template <bool WithDerivative>

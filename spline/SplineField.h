@@ -5,6 +5,8 @@
 // coefficients, so an evaluation reads a few neighbouring cells of contiguous memory.
 #pragma once
 
+#include "Result.h"
+
 #include <string>
 #include <vector>
 
@@ -17,10 +19,10 @@ namespace selvane {
 class SplineField {
 public:
   // Copies the centres (by point id), their coefficients (rows given by unList, then the four
-  // linear coefficients at n .. n+3) and the radius. Returns false with a reason, and leaves
-  // the field as it was, when the data do not fit together.
-  bool Build(float radius, vtkPoints* centres, vtkFloatArray* coeffX, vtkFloatArray* coeffY,
-             vtkFloatArray* coeffZ, vtkIntArray* unList, std::string& reason);
+  // linear coefficients at n .. n+3) and the radius. Refused with the reason, leaving the field
+  // as it was, when the data do not fit together.
+  Result Build(float radius, vtkPoints* centres, vtkFloatArray* coeffX, vtkFloatArray* coeffY,
+               vtkFloatArray* coeffZ, vtkIntArray* unList);
 
   // d(x); false (and d = 0) when no centre lies within the radius. A non-finite x has none.
   bool Evaluate(const double x[3], double d[3]) const;

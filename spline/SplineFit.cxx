@@ -69,9 +69,7 @@ double FitResidual(const SplineFit& fit, vtkPoints* targets) {
   // The transform's own field (a grid of cells, safe to read from several threads) evaluates
   // the sources over every core; the locator's sums stay for fits it refuses.
   SplineField field;
-  std::string reason;
-  if (field.Build(fit.Radius, fit.Centres, fit.CoeffX, fit.CoeffY, fit.CoeffZ, fit.UnList,
-                  reason)) {
+  if (field.Build(fit.Radius, fit.Centres, fit.CoeffX, fit.CoeffY, fit.CoeffZ, fit.UnList)) {
     vtkSMPThreadLocal<double> worst(0.0);
     vtkSMPTools::For(0, n, 4096, [&](vtkIdType first, vtkIdType last) {
       double& local = worst.Local();

@@ -69,10 +69,9 @@ bool vtkShapeTransform::SetParameters(float radius, vtkPoints* centres, vtkFloat
                                       vtkFloatArray* coeffY, vtkFloatArray* coeffZ,
                                       vtkIntArray* unList, vtkPointLocator* tree) {
   SplineField field;
-  std::string reason;
   try {
-    if (!field.Build(radius, centres, coeffX, coeffY, coeffZ, unList, reason)) {
-      vtkErrorMacro("Parameters refused: " << reason);
+    if (const Result built = field.Build(radius, centres, coeffX, coeffY, coeffZ, unList); !built) {
+      vtkErrorMacro("Parameters refused: " << built.Reason);
       return false;
     }
   } catch (const std::bad_alloc&) {

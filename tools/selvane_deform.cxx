@@ -87,9 +87,8 @@ std::string MakeFit(const DeformOptions& options, Report& report, vtkShapeTransf
     source.File = options.FitFile;
     SplineFit fit;
     FitFileSummary saved;
-    std::string reason;
-    if (!ReadFitFile(options.FitFile, fit, saved, reason))
-      return reason;
+    if (const selvane::Result read = ReadFitFile(options.FitFile, fit, saved); !read.Ok())
+      return read.Reason;
     if (!transform->SetParameters(fit.Radius, fit.Centres, fit.CoeffX, fit.CoeffY, fit.CoeffZ,
                                   fit.UnList, fit.Locator))
       return "the fit it holds is incomplete";
@@ -266,9 +265,9 @@ int main(int argc, char** argv) {
     if (options.Displacement)
       AddDisplacementArray(input, deformed);
 
-    std::string reason;
-    if (!selvane::formats::WriteModelFile(deformed, outputs[m], reason))
-      return Fail(outputs[m], reason);
+    if (const selvane::Result written = selvane::formats::WriteModelFile(deformed, outputs[m]);
+        !written.Ok())
+      return Fail(outputs[m], written.Reason);
     char line[64];
     std::snprintf(line, sizeof line, "%g", options.Fraction);
     report.Line("Deformed " + std::to_string(deformed->GetNumberOfPoints()) + " points by " +

@@ -226,9 +226,9 @@ int main(int argc, char** argv) {
 
     const char* path = selvane::tools::SolverPathName(solver->GetPathUsed());
     if (!options.Save.empty()) {
-      std::string reason;
-      if (!WriteFitFile(options.Save, fit, {n, path, residual}, reason))
-        return Fail(options.Save, reason);
+      if (const selvane::Result written = WriteFitFile(options.Save, fit, {n, path, residual});
+          !written.Ok())
+        return Fail(options.Save, written.Reason);
       report.Line("Saved the fit to " + options.Save);
     }
     summary = {{"tool", "selvane-fit"},

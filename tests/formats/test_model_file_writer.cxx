@@ -130,7 +130,8 @@ TEST(ModelFileWriter, VtpKeepsPointsCellsAndCellScalarsExactly) {
   for (int type : {VTK_FLOAT, VTK_DOUBLE}) {
     auto model = Surface(type);
     std::string reason;
-    ASSERT_TRUE(WriteModelFile(model, dir.File("m.VTP"), reason)) << reason;
+    reason = WriteModelFile(model, dir.File("m.VTP")).Reason;
+    ASSERT_TRUE(reason.empty()) << reason;
     EXPECT_NE(Slurp(dir.File("m.VTP")).find("vtkZLibDataCompressor"), std::string::npos);
     auto back = ReadWith<vtkXMLPolyDataReader>(dir.File("m.VTP"));
     EXPECT_EQ(back->GetPoints()->GetDataType(), type);
@@ -147,7 +148,8 @@ TEST(ModelFileWriter, StlHoldsTrianglesInSinglePrecision) {
   Folder dir;
   auto model = Surface(VTK_DOUBLE);
   std::string reason;
-  ASSERT_TRUE(WriteModelFile(model, dir.File("m.stl"), reason, "solid looking title")) << reason;
+  reason = WriteModelFile(model, dir.File("m.stl"), "solid looking title").Reason;
+  ASSERT_TRUE(reason.empty()) << reason;
   const std::string bytes = Slurp(dir.File("m.stl"));
   // Triangle, quad as two, strip as two: 5 records of 50 bytes after the 84-byte head.
   ASSERT_EQ(bytes.size(), 84u + 5u * 50u);
@@ -170,7 +172,8 @@ TEST(ModelFileWriter, StlHoldsTrianglesInSinglePrecision) {
   lines->InsertNextCell(2, line);
   model->SetLines(lines);
   for (const char* name : {"lines.stl", "lines.ply"}) {
-    EXPECT_FALSE(WriteModelFile(model, dir.File(name), reason));
+    reason = WriteModelFile(model, dir.File(name)).Reason;
+    EXPECT_FALSE(reason.empty());
     EXPECT_NE(reason.find("1 line cells"), std::string::npos) << reason;
     EXPECT_NE(reason.find(dir.File(name)), std::string::npos) << reason;
   }
@@ -178,7 +181,8 @@ TEST(ModelFileWriter, StlHoldsTrianglesInSinglePrecision) {
   // A coordinate beyond single precision does not go into STL.
   model->SetLines(nullptr);
   model->GetPoints()->SetPoint(3, 1e39, 0, 0);
-  EXPECT_FALSE(WriteModelFile(model, dir.File("far.stl"), reason));
+  reason = WriteModelFile(model, dir.File("far.stl")).Reason;
+  EXPECT_FALSE(reason.empty());
   EXPECT_NE(reason.find("point 3 has the coordinate 1e+39"), std::string::npos) << reason;
   EXPECT_FALSE(fs::exists(dir.File("far.stl")));
 }
@@ -196,7 +200,8 @@ TEST(ModelFileWriter, PlyAndObjReadBackExactlyInThePointType) {
       if (obj) // PLY holds surfaces only
         model->SetLines(lines);
       std::string reason;
-      ASSERT_TRUE(WriteModelFile(model, dir.File(name), reason, "model\nsecond line")) << reason;
+      reason = WriteModelFile(model, dir.File(name), "model\nsecond line").Reason;
+      ASSERT_TRUE(reason.empty()) << reason;
       auto back = ReadBack(dir.File(name));
       // Floats are stored as floats; doubles as doubles in PLY and as text that reads back as
       // the same double in OBJ.
@@ -224,16 +229,19 @@ TEST(ModelFileWriter, RefusalsAndFailuresKeepTheOldFile) {
   std::string reason;
 
   // An unknown extension names the known ones and writes nothing.
-  EXPECT_FALSE(WriteModelFile(model, dir.File("model.off"), reason));
+  reason = WriteModelFile(model, dir.File("model.off")).Reason;
+  EXPECT_FALSE(reason.empty());
   EXPECT_NE(reason.find("'.off'"), std::string::npos) << reason;
   EXPECT_NE(reason.find(".vtk, .vtp, .stl, .ply, .obj"), std::string::npos) << reason;
-  EXPECT_FALSE(WriteModelFile(model, dir.File("noextension"), reason));
+  reason = WriteModelFile(model, dir.File("noextension")).Reason;
+  EXPECT_FALSE(reason.empty());
   EXPECT_NE(reason.find("no extension"), std::string::npos) << reason;
 
   // A coordinate that is not finite is never written.
   auto broken = Surface(VTK_DOUBLE);
   broken->GetPoints()->SetPoint(4, 0, std::nan(""), 0);
-  EXPECT_FALSE(WriteModelFile(broken, old, reason));
+  reason = WriteModelFile(broken, old).Reason;
+  EXPECT_FALSE(reason.empty());
   EXPECT_NE(reason.find("point 4"), std::string::npos) << reason;
 
   // Every format, cut short by a file size limit, reports it and keeps the old file.
@@ -241,7 +249,8 @@ TEST(ModelFileWriter, RefusalsAndFailuresKeepTheOldFile) {
     const std::string target = dir.File(name);
     std::ofstream(target) << "precious\n";
     EXPECT_TRUE(selvane::test::FailsPastFileSizeLimit(40, [&](std::string& why) {
-      return WriteModelFile(model, target, why);
+      why = WriteModelFile(model, target).Reason;
+      return why.empty();
     })) << name;
     EXPECT_EQ(Slurp(target), "precious\n") << name;
   }
