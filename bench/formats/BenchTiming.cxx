@@ -1,5 +1,11 @@
 #include "BenchTiming.h"
 
+#include "BumpySurface.h"
+
+#include <vtkPolyData.h>
+
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -23,6 +29,26 @@ long StatusKb(const char* key) {
 }
 
 } // namespace
+
+OpenBenchmark::OpenBenchmark(int argc, char** argv, const std::string& folderPrefix) {
+  this->OwnFolder = argc < 2;
+  this->Folder = this->OwnFolder ? std::filesystem::temp_directory_path() /
+                                       (folderPrefix + std::to_string(::getpid()))
+                                 : std::filesystem::path(argv[1]);
+  this->Repeats = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
+  std::filesystem::create_directories(this->Folder);
+  this->Model = BumpySurface(1000, 500);
+  std::printf("model: bumpy closed surface, %lld points, %lld triangles; best of %d runs\n",
+              static_cast<long long>(this->Model->GetNumberOfPoints()),
+              static_cast<long long>(this->Model->GetNumberOfPolys()), this->Repeats);
+}
+
+OpenBenchmark::~OpenBenchmark() {
+  if (this->OwnFolder) {
+    std::error_code ignored;
+    std::filesystem::remove_all(this->Folder, ignored);
+  }
+}
 
 double Seconds(const std::chrono::steady_clock::time_point& start) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

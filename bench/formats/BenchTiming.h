@@ -2,11 +2,31 @@
 // in alternating order, and the peak memory one read adds, measured in a fresh process.
 #pragma once
 
+#include <vtkSmartPointer.h>
+
 #include <chrono>
+#include <filesystem>
 #include <functional>
 #include <string>
 
+class vtkPolyData;
+
 namespace selvane::bench {
+
+// What an open benchmark works on, from `PROGRAM [FOLDER] [REPEATS]`: the folder its files go
+// to (FOLDER, or a new one under the temporary folder, removed with this object), the repeats
+// (default 5) and the 1,000,000-triangle bumpy surface, announced on standard output.
+struct OpenBenchmark {
+  OpenBenchmark(int argc, char** argv, const std::string& folderPrefix);
+  ~OpenBenchmark();
+  OpenBenchmark(const OpenBenchmark&) = delete;
+  OpenBenchmark& operator=(const OpenBenchmark&) = delete;
+
+  std::filesystem::path Folder;
+  bool OwnFolder = false;
+  int Repeats = 5;
+  vtkSmartPointer<vtkPolyData> Model;
+};
 
 double Seconds(const std::chrono::steady_clock::time_point& start);
 

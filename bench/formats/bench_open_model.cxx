@@ -74,17 +74,10 @@ int main(int argc, char** argv) {
     return selvane::bench::PrintPeakKilobytes(ReadOnce, argv[2], argv[3]);
   }
   const std::string self = fs::read_symlink("/proc/self/exe").string();
-  bool own = argc < 2;
-  fs::path folder =
-      own ? fs::temp_directory_path() / ("selvane-timing-" + std::to_string(::getpid()))
-          : fs::path(argv[1]);
-  const int repeats = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
-  fs::create_directories(folder);
-
-  vtkSmartPointer<vtkPolyData> model = selvane::bench::BumpySurface(1000, 500);
-  std::printf("model: bumpy closed surface, %lld points, %lld triangles; best of %d runs\n",
-              static_cast<long long>(model->GetNumberOfPoints()),
-              static_cast<long long>(model->GetNumberOfPolys()), repeats);
+  const selvane::bench::OpenBenchmark bench(argc, argv, "selvane-timing-");
+  const fs::path& folder = bench.Folder;
+  const int repeats = bench.Repeats;
+  vtkPolyData* model = bench.Model;
   std::printf("%-18s %6s %7s %7s %7s %9s %8s %8s %8s\n", "file", "MB", "scan s", "bare s", "ours s",
               "ours/bare", "bare MB", "ours MB", "mem o/b");
   int failures = 0;
@@ -123,10 +116,6 @@ int main(int argc, char** argv) {
                   static_cast<double>(fs::file_size(path)) / 1e6, scan, bare, ours, ours / bare,
                   bareMb, oursMb, oursMb / bareMb);
     }
-  }
-  if (own) {
-    std::error_code ignored;
-    fs::remove_all(folder, ignored);
   }
   return failures == 0 ? 0 : 1;
 }

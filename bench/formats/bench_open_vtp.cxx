@@ -48,17 +48,10 @@ int main(int argc, char** argv) {
     std::printf("usage: bench_open_vtp [FOLDER] [REPEATS]\n");
     return 0;
   }
-  const bool own = argc < 2;
-  const fs::path folder =
-      own ? fs::temp_directory_path() / ("selvane-vtp-timing-" + std::to_string(::getpid()))
-          : fs::path(argv[1]);
-  const int repeats = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
-  fs::create_directories(folder);
-
-  vtkSmartPointer<vtkPolyData> model = selvane::bench::BumpySurface(1000, 500);
-  std::printf("model: bumpy closed surface, %lld points, %lld triangles; best of %d runs\n",
-              static_cast<long long>(model->GetNumberOfPoints()),
-              static_cast<long long>(model->GetNumberOfPolys()), repeats);
+  const selvane::bench::OpenBenchmark bench(argc, argv, "selvane-vtp-timing-");
+  const fs::path& folder = bench.Folder;
+  const int repeats = bench.Repeats;
+  vtkPolyData* model = bench.Model;
   std::printf("%-28s %6s %8s %7s %7s %9s\n", "file", "MB", "check s", "bare s", "ours s",
               "ours/bare");
   int failures = 0;
@@ -112,10 +105,6 @@ int main(int argc, char** argv) {
     const double check = best.Alone, bare = best.Bare, ours = best.Ours;
     std::printf("%-28s %6.1f %8.3f %7.3f %7.3f %9.3f\n", kind.Name,
                 static_cast<double>(fs::file_size(path)) / 1e6, check, bare, ours, ours / bare);
-  }
-  if (own) {
-    std::error_code ignored;
-    fs::remove_all(folder, ignored);
   }
   return failures == 0 ? 0 : 1;
 }
