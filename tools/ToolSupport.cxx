@@ -49,4 +49,18 @@ std::string FinishStdout() {
   return {};
 }
 
+void ToolReport::Line(const std::string& text) const {
+  if (this->Terminal())
+    std::printf("%s\n", text.c_str());
+}
+
+void ToolReport::Warning(const std::string& text) {
+  if (this->Json)
+    this->Warnings.push_back(text);
+  else if (this->Quiet)
+    std::fprintf(stderr, "%s\n", text.c_str());
+  else
+    std::printf("%s\n", text.c_str());
+}
+
 } // namespace selvane::tools

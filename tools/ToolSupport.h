@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <string>
+#include <vector>
 
 namespace selvane::tools {
 
@@ -35,6 +36,18 @@ private:
 
 // "envelope" or "sparse" for a vtkMatrixSolver path.
 const char* SolverPathName(int path);
+
+// Where report lines and warnings go: the terminal as before, standard error (quiet) or the
+// JSON summary (json), which takes Warnings.
+struct ToolReport {
+  bool Quiet = false;
+  bool Json = false;
+  std::vector<std::string> Warnings;
+
+  bool Terminal() const { return !this->Quiet && !this->Json; }
+  void Line(const std::string& text) const;
+  void Warning(const std::string& text);
+};
 
 // "" when everything written to standard output reached it, else the reason (a full disk).
 std::string FinishStdout();

@@ -51,27 +51,6 @@ int Fail(const std::string& file, const std::string& reason) {
   return 1;
 }
 
-// Where report lines and warnings go: the terminal as before, standard error (--quiet) or the
-// JSON summary (--json).
-struct Report {
-  const DeformOptions& Given;
-  nlohmann::json Warnings = nlohmann::json::array();
-
-  bool Terminal() const { return !Given.Quiet && !Given.Json; }
-  void Line(const std::string& text) const {
-    if (Terminal())
-      std::printf("%s\n", text.c_str());
-  }
-  void Warning(const std::string& text) {
-    if (Given.Json)
-      Warnings.push_back(text);
-    else if (Given.Quiet)
-      std::fprintf(stderr, "%s\n", text.c_str());
-    else
-      std::printf("%s\n", text.c_str());
-  }
-};
-
 // The fit the models are deformed by, and what the summary says of it.
 struct FitSource {
   nlohmann::json Summary;
@@ -80,8 +59,8 @@ struct FitSource {
 };
 
 // Fits the correspondences or loads the fit file into transform; "" or the reason.
-std::string MakeFit(const DeformOptions& options, Report& report, vtkShapeTransform* transform,
-                    FitSource& source) {
+std::string MakeFit(const DeformOptions& options, selvane::tools::ToolReport& report,
+                    vtkShapeTransform* transform, FitSource& source) {
   const selvane::tools::Stopwatch clock;
   if (!options.FitFile.empty()) {
     source.File = options.FitFile;
@@ -212,7 +191,7 @@ int main(int argc, char** argv) {
   std::vector<std::string> outputs;
   if (const auto [file, why] = selvane::tools::PlanOutputs(options, outputs); !why.empty())
     return Fail(file, why);
-  Report report{options};
+  selvane::tools::ToolReport report{options.Quiet, options.Json, {}};
   if (!(options.Fraction >= 0.0 && options.Fraction <= 1.0)) {
     char line[160];
     std::snprintf(line, sizeof line,

@@ -96,26 +96,6 @@ struct Options {
   bool Quiet = false, Json = false;
 };
 
-// Where report lines and warnings go: the terminal as before, standard error (--quiet) or the
-// JSON summary (--json).
-struct Report {
-  const Options& Given;
-  std::vector<std::string> Warnings;
-
-  void Line(const std::string& text) const {
-    if (!Given.Quiet && !Given.Json)
-      std::printf("%s\n", text.c_str());
-  }
-  void Warning(const std::string& text) {
-    if (Given.Json)
-      Warnings.push_back(text);
-    else if (Given.Quiet)
-      std::fprintf(stderr, "%s\n", text.c_str());
-    else
-      std::printf("%s\n", text.c_str());
-  }
-};
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -168,7 +148,7 @@ int main(int argc, char** argv) {
   }
   const std::string& file = options.File;
   const double radius = options.Radius;
-  Report report{options, {}};
+  selvane::tools::ToolReport report{options.Quiet, options.Json, {}};
   const selvane::tools::Stopwatch total;
   nlohmann::json summary;
 
