@@ -249,6 +249,12 @@ VtpFileStreamBuffer::pos_type VtpFileStreamBuffer::seekpos(pos_type position,
   return this->seekoff(off_type(position), std::ios_base::beg, which);
 }
 
+int VtpFileStreamBuffer::sync() {
+  this->BufferStart = this->Position();
+  this->setg(this->Buffer.data(), this->Buffer.data(), this->Buffer.data());
+  return 0;
+}
+
 VtpFileStream::VtpFileStream(VtpFileView& view) : std::istream(nullptr), Buffer(view) {
   this->rdbuf(&this->Buffer);
   this->imbue(std::locale::classic());

@@ -78,6 +78,8 @@ protected:
   pos_type seekoff(off_type offset, std::ios_base::seekdir dir,
                    std::ios_base::openmode which) override;
   pos_type seekpos(pos_type position, std::ios_base::openmode which) override;
+  // Drops what was read ahead, so that the next read gets the view's bytes as they are now.
+  int sync() override;
 
 private:
   std::uint64_t Position() const {

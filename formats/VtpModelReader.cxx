@@ -5,9 +5,11 @@
 #include "VtpFileView.h"
 #include "VtpStructureCheck.h"
 
+#include <vtkCallbackCommand.h>
 #include <vtkObjectFactory.h>
 #include <vtkPolyData.h>
 #include <vtkSmartPointer.h>
+#include <vtkXMLDataParser.h>
 #include <vtkXMLPolyDataReader.h>
 
 #include <exception>
@@ -17,6 +19,51 @@
 namespace selvane {
 
 namespace {
+
+// VTK's XML parser that checks the file's structure on the tree it has just built, before the
+// reader interprets any of it: a file refused there fails to parse. A large file with inline
+// data is then parsed once instead of twice.
+class CheckingXMLDataParser : public vtkXMLDataParser {
+public:
+  static CheckingXMLDataParser* New();
+  vtkTypeMacro(CheckingXMLDataParser, vtkXMLDataParser);
+  void PrintSelf(ostream& os, vtkIndent indent) override {
+    this->Superclass::PrintSelf(os, indent);
+    os << indent << "Checked: " << (this->Check ? "yes" : "no") << "\n";
+  }
+
+  // The view holds the bytes the parse reads; the result is written where `check` points. Both
+  // must outlive the parse.
+  void SetCheck(formats::VtpFileView* view, formats::VtpCheckResult* check) {
+    this->View = view;
+    this->Check = check;
+  }
+
+  int Parse() override {
+    if (!this->View || !this->Check || !this->Superclass::Parse()) {
+      return 0;
+    }
+    *this->Check = formats::CheckParsedVtpStructure(this, this->View->Bytes(), *this->View);
+    // What the stream read ahead during the parse may predate bytes the check has loaded since:
+    // drop it, so that the reader sees the bytes the check saw.
+    if (this->GetStream()) {
+      this->GetStream()->rdbuf()->pubsync();
+    }
+    return this->Check->Ok() ? 1 : 0;
+  }
+
+protected:
+  CheckingXMLDataParser() = default;
+  ~CheckingXMLDataParser() override = default;
+
+private:
+  CheckingXMLDataParser(const CheckingXMLDataParser&) = delete;
+  void operator=(const CheckingXMLDataParser&) = delete;
+
+  formats::VtpFileView* View = nullptr;
+  formats::VtpCheckResult* Check = nullptr;
+};
+vtkStandardNewMacro(CheckingXMLDataParser);
 
 // vtkXMLPolyDataReader reading a checked file view through a stream over it: the bytes the check
 // saw from memory, the rest from the file straight into the reader's arrays.
@@ -36,9 +83,28 @@ public:
     this->Modified();
   }
 
+  // Has the structure checked as the file is parsed, with the result written to `check`, which
+  // must outlive every update; without it the file must have been checked before.
+  void CheckWhileParsing(formats::VtpCheckResult* check) {
+    this->ParseCheck = check;
+    this->Modified();
+  }
+
 protected:
   ViewXMLPolyDataReader() = default;
   ~ViewXMLPolyDataReader() override = default;
+
+  void CreateXMLParser() override {
+    this->Superclass::CreateXMLParser();
+    if (!this->ParseCheck) {
+      return;
+    }
+    auto* parser = CheckingXMLDataParser::New();
+    parser->SetCheck(this->View, this->ParseCheck);
+    parser->AddObserver(vtkCommand::ProgressEvent, this->DataProgressObserver);
+    this->XMLParser->Delete();
+    this->XMLParser = parser;
+  }
 
   int OpenStream() override {
     if (!this->View) {
@@ -58,6 +124,7 @@ private:
   void operator=(const ViewXMLPolyDataReader&) = delete;
 
   formats::VtpFileView* View = nullptr;
+  formats::VtpCheckResult* ParseCheck = nullptr;
   std::unique_ptr<formats::VtpFileStream> Memory;
 };
 vtkStandardNewMacro(ViewXMLPolyDataReader);
@@ -83,33 +150,18 @@ Result CheckOutput(vtkPolyData* model, const formats::VtpCheckResult& check) {
   return CheckReadModel(model);
 }
 
-} // namespace
-
-Result ReadVtpModel(const std::string& path, vtkPolyData* output) {
-  return ReadVtpModel(path, output, formats::VtpFileView::DefaultFirstBytes);
-}
-
-Result ReadVtpModel(const std::string& path, vtkPolyData* output, std::uint64_t firstBytes) {
-  if (!output) {
-    return Failure(ErrorCode::CannotOpen, "no model was given to read into");
-  }
-  formats::VtpFileView view;
-  const Result input = view.Open(path, firstBytes);
-  if (!input.Ok()) {
-    return Failure(input.Code, input.Reason);
-  }
-  const formats::VtpCheckResult check = formats::CheckVtpStructure(view.Bytes(), view);
-  if (!view.ReadProblem().Ok()) {
-    return Failure(view.ReadProblem().Code, view.ReadProblem().Reason);
-  }
-  if (!check.Ok()) {
-    return Failure(check.Problem, check.Reason);
-  }
+// VTK reading the view, with the structure checked before the reader (checkWhileParsing false:
+// `check` holds the check's result already) or on the parse it makes itself.
+Result ReadView(formats::VtpFileView& view, formats::VtpCheckResult& check, bool checkWhileParsing,
+                const std::string& path, vtkSmartPointer<vtkPolyData>& model) {
   auto reader = vtkSmartPointer<ViewXMLPolyDataReader>::New();
   formats::MessageLog log;
   try {
     formats::ScopedVtkMessageCapture capture(reader, log);
     reader->SetView(&view);
+    if (checkWhileParsing) {
+      reader->CheckWhileParsing(&check);
+    }
     reader->Update();
   } catch (const std::bad_alloc&) {
     return Failure(ErrorCode::TooLarge, "not enough memory to read the model");
@@ -119,18 +171,78 @@ Result ReadVtpModel(const std::string& path, vtkPolyData* output, std::uint64_t 
   if (!view.ReadProblem().Ok()) {
     return Failure(view.ReadProblem().Code, view.ReadProblem().Reason);
   }
+  if (!check.Ok()) {
+    return Failure(check.Problem, check.Reason);
+  }
   if (!log.Messages.empty()) {
     return Failure(ErrorCode::ReaderReported,
                    "VTK's reader reported: " +
                        formats::CleanVtkMessage(log.Messages.front(), path));
   }
-  vtkPolyData* model = reader->GetOutput();
-  Result checked = CheckOutput(model, check);
-  if (!checked.Ok()) {
-    return checked;
+  model = reader->GetOutput();
+  return CheckOutput(model, check);
+}
+
+// The structure checked on a parse of its own before VTK's reader sees the file: what it
+// refuses, it refuses with the whole file's reason.
+Result ReadCheckedFirst(const std::string& path, std::uint64_t firstBytes,
+                        vtkSmartPointer<vtkPolyData>& model) {
+  formats::VtpFileView view;
+  const Result input = view.Open(path, firstBytes);
+  if (!input.Ok()) {
+    return input;
   }
-  output->ShallowCopy(model);
-  return checked;
+  formats::VtpCheckResult check = formats::CheckVtpStructure(view.Bytes(), view);
+  if (!view.ReadProblem().Ok()) {
+    return Failure(view.ReadProblem().Code, view.ReadProblem().Reason);
+  }
+  if (!check.Ok()) {
+    return Failure(check.Problem, check.Reason);
+  }
+  return ReadView(view, check, false, path, model);
+}
+
+} // namespace
+
+Result ReadVtpModel(const std::string& path, vtkPolyData* output) {
+  return ReadVtpModel(path, output, formats::VtpFileView::DefaultFirstBytes);
+}
+
+Result ReadVtpModelInOneParse(const std::string& path, vtkPolyData* output,
+                              std::uint64_t firstBytes) {
+  if (!output) {
+    return Failure(ErrorCode::CannotOpen, "no model was given to read into");
+  }
+  formats::VtpFileView view;
+  const Result input = view.Open(path, firstBytes);
+  if (!input.Ok()) {
+    return input;
+  }
+  formats::VtpCheckResult check;
+  check.Problem = ErrorCode::Malformed; // until the parse has checked it
+  check.Reason = "the file was not parsed";
+  vtkSmartPointer<vtkPolyData> model;
+  const Result read = ReadView(view, check, true, path, model);
+  if (read.Ok()) {
+    output->ShallowCopy(model);
+  }
+  return read;
+}
+
+Result ReadVtpModel(const std::string& path, vtkPolyData* output, std::uint64_t firstBytes) {
+  if (!output) {
+    return Failure(ErrorCode::CannotOpen, "no model was given to read into");
+  }
+  const Result once = ReadVtpModelInOneParse(path, output, firstBytes);
+  if (once.Ok() || once.Code == ErrorCode::CannotOpen) {
+    return once;
+  }
+  vtkSmartPointer<vtkPolyData> model;
+  const Result read = ReadCheckedFirst(path, firstBytes, model);
+  if (read.Ok()) {
+    output->ShallowCopy(model);
+  }
+  return read;
 }
 
 } // namespace selvane

@@ -730,26 +730,8 @@ void FindAppendedData(vtkXMLDataElement* root, vtkXMLDataParser* parser, FileLay
                            : layout.Bytes.size();
 }
 
-VtpCheckResult Check(std::string_view bytes, VtpByteSource* source) {
-  if (bytes.size() > static_cast<std::size_t>(std::numeric_limits<std::streamsize>::max())) {
-    Refuse(ErrorCode::TooLarge, "the file is too large");
-  }
-  MemoryInputStream stream(bytes);
-  auto parser = vtkSmartPointer<vtkXMLDataParser>::New();
-  parser->SetStream(&stream);
-  parser->SetIgnoreCharacterData(1); // data are checked in the bytes themselves
-  MessageLog log;
-  int parsed = 0;
-  {
-    ScopedVtkMessageCapture capture(parser, log);
-    parsed = parser->Parse();
-  }
-  if (!parsed || !log.Messages.empty()) {
-    Refuse(ErrorCode::Malformed,
-           "it is not a well-formed VTK XML file" +
-               (log.Messages.empty() ? std::string()
-                                     : ": " + CleanVtkMessage(log.Messages.front(), "")));
-  }
+// The check of the tree `parser` made of the file.
+VtpCheckResult CheckTree(vtkXMLDataParser* parser, std::string_view bytes, VtpByteSource* source) {
   vtkXMLDataElement* root = parser->GetRootElement();
   if (!root || std::strcmp(root->GetName(), "VTKFile") != 0) {
     Refuse(ErrorCode::Malformed, "it is not a VTK XML file (no <VTKFile> root)");
@@ -818,9 +800,32 @@ VtpCheckResult Check(std::string_view bytes, VtpByteSource* source) {
   return result;
 }
 
-VtpCheckResult Checked(std::string_view bytes, VtpByteSource* source) {
+VtpCheckResult Check(std::string_view bytes, VtpByteSource* source) {
+  if (bytes.size() > static_cast<std::size_t>(std::numeric_limits<std::streamsize>::max())) {
+    Refuse(ErrorCode::TooLarge, "the file is too large");
+  }
+  MemoryInputStream stream(bytes);
+  auto parser = vtkSmartPointer<vtkXMLDataParser>::New();
+  parser->SetStream(&stream);
+  parser->SetIgnoreCharacterData(1); // data are checked in the bytes themselves
+  MessageLog log;
+  int parsed = 0;
+  {
+    ScopedVtkMessageCapture capture(parser, log);
+    parsed = parser->Parse();
+  }
+  if (!parsed || !log.Messages.empty()) {
+    Refuse(ErrorCode::Malformed,
+           "it is not a well-formed VTK XML file" +
+               (log.Messages.empty() ? std::string()
+                                     : ": " + CleanVtkMessage(log.Messages.front(), "")));
+  }
+  return CheckTree(parser, bytes, source);
+}
+
+template <typename CheckT> VtpCheckResult Checked(CheckT&& check) {
   try {
-    return Check(bytes, source);
+    return check();
   } catch (const Refusal& refusal) {
     VtpCheckResult result;
     result.Problem = refusal.Problem;
@@ -837,17 +842,28 @@ VtpCheckResult Checked(std::string_view bytes, VtpByteSource* source) {
 } // namespace
 
 VtpCheckResult CheckVtpStructure(std::string_view bytes) {
-  return Checked(bytes, nullptr);
+  return Checked([&] { return Check(bytes, nullptr); });
 }
 
 VtpCheckResult CheckVtpStructure(std::string_view bytes, VtpByteSource& source) {
-  VtpCheckResult result = Checked(bytes, &source);
+  VtpCheckResult result = Checked([&] { return Check(bytes, &source); });
   if (!result.Ok() && !source.Holds(0, bytes.size())) {
     // A refusal may rest on bytes not loaded: the whole file's answer is the one given.
     source.LoadAll();
-    result = Checked(bytes, nullptr);
+    result = Checked([&] { return Check(bytes, nullptr); });
   }
   return result;
+}
+
+VtpCheckResult CheckParsedVtpStructure(vtkXMLDataParser* parsed, std::string_view bytes,
+                                       VtpByteSource& source) {
+  if (!parsed || !parsed->GetRootElement()) {
+    VtpCheckResult result;
+    result.Problem = ErrorCode::Malformed;
+    result.Reason = "it is not a VTK XML file (no <VTKFile> root)";
+    return result;
+  }
+  return Checked([&] { return CheckTree(parsed, bytes, &source); });
 }
 
 } // namespace selvane::formats

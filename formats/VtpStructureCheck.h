@@ -28,6 +28,8 @@
 #include <string>
 #include <string_view>
 
+class vtkXMLDataParser;
+
 namespace selvane::formats {
 
 struct VtpCheckResult {
@@ -61,5 +63,11 @@ public:
 // values it looks at, all of the file for inline or base64 data. Its result is the one the
 // whole file gives: whatever it refuses, it checks again with the whole file loaded.
 VtpCheckResult CheckVtpStructure(std::string_view bytes, VtpByteSource& source);
+
+// The same check on the tree of a parser that has read the file already (VTK's reader's own,
+// so that a large file is parsed once), with `bytes` and `source` as above. A refusal here may
+// rest on bytes not loaded; unlike the call above it is not checked again.
+VtpCheckResult CheckParsedVtpStructure(vtkXMLDataParser* parsed, std::string_view bytes,
+                                       VtpByteSource& source);
 
 } // namespace selvane::formats

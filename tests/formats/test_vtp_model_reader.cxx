@@ -233,6 +233,14 @@ TEST_P(WrittenByVtk, OpensWithThePointsCellsAndScalarsOfTheFile) {
   const selvane::Result partial = selvane::ReadVtpModel(path, inPart, 16);
   ASSERT_TRUE(partial.Ok()) << partial.Reason;
   ExpectSameModel(model, inPart);
+  // Opened as ReadVtpModel opens it first, checked on VTK's own parse: the same model, not a
+  // refusal that the check made on a parse of its own would then overrule.
+  for (std::uint64_t firstBytes : {std::uint64_t(1) << 16, std::uint64_t(16)}) {
+    vtkNew<vtkPolyData> once;
+    const selvane::Result result = selvane::ReadVtpModelInOneParse(path, once, firstBytes);
+    ASSERT_TRUE(result.Ok()) << result.Reason;
+    ExpectSameModel(model, once);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Encodings, WrittenByVtk, ::testing::ValuesIn(AllEncodings()),
@@ -293,6 +301,12 @@ void ExpectRefused(const std::string& path, ErrorCode kind, const std::string& w
     EXPECT_NE(std::string::npos, result.Reason.find(words)) << result.Reason;
   }
   EXPECT_EQ(before, loaded->GetNumberOfPoints());
+  // The read on VTK's own parse refuses it too, whatever its reason, and leaves the model.
+  for (std::uint64_t firstBytes : {std::uint64_t(1) << 16, std::uint64_t(16)}) {
+    const selvane::Result once = selvane::ReadVtpModelInOneParse(path, loaded, firstBytes);
+    EXPECT_FALSE(once.Ok()) << path;
+    EXPECT_EQ(before, loaded->GetNumberOfPoints());
+  }
 }
 
 std::string Replace(std::string s, const std::string& what, const std::string& with) {
@@ -351,6 +365,13 @@ TEST(DamagedStructure, IsRefusedBeforeVtkReadsIt) {
       selvane::ReadVtpModel(WriteFile("key.vtp", withKey("2", "1")), read);
   EXPECT_TRUE(sound.Ok()) << sound.Reason;
   ExpectRefused(Folder().Path.string(), ErrorCode::CannotOpen, "folder");
+  // A field array (VTK's reader treats "TimeValue" as the time of the data) that declares more
+  // tuples than the file holds.
+  const std::string timeValue =
+      "<FieldData><DataArray type=\"Float64\" Name=\"TimeValue\" NumberOfTuples=\"" +
+      std::string("1000000000000") + "\" format=\"appended\" offset=\"0\"/></FieldData>";
+  ExpectRefused(WriteFile("time.vtp", Replace(raw, "<Piece", timeValue + "<Piece")),
+                ErrorCode::Truncated, "TimeValue");
 }
 
 TEST(DamagedAppendedData, OffsetsOutsideTheBlockAreRefused) {
