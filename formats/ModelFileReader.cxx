@@ -222,20 +222,24 @@ Result ReadModelFile(const std::string& path, vtkPolyDataReader* reader) {
 }
 
 Result CheckReadModel(vtkPolyData* model) {
+  return CheckReadModel(model, ValuesCheckedAsRead{});
+}
+
+Result CheckReadModel(vtkPolyData* model, const ValuesCheckedAsRead& checked) {
   if (!model || !model->GetPoints() || model->GetNumberOfPoints() == 0 ||
       model->GetNumberOfCells() == 0) {
     return Failure(ErrorCode::NoGeometry, "the model has no points or no cells");
   }
   const vtkIdType points = model->GetNumberOfPoints();
-  if (!formats::CoordinatesInFloatRange(model->GetPoints())) {
+  if (!checked.Coordinates && !formats::CoordinatesInFloatRange(model->GetPoints())) {
     return Failure(ErrorCode::BadCoordinate,
                    "the model has a coordinate that is not finite or outside single-precision "
                    "range");
   }
-  if (!formats::CellArrayValid(model->GetVerts(), points, 1, true) ||
-      !formats::CellArrayValid(model->GetLines(), points, 2, true) ||
-      !formats::CellArrayValid(model->GetPolys(), points, 3, true) ||
-      !formats::CellArrayValid(model->GetStrips(), points, 3, true)) {
+  if (!formats::CellArrayValid(model->GetVerts(), points, 1, !checked.Verts) ||
+      !formats::CellArrayValid(model->GetLines(), points, 2, !checked.Lines) ||
+      !formats::CellArrayValid(model->GetPolys(), points, 3, !checked.Polys) ||
+      !formats::CellArrayValid(model->GetStrips(), points, 3, !checked.Strips)) {
     return Failure(ErrorCode::InvalidOutput,
                    "the model has a cell with a point ID out of range or too few points");
   }
@@ -245,7 +249,7 @@ Result CheckReadModel(vtkPolyData* model) {
                    "the model has point or cell data of the wrong length");
   }
   if (vtkDataArray* scalars = model->GetCellData()->GetScalars()) {
-    if (!formats::ScalarsFinite(scalars)) {
+    if (!checked.CellScalars && !formats::ScalarsFinite(scalars)) {
       return Failure(ErrorCode::BadCoordinate, "the cell scalars are not finite");
     }
   }

@@ -31,4 +31,16 @@ Result ReadModelFile(const std::string& path, vtkPolyDataReader* reader);
 // and strips of at least 3 IDs, point and cell data of the right length, finite cell scalars.
 Result CheckReadModel(vtkPolyData* model);
 
+// Which of a model's values were checked one by one as they were read, so that the check above
+// need not look at each again (it still checks every count, length and cell array's ends).
+struct ValuesCheckedAsRead {
+  bool Coordinates = false;
+  bool Verts = false;
+  bool Lines = false;
+  bool Strips = false;
+  bool Polys = false;
+  bool CellScalars = false;
+};
+Result CheckReadModel(vtkPolyData* model, const ValuesCheckedAsRead& checked);
+
 } // namespace selvane

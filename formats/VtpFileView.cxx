@@ -197,17 +197,28 @@ std::streamsize VtpFileStreamBuffer::xsgetn(char* out, std::streamsize count) {
   std::streamsize done = std::min<std::streamsize>(count, this->egptr() - this->gptr());
   std::memcpy(out, this->gptr(), static_cast<std::size_t>(done));
   this->gbump(static_cast<int>(done));
+  this->GiveOut(this->Position() - static_cast<std::uint64_t>(done), out, done);
   if (done == count) {
     return done;
   }
   if (count - done >= static_cast<std::streamsize>(this->Buffer.size())) {
-    // Large reads (array values) go from the file to the reader's memory directly.
-    const std::uint64_t at = this->Position();
-    const std::size_t got =
-        this->View.ReadAt(at, out + done, static_cast<std::size_t>(count - done));
-    this->BufferStart = at + got;
+    // Large reads (array values) go from the file to the reader's memory directly, in pieces
+    // that the watch looks at while they are in cache.
+    constexpr std::streamsize Piece = 256 * 1024;
+    std::uint64_t at = this->Position();
+    while (done < count) {
+      const std::size_t want = static_cast<std::size_t>(std::min(count - done, Piece));
+      const std::size_t got = this->View.ReadAt(at, out + done, want);
+      this->GiveOut(at, out + done, static_cast<std::streamsize>(got));
+      at += got;
+      done += static_cast<std::streamsize>(got);
+      if (got < want) {
+        break;
+      }
+    }
+    this->BufferStart = at;
     this->setg(this->Buffer.data(), this->Buffer.data(), this->Buffer.data());
-    return done + static_cast<std::streamsize>(got);
+    return done;
   }
   if (traits_type::eq_int_type(this->underflow(), traits_type::eof())) {
     return done;
@@ -215,6 +226,7 @@ std::streamsize VtpFileStreamBuffer::xsgetn(char* out, std::streamsize count) {
   const std::streamsize more =
       std::min<std::streamsize>(count - done, this->egptr() - this->gptr());
   std::memcpy(out + done, this->gptr(), static_cast<std::size_t>(more));
+  this->GiveOut(this->Position(), out + done, more);
   this->gbump(static_cast<int>(more));
   return done + more;
 }

@@ -7,12 +7,14 @@
 // (array sizes, compression headers, the last cell offsets; all of the file when it holds
 // inline or base64 data, whose text is checked whole). The stream it gives VTK serves loaded
 // bytes from the image, so that VTK sees exactly the bytes the check saw, and reads the others
-// (raw array values) from the file straight into VTK's arrays; those values are checked on
-// VTK's output, as every reader's are.
+// (raw array values) from the file straight into VTK's arrays, showing every stretch it gives
+// out to a value watch (VtpValueWatch.h) where one is set; values are checked there, or on
+// VTK's output as every reader's are.
 #pragma once
 
 #include "InputFile.h"
 #include "VtpStructureCheck.h"
+#include "VtpValueWatch.h"
 
 #include <cstdint>
 #include <istream>
@@ -72,6 +74,9 @@ class VtpFileStreamBuffer : public std::streambuf {
 public:
   explicit VtpFileStreamBuffer(VtpFileView& view);
 
+  // Shows every stretch the stream gives out to `watch` (none: no watch), where it gives it out.
+  void SetWatch(VtpValueWatch* watch) { this->Watch = watch; }
+
 protected:
   int_type underflow() override;
   std::streamsize xsgetn(char* out, std::streamsize count) override;
@@ -86,7 +91,14 @@ private:
     return this->BufferStart + static_cast<std::uint64_t>(this->gptr() - this->eback());
   }
 
+  void GiveOut(std::uint64_t position, const char* bytes, std::streamsize count) {
+    if (this->Watch && count > 0) {
+      this->Watch->Received(position, bytes, static_cast<std::size_t>(count));
+    }
+  }
+
   VtpFileView& View;
+  VtpValueWatch* Watch = nullptr;
   std::vector<char> Buffer;
   std::uint64_t BufferStart = 0; // the file position of Buffer's first byte
 };
@@ -94,6 +106,7 @@ private:
 class VtpFileStream : public std::istream {
 public:
   explicit VtpFileStream(VtpFileView& view);
+  void SetWatch(VtpValueWatch* watch) { this->Buffer.SetWatch(watch); }
 
 private:
   VtpFileStreamBuffer Buffer;

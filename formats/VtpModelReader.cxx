@@ -4,6 +4,7 @@
 #include "VtkMessageCapture.h"
 #include "VtpFileView.h"
 #include "VtpStructureCheck.h"
+#include "VtpValueWatch.h"
 
 #include <vtkCallbackCommand.h>
 #include <vtkObjectFactory.h>
@@ -34,9 +35,11 @@ public:
 
   // The view holds the bytes the parse reads; the result is written where `check` points. Both
   // must outlive the parse.
-  void SetCheck(formats::VtpFileView* view, formats::VtpCheckResult* check) {
+  void SetCheck(formats::VtpFileView* view, formats::VtpCheckResult* check,
+                formats::VtpValueWatch* watch) {
     this->View = view;
     this->Check = check;
+    this->Watch = watch;
   }
 
   int Parse() override {
@@ -44,6 +47,9 @@ public:
       return 0;
     }
     *this->Check = formats::CheckParsedVtpStructure(this, this->View->Bytes(), *this->View);
+    if (this->Watch) {
+      this->Watch->Watch(this->Check->RawValues);
+    }
     // What the stream read ahead during the parse may predate bytes the check has loaded since:
     // drop it, so that the reader sees the bytes the check saw.
     if (this->GetStream()) {
@@ -62,6 +68,7 @@ private:
 
   formats::VtpFileView* View = nullptr;
   formats::VtpCheckResult* Check = nullptr;
+  formats::VtpValueWatch* Watch = nullptr;
 };
 vtkStandardNewMacro(CheckingXMLDataParser);
 
@@ -83,10 +90,12 @@ public:
     this->Modified();
   }
 
-  // Has the structure checked as the file is parsed, with the result written to `check`, which
-  // must outlive every update; without it the file must have been checked before.
-  void CheckWhileParsing(formats::VtpCheckResult* check) {
+  // Has the structure checked as the file is parsed, with the result written to `check`, and
+  // the raw values it lists checked as they are read by `watch`; both must outlive every
+  // update. Without it the file must have been checked before.
+  void CheckWhileParsing(formats::VtpCheckResult* check, formats::VtpValueWatch* watch) {
     this->ParseCheck = check;
+    this->Watch = watch;
     this->Modified();
   }
 
@@ -100,7 +109,7 @@ protected:
       return;
     }
     auto* parser = CheckingXMLDataParser::New();
-    parser->SetCheck(this->View, this->ParseCheck);
+    parser->SetCheck(this->View, this->ParseCheck, this->Watch);
     parser->AddObserver(vtkCommand::ProgressEvent, this->DataProgressObserver);
     this->XMLParser->Delete();
     this->XMLParser = parser;
@@ -111,6 +120,7 @@ protected:
       return 0;
     }
     this->Memory = std::make_unique<formats::VtpFileStream>(*this->View);
+    this->Memory->SetWatch(this->Watch);
     this->Stream = this->Memory.get();
     return 1;
   }
@@ -125,6 +135,7 @@ private:
 
   formats::VtpFileView* View = nullptr;
   formats::VtpCheckResult* ParseCheck = nullptr;
+  formats::VtpValueWatch* Watch = nullptr;
   std::unique_ptr<formats::VtpFileStream> Memory;
 };
 vtkStandardNewMacro(ViewXMLPolyDataReader);
@@ -134,7 +145,8 @@ Result Failure(ErrorCode problem, const std::string& reason) {
 }
 
 // VTK's output held against what the check found; empty when it passes.
-Result CheckOutput(vtkPolyData* model, const formats::VtpCheckResult& check) {
+Result CheckOutput(vtkPolyData* model, const formats::VtpCheckResult& check,
+                   const ValuesCheckedAsRead& checked) {
   if (!model || !model->GetPoints()) {
     return Failure(ErrorCode::InvalidOutput, "VTK's reader produced no points");
   }
@@ -147,7 +159,7 @@ Result CheckOutput(vtkPolyData* model, const formats::VtpCheckResult& check) {
                    "VTK's reader read other counts of points or cells than the file declares");
   }
   // Then what every reader's model must pass.
-  return CheckReadModel(model);
+  return CheckReadModel(model, checked);
 }
 
 // VTK reading the view, with the structure checked before the reader (checkWhileParsing false:
@@ -155,12 +167,13 @@ Result CheckOutput(vtkPolyData* model, const formats::VtpCheckResult& check) {
 Result ReadView(formats::VtpFileView& view, formats::VtpCheckResult& check, bool checkWhileParsing,
                 const std::string& path, vtkSmartPointer<vtkPolyData>& model) {
   auto reader = vtkSmartPointer<ViewXMLPolyDataReader>::New();
+  formats::VtpValueWatch watch;
   formats::MessageLog log;
   try {
     formats::ScopedVtkMessageCapture capture(reader, log);
     reader->SetView(&view);
     if (checkWhileParsing) {
-      reader->CheckWhileParsing(&check);
+      reader->CheckWhileParsing(&check, &watch);
     }
     reader->Update();
   } catch (const std::bad_alloc&) {
@@ -180,7 +193,16 @@ Result ReadView(formats::VtpFileView& view, formats::VtpCheckResult& check, bool
                        formats::CleanVtkMessage(log.Messages.front(), path));
   }
   model = reader->GetOutput();
-  return CheckOutput(model, check);
+  ValuesCheckedAsRead checked;
+  if (watch.AllSound()) {
+    checked.Coordinates = check.RawCoordinates;
+    checked.Verts = check.RawCells[0];
+    checked.Lines = check.RawCells[1];
+    checked.Strips = check.RawCells[2];
+    checked.Polys = check.RawCells[3];
+    checked.CellScalars = check.RawCellFloats;
+  }
+  return CheckOutput(model, check, checked);
 }
 
 // The structure checked on a parse of its own before VTK's reader sees the file: what it

@@ -8,7 +8,9 @@
 // read runs with every error and warning VTK reports captured and with its exceptions caught, and
 // its output is validated as a legacy file's is (ModelOutputChecks.h): the counts the file
 // declares, finite coordinates in float range, every cell's point IDs in range, attribute arrays of
-// the right length, finite cell scalars. Cell scalars (the file's active CellData scalars) come
+// the right length, finite cell scalars. Raw values are checked one by one as VTK reads them
+// (VtpValueWatch.h); only where that did not cover them all are they checked on the output. Cell
+// scalars (the file's active CellData scalars) come
 // with the model.
 #pragma once
 

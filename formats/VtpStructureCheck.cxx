@@ -206,6 +206,8 @@ struct ArrayContent {
   std::uint64_t Values = 0;   // number of values (components times tuples)
   std::uint64_t Consumed = 0; // characters taken from where the data starts
   std::int64_t Last = 0;      // the last value, when asked for and Values > 0
+  bool Raw = false;           // the values stand in the file as they are, from RawBegin
+  std::uint64_t RawBegin = 0;
 };
 
 std::int64_t WordValue(const unsigned char* p, const WordType& type, bool bigEndian,
@@ -260,6 +262,8 @@ private:
              what + " holds " + std::to_string(size) + " bytes, not a whole number of values");
     }
     content.Values = size / type.Size;
+    content.Raw = !segment.Base64;
+    content.RawBegin = static_cast<std::uint64_t>(segment.Start - this->Layout.Bytes.data()) + hs;
     if (wantLast && content.Values > 0) {
       const auto last = SegmentBytes(this->Layout, segment, hs + size - type.Size, type.Size);
       content.Last = WordValue(last.data(), type, this->Layout.BigEndian, what);
@@ -528,6 +532,30 @@ ArrayContent CheckArray(const FileLayout& layout, vtkXMLDataElement* array,
   return content;
 }
 
+// The listing of an array's raw values in `role`, if it has some of a type the listing covers
+// (4- and 8-byte floats for values, 4- and 8-byte signed integers for cells).
+bool ListRawValues(const FileLayout& layout, const ArrayContent& content, const WordType& type,
+                   VtpRawValues::Role role, std::uint64_t limit, std::uint64_t leastStep,
+                   VtpCheckResult& result) {
+  const bool wantFloat =
+      role == VtpRawValues::Role::Coordinates || role == VtpRawValues::Role::CellValues;
+  if (!content.Raw || (type.Size != 4 && type.Size != 8) || type.Integer == wantFloat ||
+      (type.Integer && !type.Signed)) {
+    return false;
+  }
+  VtpRawValues values;
+  values.Kind = role;
+  values.WordSize = type.Size;
+  values.Float = !type.Integer;
+  values.BigEndian = layout.BigEndian;
+  values.Begin = content.RawBegin;
+  values.End = content.RawBegin + content.Values * type.Size;
+  values.Limit = limit;
+  values.LeastStep = leastStep;
+  result.RawValues.push_back(values);
+  return true;
+}
+
 std::uint64_t Components(vtkXMLDataElement* array, const std::string& what) {
   if (!array->GetAttribute("NumberOfComponents")) {
     return 1;
@@ -548,8 +576,14 @@ std::string Describe(vtkXMLDataElement* array, const char* within) {
 
 // Every array of PointData, CellData or FieldData: numeric, with `tuples` tuples (FieldData:
 // as its NumberOfTuples says).
+// With `result`, the floating-point arrays are listed as cell values, and RawCellFloats says
+// whether all of them were.
 void CheckAttributeArrays(const FileLayout& layout, vtkXMLDataElement* group, bool known,
-                          std::uint64_t tuples, const char* within) {
+                          std::uint64_t tuples, const char* within,
+                          VtpCheckResult* result = nullptr) {
+  if (result) {
+    result->RawCellFloats = true;
+  }
   for (int i = 0; i < group->GetNumberOfNestedElements(); ++i) {
     vtkXMLDataElement* array = group->GetNestedElement(i);
     const std::string what = Describe(array, within);
@@ -565,14 +599,22 @@ void CheckAttributeArrays(const FileLayout& layout, vtkXMLDataElement* group, bo
       }
       n = ParseCount(array->GetAttribute("NumberOfTuples"), what + "'s NumberOfTuples");
     }
-    CheckArray(layout, array, Components(array, what), ArrayExpectation{true, n}, false, what);
+    const ArrayContent content =
+        CheckArray(layout, array, Components(array, what), ArrayExpectation{true, n}, false, what);
+    const WordType& type = ArrayType(array, what);
+    if (result && !type.Integer) {
+      result->RawCellFloats &=
+          ListRawValues(layout, content, type, VtpRawValues::Role::CellValues, 0, 0, *result);
+    }
   }
 }
 
 // One of Verts, Lines, Strips, Polys: offsets (the end of each cell) and connectivity (as
 // many IDs as the last offset says).
 void CheckCells(const FileLayout& layout, vtkXMLDataElement* cells, std::uint64_t count,
-                const char* kind) {
+                const char* kind, std::uint64_t points, std::uint64_t leastIds, bool& listed,
+                VtpCheckResult& result) {
+  listed = count == 0;
   if (!cells) {
     if (count > 0) {
       Refuse(ErrorCode::Malformed,
@@ -617,9 +659,22 @@ void CheckCells(const FileLayout& layout, vtkXMLDataElement* cells, std::uint64_
   if (count > 0 && ends.Last < 0) {
     Refuse(ErrorCode::BadCell, what + "cells end at a negative offset");
   }
-  CheckArray(layout, connectivity, 1,
-             ArrayExpectation{count > 0, static_cast<std::uint64_t>(count > 0 ? ends.Last : 0)},
-             false, what + "connectivity");
+  const ArrayContent ids =
+      CheckArray(layout, connectivity, 1,
+                 ArrayExpectation{count > 0, static_cast<std::uint64_t>(count > 0 ? ends.Last : 0)},
+                 false, what + "connectivity");
+  if (count > 0) {
+    // Both listed, or neither: cells are checked as read only when all their values are.
+    VtpCheckResult listing;
+    listed = ListRawValues(layout, ends, ArrayType(offsets, what), VtpRawValues::Role::CellEnds,
+                           ids.Values, leastIds, listing) &&
+             ListRawValues(layout, ids, ArrayType(connectivity, what), VtpRawValues::Role::PointIds,
+                           points, 0, listing);
+    if (listed) {
+      result.RawValues.insert(result.RawValues.end(), listing.RawValues.begin(),
+                              listing.RawValues.end());
+    }
+  }
 }
 
 vtkXMLDataElement* OnlyChild(vtkXMLDataElement* parent, const char* name, bool required,
@@ -779,18 +834,22 @@ VtpCheckResult CheckTree(vtkXMLDataParser* parser, std::string_view bytes, VtpBy
       if (Components(coordinates, "the points") != 3) {
         Refuse(ErrorCode::Malformed, "the points do not have 3 components");
       }
-      CheckArray(layout, coordinates, 3, ArrayExpectation{true, points}, false, "the points");
+      const ArrayContent content =
+          CheckArray(layout, coordinates, 3, ArrayExpectation{true, points}, false, "the points");
+      result.RawCoordinates = ListRawValues(layout, content, ArrayType(coordinates, "the points"),
+                                            VtpRawValues::Role::Coordinates, 0, 0, result);
     }
   }
+  const std::uint64_t leastIds[4] = {1, 2, 3, 3}; // verts, lines, strips, polys
   for (int k = 0; k < 4; ++k) {
     CheckCells(layout, OnlyChild(piece, kinds[k], false, "the <Piece> element"), counts[k],
-               kinds[k]);
+               kinds[k], points, leastIds[k], result.RawCells[k], result);
   }
   if (vtkXMLDataElement* pointData = OnlyChild(piece, "PointData", false, "the <Piece> element")) {
     CheckAttributeArrays(layout, pointData, true, points, "point data");
   }
   if (vtkXMLDataElement* cellData = OnlyChild(piece, "CellData", false, "the <Piece> element")) {
-    CheckAttributeArrays(layout, cellData, true, cells, "cell data");
+    CheckAttributeArrays(layout, cellData, true, cells, "cell data", &result);
   }
   result.NumberOfPoints = static_cast<std::int64_t>(points);
   result.NumberOfVerts = static_cast<std::int64_t>(counts[0]);

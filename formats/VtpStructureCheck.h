@@ -19,7 +19,7 @@
 //   - base64 text of the base64 alphabet only, padded where VTK pads it.
 // It allocates nothing in proportion to a declared count, and reads the values of raw appended
 // arrays only where it needs one (the last cell offset). Values themselves (finite coordinates,
-// IDs in range) are checked on VTK's output.
+// IDs in range) are checked as VTK reads them (raw values it lists) or on VTK's output.
 #pragma once
 
 #include "Result.h"
@@ -27,10 +27,32 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 class vtkXMLDataParser;
 
 namespace selvane::formats {
+
+// Values of an array that VTK's reader reads from the file as they stand there (appended raw
+// data, uncompressed): where they lie and what a sound one is, so that they can be checked as
+// they are read (VtpValueWatch.h) instead of on the reader's output.
+struct VtpRawValues {
+  enum class Role {
+    Coordinates, // finite, within single-precision range
+    PointIds,    // in [0, Limit)
+    CellEnds,    // where each cell ends: at least LeastStep past the one before (0 before
+                 // the first), none past Limit
+    CellValues,  // finite
+  };
+  Role Kind = Role::Coordinates;
+  unsigned WordSize = 0; // bytes a value: 4 or 8
+  bool Float = false;    // else a signed integer
+  bool BigEndian = false;
+  std::uint64_t Begin = 0; // file position of the first value
+  std::uint64_t End = 0;   // just past the last
+  std::uint64_t Limit = 0;
+  std::uint64_t LeastStep = 0;
+};
 
 struct VtpCheckResult {
   // What Result would carry, next to the counts the file declares.
@@ -41,6 +63,13 @@ struct VtpCheckResult {
   std::int64_t NumberOfLines = 0;
   std::int64_t NumberOfStrips = 0;
   std::int64_t NumberOfPolys = 0;
+  // The raw values listed, and which parts of the model are made of them alone: the points,
+  // the cells of each kind (verts, lines, strips, polys: offsets and IDs), and every
+  // floating-point cell array.
+  std::vector<VtpRawValues> RawValues;
+  bool RawCoordinates = false;
+  bool RawCells[4] = {false, false, false, false};
+  bool RawCellFloats = false;
   bool Ok() const { return this->Problem == ErrorCode::None; }
 };
 

@@ -481,8 +481,9 @@ std::size_t RawValuesAt(const std::string& file, const std::string& section,
 }
 
 // A model larger than the parts of the file held in memory for the check: raw array values
-// come from the file itself, and what VTK reads there is still checked.
-TEST(LargeRawFile, ValuesReadFromTheFileAreCheckedOnVtksOutput) {
+// come from the file itself, and what VTK reads there is still checked, as it is read or on
+// VTK's output.
+TEST(LargeRawFile, ValuesReadFromTheFileAreChecked) {
   vtkSmartPointer<vtkPolyData> model = SampleModel(150);
   for (Packing p : {Packing::None, Packing::LZ4}) {
     const std::string path = WriteVtp(model, {Mode::AppendedRaw, p, false}, "large.vtp");
@@ -513,6 +514,13 @@ TEST(LargeRawFile, ValuesReadFromTheFileAreCheckedOnVtksOutput) {
   const double notANumber = std::nan("");
   std::memcpy(&nan[xyz + 8 * 30000], &notANumber, sizeof notANumber);
   ExpectRefused(WriteFile("large-nan.vtp", nan), ErrorCode::BadCoordinate);
+  // A cell scalar that is not a number.
+  const std::size_t regions = RawValuesAt(file, "<CellData", "region");
+  std::string nanRegion = file;
+  const float notANumberSingle = std::nanf("");
+  std::memcpy(&nanRegion[regions + 4 * 12345], &notANumberSingle, sizeof notANumberSingle);
+  ExpectRefused(WriteFile("large-nan-region.vtp", nanRegion), ErrorCode::BadCoordinate,
+                "cell scalars");
   // XML longer than the first bytes looked at, and closing tags far from the end: the same file.
   std::string padded = file;
   padded.insert(padded.find("<PolyData"), "<!--" + std::string(100000, 'a') + "-->\n");
