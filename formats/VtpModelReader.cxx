@@ -33,8 +33,8 @@ public:
     os << indent << "Checked: " << (this->Check ? "yes" : "no") << "\n";
   }
 
-  // The view holds the bytes the parse reads; the result is written where `check` points. Both
-  // must outlive the parse.
+  // The view holds the bytes the parse reads; the result is written where `check` points, and
+  // the raw values it lists are given to `watch` (none: not watched). All must outlive the parse.
   void SetCheck(formats::VtpFileView* view, formats::VtpCheckResult* check,
                 formats::VtpValueWatch* watch) {
     this->View = view;

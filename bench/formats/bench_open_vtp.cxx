@@ -7,9 +7,10 @@
 // binary data compressed with zlib (the writer's default, base64-encoded, and raw), with lz4 and
 // lzma, and uncompressed raw; and inline base64 data, uncompressed; then for each file prints
 // the best of REPEATS (default 5) runs of the structure check alone on the bytes in memory, a
-// bare vtkXMLPolyDataReader (SetFileName + Update), and ReadVtpModel (the check on the parts of
-// the file it looks at, VTK's read of those bytes and the rest of the file, validation), with
-// the ratio of the checked read to the bare read.
+// bare vtkXMLPolyDataReader (SetFileName + Update), and ReadVtpModel (VTK's read of the parts
+// of the file the check looks at and of the rest of the file, with the check on VTK's own parse,
+// raw values checked as they are read, and the validation of the output), with the ratio of the
+// checked read to the bare read.
 #include "BenchTiming.h"
 #include "BumpySurface.h"
 #include "VtpModelReader.h"
