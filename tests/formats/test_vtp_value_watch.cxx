@@ -77,7 +77,7 @@ bool IdsSound(const std::vector<std::int64_t>& ids, std::int64_t points) {
 bool EndsSound(const std::vector<std::int64_t>& ends, std::int64_t limit, std::int64_t least) {
   std::int64_t before = 0;
   for (std::int64_t end : ends) {
-    if (end > limit || end - before < least) {
+    if (end > limit || end < before || end - before < least) {
       return false;
     }
     before = end;
