@@ -124,34 +124,17 @@ Result CheckOutput(vtkPolyDataReader* reader, const LegacyVtkScanResult& scan,
     return fail(ErrorCode::InvalidOutput,
                 "VTK's reader read other counts of points or cells than the file declares");
   }
-  if (points == 0 || output->GetNumberOfCells() == 0) {
-    return fail(ErrorCode::NoGeometry, "the model has no points or no cells");
-  }
   // In a BINARY file, VTK's values are the very bytes the scanner checked one by one (IDs in
   // range, cell sizes, finite coordinates and scalars), at the places the counts above confirm:
   // going through them all again would cost a sizeable share of the read (the fuzzer checks
   // that this holds). In an ASCII file VTK parses the numbers itself, which may differ from our
   // parsing, so every value is checked again.
-  const bool perValue = !scan.Binary;
-  if (perValue && !formats::CoordinatesInFloatRange(output->GetPoints())) {
-    return fail(ErrorCode::BadCoordinate,
-                "the model has a coordinate that is not finite or outside single-precision range");
-  }
-  if (!formats::CellArrayValid(output->GetVerts(), points, 1, perValue) ||
-      !formats::CellArrayValid(output->GetLines(), points, 2, perValue) ||
-      !formats::CellArrayValid(output->GetPolys(), points, 3, perValue) ||
-      !formats::CellArrayValid(output->GetStrips(), points, 3, perValue)) {
-    return fail(ErrorCode::InvalidOutput,
-                "the model has a cell with a point ID out of range or too few points");
-  }
-  if (!formats::AttributesHaveLength(output->GetPointData(), points) ||
-      !formats::AttributesHaveLength(output->GetCellData(), output->GetNumberOfCells())) {
-    return fail(ErrorCode::InvalidOutput, "the model has point or cell data of the wrong length");
-  }
-  if (vtkDataArray* scalars = perValue ? output->GetCellData()->GetScalars() : nullptr) {
-    if (!formats::ScalarsFinite(scalars)) {
-      return fail(ErrorCode::BadCoordinate, "the cell scalars are not finite");
-    }
+  const bool checkedAsRead = scan.Binary;
+  const Result checked =
+      CheckReadModel(output, ValuesCheckedAsRead{checkedAsRead, checkedAsRead, checkedAsRead,
+                                                 checkedAsRead, checkedAsRead, checkedAsRead});
+  if (!checked.Ok()) {
+    return fail(checked.Code, checked.Reason);
   }
   return Result::Success();
 }
