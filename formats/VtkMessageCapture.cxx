@@ -53,7 +53,16 @@ ScopedVtkMessageCapture::ScopedVtkMessageCapture(vtkObject* watched, MessageLog&
   this->WarningTag = watched->AddObserver(vtkCommand::WarningEvent, this->Callback);
 }
 
+void ScopedVtkMessageCapture::Also(vtkObject* also) {
+  this->Others.push_back({also, also->AddObserver(vtkCommand::ErrorEvent, this->Callback),
+                          also->AddObserver(vtkCommand::WarningEvent, this->Callback)});
+}
+
 ScopedVtkMessageCapture::~ScopedVtkMessageCapture() {
+  for (const Observed& other : this->Others) {
+    other.Object->RemoveObserver(other.ErrorTag);
+    other.Object->RemoveObserver(other.WarningTag);
+  }
   this->Watched->RemoveObserver(this->ErrorTag);
   this->Watched->RemoveObserver(this->WarningTag);
   vtkObject::SetGlobalWarningDisplay(this->PreviousWarningDisplay);

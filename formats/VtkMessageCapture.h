@@ -30,7 +30,17 @@ public:
   ScopedVtkMessageCapture(const ScopedVtkMessageCapture&) = delete;
   ScopedVtkMessageCapture& operator=(const ScopedVtkMessageCapture&) = delete;
 
+  // Watches `also` as well (a reader's executive, say), which must outlive the capture: a
+  // message of an object nobody observes is printed to the terminal by VTK's logger besides.
+  void Also(vtkObject* also);
+
 private:
+  struct Observed {
+    vtkObject* Object;
+    unsigned long ErrorTag;
+    unsigned long WarningTag;
+  };
+  std::vector<Observed> Others;
   vtkObject* Watched;
   vtkSmartPointer<vtkOutputWindow> Previous;
   vtkSmartPointer<CapturingOutputWindow> Window;

@@ -7,6 +7,8 @@
 #include "VtpValueWatch.h"
 
 #include <vtkCallbackCommand.h>
+#include <vtkExecutive.h>
+#include <vtkNew.h>
 #include <vtkObjectFactory.h>
 #include <vtkPolyData.h>
 #include <vtkSmartPointer.h>
@@ -100,19 +102,27 @@ public:
   }
 
 protected:
-  ViewXMLPolyDataReader() = default;
+  ViewXMLPolyDataReader() {
+    this->ForwardToReader->SetClientData(this);
+    this->ForwardToReader->SetCallback(
+        [](vtkObject*, unsigned long event, void* reader, void* message) {
+          static_cast<vtkObject*>(reader)->InvokeEvent(event, message);
+        });
+  }
   ~ViewXMLPolyDataReader() override = default;
 
   void CreateXMLParser() override {
     this->Superclass::CreateXMLParser();
-    if (!this->ParseCheck) {
-      return;
+    if (this->ParseCheck) {
+      auto* parser = CheckingXMLDataParser::New();
+      parser->SetCheck(this->View, this->ParseCheck, this->Watch);
+      parser->AddObserver(vtkCommand::ProgressEvent, this->DataProgressObserver);
+      this->XMLParser->Delete();
+      this->XMLParser = parser;
     }
-    auto* parser = CheckingXMLDataParser::New();
-    parser->SetCheck(this->View, this->ParseCheck, this->Watch);
-    parser->AddObserver(vtkCommand::ProgressEvent, this->DataProgressObserver);
-    this->XMLParser->Delete();
-    this->XMLParser = parser;
+    // The parser's messages are the reader's, for whoever observes the reader.
+    this->XMLParser->AddObserver(vtkCommand::ErrorEvent, this->ForwardToReader);
+    this->XMLParser->AddObserver(vtkCommand::WarningEvent, this->ForwardToReader);
   }
 
   int OpenStream() override {
@@ -137,6 +147,7 @@ private:
   formats::VtpCheckResult* ParseCheck = nullptr;
   formats::VtpValueWatch* Watch = nullptr;
   std::unique_ptr<formats::VtpFileStream> Memory;
+  vtkNew<vtkCallbackCommand> ForwardToReader;
 };
 vtkStandardNewMacro(ViewXMLPolyDataReader);
 
@@ -171,6 +182,7 @@ Result ReadView(formats::VtpFileView& view, formats::VtpCheckResult& check, bool
   formats::MessageLog log;
   try {
     formats::ScopedVtkMessageCapture capture(reader, log);
+    capture.Also(reader->GetExecutive());
     reader->SetView(&view);
     if (checkWhileParsing) {
       reader->CheckWhileParsing(&check, &watch);

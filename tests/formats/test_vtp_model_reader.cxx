@@ -374,6 +374,22 @@ TEST(DamagedStructure, IsRefusedBeforeVtkReadsIt) {
                 ErrorCode::Truncated, "TimeValue");
 }
 
+// VTK prints what nobody observes to the terminal: a refusal is the message, nothing besides.
+TEST(DamagedStructure, IsRefusedWithoutPrintingToTheTerminal) {
+  const std::string raw = Written({Mode::AppendedRaw, Packing::None, false});
+  for (const std::string& damaged :
+       {Replace(raw, "NumberOfPoints=\"36\"", "NumberOfPoints=\"-36\""),
+        raw.substr(0, raw.find("<Points>") + 12), Replace(raw, "<Polys>", "<Polys><Polys>")}) {
+    const std::string path = WriteFile("quiet.vtp", damaged);
+    testing::internal::CaptureStderr();
+    vtkNew<vtkPolyData> read;
+    const selvane::Result result = selvane::ReadVtpModel(path, read);
+    const std::string printed = testing::internal::GetCapturedStderr();
+    EXPECT_FALSE(result.Ok());
+    EXPECT_EQ("", printed) << result.Reason;
+  }
+}
+
 TEST(DamagedAppendedData, OffsetsOutsideTheBlockAreRefused) {
   for (const Encoding& e : {Encoding{Mode::AppendedRaw, Packing::None, false},
                             Encoding{Mode::AppendedBase64, Packing::ZLib, true}}) {
