@@ -7,6 +7,7 @@
 #include "VtpValueWatch.h"
 
 #include <vtkCallbackCommand.h>
+#include <vtkDataCompressor.h>
 #include <vtkExecutive.h>
 #include <vtkNew.h>
 #include <vtkObjectFactory.h>
@@ -25,7 +26,8 @@ namespace {
 
 // VTK's XML parser that checks the file's structure on the tree it has just built, before the
 // reader interprets any of it: a file refused there fails to parse. A large file with inline
-// data is then parsed once instead of twice.
+// data is then parsed once instead of twice. Its own messages and those of the decompressor it
+// is given go to a command of the reader's.
 class CheckingXMLDataParser : public vtkXMLDataParser {
 public:
   static CheckingXMLDataParser* New();
@@ -44,8 +46,26 @@ public:
     this->Watch = watch;
   }
 
+  // Observes this parser's errors and warnings, and those of every decompressor it is given.
+  void SetMessageObserver(vtkCommand* observer) {
+    this->MessageObserver = observer;
+    this->AddObserver(vtkCommand::ErrorEvent, observer);
+    this->AddObserver(vtkCommand::WarningEvent, observer);
+  }
+
+  void SetCompressor(vtkDataCompressor* compressor) override {
+    this->Superclass::SetCompressor(compressor);
+    if (compressor && this->MessageObserver) {
+      compressor->AddObserver(vtkCommand::ErrorEvent, this->MessageObserver);
+      compressor->AddObserver(vtkCommand::WarningEvent, this->MessageObserver);
+    }
+  }
+
   int Parse() override {
-    if (!this->View || !this->Check || !this->Superclass::Parse()) {
+    if (!this->Check) {
+      return this->Superclass::Parse();
+    }
+    if (!this->View || !this->Superclass::Parse()) {
       return 0;
     }
     *this->Check = formats::CheckParsedVtpStructure(this, this->View->Bytes(), *this->View);
@@ -71,6 +91,7 @@ private:
   formats::VtpFileView* View = nullptr;
   formats::VtpCheckResult* Check = nullptr;
   formats::VtpValueWatch* Watch = nullptr;
+  vtkCommand* MessageObserver = nullptr;
 };
 vtkStandardNewMacro(CheckingXMLDataParser);
 
@@ -113,16 +134,15 @@ protected:
 
   void CreateXMLParser() override {
     this->Superclass::CreateXMLParser();
+    auto* parser = CheckingXMLDataParser::New();
     if (this->ParseCheck) {
-      auto* parser = CheckingXMLDataParser::New();
       parser->SetCheck(this->View, this->ParseCheck, this->Watch);
-      parser->AddObserver(vtkCommand::ProgressEvent, this->DataProgressObserver);
-      this->XMLParser->Delete();
-      this->XMLParser = parser;
     }
-    // The parser's messages are the reader's, for whoever observes the reader.
-    this->XMLParser->AddObserver(vtkCommand::ErrorEvent, this->ForwardToReader);
-    this->XMLParser->AddObserver(vtkCommand::WarningEvent, this->ForwardToReader);
+    // The parser's messages and its decompressor's are the reader's, for whoever observes it.
+    parser->SetMessageObserver(this->ForwardToReader);
+    parser->AddObserver(vtkCommand::ProgressEvent, this->DataProgressObserver);
+    this->XMLParser->Delete();
+    this->XMLParser = parser;
   }
 
   int OpenStream() override {

@@ -4,6 +4,8 @@
 #include "VtkMessageCapture.h"
 
 #include <vtkBase64Utilities.h>
+#include <vtkCallbackCommand.h>
+#include <vtkCommand.h>
 #include <vtkDataCompressor.h>
 #include <vtkLZ4DataCompressor.h>
 #include <vtkLZMADataCompressor.h>
@@ -746,6 +748,13 @@ void ReadFileAttributes(vtkXMLDataElement* root, FileLayout& layout) {
   } else if (!name.empty()) {
     Refuse(ErrorCode::Unsupported,
            "the data are compressed by \"" + name.substr(0, 40) + "\", which is not known");
+  }
+  if (layout.Compressor) {
+    // A block that does not expand is refused below; what the decompressor would print about
+    // it (to the terminal, through VTK's logger, as nobody observes it) says nothing more.
+    auto quiet = vtkSmartPointer<vtkCallbackCommand>::New();
+    layout.Compressor->AddObserver(vtkCommand::ErrorEvent, quiet);
+    layout.Compressor->AddObserver(vtkCommand::WarningEvent, quiet);
   }
   layout.CompressorName = name;
 }
