@@ -548,7 +548,6 @@ bool ListRawValues(const FileLayout& layout, const ArrayContent& content, const 
   VtpRawValues values;
   values.Kind = role;
   values.WordSize = type.Size;
-  values.Float = !type.Integer;
   values.BigEndian = layout.BigEndian;
   values.Begin = content.RawBegin;
   values.End = content.RawBegin + content.Values * type.Size;

@@ -37,6 +37,7 @@ namespace selvane::formats {
 // data, uncompressed): where they lie and what a sound one is, so that they can be checked as
 // they are read (VtpValueWatch.h) instead of on the reader's output.
 struct VtpRawValues {
+  // Coordinates and cell values are floats, point IDs and cell ends signed integers.
   enum class Role {
     Coordinates, // finite, within single-precision range
     PointIds,    // in [0, Limit)
@@ -46,7 +47,6 @@ struct VtpRawValues {
   };
   Role Kind = Role::Coordinates;
   unsigned WordSize = 0; // bytes a value: 4 or 8
-  bool Float = false;    // else a signed integer
   bool BigEndian = false;
   std::uint64_t Begin = 0; // file position of the first value
   std::uint64_t End = 0;   // just past the last

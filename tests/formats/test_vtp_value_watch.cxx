@@ -34,12 +34,11 @@ template <typename T> std::string Bytes(const std::vector<T>& values, bool bigEn
   return out;
 }
 
-VtpRawValues Listing(Role role, unsigned size, bool isFloat, std::size_t bytes,
-                     std::uint64_t limit = 0, std::uint64_t least = 0, bool bigEndian = false) {
+VtpRawValues Listing(Role role, unsigned size, std::size_t bytes, std::uint64_t limit = 0,
+                     std::uint64_t least = 0, bool bigEndian = false) {
   VtpRawValues v;
   v.Kind = role;
   v.WordSize = size;
-  v.Float = isFloat;
   v.BigEndian = bigEndian;
   v.Begin = Start;
   v.End = Start + bytes;
@@ -95,10 +94,10 @@ TEST(VtpValueWatch, FloatsAreSoundWhenFiniteAndCoordinatesWithinSinglePrecision)
                      std::numeric_limits<double>::denorm_min()}) {
       const std::vector<double> values = {1.0, x, 2.0};
       EXPECT_EQ(CoordinateSound(x),
-                Watched(Listing(Role::Coordinates, 8, true, 24, 0, 0, big), Bytes(values, big)))
+                Watched(Listing(Role::Coordinates, 8, 24, 0, 0, big), Bytes(values, big)))
           << x << (big ? " big-endian" : "");
       EXPECT_EQ(static_cast<bool>(std::isfinite(x)),
-                Watched(Listing(Role::CellValues, 8, true, 24, 0, 0, big), Bytes(values, big)))
+                Watched(Listing(Role::CellValues, 8, 24, 0, 0, big), Bytes(values, big)))
           << x;
     }
   }
@@ -114,7 +113,7 @@ TEST(VtpValueWatch, SinglePrecisionFloatsAreSoundWhenFinite) {
       const std::vector<float> values = {1.f, x, 2.f};
       for (Role role : {Role::Coordinates, Role::CellValues}) {
         EXPECT_EQ(static_cast<bool>(std::isfinite(x)),
-                  Watched(Listing(role, 4, true, 12, 0, 0, big), Bytes(values, big)))
+                  Watched(Listing(role, 4, 12, 0, 0, big), Bytes(values, big)))
             << x << (big ? " big-endian" : "");
       }
     }
@@ -129,12 +128,12 @@ TEST(VtpValueWatch, IdsAreSoundWhenBelowTheNumberOfPoints) {
                             std::numeric_limits<std::int64_t>::max(), std::int64_t(1) << 32}) {
       const std::vector<std::int64_t> ids = {3, id, 4};
       EXPECT_EQ(IdsSound(ids, points),
-                Watched(Listing(Role::PointIds, 8, false, 24, points, 0, big), Bytes(ids, big)))
+                Watched(Listing(Role::PointIds, 8, 24, points, 0, big), Bytes(ids, big)))
           << id;
       const std::vector<std::int32_t> narrow = {3, static_cast<std::int32_t>(id), 4};
       const std::vector<std::int64_t> widened = {3, static_cast<std::int32_t>(id), 4};
       EXPECT_EQ(IdsSound(widened, points),
-                Watched(Listing(Role::PointIds, 4, false, 12, points, 0, big), Bytes(narrow, big)))
+                Watched(Listing(Role::PointIds, 4, 12, points, 0, big), Bytes(narrow, big)))
           << id;
     }
   }
@@ -159,13 +158,12 @@ TEST(VtpValueWatch, CellEndsAreSoundWhenEachCellHasItsLeastAndNoneEndsPastTheIds
   for (bool big : {false, true}) {
     for (const auto& ends : cases) {
       EXPECT_EQ(EndsSound(ends, ids, 3),
-                Watched(Listing(Role::CellEnds, 8, false, 8 * ends.size(), ids, 3, big),
-                        Bytes(ends, big)))
+                Watched(Listing(Role::CellEnds, 8, 8 * ends.size(), ids, 3, big), Bytes(ends, big)))
           << ends[0] << ", " << ends.back() << " (" << ends.size() << ")";
     }
   }
   // Fewer IDs than the least cell takes: no end can be sound.
-  EXPECT_FALSE(Watched(Listing(Role::CellEnds, 8, false, 8, 2, 3), Bytes<std::int64_t>({2})));
+  EXPECT_FALSE(Watched(Listing(Role::CellEnds, 8, 8, 2, 3), Bytes<std::int64_t>({2})));
 }
 
 // Random values with a few bad ones, received in random stretches that cut values in two: the
@@ -191,20 +189,19 @@ TEST(VtpValueWatch, StretchesCutAnywhereGiveTheSameVerdict) {
     for (std::size_t at = random() % 50; at < idBytes.size(); at += 1 + random() % 3000) {
       cuts.push_back(at);
     }
-    const bool whole = Watched(Listing(Role::PointIds, 8, false, idBytes.size(), points), idBytes);
+    const bool whole = Watched(Listing(Role::PointIds, 8, idBytes.size(), points), idBytes);
     EXPECT_EQ(IdsSound(ids, points), whole) << round;
-    EXPECT_EQ(whole,
-              Watched(Listing(Role::PointIds, 8, false, idBytes.size(), points), idBytes, cuts))
+    EXPECT_EQ(whole, Watched(Listing(Role::PointIds, 8, idBytes.size(), points), idBytes, cuts))
         << round;
     const std::string endBytes = Bytes(ends);
-    const VtpRawValues listing = Listing(Role::CellEnds, 8, false, endBytes.size(), end, 3);
+    const VtpRawValues listing = Listing(Role::CellEnds, 8, endBytes.size(), end, 3);
     EXPECT_EQ(EndsSound(ends, end, 3), Watched(listing, endBytes, cuts)) << round;
   }
 }
 
 TEST(VtpValueWatch, ValuesNotReceivedOnceInOrderAreNeverSound) {
   const std::string ids = Bytes<std::int64_t>({1, 2, 3, 4});
-  const VtpRawValues listing = Listing(Role::PointIds, 8, false, ids.size(), 10);
+  const VtpRawValues listing = Listing(Role::PointIds, 8, ids.size(), 10);
   VtpValueWatch none;
   EXPECT_FALSE(none.AllSound()); // nothing watched: nothing known
   {
