@@ -1,11 +1,13 @@
-// Fuzz target: Open Model's .vtp path (the structure check on the bytes it loads of the file,
-// VTK's XML reader on those bytes and the rest of the file, the validation of its output), on a
-// file holding the input.
+// Fuzz target: Open Model's .vtp path (the structure check on VTK's own parse of the bytes it
+// loads of the file, or on a parse of its own; VTK's XML reader on those bytes and the rest of
+// the file; raw values checked as they are read; the validation of its output), on a file
+// holding the input.
 //
 // Besides not crashing, hanging or allocating without bound: the check of the file held only
 // where it looks agrees with the check of all its bytes; a refused file leaves the model given
 // to the reader as it was; an opened model holds the counts the check found, only IDs in range,
-// finite coordinates in single-precision range and finite cell scalars; and the check alone
+// finite coordinates in single-precision range and finite cell scalars, whether they were
+// checked as read or on the output; and the check alone
 // refuses whatever the whole open refuses for a reason the check is meant to find (the root,
 // the counts, the offsets, the encodings).
 #include "Check.h"
