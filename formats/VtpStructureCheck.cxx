@@ -538,7 +538,7 @@ ArrayContent CheckArray(const FileLayout& layout, vtkXMLDataElement* array,
 // (4- and 8-byte floats for values, 4- and 8-byte signed integers for cells).
 bool ListRawValues(const FileLayout& layout, const ArrayContent& content, const WordType& type,
                    VtpRawValues::Role role, std::uint64_t limit, std::uint64_t leastStep,
-                   VtpCheckResult& result) {
+                   std::vector<VtpRawValues>& listings) {
   const bool wantFloat =
       role == VtpRawValues::Role::Coordinates || role == VtpRawValues::Role::CellValues;
   if (!content.Raw || (type.Size != 4 && type.Size != 8) || type.Integer == wantFloat ||
@@ -553,7 +553,7 @@ bool ListRawValues(const FileLayout& layout, const ArrayContent& content, const 
   values.End = content.RawBegin + content.Values * type.Size;
   values.Limit = limit;
   values.LeastStep = leastStep;
-  result.RawValues.push_back(values);
+  listings.push_back(values);
   return true;
 }
 
@@ -604,8 +604,8 @@ void CheckAttributeArrays(const FileLayout& layout, vtkXMLDataElement* group, bo
         CheckArray(layout, array, Components(array, what), ArrayExpectation{true, n}, false, what);
     const WordType& type = ArrayType(array, what);
     if (result && !type.Integer) {
-      result->RawCellFloats &=
-          ListRawValues(layout, content, type, VtpRawValues::Role::CellValues, 0, 0, *result);
+      result->RawCellFloats &= ListRawValues(layout, content, type, VtpRawValues::Role::CellValues,
+                                             0, 0, result->RawValues);
     }
   }
 }
@@ -666,14 +666,13 @@ void CheckCells(const FileLayout& layout, vtkXMLDataElement* cells, std::uint64_
                  false, what + "connectivity");
   if (count > 0) {
     // Both listed, or neither: cells are checked as read only when all their values are.
-    VtpCheckResult listing;
+    std::vector<VtpRawValues> listings;
     listed = ListRawValues(layout, ends, ArrayType(offsets, what), VtpRawValues::Role::CellEnds,
-                           ids.Values, leastIds, listing) &&
+                           ids.Values, leastIds, listings) &&
              ListRawValues(layout, ids, ArrayType(connectivity, what), VtpRawValues::Role::PointIds,
-                           points, 0, listing);
+                           points, 0, listings);
     if (listed) {
-      result.RawValues.insert(result.RawValues.end(), listing.RawValues.begin(),
-                              listing.RawValues.end());
+      result.RawValues.insert(result.RawValues.end(), listings.begin(), listings.end());
     }
   }
 }
@@ -844,8 +843,9 @@ VtpCheckResult CheckTree(vtkXMLDataParser* parser, std::string_view bytes, VtpBy
       }
       const ArrayContent content =
           CheckArray(layout, coordinates, 3, ArrayExpectation{true, points}, false, "the points");
-      result.RawCoordinates = ListRawValues(layout, content, ArrayType(coordinates, "the points"),
-                                            VtpRawValues::Role::Coordinates, 0, 0, result);
+      result.RawCoordinates =
+          ListRawValues(layout, content, ArrayType(coordinates, "the points"),
+                        VtpRawValues::Role::Coordinates, 0, 0, result.RawValues);
     }
   }
   const std::uint64_t leastIds[4] = {1, 2, 3, 3}; // verts, lines, strips, polys
