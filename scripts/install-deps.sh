@@ -4,7 +4,7 @@
 set -eu
 
 PACKAGES="build-essential cmake pkg-config locales
-libvtk9-dev libvtk9-qt-dev qtbase5-dev qtbase5-dev-tools
+libvtk9-dev libvtk9-qt-dev qtbase5-dev qtbase5-dev-tools libx11-dev
 libgtest-dev libgmock-dev libbenchmark-dev
 xvfb xauth libgl1-mesa-dri mesa-utils
 clang libclang-rt-14-dev clang-format

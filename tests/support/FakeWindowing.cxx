@@ -42,7 +42,9 @@ FakeWindowing::FakeWindowing(int width, int height) : EnabledMenuItems(StartUpMe
   }
   for (int field = CurrentXField; field <= TargetZField; ++field)
     FieldTexts[field] = "0";
+  Display = std::make_unique<test::XDisplayConnection>();
   Window = vtkSmartPointer<vtkRenderWindow>::New();
+  Window->SetDisplayId(Display->Handle());
   Window->SetOffScreenRendering(1);
   Window->SetSize(width, height);
   Interactor = vtkSmartPointer<vtkRenderWindowInteractor>::New();
@@ -56,6 +58,10 @@ FakeWindowing::FakeWindowing(int width, int height) : EnabledMenuItems(StartUpMe
 
 FakeWindowing::~FakeWindowing() {
   Window->RemoveObserver(RenderCounter);
+  // The window may outlive this fake in a test's hands; it lets go of the connection closed
+  // next, and would open one of its own if drawn again.
+  Window->Finalize();
+  Window->SetDisplayId(nullptr);
 }
 
 void FakeWindowing::ClearListBox(int list) {

@@ -1,11 +1,13 @@
 #pragma once
 
 #include "WindowingLayer.h"
+#include "XDisplayConnection.h"
 
 #include <vtkSmartPointer.h>
 
 #include <deque>
 #include <map>
+#include <memory>
 #include <optional>
 #include <set>
 #include <string>
@@ -71,6 +73,8 @@ public:
 
 private:
   std::deque<std::optional<std::string>> FileAnswers;
+  // Declared before the window, which draws on it, so that it is closed after it.
+  std::unique_ptr<test::XDisplayConnection> Display;
   vtkSmartPointer<vtkRenderWindow> Window;
   vtkSmartPointer<vtkRenderWindowInteractor> Interactor;
   vtkSmartPointer<vtkCallbackCommand> RenderCounter;
