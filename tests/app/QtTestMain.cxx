@@ -2,6 +2,7 @@
 #include "Locales.h"
 #include "QtTestSupport.h"
 #include "RecentModels.h"
+#include "XDisplayConnection.h"
 
 #include <gtest/gtest.h>
 
@@ -30,6 +31,10 @@ int main(int argc, char** argv) {
   QStandardPaths::setTestModeEnabled(true);
   const QTemporaryDir settings;
   QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
+  {
+    // Qt aborts when the display refuses it; a busy virtual server is waited for first.
+    const selvane::test::XDisplayConnection reachable;
+  }
   QApplication app(argc, argv);
   std::setlocale(LC_NUMERIC, "C");
   ::testing::InitGoogleTest(&argc, argv);

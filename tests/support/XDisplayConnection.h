@@ -2,10 +2,11 @@
 
 namespace selvane::test {
 
-// A connection to the X display the tests draw on, opened before any render window needs one
-// and handed to it. A virtual X server under load has refused a test's first connection now
-// and then; VTK's interactor then crashed on the null display. Here a refused connection is
-// tried again for a few seconds, and one that never comes is an exception naming the display.
+// A connection to the X display the tests draw on: handed to the fake's render window, and
+// opened once before Qt connects, which aborts when refused. A virtual X server under load has
+// refused a test's first connection now and then, and VTK's interactor then crashed on the
+// null display. Here a refused connection is tried again for a few seconds, and one that never
+// comes is an exception naming the display.
 class XDisplayConnection {
 public:
   XDisplayConnection();
