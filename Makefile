@@ -5,8 +5,11 @@ BUILD ?= build
 ASAN_BUILD ?= build-asan
 JOBS ?= 2
 SAMPLE := data/sample.vtk
-# Tests and screenshots need an X display; without one they run under a virtual one.
-XRUN := $(if $(DISPLAY),,xvfb-run -a -s "-screen 0 1280x1024x24")
+# Tests and screenshots need an X display; without one they run under a virtual one. Its number
+# is the first free one from a start drawn from the shell's process ID (-a searches from -n,
+# so -n comes first): runs on one machine with their own /tmp but shared abstract sockets would
+# otherwise all take :99.
+XRUN := $(if $(DISPLAY),,xvfb-run -n $$(( $$$$ % 400 + 100 )) -a -s "-screen 0 1280x1024x24")
 
 .PHONY: deps build run test sanitize bench clean
 
