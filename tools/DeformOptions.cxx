@@ -26,7 +26,7 @@ const char* const DeformHelp = R"(
 Deforms models by the spline that carries the source points of a correspondence file to their
 targets, as Transform shows it in the window, and writes the deformed models.
 
-MODEL           a model file, read by its extension: .vtk (legacy), .stl, .ply, .obj, .off.
+MODEL           a model file, read by its extension: .vtk (legacy), .vtp, .stl, .ply, .obj, .off.
 PAIRS.ptt       one correspondence per line, six numbers: source x y z, then target x y z (as
                 File > Export Point Transformations writes them). Lines starting with '#' and
                 lines of other content are skipped; a source given twice keeps its last target.

@@ -2,6 +2,7 @@
 // bit as a fresh solve, --json is valid JSON with the summary's fields, output formats follow
 // the extension and an unknown one is refused with nothing written, --displacement holds the
 // moves, a damaged fit file is refused naming it.
+#include "ModelFormats.h"
 #include "TestMeshes.h"
 
 #include <gtest/gtest.h>
@@ -347,6 +348,16 @@ TEST_F(BatchToolsTest, HelpAndVersion) {
     EXPECT_EQ(help.Exit, 0);
     for (const char* topic : {"model units", "six numbers", "fraction", "--json", "--quiet"})
       EXPECT_NE(help.Output.find(topic), std::string::npos) << tool << ": " << topic;
+    if (std::string(tool) == SELVANE_DEFORM_TOOL) {
+      // The MODEL entry names every extension Open Model reads; it once left .vtp out.
+      const auto entry = help.Output.find("\nMODEL ");
+      ASSERT_NE(entry, std::string::npos) << help.Output;
+      const std::string line =
+          help.Output.substr(entry + 1, help.Output.find('\n', entry + 1) - entry);
+      std::istringstream known(KnownModelExtensions());
+      for (std::string extension; known >> extension;)
+        EXPECT_NE(line.find(extension), std::string::npos) << extension << " in: " << line;
+    }
     const ToolRun version = RunTool(tool, "--version");
     EXPECT_EQ(version.Exit, 0);
     EXPECT_NE(version.Output.find(SELVANE_VERSION), std::string::npos) << version.Output;
