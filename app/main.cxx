@@ -1,5 +1,6 @@
 #include "MainDialog.h"
 #include "MainWindow.h"
+#include "ModelFormats.h"
 #include "QtWindowing.h"
 #include "RecentModels.h"
 #include "Screenshot.h"
@@ -21,8 +22,11 @@ namespace {
 const char* const NoDisplay = "selvane: no display: set DISPLAY or run under xvfb-run\n";
 
 int Usage() {
-  std::fprintf(stderr, "usage: selvane [MODEL.vtk]\n"
-                       "       selvane --screenshot OUT.png [MODEL.vtk]\n");
+  std::fprintf(stderr,
+               "usage: selvane [MODEL]\n"
+               "       selvane --screenshot OUT.png [MODEL]\n"
+               "MODEL is read by its extension: %s\n",
+               selvane::KnownModelExtensions());
   return 2;
 }
 
