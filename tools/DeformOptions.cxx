@@ -63,11 +63,15 @@ PAIRS.ptt       one correspondence per line, six numbers: source x y z, then tar
 
 namespace {
 
+// A number too large even for a double is kept as infinite, so that it is refused for its
+// size like any number beyond single precision; "inf" and "nan" written out are not numbers.
 bool ParseNumber(const char* text, double& value) {
   char* end = nullptr;
   errno = 0;
   value = std::strtod(text, &end);
-  return errno == 0 && end != text && *end == '\0' && std::isfinite(value);
+  if (end == text || *end != '\0' || std::isnan(value))
+    return false;
+  return std::isfinite(value) || errno == ERANGE;
 }
 
 bool ParseCount(const char* text, int lowest, int& value) {

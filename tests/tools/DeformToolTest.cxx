@@ -137,16 +137,20 @@ TEST_F(DeformToolTest, BadInputEndsWithOneLineAndLeavesTheOutputAlone) {
 TEST_F(DeformToolTest, NumbersBeyondSinglePrecisionAreRefusedWithTheirCause) {
   const std::string inputs = Dir.File("model.vtk") + " " + Dir.File("pairs.ptt");
   const std::string out = " -o " + Dir.File("out.vtk");
-  // Finite as a double, infinite as the float the spline works in.
+  // Finite as a double and infinite as the float the spline works in, or beyond a double too.
   for (const std::string& numbers :
        {std::string(" --radius 1e300"), std::string(" --radius 0.9 --fraction 1e39"),
-        std::string(" --radius 0.9 --fraction -1e39")}) {
+        std::string(" --radius 0.9 --fraction -1e39"), std::string(" --radius 1e400"),
+        std::string(" --radius 0.9 --fraction -1e400")}) {
     const ToolRun run = Deform(inputs + numbers + out);
     EXPECT_EQ(run.Exit, 2) << numbers << "\n" << run.Output;
     EXPECT_NE(run.Output.find("larger than single precision holds (3.4e38)"), std::string::npos)
         << run.Output;
   }
   EXPECT_NE(Deform(inputs + " --radius 1e-50" + out).Output.find("smaller than single precision"),
+            std::string::npos);
+  // Written out, infinity is not a number at all.
+  EXPECT_NE(Deform(inputs + " --radius inf" + out).Output.find("--radius needs a number"),
             std::string::npos);
   EXPECT_NE(access(Dir.File("out.vtk").c_str(), F_OK), 0);
 
