@@ -5,6 +5,7 @@
 #include "VtpFileView.h"
 #include "VtpStructureCheck.h"
 #include "VtpValueWatch.h"
+#include "vtkNestingLimitedXMLDataParser.h"
 
 #include <vtkCallbackCommand.h>
 #include <vtkDataCompressor.h>
@@ -13,7 +14,6 @@
 #include <vtkObjectFactory.h>
 #include <vtkPolyData.h>
 #include <vtkSmartPointer.h>
-#include <vtkXMLDataParser.h>
 #include <vtkXMLPolyDataReader.h>
 
 #include <exception>
@@ -28,10 +28,10 @@ namespace {
 // reader interprets any of it: a file refused there fails to parse. A large file with inline
 // data is then parsed once instead of twice. Its own messages and those of the decompressor it
 // is given go to a command of the reader's.
-class CheckingXMLDataParser : public vtkXMLDataParser {
+class CheckingXMLDataParser : public vtkNestingLimitedXMLDataParser {
 public:
   static CheckingXMLDataParser* New();
-  vtkTypeMacro(CheckingXMLDataParser, vtkXMLDataParser);
+  vtkTypeMacro(CheckingXMLDataParser, vtkNestingLimitedXMLDataParser);
   void PrintSelf(ostream& os, vtkIndent indent) override {
     this->Superclass::PrintSelf(os, indent);
     os << indent << "Checked: " << (this->Check ? "yes" : "no") << "\n";

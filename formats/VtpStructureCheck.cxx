@@ -2,6 +2,7 @@
 
 #include "MemoryStream.h"
 #include "VtkMessageCapture.h"
+#include "vtkNestingLimitedXMLDataParser.h"
 
 #include <vtkBase64Utilities.h>
 #include <vtkCallbackCommand.h>
@@ -872,7 +873,7 @@ VtpCheckResult Check(std::string_view bytes, VtpByteSource* source) {
     Refuse(ErrorCode::TooLarge, "the file is too large");
   }
   MemoryInputStream stream(bytes);
-  auto parser = vtkSmartPointer<vtkXMLDataParser>::New();
+  auto parser = vtkSmartPointer<vtkNestingLimitedXMLDataParser>::New();
   parser->SetStream(&stream);
   parser->SetIgnoreCharacterData(1); // data are checked in the bytes themselves
   MessageLog log;
@@ -880,6 +881,11 @@ VtpCheckResult Check(std::string_view bytes, VtpByteSource* source) {
   {
     ScopedVtkMessageCapture capture(parser, log);
     parsed = parser->Parse();
+  }
+  if (parser->TooDeep()) {
+    Refuse(ErrorCode::Malformed, "its elements nest more than " +
+                                     std::to_string(parser->GetMaximumDepth()) +
+                                     " levels deep; a VTK XML file nests a few");
   }
   if (!parsed || !log.Messages.empty()) {
     Refuse(ErrorCode::Malformed,

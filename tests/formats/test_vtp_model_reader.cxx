@@ -374,6 +374,29 @@ TEST(DamagedStructure, IsRefusedBeforeVtkReadsIt) {
                 ErrorCode::Truncated, "TimeValue");
 }
 
+// VTK frees a parsed tree one call per level: a megabyte of nested elements once overflowed the
+// stack.
+TEST(DamagedStructure, ElementsNestedHundredsOfThousandsDeepAreRefused) {
+  auto nested = [](int levels) {
+    std::string open, close;
+    for (int k = 0; k < levels; ++k) {
+      open += "<a>";
+      close += "</a>";
+    }
+    return open + close;
+  };
+  const std::string raw = Written({Mode::AppendedRaw, Packing::None, false});
+  ExpectRefused(WriteFile("deep.vtp", Replace(raw, "<Piece", nested(300000) + "<Piece")),
+                ErrorCode::Malformed, "nest more than 256 levels");
+  ExpectRefused(WriteFile("deep-root.vtp", "<?xml version=\"1.0\"?>\n" + nested(140000)),
+                ErrorCode::Malformed, "nest more than 256 levels");
+  ExpectRefused(WriteFile("one-too-deep.vtp", Replace(raw, "<Piece", nested(255) + "<Piece")),
+                ErrorCode::Malformed, "nest more than 256 levels");
+  // One level less is within the limit, and refused for what it is.
+  ExpectRefused(WriteFile("deep-enough.vtp", Replace(raw, "<Piece", nested(254) + "<Piece")),
+                ErrorCode::Unsupported, "<a> element, which is not read");
+}
+
 // VTK prints what nobody observes to the terminal: a refusal is the message, nothing besides.
 TEST(DamagedStructure, IsRefusedWithoutPrintingToTheTerminal) {
   const std::string raw = Written({Mode::AppendedRaw, Packing::None, false});
