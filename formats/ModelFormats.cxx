@@ -1,6 +1,7 @@
 #include "ModelFormats.h"
 
 #include "LegacyBinaryModel.h"
+#include "ModelReaderSupport.h"
 #include "ObjModelReader.h"
 #include "OffModelReader.h"
 #include "PlyModelReader.h"
@@ -78,7 +79,9 @@ const char* KnownModelExtensions() {
   return ".vtk .vtp .stl .ply .obj .off";
 }
 
-Result ReadModel(const std::string& path, vtkPolyData* output) {
+namespace {
+
+Result ReadModelOfFormat(const std::string& path, vtkPolyData* output) {
   if (!output) {
     return Refusal(ErrorCode::CannotOpen, "no model was given to read into");
   }
@@ -113,8 +116,8 @@ Result ReadModel(const std::string& path, vtkPolyData* output) {
     break;
   case ModelFormat::Unknown:
     return Refusal(ErrorCode::Unsupported,
-                   "the extension \"" + path.substr(path.find_last_of('.')) +
-                       "\" is not a model format Selvane opens (known: " + KnownModelExtensions() +
+                   "the extension " + formats::QuoteToken(path.substr(path.find_last_of('.'))) +
+                       " is not a model format Selvane opens (known: " + KnownModelExtensions() +
                        ")");
   }
   if (read.Ok()) {
@@ -123,6 +126,15 @@ Result ReadModel(const std::string& path, vtkPolyData* output) {
   if (!read.Ok()) {
     output->Initialize();
   }
+  return read;
+}
+
+} // namespace
+
+Result ReadModel(const std::string& path, vtkPolyData* output) {
+  Result read = ReadModelOfFormat(path, output);
+  // The last guard of the one-line rule: a reason may quote text of the file.
+  read.Reason = ReasonOnOneLine(read.Reason);
   return read;
 }
 

@@ -1,5 +1,7 @@
 #include "Result.h"
 
+#include <algorithm>
+
 namespace selvane {
 
 const char* ErrorCodeName(ErrorCode code) {
@@ -50,6 +52,26 @@ const char* ErrorCodeName(ErrorCode code) {
     return "no memory file";
   }
   return "unknown";
+}
+
+std::string ReasonOnOneLine(std::string_view reason) {
+  constexpr std::size_t Longest = 300;
+  std::string shown;
+  shown.reserve(std::min(reason.size(), Longest + 3));
+  std::size_t kept = std::min(reason.size(), Longest);
+  // Cut before a character, not inside one's UTF-8 bytes.
+  while (kept < reason.size() && kept > 0 &&
+         (static_cast<unsigned char>(reason[kept]) & 0xC0) == 0x80) {
+    --kept;
+  }
+  for (std::size_t i = 0; i < kept; ++i) {
+    const unsigned char c = static_cast<unsigned char>(reason[i]);
+    shown += c < 0x20 || c == 0x7f ? '?' : static_cast<char>(c);
+  }
+  if (kept < reason.size()) {
+    shown += "...";
+  }
+  return shown;
 }
 
 } // namespace selvane

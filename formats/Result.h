@@ -5,6 +5,7 @@
 #define SELVANE_RESULT_H
 
 #include <string>
+#include <string_view>
 #include <utility>
 
 namespace selvane {
@@ -38,6 +39,10 @@ enum class ErrorCode {
 // Short lower-case name of a code ("truncated", "id out of range", ...), for test output and
 // logs.
 const char* ErrorCodeName(ErrorCode code);
+
+// A reason as a message shows it: text a file put into it may hold line breaks or other control
+// characters, which become '?'; past 300 characters it is cut, ending in "...".
+std::string ReasonOnOneLine(std::string_view reason);
 
 struct Result {
   ErrorCode Code = ErrorCode::None;

@@ -31,8 +31,9 @@ struct Refusal {
   std::string Reason;
 };
 
-[[noreturn]] void Refuse(ErrorCode problem, std::string reason) {
-  throw Refusal{problem, std::move(reason)};
+// Reasons quote the file's own attribute values and names.
+[[noreturn]] void Refuse(ErrorCode problem, const std::string& reason) {
+  throw Refusal{problem, ReasonOnOneLine(reason)};
 }
 
 constexpr std::uint64_t CountLimit = std::uint64_t(1) << 62;
