@@ -458,6 +458,23 @@ TEST(PlyReader, DamagedFilesAreRefusedWithTheirReason) {
   ExpectRefused(read(Replace(Ply(PlyKind::Ascii), "format ascii 1.0", "format ascii 2.0")), model,
                 ErrorCode::Malformed, "\"format ENCODING 1.0\" expected");
   ExpectRefused(read("plyx\n"), model, ErrorCode::Malformed, "not a PLY file");
+  ExpectRefused(
+      read(Replace(Ply(PlyKind::Ascii), "element face", "element vertex 0\nelement face")), model,
+      ErrorCode::Malformed, "a second element \"vertex\"");
+  ExpectRefused(read(Replace(Ply(PlyKind::Ascii), "property float z\n",
+                             "property float z\nproperty uchar y\n")),
+                model, ErrorCode::Malformed, "header line 8: a second property \"y\"");
+  // Elements without rows, however many, are read past; a header past a megabyte is refused
+  // for its length.
+  std::string empties;
+  for (int k = 0; k < 20000; ++k) {
+    empties += "element e" + std::to_string(k) + " 0\nproperty uchar p\n";
+  }
+  ExpectTetra(read(Replace(Ply(PlyKind::Little), "element vertex", empties + "element vertex")),
+              model, 4);
+  ExpectRefused(read(Replace(Ply(PlyKind::Ascii), "end_header",
+                             "comment " + std::string(std::size_t(1) << 20, 'c') + "\nend_header")),
+                model, ErrorCode::Malformed, "no \"end_header\" line in its first megabyte");
 }
 
 // ---------------------------------------------------------------------------------------------
