@@ -33,6 +33,9 @@ constexpr std::size_t MaxLookahead = 2 * LineLimit + 16;
 constexpr std::uint64_t Here = std::numeric_limits<std::uint64_t>::max();
 // Selvane's IDs are 32-bit signed integers; no count may exceed this.
 constexpr std::int64_t MaxCount = std::numeric_limits<std::int32_t>::max();
+// VTK finds an array by comparing its name with every array before it, so that tens of thousands
+// of arrays in a megabyte take many seconds; models carry a few.
+constexpr std::int64_t MaxArrays = 1000;
 constexpr double FloatMax = static_cast<double>(std::numeric_limits<float>::max());
 
 // Every product and sum of counts a file declares goes through these: on overflow they give the
@@ -342,6 +345,22 @@ private:
   bool PendingSet = false;
   bool SkimmedPointScalars = false;
   bool SkimmedCellScalars = false;
+  std::int64_t Arrays[3] = {0, 0, 0}; // of the field data, point data and cell data
+  int ArraysOf = 0;                   // which of them the arrays read now add to
+
+  // Counts `n` more arrays of the data being read, refusing more than MaxArrays.
+  bool AddArrays(std::int64_t n) {
+    std::int64_t& count = this->Arrays[this->ArraysOf];
+    if (n > MaxArrays - count) {
+      static const char* const Of[3] = {"the field data", "POINT_DATA", "CELL_DATA"};
+      return this->Fail(ErrorCode::TooLarge, std::string(Of[this->ArraysOf]) + " holds more than " +
+                                                 std::to_string(MaxArrays) +
+                                                 " arrays; Selvane opens at most " +
+                                                 std::to_string(MaxArrays));
+    }
+    count += n;
+    return true;
+  }
 
   // While skimming, anything but the plain layout ends the skim.
   bool NotPlain() { return this->Fail(ErrorCode::Unsupported, "not a plain BINARY layout"); }
@@ -1234,6 +1253,7 @@ private:
         if (this->Layout) {
           return this->NotPlain();
         }
+        this->ArraysOf = 0;
         if (!this->Field()) {
           return false;
         }
@@ -1583,6 +1603,9 @@ private:
       return this->Fail(ErrorCode::TooLarge, "FIELD declares " + std::to_string(arrays) +
                                                  " arrays, more than the file can hold");
     }
+    if (!this->AddArrays(arrays)) {
+      return false;
+    }
     for (std::int64_t a = 0; a < arrays; ++a) {
       this->Block = "FIELD";
       if (!this->Word(t, "an array name")) {
@@ -1638,6 +1661,7 @@ private:
       }
       (pointData ? this->SeenPointData : this->SeenCellData) = true;
       (pointData ? this->Result.HasPointData : this->Result.HasCellData) = true;
+      this->ArraysOf = pointData ? 1 : 2;
       const std::string section = this->Block;
       Token t;
       for (;;) {
@@ -1664,6 +1688,10 @@ private:
     const bool onPoints = this->Block == "POINT_DATA";
     if (this->Layout && !keyword.Is("scalars") && !keyword.Is("color_scalars")) {
       return this->NotPlain();
+    }
+    // A FIELD counts its own arrays.
+    if (!keyword.Is("field") && !this->AddArrays(1)) {
+      return false;
     }
     this->Block = keyword.Text() + " in " + this->Block;
     if (keyword.Is("scalars")) {

@@ -587,6 +587,14 @@ void CheckAttributeArrays(const FileLayout& layout, vtkXMLDataElement* group, bo
   if (result) {
     result->RawCellFloats = true;
   }
+  // VTK finds an array by comparing its name with every array before it, so that tens of
+  // thousands of arrays take many seconds; models carry a few.
+  constexpr int MaxArrays = 1000;
+  if (group->GetNumberOfNestedElements() > MaxArrays) {
+    Refuse(ErrorCode::TooLarge, std::string(within) + " holds " +
+                                    std::to_string(group->GetNumberOfNestedElements()) +
+                                    " arrays; Selvane opens at most " + std::to_string(MaxArrays));
+  }
   for (int i = 0; i < group->GetNumberOfNestedElements(); ++i) {
     vtkXMLDataElement* array = group->GetNestedElement(i);
     const std::string what = Describe(array, within);

@@ -13,6 +13,7 @@
 #include <vtkFloatArray.h>
 #include <vtkIdList.h>
 #include <vtkNew.h>
+#include <vtkPointData.h>
 #include <vtkPoints.h>
 #include <vtkPolyData.h>
 
@@ -678,6 +679,19 @@ TEST(ModelFormats, TheExtensionChoosesTheReader) {
   ExpectTetra(selvane::ReadModel(folder.Write("tetra.vtk", legacy), model), model, 4);
   ASSERT_NE(model->GetCellData()->GetScalars(), nullptr);
   EXPECT_EQ(model->GetCellData()->GetScalars()->GetTuple1(3), 3);
+  // A thousand arrays on the points open; VTK took seconds for each further ten thousand, and
+  // one more is refused.
+  std::string field = "POINT_DATA 4\nFIELD f 1000\n";
+  for (int k = 0; k < 1000; ++k) {
+    field += "a" + std::to_string(k) + " 1 4 float\n0 1 2 3\n";
+  }
+  ExpectTetra(selvane::ReadModel(folder.Write("arrays.vtk", legacy + field), model), model, 4);
+  EXPECT_EQ(model->GetPointData()->GetNumberOfArrays(), 1000);
+  ExpectRefused(selvane::ReadModel(
+                    folder.Write("more-arrays.vtk",
+                                 legacy + field + "NORMALS n float\n0 0 1 0 0 1 0 0 1 0 0 1\n"),
+                    model),
+                model, ErrorCode::TooLarge, "POINT_DATA holds more than 1000 arrays");
   ExpectRefused(
       selvane::ReadModel(folder.Write("bad.vtk", Replace(legacy, "3 1 2 3", "3 1 2 9")), model),
       model, ErrorCode::IdOutOfRange, "");

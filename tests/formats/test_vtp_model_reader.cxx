@@ -408,6 +408,28 @@ TEST(DamagedStructure, ElementsNestedHundredsOfThousandsDeepAreRefused) {
                 ErrorCode::Unsupported, "<a> element, which is not read");
 }
 
+// VTK finds an array by comparing its name with all before it: tens of thousands took seconds.
+TEST(DamagedStructure, MoreThanAThousandArraysOfADataAreRefused) {
+  vtkSmartPointer<vtkPolyData> model = SampleModel(3);
+  for (int k = 0; k < 1000; ++k) {
+    vtkNew<vtkFloatArray> values;
+    values->SetName(("a" + std::to_string(k)).c_str());
+    values->SetNumberOfTuples(model->GetNumberOfCells());
+    values->FillValue(k);
+    model->GetCellData()->AddArray(values);
+  }
+  const Encoding raw{Mode::AppendedRaw, Packing::None, false};
+  // The sample's own cell array makes one more than a thousand.
+  ExpectRefused(WriteVtp(model, raw, "arrays.vtp"), ErrorCode::TooLarge,
+                "cell data holds 1001 arrays; Selvane opens at most 1000");
+  model->GetCellData()->RemoveArray("a999");
+  vtkNew<vtkPolyData> read;
+  const selvane::Result opened = selvane::ReadVtpModel(WriteVtp(model, raw, "fewer.vtp"), read);
+  ASSERT_TRUE(opened.Ok()) << opened.Reason;
+  EXPECT_EQ(1000, read->GetCellData()->GetNumberOfArrays());
+  EXPECT_EQ(998, read->GetCellData()->GetArray("a998")->GetTuple1(0));
+}
+
 // VTK prints what nobody observes to the terminal: a refusal is the message, nothing besides.
 TEST(DamagedStructure, IsRefusedWithoutPrintingToTheTerminal) {
   const std::string raw = Written({Mode::AppendedRaw, Packing::None, false});
