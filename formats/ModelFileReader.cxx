@@ -2,6 +2,7 @@
 
 #include "InputFile.h"
 #include "ModelOutputChecks.h"
+#include "ModelReaderSupport.h"
 #include "VtkMessageCapture.h"
 
 #include <vtkCellArray.h>
@@ -130,9 +131,9 @@ Result CheckOutput(vtkPolyDataReader* reader, const LegacyVtkScanResult& scan,
   // that this holds). In an ASCII file VTK parses the numbers itself, which may differ from our
   // parsing, so every value is checked again.
   const bool checkedAsRead = scan.Binary;
-  const Result checked =
-      CheckReadModel(output, ValuesCheckedAsRead{checkedAsRead, checkedAsRead, checkedAsRead,
-                                                 checkedAsRead, checkedAsRead, checkedAsRead});
+  const Result checked = CheckReadModel(
+      output, ValuesCheckedAsRead{checkedAsRead, checkedAsRead, checkedAsRead, checkedAsRead,
+                                  checkedAsRead, checkedAsRead, checkedAsRead});
   if (!checked.Ok()) {
     return fail(checked.Code, checked.Reason);
   }
@@ -231,9 +232,25 @@ Result CheckReadModel(vtkPolyData* model, const ValuesCheckedAsRead& checked) {
     return Failure(ErrorCode::InvalidOutput,
                    "the model has point or cell data of the wrong length");
   }
-  if (vtkDataArray* scalars = model->GetCellData()->GetScalars()) {
-    if (!checked.CellScalars && !formats::ScalarsFinite(scalars)) {
-      return Failure(ErrorCode::BadCoordinate, "the cell scalars are not finite");
+  if (!checked.CellArrays) {
+    if (vtkDataArray* scalars = model->GetCellData()->GetScalars()) {
+      if (!formats::ScalarsFinite(scalars)) {
+        return Failure(ErrorCode::BadCoordinate, "the cell scalars are not finite");
+      }
+    }
+  }
+  // Every format's other arrays pass what a legacy file's scan checks of them.
+  for (const bool onPoints : {true, false}) {
+    if (onPoints ? checked.PointArrays : checked.CellArrays) {
+      continue;
+    }
+    vtkDataSetAttributes* data =
+        onPoints ? static_cast<vtkDataSetAttributes*>(model->GetPointData()) : model->GetCellData();
+    if (vtkDataArray* array = formats::FirstNonFiniteArray(data)) {
+      return Failure(ErrorCode::BadCoordinate,
+                     std::string(onPoints ? "the point data array " : "the cell data array ") +
+                         formats::QuoteToken(array->GetName() ? array->GetName() : "") +
+                         " holds a value that is not finite");
     }
   }
   return Result::Success();

@@ -28,7 +28,8 @@ Result ReadModelFile(const std::string& path, vtkPolyDataReader* reader);
 
 // The check every model passes after it was read, whatever its format: points and cells, finite
 // coordinates in float range, every cell's point IDs in range, lines of at least 2 and polygons
-// and strips of at least 3 IDs, point and cell data of the right length, finite cell scalars.
+// and strips of at least 3 IDs, point and cell data of the right length, finite values in every
+// floating-point array of them.
 Result CheckReadModel(vtkPolyData* model);
 
 // Which of a model's values were checked one by one as they were read, so that the check above
@@ -39,7 +40,8 @@ struct ValuesCheckedAsRead {
   bool Lines = false;
   bool Strips = false;
   bool Polys = false;
-  bool CellScalars = false;
+  bool CellArrays = false;  // every floating-point array of the cell data
+  bool PointArrays = false; // every floating-point array of the point data
 };
 Result CheckReadModel(vtkPolyData* model, const ValuesCheckedAsRead& checked);
 

@@ -131,6 +131,17 @@ bool ScalarsFinite(vtkDataArray* scalars) {
   return std::isfinite(range[0]) && std::isfinite(range[1]);
 }
 
+vtkDataArray* FirstNonFiniteArray(vtkDataSetAttributes* attributes) {
+  for (int i = 0; i < attributes->GetNumberOfArrays(); ++i) {
+    vtkDataArray* array = attributes->GetArray(i);
+    const bool floating = vtkFloatArray::FastDownCast(array) || vtkDoubleArray::FastDownCast(array);
+    if (floating && !ScalarsFinite(array)) {
+      return array;
+    }
+  }
+  return nullptr;
+}
+
 bool AttributesHaveLength(vtkDataSetAttributes* attributes, vtkIdType tuples) {
   for (int i = 0; i < attributes->GetNumberOfArrays(); ++i) {
     vtkAbstractArray* array = attributes->GetAbstractArray(i);

@@ -25,4 +25,8 @@ bool AttributesHaveLength(vtkDataSetAttributes* attributes, vtkIdType tuples);
 // Whether every value of `scalars` is finite.
 bool ScalarsFinite(vtkDataArray* scalars);
 
+// The first floating-point array of `attributes` holding a value that is not finite; none:
+// nullptr. Integer arrays are always finite.
+vtkDataArray* FirstNonFiniteArray(vtkDataSetAttributes* attributes);
+
 } // namespace selvane::formats

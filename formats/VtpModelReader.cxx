@@ -232,7 +232,7 @@ Result ReadView(formats::VtpFileView& view, formats::VtpCheckResult& check, bool
     checked.Lines = check.RawCells[1];
     checked.Strips = check.RawCells[2];
     checked.Polys = check.RawCells[3];
-    checked.CellScalars = check.RawCellFloats;
+    checked.CellArrays = check.RawCellFloats;
   }
   return CheckOutput(model, check, checked);
 }

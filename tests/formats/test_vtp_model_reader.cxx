@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <limits>
 
 #include <vtkCellArray.h>
 #include <vtkCellData.h>
@@ -428,6 +429,37 @@ TEST(DamagedStructure, MoreThanAThousandArraysOfADataAreRefused) {
   ASSERT_TRUE(opened.Ok()) << opened.Reason;
   EXPECT_EQ(1000, read->GetCellData()->GetNumberOfArrays());
   EXPECT_EQ(998, read->GetCellData()->GetArray("a998")->GetTuple1(0));
+}
+
+// Every floating-point array is checked as a legacy file's are, whether VTK or the watch of raw
+// values read it.
+TEST(DamagedValues, ANonFiniteValueInAnyFloatingPointArrayIsRefused) {
+  for (const Encoding& e : {Encoding{Mode::Ascii, Packing::None, false},
+                            Encoding{Mode::AppendedRaw, Packing::None, false},
+                            Encoding{Mode::Inline, Packing::ZLib, true}}) {
+    SCOPED_TRACE(Name(e));
+    vtkSmartPointer<vtkPolyData> model = SampleModel(3);
+    vtkNew<vtkFloatArray> temperature;
+    temperature->SetName("temperature");
+    temperature->SetNumberOfTuples(model->GetNumberOfPoints());
+    temperature->FillValue(20);
+    temperature->SetValue(2, std::numeric_limits<float>::quiet_NaN());
+    model->GetPointData()->AddArray(temperature);
+    ExpectRefused(WriteVtp(model, e, "nan-point.vtp"), ErrorCode::BadCoordinate,
+                  "the point data array \"temperature\" holds a value that is not finite");
+
+    model = SampleModel(3);
+    vtkNew<vtkDoubleArray> pressure;
+    pressure->SetName("pressure");
+    pressure->SetNumberOfComponents(2);
+    pressure->SetNumberOfTuples(model->GetNumberOfCells());
+    pressure->Fill(1);
+    // A NaN: VTK's writer would note an infinite value's norm as text its reader refuses.
+    pressure->SetComponent(model->GetNumberOfCells() - 1, 1, std::nan(""));
+    model->GetCellData()->AddArray(pressure);
+    ExpectRefused(WriteVtp(model, e, "inf-cell.vtp"), ErrorCode::BadCoordinate,
+                  "the cell data array \"pressure\" holds a value that is not finite");
+  }
 }
 
 // VTK prints what nobody observes to the terminal: a refusal is the message, nothing besides.
