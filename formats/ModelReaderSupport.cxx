@@ -57,7 +57,24 @@ bool ParseReal(std::string_view token, double& value) {
     return false;
   }
   const auto result = std::from_chars(first, last, value, std::chars_format::general);
-  return result.ec == std::errc() && result.ptr == last;
+  if (result.ptr != last) {
+    return false;
+  }
+  if (result.ec == std::errc::result_out_of_range) {
+    // A number past a double's range is still a number: too large, it is infinite (and refused
+    // as such by the caller); too small, it is zero, as a float would hold it.
+    const std::string_view digits(first, static_cast<std::size_t>(last - first));
+    const bool negative = digits.front() == '-';
+    const std::size_t e = digits.find_first_of("eE");
+    const std::string_view mantissa = digits.substr(0, e);
+    const bool tiny = e != std::string_view::npos
+                          ? digits.substr(e + 1).front() == '-'
+                          : mantissa.find_first_of("123456789") > mantissa.find('.');
+    value = tiny ? 0.0 : std::numeric_limits<double>::infinity();
+    value = negative ? -value : value;
+    return true;
+  }
+  return result.ec == std::errc();
 }
 
 bool ParseInteger(std::string_view token, std::int64_t& value) {

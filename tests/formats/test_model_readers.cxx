@@ -619,6 +619,21 @@ TEST(ObjReader, DamagedFilesAreRefusedWithTheirReason) {
                 "\"inf\"");
   ExpectRefused(read(Replace(obj, "v 1.500000", "v 1,5")), model, ErrorCode::Malformed,
                 "\"1,5\" is not a number");
+  // Past a double's range a number is still one: too large for single precision, or zero.
+  ExpectRefused(read(Replace(obj, "v 1.500000", "v -1e400")), model, ErrorCode::BadCoordinate,
+                "the coordinate \"-1e400\" is not a finite number in single-precision range");
+  ExpectRefused(read(Replace(obj, "v 1.500000", "v 1" + std::string(400, '0'))), model,
+                ErrorCode::BadCoordinate, "single-precision range");
+  for (const std::string tiny : {"1e-400", "-0.0000000000000000000000000000000000000000000000000"
+                                           "0000000000000000000000000000000000000000000000000000"
+                                           "0000000000000000000000000000000000000000000000000000"
+                                           "0000000000000000000000000000000000000000000000000000"
+                                           "0000000000000000000000000000000000000000000000000000"
+                                           "0000000000000000000000000000000000000000000000000000"
+                                           "00000000000000000000000001"}) {
+    ASSERT_TRUE(read(Replace(obj, "v 1.500000", "v " + tiny)).Ok()) << tiny;
+    EXPECT_EQ(model->GetPoint(1)[0], 0.0) << tiny;
+  }
   ExpectRefused(read(Replace(obj, "s 1", "curv 0 1 1 2")), model, ErrorCode::Unsupported,
                 "free-form geometry");
   ExpectRefused(read(Replace(obj, "s 1", "bogus 1")), model, ErrorCode::Malformed,
