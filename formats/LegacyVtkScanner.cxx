@@ -1360,8 +1360,9 @@ private:
   bool IdInRange(std::int64_t id, std::uint64_t at) {
     if (static_cast<std::uint64_t>(id) >= static_cast<std::uint64_t>(this->Points)) {
       return this->Fail(ErrorCode::IdOutOfRange,
-                        this->Block + " uses point ID " + std::to_string(id) + ", outside 0 to " +
-                            std::to_string(this->Points - 1),
+                        this->Block + " uses point ID " + std::to_string(id) +
+                            (this->Points > 0 ? ", outside 0 to " + std::to_string(this->Points - 1)
+                                              : std::string(", but the model has no points")),
                         at);
     }
     return true;

@@ -694,6 +694,12 @@ TEST(ModelFormats, TheExtensionChoosesTheReader) {
   ExpectTetra(selvane::ReadModel(folder.Write("tetra.vtk", legacy), model), model, 4);
   ASSERT_NE(model->GetCellData()->GetScalars(), nullptr);
   EXPECT_EQ(model->GetCellData()->GetScalars()->GetTuple1(3), 3);
+  ExpectRefused(
+      selvane::ReadModel(folder.Write("no-points.vtk",
+                                      "# vtk DataFile Version 4.2\nt\nASCII\nDATASET "
+                                      "POLYDATA\nPOINTS 0 float\nPOLYGONS 1 4\n3 0 1 2\n"),
+                         model),
+      model, ErrorCode::IdOutOfRange, "uses point ID 0, but the model has no points");
   // A thousand arrays on the points open; VTK took seconds for each further ten thousand, and
   // one more is refused.
   std::string field = "POINT_DATA 4\nFIELD f 1000\n";
