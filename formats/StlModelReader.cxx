@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <limits>
 #include <string_view>
@@ -264,15 +265,20 @@ private:
   int Solids = 0;
 };
 
-// Whether bytes look like text: no control bytes other than whitespace.
-bool LooksLikeText(const unsigned char* data, std::size_t size) {
+// Where the first byte that is not text lies (a control byte other than whitespace); size when
+// there is none.
+std::size_t FirstNonTextByte(const unsigned char* data, std::size_t size) {
   for (std::size_t i = 0; i < size; ++i) {
     const unsigned char c = data[i];
     if (c < 0x20 && c != '\n' && c != '\r' && c != '\t' && c != '\f' && c != '\v') {
-      return false;
+      return i;
     }
   }
-  return true;
+  return size;
+}
+
+bool LooksLikeText(const unsigned char* data, std::size_t size) {
+  return FirstNonTextByte(data, size) == size;
 }
 
 bool StartsWithSolid(std::string_view text) {
@@ -311,6 +317,19 @@ Result ReadStlModelBytes(const char* data, std::size_t size, vtkPolyData* output
   if (LooksLikeText(bytes, size)) {
     return Result::Failure(ErrorCode::Malformed,
                            "not an STL file: text that does not start with \"solid\"");
+  }
+  // A binary header's triangle count has a zero top byte below 16 million triangles; four text
+  // bytes there are the words of an ASCII file with a stray byte further on.
+  const bool countIsText = size >= HeaderBytes && LooksLikeText(bytes + 80, 4);
+  if (StartsWithSolid(text) && countIsText) {
+    char byte[8];
+    const std::size_t at = FirstNonTextByte(bytes, size);
+    std::snprintf(byte, sizeof byte, "0x%02X", bytes[at]);
+    return Result::Failure(ErrorCode::Malformed,
+                           "it starts with \"solid\" as an ASCII STL file does, but byte " +
+                               std::to_string(at) + " (" + byte +
+                               ") is not text, and it is no binary STL file either: its size "
+                               "does not fit the triangle count of a binary header");
   }
   if (size < HeaderBytes) {
     return Result::Failure(ErrorCode::Truncated,

@@ -267,6 +267,12 @@ TEST(StlReader, DamagedFilesAreRefusedWithTheirReason) {
   ExpectRefused(read(Replace(ascii, "outer loop", "outer lop")), model, ErrorCode::Malformed,
                 "\"loop\" expected, found \"lop\"");
   ExpectRefused(read("solid empty\nendsolid empty\n"), model, ErrorCode::NoGeometry, "no facets");
+  // A stray byte in an ASCII file is named, not taken for a binary file's triangle count.
+  for (const std::string& stray : {Replace(ascii, "outer loop", std::string("outer\0loop", 10)),
+                                   ascii + "\x1a", ascii + std::string(64, '\0')}) {
+    ExpectRefused(read(stray), model, ErrorCode::Malformed,
+                  "starts with \"solid\" as an ASCII STL file does, but byte ");
+  }
   ExpectRefused(read("hello, this is not a model\n"), model, ErrorCode::Malformed,
                 "does not start with \"solid\"");
 
