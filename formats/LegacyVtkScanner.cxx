@@ -3,6 +3,7 @@
 #include "InputFile.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
@@ -1242,6 +1243,8 @@ private:
   bool ScanDataset() {
     Token t;
     for (;;) {
+      // The block just read, should its data run on past what it declares.
+      const std::string previous = this->Block;
       this->Block.clear();
       if (!this->Next(t)) {
         return true;
@@ -1267,11 +1270,27 @@ private:
         }
       } else if (t.Is("point_data") || t.Is("cell_data")) {
         return this->Attributes(t);
+      } else if (!previous.empty() && LooksLikeData(t)) {
+        return this->Fail(ErrorCode::Malformed,
+                          "'" + t.Text() + "' where a section keyword is expected: " + previous +
+                              " holds more data than it declares",
+                          t.Pos);
       } else {
         return this->Fail(ErrorCode::Unsupported,
                           "section '" + t.Text() + "' is not one Selvane can check", t.Pos);
       }
     }
+  }
+
+  // A number, or bytes that are not text: what a block's data is made of, and no keyword is.
+  static bool LooksLikeData(const Token& t) {
+    const unsigned char first = static_cast<unsigned char>(t.S[0]);
+    if (std::isdigit(first) || first == '-' || first == '+' || first == '.') {
+      return true;
+    }
+    return std::any_of(t.S, t.S + std::min<std::size_t>(t.N, 40), [](char c) {
+      return static_cast<unsigned char>(c) < 32 || static_cast<unsigned char>(c) > 126;
+    });
   }
 
   bool PointsBlock(const Token& keyword) {

@@ -706,6 +706,13 @@ TEST(ModelFormats, TheExtensionChoosesTheReader) {
                                       "POLYDATA\nPOINTS 0 float\nPOLYGONS 1 4\n3 0 1 2\n"),
                          model),
       model, ErrorCode::IdOutOfRange, "uses point ID 0, but the model has no points");
+  // Data past what a block declares is named as such, not taken for an unknown section.
+  std::string fewer = legacy;
+  fewer.replace(fewer.find("POINTS 4 float\n"), 45,
+                "POINTS 3 float\n0 0 0\n1.5 0 0\n0 2.25 0\n0 0 -3\n");
+  ExpectRefused(selvane::ReadModel(folder.Write("fewer.vtk", fewer), model), model,
+                ErrorCode::Malformed,
+                "'0' where a section keyword is expected: POINTS holds more data than it declares");
   // A thousand arrays on the points open; VTK took seconds for each further ten thousand, and
   // one more is refused.
   std::string field = "POINT_DATA 4\nFIELD f 1000\n";
