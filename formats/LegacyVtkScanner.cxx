@@ -121,6 +121,11 @@ template <int Bytes, bool Signed> inline std::int64_t LoadBigEndian(const unsign
   }
 }
 
+// Whether a message shows the byte as it is (else as '?').
+inline bool Printable(char c) {
+  return static_cast<unsigned char>(c) >= 32 && static_cast<unsigned char>(c) <= 126;
+}
+
 inline char Lower(char c) {
   return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }
@@ -145,7 +150,7 @@ struct Token {
   std::string Text() const {
     std::string t(this->S, std::min<std::size_t>(this->N, 40));
     for (char& c : t) {
-      if (static_cast<unsigned char>(c) < 32 || static_cast<unsigned char>(c) > 126) {
+      if (!Printable(c)) {
         c = '?';
       }
     }
@@ -1288,9 +1293,7 @@ private:
     if (std::isdigit(first) || first == '-' || first == '+' || first == '.') {
       return true;
     }
-    return std::any_of(t.S, t.S + std::min<std::size_t>(t.N, 40), [](char c) {
-      return static_cast<unsigned char>(c) < 32 || static_cast<unsigned char>(c) > 126;
-    });
+    return !std::all_of(t.S, t.S + std::min<std::size_t>(t.N, 40), Printable);
   }
 
   bool PointsBlock(const Token& keyword) {

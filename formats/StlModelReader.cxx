@@ -307,14 +307,16 @@ Result ReadStlModelBytes(const char* data, std::size_t size, vtkPolyData* output
   }
   const std::string_view text =
       std::string_view(data, size).substr(formats::Utf8BomLength(std::string_view(data, size)));
-  if (StartsWithSolid(text) && LooksLikeText(bytes, size)) {
+  const std::size_t firstNonText = FirstNonTextByte(bytes, size);
+  const bool allText = firstNonText == size;
+  if (StartsWithSolid(text) && allText) {
     Result read = AsciiStl(text).Read(output);
     if (!read.Ok()) {
       output->Initialize();
     }
     return read;
   }
-  if (LooksLikeText(bytes, size)) {
+  if (allText) {
     return Result::Failure(ErrorCode::Malformed,
                            "not an STL file: text that does not start with \"solid\"");
   }
@@ -323,11 +325,10 @@ Result ReadStlModelBytes(const char* data, std::size_t size, vtkPolyData* output
   const bool countIsText = size >= HeaderBytes && LooksLikeText(bytes + 80, 4);
   if (StartsWithSolid(text) && countIsText) {
     char byte[8];
-    const std::size_t at = FirstNonTextByte(bytes, size);
-    std::snprintf(byte, sizeof byte, "0x%02X", bytes[at]);
+    std::snprintf(byte, sizeof byte, "0x%02X", bytes[firstNonText]);
     return Result::Failure(ErrorCode::Malformed,
                            "it starts with \"solid\" as an ASCII STL file does, but byte " +
-                               std::to_string(at) + " (" + byte +
+                               std::to_string(firstNonText) + " (" + byte +
                                ") is not text, and it is no binary STL file either: its size "
                                "does not fit the triangle count of a binary header");
   }
